@@ -1,0 +1,196 @@
+#include "converter.h"
+
+#include "csymbol.h"
+#include "lvgl8writers.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSaveFile>
+
+namespace Convert {
+
+namespace {
+
+// Encodes with the LVGL v8 writer for the pair. A later header layout adds
+// its own writers and its own dispatch beside this one.
+bool encodeLvgl8(const QImage &image, OutputFormat output, ColorFormat color,
+                 const QByteArray &symbol, QIODevice *device, QString *error)
+{
+    switch (output) {
+    case CArray:
+        switch (color) {
+        case TrueColor:
+            return Lvgl8::writeTrueColorC(image, symbol, false, device, error);
+        case TrueColorAlpha:
+            return Lvgl8::writeTrueColorAlphaC(image, symbol, device, error);
+        case TrueColorChromaKeyed:
+            return Lvgl8::writeTrueColorC(image, symbol, true, device, error);
+        case Indexed256:
+            return Lvgl8::writeIndexed8C(image, symbol, device, error);
+        }
+        break;
+    case BinaryRgb332:
+        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb332, device, error);
+    case BinaryRgb565:
+        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb565, device, error);
+    case BinaryRgb565Swap:
+        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb565Swap, device, error);
+    case BinaryRgb888:
+        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb888, device, error);
+    }
+    Q_UNREACHABLE();
+    return false;
+}
+
+QString fileMessage(const char *text, const QString &path, const QString &error)
+{
+    return QCoreApplication::translate("MainWindow", text).arg(path, error);
+}
+
+} // namespace
+
+ConvertResult loadImage(const QString &path, QImage *image)
+{
+    *image = QImage();
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > MaxImageSide || size.height() > MaxImageSide))
+        return ConvertResult::tooLarge(path, size);
+
+    QImage decoded = reader.read();
+    if (decoded.isNull())
+        return ConvertResult::notDecodable(path, reader.errorString());
+    const ConvertResult checked = checkImage(decoded, path);
+    if (checked.ok())
+        *image = std::move(decoded);
+    return checked;
+}
+
+ConvertResult checkImage(const QImage &image, const QString &path)
+{
+    if (image.isNull())
+        return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
+    if (image.width() > MaxImageSide || image.height() > MaxImageSide)
+        return ConvertResult::tooLarge(path, image.size());
+    return ConvertResult::success();
+}
+
+bool hasWriter(OutputFormat output, ColorFormat color)
+{
+    return isBinary(output) || (output == CArray && isValid(color));
+}
+
+ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
+                          const QString &symbol, QByteArray *bytes)
+{
+    bytes->clear();
+    if (!hasWriter(output, color))
+        return ConvertResult::noWriter(QString(), output, color);
+    const ConvertResult checked = checkImage(image, QString());
+    if (!checked.ok())
+        return checked;
+
+    QBuffer buffer(bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QString error;
+    if (!encodeLvgl8(image, output, color, cSymbol(symbol).toUtf8(), &buffer, &error)) {
+        bytes->clear();
+        return ConvertResult::writeFailed(QString(), error);
+    }
+    return ConvertResult::success();
+}
+
+ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
+                           const QString &outputPath, const QString &symbol)
+{
+    if (!hasWriter(output, color))
+        return ConvertResult::noWriter(outputPath, output, color);
+    const ConvertResult checked = checkImage(image, outputPath);
+    if (!checked.ok())
+        return checked;
+
+    const QByteArray cName
+        = (symbol.isEmpty() ? cSymbolForPath(outputPath) : cSymbol(symbol)).toUtf8();
+
+    // The temporary file is created in the target's folder, so the final
+    // rename cannot cross file systems. The old file is only replaced by
+    // the rename in commit().
+    QSaveFile file(outputPath);
+    const QIODevice::OpenMode mode = output == CArray ? QIODevice::WriteOnly | QIODevice::Text
+                                                      : QIODevice::WriteOnly;
+    if (outputPath.isEmpty() || !file.open(mode)) {
+        const QString error
+            = outputPath.isEmpty() ? QStringLiteral("no file name given") : file.errorString();
+        qDebug().noquote() << fileMessage("The file %1 could not be opened: %2", outputPath, error);
+        return ConvertResult::openFailed(outputPath, error);
+    }
+
+    QString error;
+    if (!encodeLvgl8(image, output, color, cName, &file, &error)) {
+        file.cancelWriting(); // the destructor removes the temporary file
+        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath, error);
+        return ConvertResult::writeFailed(outputPath, error);
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath, error);
+        return ConvertResult::writeFailed(outputPath, error);
+    }
+    return ConvertResult::success();
+}
+
+ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
+                          const QString &outputPath, const QString &symbol)
+{
+    QImage image;
+    const ConvertResult loaded = loadImage(sourcePath, &image);
+    if (!loaded.ok())
+        return loaded;
+    return convertImage(image, output, color, outputPath, symbol);
+}
+
+QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output)
+{
+    return directory + QLatin1Char('/') + QFileInfo(sourcePath).baseName()
+        + outputExtension(output);
+}
+
+ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed)
+{
+    return convertImage(image, CArray, chromaKeyed ? TrueColorChromaKeyed : TrueColor, outputPath);
+}
+
+ConvertResult writeTrueColorAlphaC(const QImage &image, const QString &outputPath)
+{
+    return convertImage(image, CArray, TrueColorAlpha, outputPath);
+}
+
+ConvertResult writeIndexed8C(const QImage &image, const QString &outputPath)
+{
+    return convertImage(image, CArray, Indexed256, outputPath);
+}
+
+ConvertResult writeRgb332Bin(const QImage &image, const QString &outputPath)
+{
+    return convertImage(image, BinaryRgb332, TrueColor, outputPath);
+}
+
+ConvertResult writeRgb565Bin(const QImage &image, const QString &outputPath)
+{
+    return convertImage(image, BinaryRgb565, TrueColor, outputPath);
+}
+
+ConvertResult writeRgb565SwapBin(const QImage &image, const QString &outputPath)
+{
+    return convertImage(image, BinaryRgb565Swap, TrueColor, outputPath);
+}
+
+ConvertResult writeRgb888Bin(const QImage &image, const QString &outputPath)
+{
+    return convertImage(image, BinaryRgb888, TrueColor, outputPath);
+}
+
+} // namespace Convert

@@ -1,0 +1,64 @@
+#ifndef CONVERTER_H
+#define CONVERTER_H
+
+#include "convertresult.h"
+#include "formats.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// The conversion engine's public face. Everything here is a pure function
+// of its arguments: no shared mutable state, so separate images may be
+// converted on separate threads. Needs QtCore and QtGui only.
+namespace Convert {
+
+// Decodes an image file, the format detected from its content. An image
+// whose header already shows it is too large is refused without decoding.
+ConvertResult loadImage(const QString &path, QImage *image);
+
+// Whether image can be written at all: not null (a failed decode gives a
+// null image) and at most MaxImageSide pixels wide and high. path is only
+// used to name the file in the result.
+ConvertResult checkImage(const QImage &image, const QString &path);
+
+// Whether there is a writer for the pair (the colour format only matters
+// for C arrays).
+bool hasWriter(OutputFormat output, ColorFormat color);
+
+// Encodes image in memory, with '\n' line ends. symbol is the stem of the
+// C names; it is made a C identifier first (see cSymbol).
+ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
+                          const QString &symbol, QByteArray *bytes);
+
+// Encodes image and writes it to outputPath. The file is written through a
+// temporary file beside it and renamed over outputPath only when every
+// write succeeded, so a failure never leaves a partial file and never
+// touches an existing one. C files are streamed in blocks and use the
+// platform's line ends. symbol defaults to the output's base name.
+//
+// Failures are also logged on Qt's debug stream as "The file %1 could not
+// be opened: %2" or "The file %1 could not be written: %2".
+ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
+                           const QString &outputPath, const QString &symbol = QString());
+
+// loadImage() and convertImage() in one.
+ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
+                          const QString &outputPath, const QString &symbol = QString());
+
+// Where a batch writes the output of sourcePath: directory, '/', the
+// source's base name (up to its first dot) and ".c" or ".bin".
+QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output);
+
+// The single writers, each convertImage() with its format pair.
+ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed);
+ConvertResult writeTrueColorAlphaC(const QImage &image, const QString &outputPath);
+ConvertResult writeIndexed8C(const QImage &image, const QString &outputPath);
+ConvertResult writeRgb332Bin(const QImage &image, const QString &outputPath);
+ConvertResult writeRgb565Bin(const QImage &image, const QString &outputPath);
+ConvertResult writeRgb565SwapBin(const QImage &image, const QString &outputPath);
+ConvertResult writeRgb888Bin(const QImage &image, const QString &outputPath);
+
+} // namespace Convert
+
+#endif // CONVERTER_H

@@ -1,0 +1,61 @@
+#ifndef CONVERTRESULT_H
+#define CONVERTRESULT_H
+
+#include <QSize>
+#include <QString>
+
+namespace Convert {
+
+// The outcome of decoding, encoding or writing one image. A failure names
+// the file it concerns and the reason, so that each front end can report it
+// in its own words (the window in a message box, the command line on
+// stderr) and act on the kind of failure.
+class ConvertResult
+{
+public:
+    enum Status {
+        Ok,
+        NotDecodable, // the source could not be read as an image, or the image is empty
+        TooLarge, // wider or taller than the LVGL header can describe
+        NoWriter, // no writer for the output/colour format pair
+        OpenFailed, // the output file could not be created
+        WriteFailed, // writing or committing the output file failed
+    };
+
+    ConvertResult() = default;
+
+    static ConvertResult success() { return ConvertResult(); }
+    static ConvertResult notDecodable(const QString &path, const QString &detail);
+    static ConvertResult tooLarge(const QString &path, QSize size);
+    static ConvertResult noWriter(const QString &path, int outputFormat, int colorFormat);
+    static ConvertResult openFailed(const QString &path, const QString &detail);
+    static ConvertResult writeFailed(const QString &path, const QString &detail);
+
+    bool ok() const { return m_status == Ok; }
+    Status status() const { return m_status; }
+    // The file the result is about: the source for decoding failures, the
+    // output otherwise.
+    QString filePath() const { return m_path; }
+    // The underlying reason as reported by Qt or the system, if any.
+    QString detail() const { return m_detail; }
+    // The size of the refused image (TooLarge only).
+    QSize imageSize() const { return m_size; }
+
+    // English description without the file name, e.g. "cannot be decoded
+    // (Unsupported image format)".
+    QString reason() const;
+    // The file name (native separators) and the reason.
+    QString message() const;
+
+private:
+    ConvertResult(Status status, const QString &path, const QString &detail, QSize size = QSize());
+
+    Status m_status = Ok;
+    QString m_path;
+    QString m_detail;
+    QSize m_size;
+};
+
+} // namespace Convert
+
+#endif // CONVERTRESULT_H

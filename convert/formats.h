@@ -1,0 +1,55 @@
+#ifndef FORMATS_H
+#define FORMATS_H
+
+#include <QString>
+
+namespace Convert {
+
+// The output kinds the program writes. The values are the item indices of
+// the window's "Output format" box, so a combo index converts directly.
+enum OutputFormat : int {
+    CArray = 0,
+    BinaryRgb332 = 1,
+    BinaryRgb565 = 2,
+    BinaryRgb565Swap = 3,
+    BinaryRgb888 = 4,
+};
+
+// The colour formats of a C array. The values are the item indices of the
+// window's "Color format" box. Binary outputs ignore the colour format.
+enum ColorFormat : int {
+    TrueColor = 0,
+    TrueColorAlpha = 1,
+    TrueColorChromaKeyed = 2,
+    Indexed256 = 3,
+};
+
+// The LVGL v8 image header stores width and height in 11-bit fields, so a
+// larger side cannot be described on the device.
+constexpr int MaxImageSide = 2047;
+
+inline bool isBinary(OutputFormat format)
+{
+    return format >= BinaryRgb332 && format <= BinaryRgb888;
+}
+
+inline bool isValid(OutputFormat format)
+{
+    return format >= CArray && format <= BinaryRgb888;
+}
+
+inline bool isValid(ColorFormat format)
+{
+    return format >= TrueColor && format <= Indexed256;
+}
+
+// ".c" for C arrays, ".bin" for the binary formats.
+QString outputExtension(OutputFormat format);
+
+// The names the window shows, such as "Binary RGB565" or "True color with alpha".
+QString displayName(OutputFormat format);
+QString displayName(ColorFormat format);
+
+} // namespace Convert
+
+#endif // FORMATS_H

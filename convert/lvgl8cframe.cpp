@@ -1,0 +1,93 @@
+#include "lvgl8cframe.h"
+
+#include "textsink.h"
+
+#include <buildconfig.h>
+
+#include <QString>
+#include <QVector>
+
+namespace Convert {
+namespace Lvgl8 {
+
+namespace {
+
+// Columns a character takes in a fixed-width editor: East Asian wide
+// characters take two.
+int displayWidth(const QString &text)
+{
+    int width = 0;
+    for (const uint c : text.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115f) || (c >= 0x2e80 && c <= 0xa4cf)
+            || (c >= 0xac00 && c <= 0xd7a3) || (c >= 0xf900 && c <= 0xfaff)
+            || (c >= 0xfe30 && c <= 0xfe4f) || (c >= 0xff00 && c <= 0xff60)
+            || (c >= 0xffe0 && c <= 0xffe6) || (c >= 0x20000 && c <= 0x3fffd);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+// Banner line 7: the author and a contact handle from the build settings,
+// padded with spaces to the 64 columns of the ruled lines around it.
+QByteArray authorLine()
+{
+    const QString text = QStringLiteral("* 作者:") + QString::fromUtf8(BRINDLEFORGE_AUTHOR)
+        + QLatin1Char('(') + QString::fromUtf8(BRINDLEFORGE_CONTACT) + QLatin1Char(')');
+    const int padding = qMax(1, 64 - displayWidth(text));
+    return text.toUtf8() + QByteArray(padding, ' ');
+}
+
+} // namespace
+
+void appendBanner(TextSink &out)
+{
+    static const QByteArray author = authorLine();
+    out.appendLine("/*");
+    out.appendLine("*---------------------------------------------------------------");
+    out.appendLine("*                        Brindle Forge                          ");
+    out.appendLine("*                                                               ");
+    out.appendLine("* 注:使用UTF8编码                                                 ");
+    out.appendLine("* 注:本字体文件由Brindle Forge V0.1 生成                           ");
+    out.appendLine(author);
+    out.appendLine("*---------------------------------------------------------------");
+    out.appendLine("*/");
+    out.appendLine("");
+    out.appendLine("");
+}
+
+void appendIncludes(TextSink &out)
+{
+    out.appendLine("#include \"lvgl/lvgl.h\"");
+    out.appendLine("");
+    out.appendLine("#ifndef LV_ATTRIBUTE_MEM_ALIGN");
+    out.appendLine("#define LV_ATTRIBUTE_MEM_ALIGN");
+    out.appendLine("#endif");
+    out.appendLine("");
+    out.appendLine("");
+}
+
+void appendArrayHead(TextSink &out, const QByteArray &symbol)
+{
+    out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN uint8_t " + symbol + "_map[] = {");
+}
+
+void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,
+                      const QByteArray &dataSizeLine, const char *colorFormatLine)
+{
+    out.appendLine("};");
+    out.appendLine("");
+    out.appendLine("const lv_img_dsc_t " + symbol + " = {");
+    out.appendLine("    .header.always_zero = 0,");
+    out.appendLine("    .header.w = " + QByteArray::number(width) + ',');
+    out.appendLine("    .header.h = " + QByteArray::number(height) + ',');
+    out.appendLine(dataSizeLine);
+    out.appendLine(colorFormatLine);
+    out.appendLine("    .data = " + symbol + "_map,");
+    out.appendLine("};");
+    out.appendLine("");
+    const char end[] = "//end of file";
+    out.append(end, int(sizeof(end)) - 1);
+}
+
+} // namespace Lvgl8
+} // namespace Convert

@@ -1,0 +1,52 @@
+#include "testimages.h"
+
+#include <QtMath>
+
+#include <random>
+
+namespace TestImages {
+
+QImage photo(int width, int height, quint32 seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> grain(-12, 12);
+    QImage image(width, height, QImage::Format_ARGB32);
+    const double cx = width * 0.55;
+    const double cy = height * 0.45;
+    const double radius = qMax(1.0, qMin(width, height) * 0.35);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const double d = qSqrt((x - cx) * (x - cx) + (y - cy) * (y - cy)) / radius;
+            const double shade = qBound(0.0, 1.0 - d * 0.6, 1.0);
+            const int n = grain(random);
+            const int r = qBound(0, int(255 * shade * x / qMax(1, width)) + 40 + n, 255);
+            const int g = qBound(0, int(180 * shade + 60 * y / qMax(1, height)) + n, 255);
+            const int b = qBound(0, int(220 * (1.0 - shade)) + 20 + n, 255);
+            // Opaque inside the shape, a ramp at its rim, transparent outside.
+            const int a = qBound(0, int(255 * (1.6 - d)), 255);
+            line[x] = qRgba(r, g, b, a);
+        }
+    }
+    return image;
+}
+
+QImage randomBytes(QImage::Format format, int width, int height, quint32 seed, int colorCount)
+{
+    std::mt19937 random(seed);
+    QImage image(width, height, format);
+    for (int y = 0; y < height; ++y) {
+        uchar *line = image.scanLine(y);
+        for (int i = 0; i < image.bytesPerLine(); ++i)
+            line[i] = uchar(random());
+    }
+    if (colorCount > 0) {
+        QVector<QRgb> table(colorCount);
+        for (QRgb &c : table)
+            c = random();
+        image.setColorTable(table);
+    }
+    return image;
+}
+
+} // namespace TestImages

@@ -1,0 +1,525 @@
+#include <converter.h>
+#include <csymbol.h>
+#include <lvgl8cframe.h>
+#include <textsink.h>
+
+#include <buildconfig.h>
+
+#include <QtTest>
+
+using namespace Convert;
+
+namespace {
+
+QByteArray authorLine()
+{
+    QByteArray banner;
+    QBuffer buffer(&banner);
+    buffer.open(QIODevice::WriteOnly);
+    TextSink sink(&buffer);
+    Lvgl8::appendBanner(sink);
+    sink.finish();
+    return banner.split('\n').value(6);
+}
+
+QByteArray golden(const QString &name)
+{
+    QFile file(QStringLiteral(BRINDLEFORGE_TEST_SOURCE_DIR "/golden/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QByteArray bytes = file.readAll();
+    bytes.replace("@AUTHOR_LINE@", authorLine());
+    return bytes;
+}
+
+QByteArray encode(const QImage &image, OutputFormat output, ColorFormat color,
+                  const QString &symbol = QStringLiteral("image"))
+{
+    QByteArray bytes;
+    const ConvertResult result = encodeImage(image, output, color, symbol, &bytes);
+    if (!result.ok())
+        qWarning() << result.message();
+    return bytes;
+}
+
+QImage filled(int width, int height, QRgb colour, QImage::Format format = QImage::Format_ARGB32)
+{
+    QImage image(width, height, format);
+    image.fill(QColor::fromRgba(colour));
+    return image;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// "0xHH, " for each value.
+QByteArray hexValues(std::initializer_list<int> values)
+{
+    QByteArray text;
+    for (const int v : values)
+        text += "0x" + QByteArray::number(v, 16).rightJustified(2, '0') + ", ";
+    return text;
+}
+
+QList<QByteArray> lines(const QByteArray &text)
+{
+    return text.split('\n');
+}
+
+// The row lines of depth section 1 to 4 of a true colour or alpha array.
+QList<QByteArray> sectionRows(const QByteArray &text, int section)
+{
+    const QList<QByteArray> all = lines(text);
+    QList<QByteArray> rows;
+    int current = 0;
+    for (const QByteArray &line : all) {
+        if (line.startsWith("#if LV_COLOR_DEPTH"))
+            ++current;
+        else if (current == section && line.startsWith("  0x"))
+            rows << line;
+        else if (line == "#endif" && current == section)
+            break;
+    }
+    return rows;
+}
+
+int valueCount(const QByteArray &row)
+{
+    return row.count("0x");
+}
+
+} // namespace
+
+class TestEncoding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void goldenFiles_data();
+    void goldenFiles();
+    void authorLine_();
+    void symbolsInFrame_data();
+    void symbolsInFrame();
+    void rowShape_data();
+    void rowShape();
+    void truncation_data();
+    void truncation();
+    void trueColorIgnoresAlpha();
+    void opaqueImageHasOpaqueAlpha_data();
+    void opaqueImageHasOpaqueAlpha();
+    void indexedPalette();
+    void indexedPaletteOfManyColours();
+    void binaryHeader_data();
+    void binaryHeader();
+    void binaryIgnoresColorFormat();
+    void sizeLimit_data();
+    void sizeLimit();
+    void nullImage();
+    void noWriter();
+};
+
+void TestEncoding::goldenFiles_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("output");
+    QTest::addColumn<int>("color");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("goldenFile");
+
+    QImage redBlue(2, 1, QImage::Format_RGB32);
+    redBlue.setPixel(0, 0, qRgb(255, 0, 0));
+    redBlue.setPixel(1, 0, qRgb(0, 0, 255));
+    QTest::newRow("true color") << redBlue << int(CArray) << int(TrueColor) << "px"
+                                << "truecolor_px.c";
+    QTest::newRow("chroma keyed") << redBlue << int(CArray) << int(TrueColorChromaKeyed) << "px"
+                                  << "chromakeyed_px.c";
+
+    const QImage dot = filled(1, 1, qRgba(0xc8, 0x64, 0x32, 0x80));
+    QTest::newRow("true color with alpha") << dot << int(CArray) << int(TrueColorAlpha) << "dot"
+                                           << "alpha_dot.c";
+
+    QImage indexed(3, 2, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgba(0xff, 0, 0, 0xff), qRgba(0xff, 0xff, 0xff, 0x80)});
+    const int indices[2][3] = {{0, 1, 0}, {1, 1, 0}};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x)
+            indexed.setPixel(x, y, uint(indices[y][x]));
+    }
+    QTest::newRow("indexed 256 colors") << indexed << int(CArray) << int(Indexed256) << "idx"
+                                        << "indexed_idx.c";
+
+    const QImage pixels = filled(3, 2, qRgba(0xc8, 0x64, 0x32, 0x80));
+    QTest::newRow("binary rgb332") << pixels << int(BinaryRgb332) << int(TrueColor) << "x"
+                                   << "pixels_3x2_rgb332.bin";
+    QTest::newRow("binary rgb565") << pixels << int(BinaryRgb565) << int(TrueColor) << "x"
+                                   << "pixels_3x2_rgb565.bin";
+    QTest::newRow("binary rgb565 swap") << pixels << int(BinaryRgb565Swap) << int(TrueColor)
+                                        << "x" << "pixels_3x2_rgb565swap.bin";
+    QTest::newRow("binary rgb888") << pixels << int(BinaryRgb888) << int(TrueColor) << "x"
+                                   << "pixels_3x2_rgb888.bin";
+}
+
+void TestEncoding::goldenFiles()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, output);
+    QFETCH(int, color);
+    QFETCH(QString, symbol);
+    QFETCH(QString, goldenFile);
+
+    const QByteArray expected = golden(goldenFile);
+    QVERIFY2(!expected.isEmpty(), qPrintable(goldenFile));
+    QCOMPARE(encode(image, OutputFormat(output), ColorFormat(color), symbol), expected);
+
+    // Written to a file, the bytes are the same (line ends are '\n' here).
+    QTemporaryDir dir;
+    const QString path = dir.filePath(symbol + outputExtension(OutputFormat(output)));
+    QVERIFY(convertImage(image, OutputFormat(output), ColorFormat(color), path, symbol).ok());
+#ifndef Q_OS_WIN
+    QCOMPARE(readFile(path), expected);
+#endif
+}
+
+void TestEncoding::authorLine_()
+{
+    const QString line = QString::fromUtf8(authorLine());
+    QVERIFY2(line.startsWith(QStringLiteral("* 作者:")), qPrintable(line));
+    QVERIFY(line.contains(QString::fromUtf8(BRINDLEFORGE_AUTHOR)));
+    QVERIFY(line.contains(QStringLiteral("(%1)").arg(QString::fromUtf8(BRINDLEFORGE_CONTACT))));
+    QVERIFY(line.endsWith(QLatin1Char(' ')));
+}
+
+void TestEncoding::symbolsInFrame_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("symbol");
+
+    QTest::newRow("base name up to the first dot") << "logo.small.c" << "logo";
+    QTest::newRow("dot file") << ".c" << "image";
+    QTest::newRow("hyphen") << "my-logo.c" << "my_logo";
+    QTest::newRow("leading digit") << "2x.c" << "_2x";
+    QTest::newRow("keyword") << "int.c" << "int_";
+}
+
+void TestEncoding::symbolsInFrame()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, symbol);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QVERIFY(convertImage(filled(2, 2, qRgb(1, 2, 3)), CArray, TrueColor, path).ok());
+    const QByteArray text = readFile(path);
+    const QByteArray name = symbol.toLatin1();
+    QVERIFY(text.contains("\nconst LV_ATTRIBUTE_MEM_ALIGN uint8_t " + name + "_map[] = {\n"));
+    QVERIFY(text.contains("\nconst lv_img_dsc_t " + name + " = {\n"));
+    QVERIFY(text.contains("\n    .data = " + name + "_map,\n"));
+
+    // An explicit symbol overrides the file name.
+    QVERIFY(convertImage(filled(2, 2, qRgb(1, 2, 3)), CArray, TrueColor, path,
+                         QStringLiteral("splash"))
+                .ok());
+    QVERIFY(readFile(path).contains("\nconst lv_img_dsc_t splash = {\n"));
+}
+
+void TestEncoding::rowShape_data()
+{
+    QTest::addColumn<int>("color");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QList<int>>("valuesPerPixel");
+    QTest::addColumn<QByteArray>("dataSizeLine");
+
+    QTest::newRow("true color 1x1") << int(TrueColor) << 1 << 1 << QList<int>{1, 2, 2, 4}
+                                    << QByteArray("    .data_size = 1 * LV_COLOR_SIZE / 8,");
+    QTest::newRow("true color 7x3") << int(TrueColor) << 7 << 3 << QList<int>{1, 2, 2, 4}
+                                    << QByteArray("    .data_size = 21 * LV_COLOR_SIZE / 8,");
+    QTest::newRow("chroma keyed 5x2") << int(TrueColorChromaKeyed) << 5 << 2
+                                      << QList<int>{1, 2, 2, 4}
+                                      << QByteArray("    .data_size = 10 * LV_COLOR_SIZE / 8,");
+    QTest::newRow("alpha 10x4") << int(TrueColorAlpha) << 10 << 4 << QList<int>{2, 3, 3, 4}
+                                << QByteArray("    .data_size = 40 * LV_IMG_PX_SIZE_ALPHA_BYTE,");
+    QTest::newRow("alpha 1x1") << int(TrueColorAlpha) << 1 << 1 << QList<int>{2, 3, 3, 4}
+                               << QByteArray("    .data_size = 1 * LV_IMG_PX_SIZE_ALPHA_BYTE,");
+}
+
+void TestEncoding::rowShape()
+{
+    QFETCH(int, color);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QList<int>, valuesPerPixel);
+    QFETCH(QByteArray, dataSizeLine);
+
+    const QByteArray text = encode(filled(width, height, qRgba(9, 99, 199, 77)), CArray,
+                                   ColorFormat(color));
+    for (int section = 1; section <= 4; ++section) {
+        const QList<QByteArray> rows = sectionRows(text, section);
+        QCOMPARE(rows.size(), height);
+        for (const QByteArray &row : rows) {
+            QCOMPARE(valueCount(row), width * valuesPerPixel.at(section - 1));
+            QVERIFY(row.endsWith(", "));
+        }
+    }
+    QVERIFY(lines(text).contains(dataSizeLine));
+    QCOMPARE(text.count("#if "), 4);
+    QCOMPARE(text.count("#endif"), 5); // four sections and the include block
+    // The body follows the array head directly and "};" follows the last #endif.
+    QVERIFY(text.contains("_map[] = {\n#if LV_COLOR_DEPTH == 1 || LV_COLOR_DEPTH == 8\n"));
+    QVERIFY(text.contains("\n#endif\n};\n\nconst lv_img_dsc_t "));
+    QVERIFY(text.endsWith("};\n\n//end of file"));
+}
+
+void TestEncoding::truncation_data()
+{
+    QTest::addColumn<QRgb>("pixel");
+    QTest::addColumn<QByteArray>("rgb332");
+    QTest::addColumn<QByteArray>("rgb565");
+
+    // Components are cut, never rounded.
+    QTest::newRow("below first step of 332") << qRgba(31, 31, 63, 0x10) << QByteArray("\x00\x10", 2)
+                                             << QByteArray("\xe7\x18\x10", 3);
+    QTest::newRow("7 31 63") << qRgba(7, 31, 63, 0xff) << QByteArray("\x00\xff", 2)
+                             << QByteArray("\xe7\x00\xff", 3);
+    QTest::newRow("7 3 7 is zero in 565") << qRgba(7, 3, 7, 0xff) << QByteArray("\x00\xff", 2)
+                                          << QByteArray("\x00\x00\xff", 3);
+    QTest::newRow("200 100 50") << qRgba(200, 100, 50, 0x80) << QByteArray("\xcc\x80", 2)
+                                << QByteArray("\x26\xcb\x80", 3);
+    QTest::newRow("white") << qRgba(255, 255, 255, 0xff) << QByteArray("\xff\xff", 2)
+                           << QByteArray("\xff\xff\xff", 3);
+    QTest::newRow("248 252 248 is white in 565") << qRgba(248, 252, 248, 0xff)
+                                                 << QByteArray("\xff\xff", 2)
+                                                 << QByteArray("\xff\xff\xff", 3);
+}
+
+void TestEncoding::truncation()
+{
+    QFETCH(QRgb, pixel);
+    QFETCH(QByteArray, rgb332);
+    QFETCH(QByteArray, rgb565);
+
+    const QImage image = filled(1, 1, pixel);
+    QCOMPARE(encode(image, BinaryRgb332, TrueColor).mid(4), rgb332);
+    QCOMPARE(encode(image, BinaryRgb565, TrueColor).mid(4), rgb565);
+    const QByteArray swapped = rgb565.mid(1, 1) + rgb565.left(1) + rgb565.mid(2);
+    QCOMPARE(encode(image, BinaryRgb565Swap, TrueColor).mid(4), swapped);
+}
+
+void TestEncoding::trueColorIgnoresAlpha()
+{
+    QImage a(2, 1, QImage::Format_ARGB32);
+    a.setPixel(0, 0, qRgba(10, 200, 30, 0));
+    a.setPixel(1, 0, qRgba(10, 200, 30, 255));
+    const QByteArray text = encode(a, CArray, TrueColorChromaKeyed);
+    for (int section = 1; section <= 4; ++section) {
+        const QByteArray row = sectionRows(text, section).value(0).mid(2);
+        const int half = row.size() / 2;
+        QCOMPARE(row.left(half), row.mid(half));
+    }
+    // A transparent pixel keeps its colour: no key colour replaces it.
+    QCOMPARE(sectionRows(text, 4).value(0),
+             "  " + hexValues({0x1e, 0xc8, 0x0a, 0xff, 0x1e, 0xc8, 0x0a, 0xff}));
+}
+
+void TestEncoding::opaqueImageHasOpaqueAlpha_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::newRow("RGB32") << filled(3, 2, qRgb(1, 2, 3), QImage::Format_RGB32);
+    QTest::newRow("RGB888") << filled(3, 2, qRgb(1, 2, 3), QImage::Format_RGB888);
+    QTest::newRow("Grayscale8") << filled(3, 2, qRgb(9, 9, 9), QImage::Format_Grayscale8);
+}
+
+void TestEncoding::opaqueImageHasOpaqueAlpha()
+{
+    QFETCH(QImage, image);
+    for (int output = BinaryRgb332; output <= BinaryRgb888; ++output) {
+        const QByteArray bytes = encode(image, OutputFormat(output), TrueColor);
+        const int perPixel = (bytes.size() - 4) / (image.width() * image.height());
+        for (int i = 4 + perPixel - 1; i < bytes.size(); i += perPixel)
+            QCOMPARE(quint8(bytes.at(i)), quint8(0xff));
+    }
+    const QByteArray text = encode(image, CArray, TrueColorAlpha);
+    for (int section = 1; section <= 4; ++section) {
+        for (const QByteArray &row : sectionRows(text, section)) {
+            const QList<QByteArray> values = row.trimmed().split(' ');
+            const int perPixel = values.size() / image.width();
+            for (int i = perPixel - 1; i < values.size(); i += perPixel)
+                QCOMPARE(values.at(i), QByteArray("0xff,"));
+        }
+    }
+}
+
+void TestEncoding::indexedPalette()
+{
+    QImage image(11, 1, QImage::Format_Indexed8);
+    image.setColorTable({qRgba(1, 2, 3, 4), qRgba(5, 6, 7, 0x7f), qRgba(8, 9, 10, 0xff)});
+    for (int x = 0; x < 11; ++x)
+        image.setPixel(x, 0, uint(x % 3));
+
+    const QList<QByteArray> text = lines(encode(image, CArray, Indexed256, QStringLiteral("p")));
+    const int head = text.indexOf("const LV_ATTRIBUTE_MEM_ALIGN uint8_t p_map[] = {");
+    QVERIFY(head > 0);
+    // Three colours from the table, then zeros up to index 255; alpha as it is.
+    QCOMPARE(text.at(head + 1), QByteArray("  0x03, 0x02, 0x01, 0x04, /*Color of index 0*/"));
+    QCOMPARE(text.at(head + 2), QByteArray("  0x07, 0x06, 0x05, 0x7f, /*Color of index 1*/"));
+    QCOMPARE(text.at(head + 3), QByteArray("  0x0a, 0x09, 0x08, 0xff, /*Color of index 2*/"));
+    QCOMPARE(text.at(head + 4), QByteArray("  0x00, 0x00, 0x00, 0x00, /*Color of index 3*/"));
+    QCOMPARE(text.at(head + 11), QByteArray("  0x00, 0x00, 0x00, 0x00, /*Color of index 10*/"));
+    QCOMPARE(text.at(head + 256), QByteArray("  0x00, 0x00, 0x00, 0x00, /*Color of index 255*/"));
+    QCOMPARE(text.at(head + 257), QByteArray());
+    QCOMPARE(text.at(head + 258),
+             QByteArray("  0x00, 0x01, 0x02, 0x00, 0x01, 0x02, 0x00, 0x01, 0x02, 0x00, 0x01, "));
+    QCOMPARE(text.at(head + 259), QByteArray("};"));
+    QVERIFY(text.contains("    .data_size = 1035,"));
+    QVERIFY(text.contains("    .header.cf = LV_IMG_CF_INDEXED_8BIT,"));
+    // No depth sections and no comments but the palette's.
+    for (int i = head + 1; i < head + 260; ++i) {
+        QVERIFY(!text.at(i).startsWith("#"));
+        QVERIFY(!text.at(i).startsWith(" /*") && !text.at(i).startsWith("//"));
+    }
+}
+
+void TestEncoding::indexedPaletteOfManyColours()
+{
+    // A photo has far more than 256 colours: it is reduced first, and the
+    // array still holds exactly 256 palette lines and one index per pixel.
+    QImage image(40, 30, QImage::Format_RGB32);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x)
+            image.setPixel(x, y, qRgb(x * 6, y * 8, (x * y) % 256));
+    }
+    const QByteArray text = encode(image, CArray, Indexed256);
+    QCOMPARE(text.count("/*Color of index "), 256);
+    QVERIFY(text.contains("    .data_size = 2224,"));
+    const QImage reduced = image.convertToFormat(QImage::Format_Indexed8);
+    QCOMPARE(reduced.colorCount(), 256);
+    const QRgb last = reduced.color(255);
+    const QList<QByteArray> all = lines(text);
+    const int lastEntry = all.indexOf(
+        "  " + hexValues({qBlue(last), qGreen(last), qRed(last), qAlpha(last)})
+        + "/*Color of index 255*/");
+    QVERIFY(lastEntry > 0);
+    QCOMPARE(all.at(lastEntry + 1), QByteArray());
+    QByteArray firstIndexRow = "  ";
+    for (int x = 0; x < 40; ++x)
+        firstIndexRow += hexValues({reduced.pixelIndex(x, 0)});
+    QCOMPARE(all.at(lastEntry + 2), firstIndexRow);
+}
+
+void TestEncoding::binaryHeader_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QByteArray>("header");
+
+    QTest::newRow("3x2") << 3 << 2 << QByteArray("\x05\x0c\x40\x00", 4);
+    QTest::newRow("1x1") << 1 << 1 << QByteArray("\x05\x04\x20\x00", 4);
+    QTest::newRow("2047x1") << 2047 << 1 << QByteArray("\x05\xfc\x3f\x00", 4);
+    QTest::newRow("1x2047") << 1 << 2047 << QByteArray("\x05\x04\xe0\xff", 4);
+}
+
+void TestEncoding::binaryHeader()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QByteArray, header);
+
+    const QImage image = filled(width, height, qRgba(1, 2, 3, 4));
+    const int perPixel[] = {0, 2, 3, 3, 4};
+    for (int output = BinaryRgb332; output <= BinaryRgb888; ++output) {
+        const QByteArray bytes = encode(image, OutputFormat(output), TrueColor);
+        QCOMPARE(bytes.left(4), header);
+        QCOMPARE(bytes.size(), 4 + width * height * perPixel[output]);
+    }
+}
+
+void TestEncoding::binaryIgnoresColorFormat()
+{
+    const QImage image = filled(4, 3, qRgba(100, 150, 200, 250));
+    for (int output = BinaryRgb332; output <= BinaryRgb888; ++output) {
+        const QByteArray plain = encode(image, OutputFormat(output), TrueColor);
+        QCOMPARE(encode(image, OutputFormat(output), Indexed256), plain);
+        QCOMPARE(encode(image, OutputFormat(output), TrueColorAlpha), plain);
+    }
+}
+
+void TestEncoding::sizeLimit_data()
+{
+    QTest::addColumn<int>("output");
+    QTest::addColumn<int>("color");
+
+    for (int color = TrueColor; color <= Indexed256; ++color)
+        QTest::addRow("C array, %s", qPrintable(displayName(ColorFormat(color))))
+            << int(CArray) << color;
+    for (int output = BinaryRgb332; output <= BinaryRgb888; ++output)
+        QTest::addRow("%s", qPrintable(displayName(OutputFormat(output)))) << output << 0;
+}
+
+void TestEncoding::sizeLimit()
+{
+    QFETCH(int, output);
+    QFETCH(int, color);
+
+    const QSize sizes[] = {{2047, 1}, {1, 2047}, {2048, 1}, {1, 2048}, {2048, 2048}};
+    QTemporaryDir dir;
+    for (const QSize size : sizes) {
+        const QImage image = filled(size.width(), size.height(), qRgb(7, 8, 9));
+        const QString path
+            = dir.filePath(QStringLiteral("out_%1x%2").arg(size.width()).arg(size.height()));
+        const ConvertResult result
+            = convertImage(image, OutputFormat(output), ColorFormat(color), path);
+        const bool fits = size.width() <= 2047 && size.height() <= 2047;
+        QCOMPARE(result.ok(), fits);
+        QCOMPARE(QFile::exists(path), fits);
+        if (!fits) {
+            QCOMPARE(result.status(), ConvertResult::TooLarge);
+            QCOMPARE(result.imageSize(), size);
+            const QString expected = QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+            QVERIFY2(result.message().contains(expected), qPrintable(result.message()));
+            QVERIFY(result.message().contains(QLatin1String("2047")));
+        }
+    }
+    // The two images that fit, and nothing else: no temporary files either.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({QStringLiteral("out_1x2047"), QStringLiteral("out_2047x1")}));
+}
+
+void TestEncoding::nullImage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("good.c"));
+    {
+        QFile good(path);
+        QVERIFY(good.open(QIODevice::WriteOnly));
+        good.write("good output");
+    }
+    for (int output = CArray; output <= BinaryRgb888; ++output) {
+        const ConvertResult result = convertImage(QImage(), OutputFormat(output), TrueColor, path);
+        QCOMPARE(result.status(), ConvertResult::NotDecodable);
+        QVERIFY(result.message().contains(QLatin1String("cannot be decoded")));
+    }
+    QFile good(path);
+    QVERIFY(good.open(QIODevice::ReadOnly));
+    QCOMPARE(good.readAll(), QByteArray("good output"));
+    QByteArray bytes = "old";
+    QCOMPARE(encodeImage(QImage(), CArray, TrueColor, QStringLiteral("x"), &bytes).status(),
+             ConvertResult::NotDecodable);
+    QVERIFY(bytes.isEmpty());
+}
+
+void TestEncoding::noWriter()
+{
+    QByteArray bytes;
+    QCOMPARE(encodeImage(filled(1, 1, 0), CArray, ColorFormat(4), QStringLiteral("x"), &bytes)
+                 .status(),
+             ConvertResult::NoWriter);
+    QCOMPARE(encodeImage(filled(1, 1, 0), OutputFormat(5), TrueColor, QStringLiteral("x"), &bytes)
+                 .status(),
+             ConvertResult::NoWriter);
+}
+
+QTEST_GUILESS_MAIN(TestEncoding)
+#include "tst_encoding.moc"
