@@ -1,0 +1,214 @@
+#include <converter.h>
+#include <testimages.h>
+
+#include <QtTest>
+
+using namespace Convert;
+
+namespace {
+
+QString findCompiler()
+{
+    for (const char *name : {"cc", "gcc", "clang"}) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The expression of the ".data_size = <expression>," line.
+QByteArray dataSizeExpression(const QByteArray &source)
+{
+    for (const QByteArray &line : source.split('\n')) {
+        if (line.startsWith("    .data_size = ") && line.endsWith(','))
+            return line.mid(17, line.size() - 18);
+    }
+    return QByteArray();
+}
+
+QByteArray binaryPixels(const QImage &image, OutputFormat format)
+{
+    QByteArray bytes;
+    encodeImage(image, format, TrueColor, QStringLiteral("x"), &bytes);
+    return bytes.mid(4);
+}
+
+// Every n-th byte of bytes dropped (the alpha byte of each pixel).
+QByteArray dropAlpha(const QByteArray &bytes, int n)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (i % n != n - 1)
+            out += bytes.at(i);
+    }
+    return out;
+}
+
+QByteArray header(quint32 colorFormat, const QImage &image)
+{
+    const quint32 word = colorFormat | quint32(image.width()) << 10 | quint32(image.height()) << 21;
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += char(word >> (8 * i));
+    return bytes;
+}
+
+} // namespace
+
+class TestCCompile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void compiles_data();
+    void compiles();
+
+private:
+    QString m_compiler;
+};
+
+void TestCCompile::initTestCase()
+{
+    m_compiler = findCompiler();
+    if (m_compiler.isEmpty())
+        QSKIP("No C compiler (cc, gcc or clang) on PATH: the generated files cannot be compiled here");
+}
+
+void TestCCompile::compiles_data()
+{
+    QTest::addColumn<int>("color");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("swap");
+
+    const struct
+    {
+        const char *name;
+        int depth;
+        bool swap;
+    } depths[] = {{"depth 8", 8, false}, {"depth 16", 16, false}, {"depth 16 swapped", 16, true},
+                  {"depth 32", 32, false}, {"depth 1", 1, false}};
+    for (int color = TrueColor; color <= Indexed256; ++color) {
+        for (const auto &d : depths) {
+            QTest::addRow("%s, %s", qPrintable(displayName(ColorFormat(color))), d.name)
+                << color << d.depth << d.swap;
+        }
+    }
+}
+
+// Compiles the generated file with the C compiler against the stand-in
+// LVGL header, checks statically that the array is exactly as long as
+// .data_size says, then runs it and compares the header bit-fields and the
+// bytes LVGL would read at that depth with the binary encodings of the same
+// image.
+void TestCCompile::compiles()
+{
+    QFETCH(int, color);
+    QFETCH(int, depth);
+    QFETCH(bool, swap);
+
+    QTemporaryDir dir;
+    const QImage image = TestImages::photo(13, 7, 3);
+    const QString source = dir.filePath(QStringLiteral("pic.c"));
+    QVERIFY(convertImage(image, CArray, ColorFormat(color), source).ok());
+
+    const QByteArray dataSize = dataSizeExpression(readFile(source));
+    QVERIFY(!dataSize.isEmpty());
+    const QByteArray wrapper = "#include \"pic.c\"\n"
+                               "#include <stdio.h>\n"
+                               "#include <string.h>\n"
+                               "_Static_assert(sizeof(pic_map) == ("
+        + dataSize
+        + "), \"the array and .data_size differ\");\n"
+          "int main(void)\n"
+          "{\n"
+          "    unsigned char header[4];\n"
+          "    memcpy(header, &pic.header, sizeof header);\n"
+          "    fwrite(header, 1, sizeof header, stdout);\n"
+          "    fwrite(pic.data, 1, pic.data_size, stdout);\n"
+          "    return 0;\n"
+          "}\n";
+    QFile main(dir.filePath(QStringLiteral("main.c")));
+    QVERIFY(main.open(QIODevice::WriteOnly));
+    main.write(wrapper);
+    main.close();
+
+    const QString program = dir.filePath(QStringLiteral("pic"));
+    QProcess cc;
+    cc.setProcessChannelMode(QProcess::MergedChannels);
+    cc.start(m_compiler,
+             {QStringLiteral("-std=c11"), QStringLiteral("-Wall"), QStringLiteral("-Wextra"),
+              QStringLiteral("-Wpedantic"), QStringLiteral("-Werror"),
+              QStringLiteral("-DLV_COLOR_DEPTH=%1").arg(depth),
+              QStringLiteral("-DLV_COLOR_16_SWAP=%1").arg(swap ? 1 : 0),
+              QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR), QStringLiteral("-o"), program,
+              main.fileName()});
+    QVERIFY(cc.waitForFinished(60000));
+    QVERIFY2(cc.exitStatus() == QProcess::NormalExit && cc.exitCode() == 0,
+             cc.readAll().constData());
+
+    QProcess run;
+    run.start(program, QStringList());
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 0);
+    const QByteArray output = run.readAllStandardOutput();
+
+    const bool depth8 = depth == 1 || depth == 8;
+    QByteArray expected;
+    switch (color) {
+    case TrueColorAlpha:
+        expected = header(5, image);
+        expected += depth8 ? binaryPixels(image, BinaryRgb332)
+            : depth == 32  ? binaryPixels(image, BinaryRgb888)
+            : swap         ? binaryPixels(image, BinaryRgb565Swap)
+                           : binaryPixels(image, BinaryRgb565);
+        {
+            // The C array's header is the binary file's header, bit for bit.
+            QByteArray binary;
+            QVERIFY(encodeImage(image, BinaryRgb565, TrueColor, QStringLiteral("x"), &binary).ok());
+            QCOMPARE(output.left(4).toHex(), binary.left(4).toHex());
+        }
+        break;
+    case TrueColor:
+    case TrueColorChromaKeyed:
+        expected = header(color == TrueColor ? 4 : 6, image);
+        if (depth8) {
+            expected += dropAlpha(binaryPixels(image, BinaryRgb332), 2);
+        } else if (depth == 16) {
+            expected += dropAlpha(binaryPixels(image, swap ? BinaryRgb565Swap : BinaryRgb565), 3);
+        } else {
+            QByteArray pixels = binaryPixels(image, BinaryRgb888);
+            for (int i = 3; i < pixels.size(); i += 4)
+                pixels[i] = char(0xff);
+            expected += pixels;
+        }
+        break;
+    case Indexed256: {
+        expected = header(10, image);
+        const QImage indexed = image.convertToFormat(QImage::Format_Indexed8);
+        for (int i = 0; i < 256; ++i) {
+            const QRgb c = i < indexed.colorCount() ? indexed.color(i) : 0;
+            expected += char(qBlue(c));
+            expected += char(qGreen(c));
+            expected += char(qRed(c));
+            expected += char(qAlpha(c));
+        }
+        for (int y = 0; y < indexed.height(); ++y)
+            expected += QByteArray(reinterpret_cast<const char *>(indexed.constScanLine(y)),
+                                   indexed.width());
+        break;
+    }
+    }
+    QCOMPARE(output.size(), expected.size());
+    QCOMPARE(output.toHex(), expected.toHex());
+}
+
+QTEST_GUILESS_MAIN(TestCCompile)
+#include "tst_ccompile.moc"
