@@ -10,6 +10,7 @@ packages="
     qtbase5-dev
     qtbase5-dev-tools
     fonts-wqy-microhei
+    fonts-liberation
     libbenchmark-dev
     xvfb
     xauth
