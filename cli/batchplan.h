@@ -1,0 +1,52 @@
+#ifndef BATCHPLAN_H
+#define BATCHPLAN_H
+
+#include <formats.h>
+
+#include <QCoreApplication>
+#include <QString>
+#include <QVector>
+
+class CommandLine;
+
+// Which files a run converts and where each output goes. Building the plan
+// reads the file system but changes nothing, so a usage error found here
+// (a missing input, two inputs writing one output, an output that would
+// replace an input) leaves everything as it was.
+class BatchPlan
+{
+    Q_DECLARE_TR_FUNCTIONS(BatchPlan)
+
+public:
+    struct Job
+    {
+        QString source; // as given, or joined onto the input directory as given
+        QString output;
+    };
+
+    BatchPlan() = default;
+
+    bool build(const CommandLine &commandLine);
+
+    QString errorText() const { return m_error; }
+    const QVector<Job> &jobs() const { return m_jobs; }
+    // The output directory the run must create first; empty when none is
+    // missing.
+    QString directoryToCreate() const { return m_directoryToCreate; }
+
+    // Whether a directory contributes a file of this name.
+    static bool hasImageSuffix(const QString &fileName);
+
+private:
+    Q_DISABLE_COPY(BatchPlan)
+
+    bool fail(const QString &error);
+    bool collectSources(const CommandLine &commandLine, QStringList *sources);
+    bool checkOutputs();
+
+    QString m_error;
+    QVector<Job> m_jobs;
+    QString m_directoryToCreate;
+};
+
+#endif // BATCHPLAN_H

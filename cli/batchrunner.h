@@ -1,0 +1,48 @@
+#ifndef BATCHRUNNER_H
+#define BATCHRUNNER_H
+
+#include "batchplan.h"
+
+#include <convertresult.h>
+#include <formats.h>
+
+#include <QCoreApplication>
+#include <QVector>
+
+class Console;
+
+// Converts the jobs of a plan on worker threads. Each worker decodes,
+// encodes and writes one image before it takes the next, so no more images
+// than workers are in memory at once. Results are reported in the order of
+// the plan, whatever order the workers finish in, so that two runs over
+// the same inputs print the same lines.
+class BatchRunner
+{
+    Q_DECLARE_TR_FUNCTIONS(BatchRunner)
+
+public:
+    BatchRunner(const QVector<BatchPlan::Job> &jobs, Convert::OutputFormat output,
+                Convert::ColorFormat color, const QString &symbol, Console *console);
+
+    // Runs every job with at most threadCount workers and returns the
+    // number of failed jobs.
+    int run(int threadCount);
+
+    // Reports every job as failed with result, converting none (used when
+    // the output directory cannot be created). Returns the number of jobs.
+    int failAll(const Convert::ConvertResult &result);
+
+    // "<source> -> <output>: <reason>"
+    static QString failureLine(const BatchPlan::Job &job, const Convert::ConvertResult &result);
+
+private:
+    Q_DISABLE_COPY(BatchRunner)
+
+    const QVector<BatchPlan::Job> m_jobs;
+    const Convert::OutputFormat m_output;
+    const Convert::ColorFormat m_color;
+    const QString m_symbol;
+    Console *const m_console;
+};
+
+#endif // BATCHRUNNER_H

@@ -1,0 +1,66 @@
+#ifndef COMMANDLINE_H
+#define COMMANDLINE_H
+
+#include <formats.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
+// The options of brindleforge-cli, parsed and checked. Nothing here looks
+// at the file system: which inputs exist and where the outputs go is
+// BatchPlan's business.
+class CommandLine
+{
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+
+public:
+    enum class Action { Convert, ShowHelp, ShowVersion, UsageError };
+
+    CommandLine();
+
+    // arguments includes the program name, as QCoreApplication::arguments()
+    // gives it.
+    Action parse(const QStringList &arguments);
+
+    QString errorText() const { return m_error; }
+    QString helpText() const;
+    static QString versionText();
+
+    Convert::OutputFormat outputFormat() const { return m_outputFormat; }
+    Convert::ColorFormat colorFormat() const { return m_colorFormat; }
+    QString outputPath() const { return m_outputPath; }
+    QString symbol() const { return m_symbol; }
+    QStringList inputs() const { return m_inputs; }
+    bool recursive() const { return m_recursive; }
+    int jobs() const { return m_jobs; }
+    bool quiet() const { return m_quiet; }
+
+private:
+    Q_DISABLE_COPY(CommandLine)
+
+    Action fail(const QString &error);
+
+    QCommandLineParser m_parser;
+    QCommandLineOption m_formatOption;
+    QCommandLineOption m_colorOption;
+    QCommandLineOption m_outputOption;
+    QCommandLineOption m_nameOption;
+    QCommandLineOption m_recursiveOption;
+    QCommandLineOption m_jobsOption;
+    QCommandLineOption m_quietOption;
+    QCommandLineOption m_helpOption;
+    QCommandLineOption m_versionOption;
+
+    QString m_error;
+    Convert::OutputFormat m_outputFormat = Convert::CArray;
+    Convert::ColorFormat m_colorFormat = Convert::TrueColor;
+    QString m_outputPath;
+    QString m_symbol;
+    QStringList m_inputs;
+    bool m_recursive = false;
+    int m_jobs = 1;
+    bool m_quiet = false;
+};
+
+#endif // COMMANDLINE_H
