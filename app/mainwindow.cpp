@@ -53,8 +53,8 @@ MainWindow::MainWindow(QWidget *parent)
     setAcceptDrops(true);
     ui->label_img->installEventFilter(this);
     const QString url = QString::fromUtf8(BRINDLEFORGE_UPDATE_URL);
-    ui->label_link->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                                .arg(url.toHtmlEscaped(), tr("看看是否有新版本")));
+    ui->label_link->setText(
+        QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), tr("看看是否有新版本")));
     saveDir = QStringLiteral("./");
     imageFiles.clear();
     imageOpened = false;
@@ -148,8 +148,7 @@ void MainWindow::showPreview(const QString &path)
         : previewPixmap;
     ui->label_img->resize(shown.size());
     ui->label_img->setPixmap(shown);
-    ui->label_size->setText(
-        QString::asprintf("%d * %d", shown.width(), shown.height()));
+    ui->label_size->setText(QString::asprintf("%d * %d", shown.width(), shown.height()));
 
     // Let the scroll area scroll to every part of a preview larger than it.
     const QRect used = ui->scrollAreaWidgetContents->childrenRect();
@@ -172,16 +171,16 @@ void MainWindow::on_action_save_triggered()
     QVector<SaveJob> jobs;
     if (imageFiles.size() == 1) {
         const QString source = imageFiles.first();
-        const QString suggested
-            = saveDir + QLatin1Char('/') + QFileInfo(source).baseName() + extension;
-        const QString target
-            = QFileDialog::getSaveFileName(this, tr("保存图片"), suggested, filter);
+        const QString suggested =
+            saveDir + QLatin1Char('/') + QFileInfo(source).baseName() + extension;
+        const QString target =
+            QFileDialog::getSaveFileName(this, tr("保存图片"), suggested, filter);
         if (target.isEmpty())
             return;
         jobs.append({source, target});
     } else {
-        const QString directory = QFileDialog::getExistingDirectory(
-            this, tr("保存目录"), saveDir, QFileDialog::ShowDirsOnly);
+        const QString directory = QFileDialog::getExistingDirectory(this, tr("保存目录"), saveDir,
+                                                                    QFileDialog::ShowDirsOnly);
         if (directory.isEmpty())
             return;
         for (const QString &source : qAsConst(imageFiles))

@@ -25,15 +25,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The current batch, in the order it was opened or dropped.
-    QStringList batch() const { return imageFiles; }
-    // Where the file dialogs start: the folder of the last previewed image.
-    QString startDirectory() const { return saveDir; }
-    bool isImageOpened() const { return imageOpened; }
-
-    // How long a batch save runs before its progress dialog appears.
-    void setProgressDelay(int milliseconds) { progressDelay = milliseconds; }
-
     // The conversion entry points, kept on the window for callers that
     // drive it; each hands straight over to the engine.
     static Convert::ConvertResult convertFile(int outputFormat, int colorFormat, QImage image,
@@ -62,6 +53,8 @@ private slots:
     void on_action_save_triggered();
 
 private:
+    friend class TestMainWindow;
+
     struct SaveJob
     {
         QString source;
@@ -78,6 +71,7 @@ private:
     QString saveDir;
     QStringList imageFiles;
     bool imageOpened = false;
+    // How long a batch save runs before its progress dialog appears.
     int progressDelay = 1000;
 
     Q_DISABLE_COPY(MainWindow)

@@ -33,9 +33,9 @@ const char centralStyle[] = "#centralWidget {\n\tbackground-image: url(:/image/b
                             "#centralWidget * {\n    background:rgb();\n}";
 const char scrollAreaStyle[] = "#scrollArea {\n\tbackground-color: rgba(255, 255, 255, 0);\n}\n"
                                "#scrollArea * {\n    background:rgb();\n}";
-const char contentsStyle[]
-    = "#scrollAreaWidgetContents {\n\tbackground-color: rgba(255, 255, 255, 0);\n}\n"
-      "#scrollAreaWidgetContents * {\n    background:rgb();\n}";
+const char contentsStyle[] =
+    "#scrollAreaWidgetContents {\n\tbackground-color: rgba(255, 255, 255, 0);\n}\n"
+    "#scrollAreaWidgetContents * {\n    background:rgb();\n}";
 
 } // namespace
 
@@ -172,20 +172,22 @@ void MainWindowUi::retranslateUi(MainWindow *window)
     label_link->setText(tr("更新地址:看看是否有新版本"));
     label_img->setText(QString());
     combo_color_format->clear();
-    combo_color_format->insertItems(0, QStringList {
-                                           tr("True color"),
-                                           tr("True color with alpha"),
-                                           tr("True color chroma keyed"),
-                                           tr("Indexed 256 colors"),
-                                       });
+    combo_color_format->insertItems(0,
+                                    QStringList {
+                                        tr("True color"),
+                                        tr("True color with alpha"),
+                                        tr("True color chroma keyed"),
+                                        tr("Indexed 256 colors"),
+                                    });
     combo_output_format->clear();
-    combo_output_format->insertItems(0, QStringList {
-                                            tr("C array"),
-                                            tr("Binary RGB332"),
-                                            tr("Binary RGB565"),
-                                            tr("Binary RGB565 Swap"),
-                                            tr("Binary RGB888"),
-                                        });
+    combo_output_format->insertItems(0,
+                                     QStringList {
+                                         tr("C array"),
+                                         tr("Binary RGB332"),
+                                         tr("Binary RGB565"),
+                                         tr("Binary RGB565 Swap"),
+                                         tr("Binary RGB888"),
+                                     });
     label_2->setText(tr("Color format:"));
     label_3->setText(tr("Output format:"));
     menu->setTitle(tr("文件"));

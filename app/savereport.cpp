@@ -60,8 +60,8 @@ void SaveReport::addCancelled(const QStringList &sources)
 
 QString SaveReport::summary() const
 {
-    QString text = tr("%1 个文件中有 %2 个未保存。")
-                       .arg(QString::number(m_total), QString::number(m_missing));
+    QString text =
+        tr("%1 个文件中有 %2 个未保存。").arg(QString::number(m_total), QString::number(m_missing));
     if (m_cancelled > 0)
         text += tr("保存已取消，其余 %1 个文件未保存。").arg(QString::number(m_cancelled));
     return text;

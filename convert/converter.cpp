@@ -112,18 +112,18 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
     if (!checked.ok())
         return checked;
 
-    const QByteArray cName
-        = (symbol.isEmpty() ? cSymbolForPath(outputPath) : cSymbol(symbol)).toUtf8();
+    const QByteArray cName =
+        (symbol.isEmpty() ? cSymbolForPath(outputPath) : cSymbol(symbol)).toUtf8();
 
     // The temporary file is created in the target's folder, so the final
     // rename cannot cross file systems. The old file is only replaced by
     // the rename in commit().
     QSaveFile file(outputPath);
-    const QIODevice::OpenMode mode = output == CArray ? QIODevice::WriteOnly | QIODevice::Text
-                                                      : QIODevice::WriteOnly;
+    const QIODevice::OpenMode mode =
+        output == CArray ? QIODevice::WriteOnly | QIODevice::Text : QIODevice::WriteOnly;
     if (outputPath.isEmpty() || !file.open(mode)) {
-        const QString error
-            = outputPath.isEmpty() ? QStringLiteral("no file name given") : file.errorString();
+        const QString error =
+            outputPath.isEmpty() ? QStringLiteral("no file name given") : file.errorString();
         qDebug().noquote() << fileMessage("The file %1 could not be opened: %2", outputPath, error);
         return ConvertResult::openFailed(outputPath, error);
     }
@@ -131,12 +131,14 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
     QString error;
     if (!encodeLvgl8(image, output, color, cName, &file, &error)) {
         file.cancelWriting(); // the destructor removes the temporary file
-        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath, error);
+        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
+                                          error);
         return ConvertResult::writeFailed(outputPath, error);
     }
     if (!file.commit()) {
         error = file.errorString();
-        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath, error);
+        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
+                                          error);
         return ConvertResult::writeFailed(outputPath, error);
     }
     return ConvertResult::success();

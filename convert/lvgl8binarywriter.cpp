@@ -12,8 +12,7 @@ namespace {
 // LV_IMG_CF_TRUE_COLOR_ALPHA: every packing carries an alpha byte.
 constexpr quint32 ColorFormatTrueColorAlpha = 5;
 
-template<BinaryPacking Packing>
-uchar *packRow(uchar *d, const QRgb *pixels, int width)
+template<BinaryPacking Packing> uchar *packRow(uchar *d, const QRgb *pixels, int width)
 {
     for (int x = 0; x < width; ++x) {
         const QRgb c = pixels[x];
@@ -37,8 +36,7 @@ uchar *packRow(uchar *d, const QRgb *pixels, int width)
     return d;
 }
 
-template<BinaryPacking Packing>
-void packPixels(uchar *d, const QImage &image)
+template<BinaryPacking Packing> void packPixels(uchar *d, const QImage &image)
 {
     PixelRows rows(image);
     for (int y = 0; y < rows.height(); ++y)

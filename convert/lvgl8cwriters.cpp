@@ -41,8 +41,7 @@ constexpr int sectionBytes(int section, bool alpha)
 
 // The "0xHH, " values of one row of pixels in depth section Section.
 // Without alpha, depth 32 ends each pixel with the constant 0xff.
-template<int Section, bool Alpha>
-char *formatRow(char *p, const QRgb *pixels, int width)
+template<int Section, bool Alpha> char *formatRow(char *p, const QRgb *pixels, int width)
 {
     for (int x = 0; x < width; ++x) {
         const QRgb c = pixels[x];
@@ -90,8 +89,7 @@ void appendSection(TextSink &out, PixelRows &rows, const char *comment)
     out.appendLine("#endif");
 }
 
-template<bool Alpha>
-void appendDepthSections(TextSink &out, const QImage &image)
+template<bool Alpha> void appendDepthSections(TextSink &out, const QImage &image)
 {
     const char *const *comments = Alpha ? alphaComments : trueColorComments;
     PixelRows rows(image);

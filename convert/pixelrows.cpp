@@ -179,8 +179,8 @@ const QRgb *PixelRows::row(int y)
             const uint r = (c >> 11) & 0x1f;
             const uint g = (c >> 5) & 0x3f;
             const uint b = c & 0x1f;
-            out[x] = qRgb(int((r << 3) | (r >> 2)), int((g << 2) | (g >> 4)),
-                          int((b << 3) | (b >> 2)));
+            out[x] =
+                qRgb(int((r << 3) | (r >> 2)), int((g << 2) | (g >> 4)), int((b << 3) | (b >> 2)));
         }
         break;
     }

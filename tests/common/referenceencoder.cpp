@@ -70,7 +70,8 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
           << QStringLiteral("*                        Brindle Forge                          ")
           << QStringLiteral("*                                                               ")
           << QStringLiteral("* 注:使用UTF8编码") + QString(49, QLatin1Char(' '))
-          << QStringLiteral("* 注:本字体文件由Brindle Forge V0.1 生成") + QString(27, QLatin1Char(' '))
+          << QStringLiteral("* 注:本字体文件由Brindle Forge V0.1 生成")
+            + QString(27, QLatin1Char(' '))
           << engineAuthorLine()
           << QStringLiteral("*---------------------------------------------------------------")
           << QStringLiteral("*/") << QString() << QString()
@@ -79,10 +80,10 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
           << QStringLiteral("#define LV_ATTRIBUTE_MEM_ALIGN") << QStringLiteral("#endif")
           << QString() << QString()
           << QStringLiteral("const LV_ATTRIBUTE_MEM_ALIGN uint8_t ") + symbol
-                + QStringLiteral("_map[] = {");
+            + QStringLiteral("_map[] = {");
 
-    const QImage image
-        = color == Indexed256 ? input.convertToFormat(QImage::Format_Indexed8) : input;
+    const QImage image =
+        color == Indexed256 ? input.convertToFormat(QImage::Format_Indexed8) : input;
     const qint64 pixels = qint64(image.width()) * image.height();
     QString dataSize;
     QString cf;
@@ -141,9 +142,11 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
         dataSize = alpha
             ? QString::asprintf("    .data_size = %lld * LV_IMG_PX_SIZE_ALPHA_BYTE,", pixels)
             : QString::asprintf("    .data_size = %lld * LV_COLOR_SIZE / 8,", pixels);
-        cf = color == TrueColorAlpha        ? QStringLiteral("    .header.cf = LV_IMG_CF_TRUE_COLOR_ALPHA,")
-            : color == TrueColorChromaKeyed ? QStringLiteral("    .header.cf = LV_IMG_CF_TRUE_COLOR_CHROMA_KEYED,")
-                                            : QStringLiteral("    .header.cf = LV_IMG_CF_TRUE_COLOR,");
+        cf = color == TrueColorAlpha
+            ? QStringLiteral("    .header.cf = LV_IMG_CF_TRUE_COLOR_ALPHA,")
+            : color == TrueColorChromaKeyed
+            ? QStringLiteral("    .header.cf = LV_IMG_CF_TRUE_COLOR_CHROMA_KEYED,")
+            : QStringLiteral("    .header.cf = LV_IMG_CF_TRUE_COLOR,");
     }
 
     lines << QStringLiteral("};") << QString()
@@ -158,8 +161,8 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
 
 QByteArray binaryFile(const QImage &image, OutputFormat output)
 {
-    const quint32 header = 5u | (quint32(image.width()) & 0x7ff) << 10
-        | (quint32(image.height()) & 0x7ff) << 21;
+    const quint32 header =
+        5u | (quint32(image.width()) & 0x7ff) << 10 | (quint32(image.height()) & 0x7ff) << 21;
     QByteArray bytes;
     for (int i = 0; i < 4; ++i)
         bytes += char(header >> (8 * i));

@@ -15,8 +15,7 @@ QImage photo(int width, int height, quint32 seed = 1);
 // values no decoder would produce, such as colour above alpha in
 // premultiplied formats). Indexed formats get a random colour table of
 // colorCount entries, so that some pixels may point past its end.
-QImage randomBytes(QImage::Format format, int width, int height, quint32 seed,
-                   int colorCount = 0);
+QImage randomBytes(QImage::Format format, int width, int height, quint32 seed, int colorCount = 0);
 
 } // namespace TestImages
 

@@ -79,7 +79,8 @@ void TestCCompile::initTestCase()
 {
     m_compiler = findCompiler();
     if (m_compiler.isEmpty())
-        QSKIP("No C compiler (cc, gcc or clang) on PATH: the generated files cannot be compiled here");
+        QSKIP("No C compiler (cc, gcc or clang) on PATH: the generated files cannot be compiled "
+              "here");
 }
 
 void TestCCompile::compiles_data()
@@ -93,8 +94,11 @@ void TestCCompile::compiles_data()
         const char *name;
         int depth;
         bool swap;
-    } depths[] = {{"depth 8", 8, false}, {"depth 16", 16, false}, {"depth 16 swapped", 16, true},
-                  {"depth 32", 32, false}, {"depth 1", 1, false}};
+    } depths[] = {{"depth 8", 8, false},
+                  {"depth 16", 16, false},
+                  {"depth 16 swapped", 16, true},
+                  {"depth 32", 32, false},
+                  {"depth 1", 1, false}};
     for (int color = TrueColor; color <= Indexed256; ++color) {
         for (const auto &d : depths) {
             QTest::addRow("%s, %s", qPrintable(displayName(ColorFormat(color))), d.name)

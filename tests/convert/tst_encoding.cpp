@@ -156,8 +156,8 @@ void TestEncoding::goldenFiles_data()
                                    << "pixels_3x2_rgb332.bin";
     QTest::newRow("binary rgb565") << pixels << int(BinaryRgb565) << int(TrueColor) << "x"
                                    << "pixels_3x2_rgb565.bin";
-    QTest::newRow("binary rgb565 swap") << pixels << int(BinaryRgb565Swap) << int(TrueColor)
-                                        << "x" << "pixels_3x2_rgb565swap.bin";
+    QTest::newRow("binary rgb565 swap") << pixels << int(BinaryRgb565Swap) << int(TrueColor) << "x"
+                                        << "pixels_3x2_rgb565swap.bin";
     QTest::newRow("binary rgb888") << pixels << int(BinaryRgb888) << int(TrueColor) << "x"
                                    << "pixels_3x2_rgb888.bin";
 }
@@ -197,11 +197,16 @@ void TestEncoding::symbolsInFrame_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("symbol");
 
-    QTest::newRow("base name up to the first dot") << "logo.small.c" << "logo";
-    QTest::newRow("dot file") << ".c" << "image";
-    QTest::newRow("hyphen") << "my-logo.c" << "my_logo";
-    QTest::newRow("leading digit") << "2x.c" << "_2x";
-    QTest::newRow("keyword") << "int.c" << "int_";
+    QTest::newRow("base name up to the first dot") << "logo.small.c"
+                                                   << "logo";
+    QTest::newRow("dot file") << ".c"
+                              << "image";
+    QTest::newRow("hyphen") << "my-logo.c"
+                            << "my_logo";
+    QTest::newRow("leading digit") << "2x.c"
+                                   << "_2x";
+    QTest::newRow("keyword") << "int.c"
+                             << "int_";
 }
 
 void TestEncoding::symbolsInFrame()
@@ -219,9 +224,9 @@ void TestEncoding::symbolsInFrame()
     QVERIFY(text.contains("\n    .data = " + name + "_map,\n"));
 
     // An explicit symbol overrides the file name.
-    QVERIFY(convertImage(filled(2, 2, qRgb(1, 2, 3)), CArray, TrueColor, path,
-                         QStringLiteral("splash"))
-                .ok());
+    QVERIFY(
+        convertImage(filled(2, 2, qRgb(1, 2, 3)), CArray, TrueColor, path, QStringLiteral("splash"))
+            .ok());
     QVERIFY(readFile(path).contains("\nconst lv_img_dsc_t splash = {\n"));
 }
 
@@ -233,16 +238,16 @@ void TestEncoding::rowShape_data()
     QTest::addColumn<QList<int>>("valuesPerPixel");
     QTest::addColumn<QByteArray>("dataSizeLine");
 
-    QTest::newRow("true color 1x1") << int(TrueColor) << 1 << 1 << QList<int>{1, 2, 2, 4}
+    QTest::newRow("true color 1x1") << int(TrueColor) << 1 << 1 << QList<int> {1, 2, 2, 4}
                                     << QByteArray("    .data_size = 1 * LV_COLOR_SIZE / 8,");
-    QTest::newRow("true color 7x3") << int(TrueColor) << 7 << 3 << QList<int>{1, 2, 2, 4}
+    QTest::newRow("true color 7x3") << int(TrueColor) << 7 << 3 << QList<int> {1, 2, 2, 4}
                                     << QByteArray("    .data_size = 21 * LV_COLOR_SIZE / 8,");
-    QTest::newRow("chroma keyed 5x2") << int(TrueColorChromaKeyed) << 5 << 2
-                                      << QList<int>{1, 2, 2, 4}
-                                      << QByteArray("    .data_size = 10 * LV_COLOR_SIZE / 8,");
-    QTest::newRow("alpha 10x4") << int(TrueColorAlpha) << 10 << 4 << QList<int>{2, 3, 3, 4}
+    QTest::newRow("chroma keyed 5x2")
+        << int(TrueColorChromaKeyed) << 5 << 2 << QList<int> {1, 2, 2, 4}
+        << QByteArray("    .data_size = 10 * LV_COLOR_SIZE / 8,");
+    QTest::newRow("alpha 10x4") << int(TrueColorAlpha) << 10 << 4 << QList<int> {2, 3, 3, 4}
                                 << QByteArray("    .data_size = 40 * LV_IMG_PX_SIZE_ALPHA_BYTE,");
-    QTest::newRow("alpha 1x1") << int(TrueColorAlpha) << 1 << 1 << QList<int>{2, 3, 3, 4}
+    QTest::newRow("alpha 1x1") << int(TrueColorAlpha) << 1 << 1 << QList<int> {2, 3, 3, 4}
                                << QByteArray("    .data_size = 1 * LV_IMG_PX_SIZE_ALPHA_BYTE,");
 }
 
@@ -254,8 +259,8 @@ void TestEncoding::rowShape()
     QFETCH(QList<int>, valuesPerPixel);
     QFETCH(QByteArray, dataSizeLine);
 
-    const QByteArray text = encode(filled(width, height, qRgba(9, 99, 199, 77)), CArray,
-                                   ColorFormat(color));
+    const QByteArray text =
+        encode(filled(width, height, qRgba(9, 99, 199, 77)), CArray, ColorFormat(color));
     for (int section = 1; section <= 4; ++section) {
         const QList<QByteArray> rows = sectionRows(text, section);
         QCOMPARE(rows.size(), height);
@@ -280,19 +285,18 @@ void TestEncoding::truncation_data()
     QTest::addColumn<QByteArray>("rgb565");
 
     // Components are cut, never rounded.
-    QTest::newRow("below first step of 332") << qRgba(31, 31, 63, 0x10) << QByteArray("\x00\x10", 2)
-                                             << QByteArray("\xe7\x18\x10", 3);
+    QTest::newRow("below first step of 332")
+        << qRgba(31, 31, 63, 0x10) << QByteArray("\x00\x10", 2) << QByteArray("\xe7\x18\x10", 3);
     QTest::newRow("7 31 63") << qRgba(7, 31, 63, 0xff) << QByteArray("\x00\xff", 2)
                              << QByteArray("\xe7\x00\xff", 3);
-    QTest::newRow("7 3 7 is zero in 565") << qRgba(7, 3, 7, 0xff) << QByteArray("\x00\xff", 2)
-                                          << QByteArray("\x00\x00\xff", 3);
+    QTest::newRow("7 3 7 is zero in 565")
+        << qRgba(7, 3, 7, 0xff) << QByteArray("\x00\xff", 2) << QByteArray("\x00\x00\xff", 3);
     QTest::newRow("200 100 50") << qRgba(200, 100, 50, 0x80) << QByteArray("\xcc\x80", 2)
                                 << QByteArray("\x26\xcb\x80", 3);
     QTest::newRow("white") << qRgba(255, 255, 255, 0xff) << QByteArray("\xff\xff", 2)
                            << QByteArray("\xff\xff\xff", 3);
-    QTest::newRow("248 252 248 is white in 565") << qRgba(248, 252, 248, 0xff)
-                                                 << QByteArray("\xff\xff", 2)
-                                                 << QByteArray("\xff\xff\xff", 3);
+    QTest::newRow("248 252 248 is white in 565")
+        << qRgba(248, 252, 248, 0xff) << QByteArray("\xff\xff", 2) << QByteArray("\xff\xff\xff", 3);
 }
 
 void TestEncoding::truncation()
@@ -398,9 +402,9 @@ void TestEncoding::indexedPaletteOfManyColours()
     QCOMPARE(reduced.colorCount(), 256);
     const QRgb last = reduced.color(255);
     const QList<QByteArray> all = lines(text);
-    const int lastEntry = all.indexOf(
-        "  " + hexValues({qBlue(last), qGreen(last), qRed(last), qAlpha(last)})
-        + "/*Color of index 255*/");
+    const int lastEntry =
+        all.indexOf("  " + hexValues({qBlue(last), qGreen(last), qRed(last), qAlpha(last)})
+                    + "/*Color of index 255*/");
     QVERIFY(lastEntry > 0);
     QCOMPARE(all.at(lastEntry + 1), QByteArray());
     QByteArray firstIndexRow = "  ";
@@ -467,10 +471,10 @@ void TestEncoding::sizeLimit()
     QTemporaryDir dir;
     for (const QSize size : sizes) {
         const QImage image = filled(size.width(), size.height(), qRgb(7, 8, 9));
-        const QString path
-            = dir.filePath(QStringLiteral("out_%1x%2").arg(size.width()).arg(size.height()));
-        const ConvertResult result
-            = convertImage(image, OutputFormat(output), ColorFormat(color), path);
+        const QString path =
+            dir.filePath(QStringLiteral("out_%1x%2").arg(size.width()).arg(size.height()));
+        const ConvertResult result =
+            convertImage(image, OutputFormat(output), ColorFormat(color), path);
         const bool fits = size.width() <= 2047 && size.height() <= 2047;
         QCOMPARE(result.ok(), fits);
         QCOMPARE(QFile::exists(path), fits);
@@ -513,9 +517,9 @@ void TestEncoding::nullImage()
 void TestEncoding::noWriter()
 {
     QByteArray bytes;
-    QCOMPARE(encodeImage(filled(1, 1, 0), CArray, ColorFormat(4), QStringLiteral("x"), &bytes)
-                 .status(),
-             ConvertResult::NoWriter);
+    QCOMPARE(
+        encodeImage(filled(1, 1, 0), CArray, ColorFormat(4), QStringLiteral("x"), &bytes).status(),
+        ConvertResult::NoWriter);
     QCOMPARE(encodeImage(filled(1, 1, 0), OutputFormat(5), TrueColor, QStringLiteral("x"), &bytes)
                  .status(),
              ConvertResult::NoWriter);

@@ -55,8 +55,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QStringList entries(const QString &dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                               QDir::Name);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -82,8 +81,8 @@ void TestFileWriting::cannotOpen_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<int>("output");
 
-    for (const char *setup : {"missing folder", "folder is a regular file", "read-only folder",
-                              "target is a folder"}) {
+    for (const char *setup :
+         {"missing folder", "folder is a regular file", "read-only folder", "target is a folder"}) {
         QTest::addRow("%s, C array", setup) << QString::fromLatin1(setup) << int(CArray);
         QTest::addRow("%s, binary", setup) << QString::fromLatin1(setup) << int(BinaryRgb565);
     }
@@ -118,8 +117,8 @@ void TestFileWriting::cannotOpen()
     QTest::ignoreMessage(QtDebugMsg,
                          QRegularExpression(QStringLiteral("^The file %1 could not be opened: .+$")
                                                 .arg(QRegularExpression::escape(target))));
-    const ConvertResult result = convertImage(TestImages::photo(20, 10), OutputFormat(output),
-                                              TrueColorAlpha, target);
+    const ConvertResult result =
+        convertImage(TestImages::photo(20, 10), OutputFormat(output), TrueColorAlpha, target);
     QCOMPARE(result.status(), ConvertResult::OpenFailed);
     QCOMPARE(result.filePath(), target);
     QVERIFY(!result.detail().isEmpty());

@@ -194,13 +194,13 @@ void TestPixelFormats::sameAsPixelColor_data()
     QTest::newRow("PNG palette with alpha")
         << roundTrip(photo.convertToFormat(QImage::Format_Indexed8), "PNG")
         << QImage::Format_Indexed8;
-    QTest::newRow("PNG 1-bit")
-        << roundTrip(photo.convertToFormat(QImage::Format_Mono), "PNG") << QImage::Format_Mono;
+    QTest::newRow("PNG 1-bit") << roundTrip(photo.convertToFormat(QImage::Format_Mono), "PNG")
+                               << QImage::Format_Mono;
     QTest::newRow("JPEG") << roundTrip(photo.convertToFormat(QImage::Format_RGB32), "JPEG", 90)
                           << QImage::Format_RGB32;
-    QTest::newRow("JPEG gray")
-        << roundTrip(photo.convertToFormat(QImage::Format_Grayscale8), "JPEG", 90)
-        << QImage::Format_Grayscale8;
+    QTest::newRow("JPEG gray") << roundTrip(photo.convertToFormat(QImage::Format_Grayscale8),
+                                            "JPEG", 90)
+                               << QImage::Format_Grayscale8;
     QTest::newRow("BMP 24-bit") << roundTrip(photo.convertToFormat(QImage::Format_RGB32), "BMP")
                                 << QImage::Format_RGB32;
     const quint32 argbMasks[4] = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
@@ -248,23 +248,25 @@ void TestPixelFormats::sameAsPixelColor()
         OutputFormat output;
         ColorFormat color;
     } outputs[] = {
-        {CArray, TrueColor},      {CArray, TrueColorAlpha}, {CArray, TrueColorChromaKeyed},
-        {CArray, Indexed256},     {BinaryRgb332, TrueColor}, {BinaryRgb565, TrueColor},
+        {CArray, TrueColor},           {CArray, TrueColorAlpha},  {CArray, TrueColorChromaKeyed},
+        {CArray, Indexed256},          {BinaryRgb332, TrueColor}, {BinaryRgb565, TrueColor},
         {BinaryRgb565Swap, TrueColor}, {BinaryRgb888, TrueColor},
     };
     for (const auto &o : outputs) {
         QByteArray bytes;
         QVERIFY(encodeImage(image, o.output, o.color, QStringLiteral("pic"), &bytes).ok());
-        const QByteArray expected = referenceEncode(image, o.output, o.color, QStringLiteral("pic"));
+        const QByteArray expected =
+            referenceEncode(image, o.output, o.color, QStringLiteral("pic"));
         if (bytes != expected) {
             int i = 0;
             while (i < bytes.size() && i < expected.size() && bytes.at(i) == expected.at(i))
                 ++i;
-            QFAIL(qPrintable(QStringLiteral("%1 / %2 differs from byte %3: ...%4... instead of ...%5...")
-                                 .arg(displayName(o.output), displayName(o.color))
-                                 .arg(i)
-                                 .arg(QString::fromUtf8(bytes.mid(qMax(0, i - 20), 40)),
-                                      QString::fromUtf8(expected.mid(qMax(0, i - 20), 40)))));
+            QFAIL(qPrintable(
+                QStringLiteral("%1 / %2 differs from byte %3: ...%4... instead of ...%5...")
+                    .arg(displayName(o.output), displayName(o.color))
+                    .arg(i)
+                    .arg(QString::fromUtf8(bytes.mid(qMax(0, i - 20), 40)),
+                         QString::fromUtf8(expected.mid(qMax(0, i - 20), 40)))));
         }
     }
 }
