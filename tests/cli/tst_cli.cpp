@@ -1,0 +1,708 @@
+#include <buildconfig.h>
+#include <converter.h>
+#include <csymbol.h>
+#include <referenceencoder.h>
+#include <testimages.h>
+
+#include <QCryptographicHash>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace Convert;
+
+Q_DECLARE_METATYPE(OutputFormat)
+Q_DECLARE_METATYPE(ColorFormat)
+
+namespace {
+
+struct Outcome
+{
+    int exitCode = -1; // -1: crashed or timed out
+    QByteArray out;
+    QByteArray err;
+
+    QList<QByteArray> errLines() const
+    {
+        QList<QByteArray> lines = err.split('\n');
+        lines.removeAll(QByteArray());
+        return lines;
+    }
+};
+
+// Runs the command line in dir with no display and no platform plugin
+// configured, as in a build or CI job.
+Outcome runCli(const QString &dir, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(BRINDLEFORGE_CLI), arguments);
+    Outcome outcome;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
+        outcome.exitCode = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+void saveImage(const QString &path, const QImage &image, const char *format)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QVERIFY2(image.save(path, format), qPrintable(path));
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// What the window writes for this source and these choices: the engine's
+// encoding of the decoded source, named after the output file.
+QByteArray expected(const QString &source, OutputFormat output, ColorFormat color,
+                    const QString &outputPath, const QString &symbol = QString())
+{
+    QByteArray bytes;
+    const QString name = symbol.isEmpty() ? cSymbolForPath(outputPath) : symbol;
+    const ConvertResult result = encodeImage(QImage(source), output, color, name, &bytes);
+    return result.ok() ? bytes : result.message().toUtf8();
+}
+
+// Every file below dir (relative path -> content hash), to show that a run
+// changed nothing.
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(dir).relativeFilePath(path),
+                     QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha1));
+    }
+    return files;
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+#define VERIFY_SUCCESS(outcome)                                                                    \
+    do {                                                                                           \
+        QVERIFY2((outcome).exitCode == 0, (outcome).err.constData());                              \
+        QVERIFY2((outcome).err.isEmpty(), (outcome).err.constData());                              \
+        QVERIFY2((outcome).out.isEmpty(), (outcome).out.constData());                              \
+    } while (false)
+
+#ifdef Q_OS_UNIX
+// Lowers the file size limit of this process, and so of the children it
+// starts, with SIGXFSZ ignored so that an oversized write fails with EFBIG
+// instead of killing the child. Restores both when it goes out of scope.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    Q_DISABLE_COPY(FileSizeLimit)
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+#endif
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void helpAndVersion();
+    void usageErrors_data();
+    void usageErrors();
+    void outputFormats_data();
+    void outputFormats();
+    void outputNaming_data();
+    void outputNaming();
+    void directoryInput_data();
+    void directoryInput();
+    void parallelEqualsSerial_data();
+    void parallelEqualsSerial();
+    void failedInputs_data();
+    void failedInputs();
+    void unwritableTarget_data();
+    void unwritableTarget();
+    void progressOnTerminal_data();
+    void progressOnTerminal();
+};
+
+void TestCli::helpAndVersion()
+{
+    QTemporaryDir dir;
+    const Outcome version = runCli(dir.path(), {QStringLiteral("--version")});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QByteArray("brindleforge-cli " BRINDLEFORGE_VERSION "\n"));
+    QVERIFY(version.err.isEmpty());
+
+    const Outcome help = runCli(dir.path(), {QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.err.isEmpty());
+    const QString text = QString::fromUtf8(help.out);
+    QVERIFY(text.startsWith(QLatin1String("Usage: brindleforge-cli [options] INPUT...")));
+    const QStringList mentioned = {
+        QStringLiteral("--format"),        QStringLiteral("--color-format"),
+        QStringLiteral("--output"),        QStringLiteral("--name"),
+        QStringLiteral("--recursive"),     QStringLiteral("--jobs"),
+        QStringLiteral("--quiet"),         QStringLiteral("--version"),
+        QStringLiteral("bin-rgb565-swap"), QStringLiteral("indexed-256"),
+        QStringLiteral("Examples:")};
+    for (const QString &word : mentioned)
+        QVERIFY2(text.contains(word), qPrintable(word));
+    for (int f = CArray; f <= BinaryRgb888; ++f)
+        QVERIFY(text.contains(displayName(OutputFormat(f))));
+    for (int c = TrueColor; c <= Indexed256; ++c)
+        QVERIFY(text.contains(displayName(ColorFormat(c))));
+    QCOMPARE(runCli(dir.path(), {QStringLiteral("-h")}).out, help.out);
+    QVERIFY(entries(dir.path()).isEmpty());
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    QTest::newRow("unknown format") << args("-f bmp in/other.png")
+                                    << "unknown output format 'bmp' (expected c, bin-rgb332, "
+                                       "bin-rgb565, bin-rgb565-swap or bin-rgb888)";
+    QTest::newRow("unknown color format")
+        << args("-c rgb in/other.png") << "unknown color format 'rgb'";
+    QTest::newRow("color format for a binary file")
+        << args("-f bin-rgb565 -c indexed-256 in/other.png")
+        << "--color-format applies to C arrays only";
+    QTest::newRow("format given twice")
+        << args("-f c -f bin-rgb332 in/other.png") << "--format is given more than once";
+    QTest::newRow("no jobs") << args("-j 0 in/other.png") << "--jobs needs a whole number";
+    QTest::newRow("jobs not a number") << args("-j two in/other.png") << "not 'two'";
+    QTest::newRow("name for two inputs")
+        << args("-n logo -o out in/logo.png in/other.png") << "--name needs exactly one input file";
+    QTest::newRow("name for a directory")
+        << args("-n logo -o out in") << "--name needs exactly one input file";
+    QTest::newRow("name not an identifier")
+        << args("-n 2fast in/other.png") << "'2fast' is not a valid C identifier";
+    QTest::newRow("name is a keyword")
+        << args("-n static in/other.png") << "'static' is not a valid C identifier";
+    QTest::newRow("name for a binary file")
+        << args("-f bin-rgb888 -n logo in/other.png") << "--name applies to C arrays only";
+    QTest::newRow("missing input") << args("-o out in/other.png in/missing.png")
+                                   << "the input 'in/missing.png' does not exist";
+    QTest::newRow("no input") << args("-o out") << "no input given";
+    QTest::newRow("unknown option") << args("--frobnicate in/other.png") << "frobnicate";
+    QTest::newRow("no images in a directory")
+        << args("-o out empty") << "no bmp, jpg, jpeg or png files found in empty";
+    QTest::newRow("file as output directory") << args("-o notes.txt in/logo.png in/other.png")
+                                              << "the output 'notes.txt' is not a directory";
+    QTest::newRow("collision of two files")
+        << args("-o out in/logo.png in/other.png in/logo.jpg")
+        << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
+    QTest::newRow("collision in a directory")
+        << args("-o out in")
+        << "'in/logo.jpg' and 'in/logo.png' would both be written to 'out/logo.c'";
+    QTest::newRow("collision beside the sources")
+        << args("-f bin-rgb332 in/logo.jpg in/logo.png")
+        << "'in/logo.jpg' and 'in/logo.png' would both be written to 'in/logo.bin'";
+    QTest::newRow("output replaces its input") << args("-o in/other.png in/other.png")
+                                               << "the output 'in/other.png' would replace the "
+                                                  "input 'in/other.png'";
+    QTest::newRow("output replaces another input")
+        << args("-f bin-rgb565 -o in in/other.png in/raw.bin")
+        << "the output 'in/raw.bin' would replace the input 'in/raw.bin'";
+}
+
+// A usage error is found before anything is converted: nothing is written.
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    const QImage image = TestImages::photo(9, 7);
+    saveImage(dir.filePath(QStringLiteral("in/logo.png")), image, "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/logo.jpg")), image, "JPEG");
+    saveImage(dir.filePath(QStringLiteral("in/other.png")), image, "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
+    writeFile(dir.filePath(QStringLiteral("notes.txt")), "text");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY(outcome.out.isEmpty());
+    const QList<QByteArray> lines = outcome.errLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).startsWith("brindleforge-cli: "), lines.at(0).constData());
+    QVERIFY2(lines.at(0).contains(message.toUtf8()), lines.at(0).constData());
+    QCOMPARE(lines.at(1), QByteArray("Try 'brindleforge-cli --help' for more information."));
+    QCOMPARE(snapshot(dir.path()), before);
+}
+
+void TestCli::outputFormats_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<OutputFormat>("output");
+    QTest::addColumn<ColorFormat>("color");
+
+    QTest::newRow("C array, default color") << QStringList() << CArray << TrueColor;
+    const struct
+    {
+        const char *name;
+        ColorFormat color;
+    } colors[] = {{"true-color", TrueColor},
+                  {"true-color-alpha", TrueColorAlpha},
+                  {"chroma-keyed", TrueColorChromaKeyed},
+                  {"indexed-256", Indexed256}};
+    for (const auto &c : colors) {
+        QTest::addRow("C array, %s", c.name)
+            << QStringList {QStringLiteral("-c"), QString::fromLatin1(c.name)} << CArray << c.color;
+    }
+    const struct
+    {
+        const char *name;
+        OutputFormat output;
+    } binaries[] = {{"bin-rgb332", BinaryRgb332},
+                    {"bin-rgb565", BinaryRgb565},
+                    {"bin-rgb565-swap", BinaryRgb565Swap},
+                    {"bin-rgb888", BinaryRgb888}};
+    for (const auto &b : binaries) {
+        QTest::addRow("%s", b.name)
+            << QStringList {QStringLiteral("--format"), QString::fromLatin1(b.name)} << b.output
+            << TrueColor;
+    }
+}
+
+// One image end to end, written beside its source under the base name (up
+// to the first dot), with the symbol that name gives.
+void TestCli::outputFormats()
+{
+    QFETCH(QStringList, options);
+    QFETCH(OutputFormat, output);
+    QFETCH(ColorFormat, color);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("sprite-1.v2.png"));
+    saveImage(source, TestImages::photo(23, 17, 5), "PNG");
+
+    const Outcome outcome = runCli(dir.path(), options << QStringLiteral("sprite-1.v2.png"));
+    VERIFY_SUCCESS(outcome);
+    const QString target = dir.filePath(QStringLiteral("sprite-1") + outputExtension(output));
+    QCOMPARE(entries(dir.path()),
+             QStringList({QFileInfo(target).fileName(), QStringLiteral("sprite-1.v2.png")}));
+    const QByteArray written = readFile(target);
+    QCOMPARE(written, expected(source, output, color, target));
+    QCOMPARE(written, referenceEncode(QImage(source), output, color, QStringLiteral("sprite_1")));
+}
+
+void TestCli::outputNaming_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("symbol");
+
+    QTest::newRow("-n sets the symbol")
+        << QStringList {"-n", "hero_img", "-o", "out/x.c", "src.png"} << "out/x.c"
+        << "hero_img";
+    QTest::newRow("--name, long form")
+        << QStringList {"--name=Hero2", "--output=out/x.c", "src.png"} << "out/x.c"
+        << "Hero2";
+    QTest::newRow("output file names the symbol")
+        << QStringList {"-o", "out/boss-level.c", "src.png"} << "out/boss-level.c"
+        << "boss_level";
+    QTest::newRow("existing directory as output")
+        << QStringList {"-o", "out", "src.png"} << "out/src.c"
+        << "src";
+    QTest::newRow("new directory with a trailing slash")
+        << QStringList {"-o", "made/", "src.png"} << "made/src.c"
+        << "src";
+}
+
+void TestCli::outputNaming()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, target);
+    QFETCH(QString, symbol);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("src.png"));
+    saveImage(source, TestImages::photo(12, 10, 3), "PNG");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    VERIFY_SUCCESS(outcome);
+    const QString path = dir.filePath(target);
+    const QByteArray written = readFile(path);
+    QCOMPARE(written, expected(source, CArray, TrueColor, path, symbol));
+    QVERIFY(written.contains("const lv_img_dsc_t " + symbol.toUtf8() + " = {"));
+}
+
+void TestCli::directoryInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("outputs");
+
+    QTest::newRow("into a directory") << QStringList {"-o", "out", "assets"}
+                                      << QStringList {"out/a.c", "out/b.c", "out/c.c", "out/d.c"};
+    QTest::newRow("recursive, into a directory")
+        << QStringList {"-r", "-o", "out", "assets"}
+        << QStringList {"out/a.c", "out/b.c", "out/c.c", "out/d.c", "out/e.c", "out/f.c"};
+    QTest::newRow("recursive, beside the sources")
+        << QStringList {"--recursive", "assets"}
+        << QStringList {"assets/a.c", "assets/b.c",     "assets/c.c",
+                        "assets/d.c", "assets/sub/e.c", "assets/sub/deeper/f.c"};
+    QTest::newRow("a file and a directory, named twice")
+        << QStringList {"-o", "out", "assets/sub/e.png", "assets", "assets/a.PNG"}
+        << QStringList {"out/a.c", "out/b.c", "out/c.c", "out/d.c", "out/e.c"};
+}
+
+// A directory contributes its bmp, jpg, jpeg and png files whatever the case
+// of the suffix, and nothing else.
+void TestCli::directoryInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, outputs);
+
+    QTemporaryDir dir;
+    const QString assets = dir.filePath(QStringLiteral("assets/"));
+    const QHash<QString, QString> sources = {{"a", "a.PNG"},     {"b", "b.Jpg"},
+                                             {"c", "c.bmp"},     {"d", "d.jpeg"},
+                                             {"e", "sub/e.png"}, {"f", "sub/deeper/f.JPEG"}};
+    int seed = 0;
+    for (const QString &name : sources) {
+        const QByteArray format = QFileInfo(name).suffix().toUpper().toLatin1();
+        ++seed;
+        saveImage(assets + name, TestImages::photo(8 + seed, 6, quint32(seed)),
+                  format == "JPG" ? "JPEG" : format.constData());
+    }
+    writeFile(assets + QStringLiteral("notes.txt"), "not an image");
+    writeFile(assets + QStringLiteral("png"), "not an image either");
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    VERIFY_SUCCESS(outcome);
+    QStringList added = snapshot(dir.path()).keys();
+    added.erase(std::remove_if(added.begin(), added.end(),
+                               [&](const QString &p) {
+                                   return before.contains(p) || QFileInfo(dir.filePath(p)).isDir();
+                               }),
+                added.end());
+    std::sort(outputs.begin(), outputs.end());
+    QCOMPARE(added, outputs);
+    for (const QString &output : qAsConst(outputs)) {
+        const QString path = dir.filePath(output);
+        const QString source = assets + sources.value(QFileInfo(output).baseName());
+        QCOMPARE(readFile(path), expected(source, CArray, TrueColor, path));
+    }
+}
+
+void TestCli::parallelEqualsSerial_data()
+{
+    QTest::addColumn<QStringList>("options");
+
+    QTest::newRow("true color with alpha") << QStringList {"-c", "true-color-alpha"};
+    QTest::newRow("indexed 256 colors") << QStringList {"-c", "indexed-256"};
+    QTest::newRow("binary RGB565 swap") << QStringList {"-f", "bin-rgb565-swap"};
+}
+
+void TestCli::parallelEqualsSerial()
+{
+    QFETCH(QStringList, options);
+
+    QTemporaryDir dir;
+    const int count = 12;
+    for (int i = 0; i < count; ++i) {
+        saveImage(dir.filePath(QStringLiteral("in/img%1.png").arg(i)),
+                  TestImages::photo(1 + i * 23, 1 + (count - i) * 11, quint32(i)), "PNG");
+    }
+
+    const QStringList runs = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("5")};
+    for (const QString &jobs : runs) {
+        const Outcome outcome = runCli(dir.path(),
+                                       QStringList(options) << "-j" << jobs << "-o"
+                                                            << "j" + jobs << "in");
+        VERIFY_SUCCESS(outcome);
+    }
+    const QStringList serial = entries(dir.filePath(QStringLiteral("j1")));
+    QCOMPARE(serial.size(), count);
+    for (const QString &jobs : runs.mid(1)) {
+        QCOMPARE(entries(dir.filePath("j" + jobs)), serial);
+        for (const QString &name : serial) {
+            QVERIFY2(readFile(dir.filePath("j" + jobs + '/' + name))
+                         == readFile(dir.filePath("j1/" + name)),
+                     qPrintable(name));
+        }
+    }
+}
+
+void TestCli::failedInputs_data()
+{
+    QTest::addColumn<QString>("jobs");
+    QTest::newRow("serial") << "1";
+    QTest::newRow("parallel") << "3";
+}
+
+// A failed image is reported on one line naming its source, its output and
+// the reason; the other images are still written, an existing output of a
+// failed image stays as it was, and the exit code is 1.
+void TestCli::failedInputs()
+{
+    QFETCH(QString, jobs);
+
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("in/good.png"));
+    saveImage(good, TestImages::photo(10, 10), "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/wide.png")), QImage(2048, 1, QImage::Format_RGB32),
+              "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/blocked.png")), TestImages::photo(4, 4), "PNG");
+    writeFile(dir.filePath(QStringLiteral("in/bad.png")), "\x89PNG but not really");
+    writeFile(dir.filePath(QStringLiteral("out/bad.c")), "int keep;");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out/blocked.c"))); // a directory
+
+    const Outcome outcome = runCli(dir.path(), {"-j", jobs, "-o", "out", "in"});
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY(outcome.out.isEmpty());
+    const QList<QByteArray> lines = outcome.errLines();
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(0).startsWith("brindleforge-cli: in/bad.png -> out/bad.c: cannot be decoded"),
+             lines.at(0).constData());
+    QVERIFY2(lines.at(1).startsWith("brindleforge-cli: in/blocked.png -> out/blocked.c: cannot be "
+                                    "opened for writing"),
+             lines.at(1).constData());
+    QCOMPARE(lines.at(2),
+             QByteArray("brindleforge-cli: in/wide.png -> out/wide.c: the image is 2048 x 1 "
+                        "pixels; an LVGL image can be at most 2047 x 2047"));
+
+    const QString goodOutput = dir.filePath(QStringLiteral("out/good.c"));
+    QCOMPARE(readFile(goodOutput), expected(good, CArray, TrueColor, goodOutput));
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("out/bad.c"))), QByteArray("int keep;"));
+    QCOMPARE(entries(dir.filePath(QStringLiteral("out"))),
+             QStringList({"bad.c", "blocked.c", "good.c"}));
+}
+
+enum class Target {
+    FolderIsFile,
+    FolderMissing,
+    BatchFolderUnderFile,
+    ReadOnlyFolder,
+    FileTooBig,
+    FileTooBigInLastFlush,
+};
+Q_DECLARE_METATYPE(Target)
+
+void TestCli::unwritableTarget_data()
+{
+    QTest::addColumn<Target>("target");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("failures"); // "<source> -> <output>: <reason start>"
+
+    const QString c = QStringLiteral(": cannot be opened for writing");
+    QTest::newRow("folder is a regular file")
+        << Target::FolderIsFile << QStringList {"-o", "plain/x.c", "a.png"}
+        << QStringList {"a.png -> plain/x.c" + c + " (Not a directory)"};
+    QTest::newRow("folder missing")
+        << Target::FolderMissing << QStringList {"-o", "gone/x.c", "a.png"}
+        << QStringList {"a.png -> gone/x.c" + c};
+    QTest::newRow("batch folder cannot be created")
+        << Target::BatchFolderUnderFile << QStringList {"-o", "plain/out", "a.png", "b.png"}
+        << QStringList {"a.png -> plain/out/a.c" + c
+                            + " (the directory plain/out cannot be "
+                              "created)",
+                        "b.png -> plain/out/b.c" + c};
+    QTest::newRow("read-only folder")
+        << Target::ReadOnlyFolder << QStringList {"-o", "locked", "a.png", "b.png"}
+        << QStringList {"a.png -> locked/a.c" + c, "b.png -> locked/b.c" + c};
+    QTest::newRow("write fails (file size limit)")
+        << Target::FileTooBig << QStringList {"-f", "bin-rgb565", "-o", "out", "a.png", "b.png"}
+        << QStringList {"b.png -> out/b.bin: cannot be written"};
+    QTest::newRow("write fails in the last flush (file size limit)")
+        << Target::FileTooBigInLastFlush
+        << QStringList {"-f", "bin-rgb565", "-o", "out", "a.png", "b.png"}
+        << QStringList {"b.png -> out/b.bin: cannot be written"};
+}
+
+// An output that cannot be written fails with exit code 1, leaves no file
+// behind and leaves an existing output as it was.
+void TestCli::unwritableTarget()
+{
+    QFETCH(Target, target);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, failures);
+
+    // Under the file size limit below, a.bin (4 + 6 * 5 * 3 bytes) fits and
+    // b.bin does not. 4 + 100 * 100 * 3 bytes are written to the file at
+    // once; 4 + 40 * 40 * 3 bytes fit Qt's 16 KiB write buffer and reach the
+    // file only when the output is committed.
+    const int side = target == Target::FileTooBigInLastFlush ? 40 : 100;
+    QTemporaryDir dir;
+    saveImage(dir.filePath(QStringLiteral("a.png")), TestImages::photo(6, 5, 1), "PNG");
+    saveImage(dir.filePath(QStringLiteral("b.png")), TestImages::photo(side, side, 2), "PNG");
+    writeFile(dir.filePath(QStringLiteral("plain")), "a regular file");
+    QDir(dir.path()).mkdir(QStringLiteral("out"));
+    writeFile(dir.filePath(QStringLiteral("out/b.bin")), "old output");
+
+    Outcome outcome;
+    switch (target) {
+    case Target::ReadOnlyFolder: {
+#ifdef Q_OS_UNIX
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders; the other rows fail for real");
+#endif
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkdir(locked));
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+        outcome = runCli(dir.path(), arguments);
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(entries(locked), QStringList());
+        break;
+    }
+    case Target::FileTooBig:
+    case Target::FileTooBigInLastFlush: {
+#ifdef Q_OS_UNIX
+        const FileSizeLimit limit(4096);
+        outcome = runCli(dir.path(), arguments);
+#else
+        QSKIP("needs RLIMIT_FSIZE");
+#endif
+        // Known engine fault: Qt 5's QSaveFile::commit() does not notice that
+        // flushing its write buffer failed, so the truncated file replaces
+        // b.bin and the run reports success. Remove this line once the
+        // engine flushes and checks before it commits.
+        QCOMPARE(entries(dir.filePath(QStringLiteral("out"))), QStringList({"a.bin", "b.bin"}));
+        QEXPECT_FAIL("write fails in the last flush (file size limit)",
+                     "engine commits an output whose last flush failed", Abort);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("out/b.bin"))), QByteArray("old output"));
+        break;
+    }
+    default:
+        outcome = runCli(dir.path(), arguments);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("plain"))), QByteArray("a regular file"));
+        break;
+    }
+
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY(outcome.out.isEmpty());
+    const QList<QByteArray> lines = outcome.errLines();
+    QCOMPARE(lines.size(), failures.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        const QByteArray start = "brindleforge-cli: " + failures.at(i).toUtf8();
+        QVERIFY2(lines.at(i).startsWith(start), lines.at(i).constData());
+    }
+}
+
+void TestCli::progressOnTerminal_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("progress");
+
+    QTest::newRow("several inputs") << QStringList {"-o", "out", "a.png", "b.png"} << true;
+    QTest::newRow("one input") << QStringList {"-o", "out", "a.png"} << false;
+    QTest::newRow("quiet") << QStringList {"-q", "-o", "out", "a.png", "b.png"} << false;
+}
+
+// With stderr on a terminal, several inputs get a progress line that is
+// erased at the end; the runs above, on pipes, show that there is none
+// otherwise.
+void TestCli::progressOnTerminal()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, progress);
+
+    QTemporaryDir dir;
+    saveImage(dir.filePath(QStringLiteral("a.png")), TestImages::photo(6, 5, 1), "PNG");
+    saveImage(dir.filePath(QStringLiteral("b.png")), TestImages::photo(7, 5, 2), "PNG");
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        QSKIP("no pseudo terminal available");
+    // Opened here, so that the terminal has a user until the child exits.
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    QVERIFY(terminal >= 0);
+
+    QByteArrayList strings = {BRINDLEFORGE_CLI};
+    for (const QString &argument : qAsConst(arguments))
+        strings << argument.toLocal8Bit();
+    std::vector<char *> argv;
+    for (QByteArray &s : strings)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    const QByteArray workDir = QFile::encodeName(dir.path());
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(terminal, STDERR_FILENO);
+        if (chdir(workDir.constData()) == 0)
+            execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(terminal);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, int(n));
+    close(master);
+    int status = 0;
+    QCOMPARE(waitpid(pid, &status, 0), pid);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+
+    if (progress) {
+        // Both images may be done before the first redraw.
+        QVERIFY2(shown.startsWith("\r\033[Kbrindleforge-cli: "), shown.constData());
+        QVERIFY2(shown.contains(" of 2 images converted"), shown.constData());
+        QVERIFY2(shown.endsWith("\r\033[K"), shown.constData());
+        QVERIFY(!shown.contains('\n'));
+    } else {
+        QCOMPARE(shown, QByteArray());
+    }
+#else
+    QSKIP("needs a pseudo terminal");
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
