@@ -17,10 +17,16 @@ using namespace Convert;
 namespace {
 
 // The identity of a path: absolute and cleaned, so "a/../b.c", "./b.c"
-// and "b.c" are one file.
+// and "b.c" are one file. Where file names ignore case by default, so does
+// the comparison: Logo.c and logo.c are one file there.
 QString identity(const QString &path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return clean.toCaseFolded();
+#else
+    return clean;
+#endif
 }
 
 QString native(const QString &path)
