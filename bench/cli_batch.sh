@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Times brindleforge-cli on two batches, with one and with two jobs:
+#   icons   200 PNG files of 48 x 48
+#   photos  10 PNG files of 2000 x 2000
+# each converted to a "True color with alpha" C array and to Binary RGB565.
+#
+#   bench/cli_batch.sh [REPETITIONS]
+#
+# REPETITIONS (default 5) runs of every case; the table shows the fastest
+# and the median wall time and the -j1/-j2 ratio of the medians. The
+# programs come from BUILD_DIR (default build-bench, a Release build with
+# the benchmarks on); the images are made once by bench_makeimages and kept
+# in BUILD_DIR/cli-batch-images. Outputs go to a temporary folder that is
+# removed at the end.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build-bench}
+repetitions=${1:-5}
+if ! [[ $repetitions =~ ^[0-9]+$ ]] || [[ $repetitions -eq 0 ]]; then
+    echo "usage: bench/cli_batch.sh [REPETITIONS]" >&2
+    exit 2
+fi
+
+cmake --build "$build" --target brindleforge-cli bench_makeimages >/dev/null
+cli=$(find "$build" -type f -name brindleforge-cli -perm -u+x | head -n 1)
+makeimages=$build/bench/bench_makeimages
+if [[ -z $cli ]]; then
+    echo "brindleforge-cli not found under $build" >&2
+    exit 1
+fi
+
+images=$build/cli-batch-images
+if [[ ! -f $images/icons/icon_0199.png ]]; then
+    "$makeimages" "$images/icons" 200 48 icon
+fi
+if [[ ! -f $images/photos/photo_0009.png ]]; then
+    "$makeimages" "$images/photos" 10 2000 photo
+fi
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+now_ns() { date +%s%N; }
+
+# Writes "min median" in seconds of $repetitions runs of the CLI to
+# $out/times. Called as a plain command, so a failing run stops the script.
+time_case() {
+    local times=() start end
+    for ((i = 0; i < repetitions; i++)); do
+        rm -rf "$out/result"
+        start=$(now_ns)
+        "$cli" -q "$@" -o "$out/result"
+        end=$(now_ns)
+        times+=($((end - start)))
+    done
+    printf '%s\n' "${times[@]}" | sort -n | awk '
+        { t[NR] = $1 }
+        END {
+            median = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2
+            printf "%.3f %.3f\n", t[1] / 1e9, median / 1e9
+        }' >"$out/times"
+}
+
+# Checks that a run wrote one output per input, so a failing CLI cannot
+# pass for a fast one.
+check_outputs() {
+    local expected=$1 extension=$2 count
+    count=$(find "$out/result" -maxdepth 1 -name "*.$extension" | wc -l)
+    if [[ $count -ne $expected ]]; then
+        echo "expected $expected .$extension outputs, found $count" >&2
+        exit 1
+    fi
+}
+
+echo "brindleforge-cli: $cli"
+echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $repetitions runs per case"
+printf '\n%-13s %-22s %17s %17s %7s\n' batch output "-j1 min/median" "-j2 min/median" "j1/j2"
+for batch in icons photos; do
+    count=$(find "$images/$batch" -name '*.png' | wc -l)
+    for output in "c true-color-alpha" "bin-rgb565 -"; do
+        read -r format color <<<"$output"
+        args=(-f "$format")
+        label=$format
+        extension=bin
+        if [[ $color != - ]]; then
+            args+=(-c "$color")
+            label="$format $color"
+            extension=c
+        fi
+        time_case "${args[@]}" -j 1 "$images/$batch"
+        check_outputs "$count" "$extension"
+        read -r min1 med1 <"$out/times"
+        time_case "${args[@]}" -j 2 "$images/$batch"
+        check_outputs "$count" "$extension"
+        read -r min2 med2 <"$out/times"
+        ratio=$(awk -v a="$med1" -v b="$med2" 'BEGIN { printf "%.2f", a / b }')
+        printf '%-13s %-22s %8s/%-8s %8s/%-8s %6sx\n' "$batch ($count)" "$label" \
+            "$min1" "$med1" "$min2" "$med2" "$ratio"
+    done
+done
+echo
+echo "times in seconds, wall clock, including process start and the final fsync of every file"
