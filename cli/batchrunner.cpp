@@ -85,7 +85,7 @@ int BatchRunner::run(int threadCount)
             m_console->printError(failureLine(m_jobs.at(entry.first), entry.second));
         failures += int(ready.size());
         if (!sinceProgress.isValid() || sinceProgress.elapsed() >= progressInterval) {
-            m_console->setProgress(tr("brindleforge-cli: %1 of %2 images converted")
+            m_console->setProgress(tr("brindleforge-cli: %1 of %2 images done")
                                        .arg(QString::number(done), QString::number(total)));
             sinceProgress.start();
         }

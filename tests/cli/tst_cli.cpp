@@ -693,7 +693,7 @@ void TestCli::progressOnTerminal()
     if (progress) {
         // Both images may be done before the first redraw.
         QVERIFY2(shown.startsWith("\r\033[Kbrindleforge-cli: "), shown.constData());
-        QVERIFY2(shown.contains(" of 2 images converted"), shown.constData());
+        QVERIFY2(shown.contains(" of 2 images done"), shown.constData());
         QVERIFY2(shown.endsWith("\r\033[K"), shown.constData());
         QVERIFY(!shown.contains('\n'));
     } else {
