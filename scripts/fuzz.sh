@@ -27,10 +27,14 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || [[ $seconds -eq 0 ]]; then
     exit 2
 fi
 jobs=${JOBS:-1}
+if ! command -v clang++ >/dev/null; then
+    echo "fuzz.sh needs clang (apt-get install clang)" >&2
+    exit 2
+fi
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEFORGE_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_convert fuzz_seeds
+cmake --build "$build" --target fuzz_convert fuzz_seeds -j "$(nproc)"
 
 corpus=$build/fuzz-corpus
 artifacts=$build/fuzz-artifacts
@@ -50,12 +54,11 @@ echo "fuzzing for ${seconds}s with $jobs job(s); corpus $corpus; log $log"
 start=$(date +%s)
 status=0
 if [[ $jobs -gt 1 ]]; then
-    # Each job writes fuzz-N.log in the working folder.
-    rm -f "$build"/fuzz-[0-9]*.log
+    # Each job writes fuzz-N.log in the working folder; the parent copies
+    # every job's log into its own output when the job ends.
     (cd "$build" && "$build/tests/fuzz/fuzz_convert" -max_total_time="$seconds" \
         -jobs="$jobs" -workers="$jobs" -artifact_prefix="$artifacts/" -print_final_stats=1 \
         "$@" "$corpus") >"$log" 2>&1 || status=$?
-    cat "$build"/fuzz-[0-9]*.log >>"$log" 2>/dev/null || true
 else
     "$build/tests/fuzz/fuzz_convert" -max_total_time="$seconds" -artifact_prefix="$artifacts/" \
         -print_final_stats=1 "$@" "$corpus" >"$log" 2>&1 || status=$?
