@@ -14,6 +14,20 @@ namespace Convert {
 
 namespace {
 
+Lvgl8::BinaryPacking binaryPacking(OutputFormat output)
+{
+    switch (output) {
+    case BinaryRgb332:
+        return Lvgl8::BinaryPacking::Rgb332;
+    case BinaryRgb565:
+        return Lvgl8::BinaryPacking::Rgb565;
+    case BinaryRgb565Swap:
+        return Lvgl8::BinaryPacking::Rgb565Swap;
+    default:
+        return Lvgl8::BinaryPacking::Rgb888;
+    }
+}
+
 // Encodes with the LVGL v8 writer for the pair. A later header layout adds
 // its own writers and its own dispatch beside this one.
 bool encodeLvgl8(const QImage &image, OutputFormat output, ColorFormat color,
@@ -33,13 +47,10 @@ bool encodeLvgl8(const QImage &image, OutputFormat output, ColorFormat color,
         }
         break;
     case BinaryRgb332:
-        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb332, device, error);
     case BinaryRgb565:
-        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb565, device, error);
     case BinaryRgb565Swap:
-        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb565Swap, device, error);
     case BinaryRgb888:
-        return Lvgl8::writeBinary(image, Lvgl8::BinaryPacking::Rgb888, device, error);
+        return Lvgl8::writeBinary(image, binaryPacking(output), device, error);
     }
     Q_UNREACHABLE();
     return false;
@@ -92,6 +103,12 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
     const ConvertResult checked = checkImage(image, QString());
     if (!checked.ok())
         return checked;
+
+    // A binary image is built in one buffer of its final size anyway.
+    if (isBinary(output)) {
+        *bytes = Lvgl8::encodeBinary(image, binaryPacking(output));
+        return ConvertResult::success();
+    }
 
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);

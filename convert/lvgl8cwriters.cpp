@@ -27,8 +27,8 @@ const char *const trueColorComments[4] = {
 const char *const alphaComments[4] = {
     "//Pixel format: Alpha 8 bit, Red: 3 bit, Green: 3 bit, Blue: 2 bit",
     "//Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit",
-    "//Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2  color bytes "
-    "are swapped",
+    ("//Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2  color bytes "
+     "are swapped"),
     nullptr,
 };
 

@@ -115,15 +115,15 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
         const char *const plainComments[] = {
             " /*Pixel format: Red: 3 bit, Green: 3 bit, Blue: 2 bit*/",
             " /*Pixel format: Red: 5 bit, Green: 6 bit, Blue: 5 bit*/",
-            " /*Pixel format: Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2  color bytes are "
-            "swapped*/",
+            (" /*Pixel format: Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2  color bytes are "
+             "swapped*/"),
             " /*Pixel format: Fix 0xFF: 8 bit, Red: 8 bit, Green: 8 bit, Blue: 8 bit*/",
         };
         const char *const alphaComments[] = {
             "//Pixel format: Alpha 8 bit, Red: 3 bit, Green: 3 bit, Blue: 2 bit",
             "//Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit",
-            "//Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2  color "
-            "bytes are swapped",
+            ("//Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2  color "
+             "bytes are swapped"),
             nullptr,
         };
         for (int section = 1; section <= 4; ++section) {
