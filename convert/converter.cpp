@@ -145,8 +145,16 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
         return ConvertResult::openFailed(outputPath, error);
     }
 
+    // QSaveFile buffers the last few kilobytes and, in Qt 5, commit() does
+    // not check whether writing them out succeeded: flush first, so a small
+    // output that hits a full disk is refused instead of committed short.
     QString error;
-    if (!encodeLvgl8(image, output, color, cName, &file, &error)) {
+    bool written = encodeLvgl8(image, output, color, cName, &file, &error);
+    if (written && !file.flush()) {
+        written = false;
+        error = file.errorString();
+    }
+    if (!written) {
         file.cancelWriting(); // the destructor removes the temporary file
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           error);

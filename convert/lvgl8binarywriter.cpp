@@ -1,6 +1,7 @@
 #include "lvgl8writers.h"
 #include "pixelpacking.h"
 #include "pixelrows.h"
+#include "textsink.h"
 
 #include <QIODevice>
 
@@ -94,10 +95,11 @@ QByteArray encodeBinary(const QImage &image, BinaryPacking packing)
 bool writeBinary(const QImage &image, BinaryPacking packing, QIODevice *device, QString *error)
 {
     const QByteArray bytes = encodeBinary(image, packing);
-    if (device->write(bytes) == bytes.size())
+    const qint64 written = device->write(bytes);
+    if (written == bytes.size())
         return true;
     if (error)
-        *error = device->errorString();
+        *error = shortWriteError(device, written, bytes.size());
     return false;
 }
 

@@ -6,6 +6,16 @@
 
 namespace Convert {
 
+QString shortWriteError(const QIODevice *device, qint64 written, qint64 length)
+{
+    // A write that stops part-way (a full disk, a file size limit) leaves no
+    // error string behind; say what happened instead of "Unknown error".
+    if (written < 0)
+        return device->errorString();
+    return QStringLiteral("only %1 of %2 bytes could be written")
+        .arg(QString::number(written), QString::number(length));
+}
+
 TextSink::TextSink(QIODevice *device)
     : m_device(device)
     , m_buffer(new char[BlockSize])
@@ -46,9 +56,10 @@ void TextSink::flushBlock()
     m_pos = m_buffer.get();
     if (!m_ok || length == 0)
         return;
-    if (m_device->write(m_buffer.get(), length) != length) {
+    const qint64 written = m_device->write(m_buffer.get(), length);
+    if (written != length) {
         m_ok = false;
-        m_error = m_device->errorString();
+        m_error = shortWriteError(m_device, written, length);
     }
 }
 

@@ -10,6 +10,9 @@ class QIODevice;
 
 namespace Convert {
 
+// The reason for a write of length bytes to device that returned written.
+QString shortWriteError(const QIODevice *device, qint64 written, qint64 length);
+
 // Streams generated text to a device in large blocks, so that a C array of
 // hundreds of megabytes never exists in memory as a whole. Every write's
 // result is checked; after the first failure the sink drops further text
