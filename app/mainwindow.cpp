@@ -30,18 +30,6 @@ namespace {
 // list is in the box's details, which scroll.
 constexpr int ReportLinesShown = 8;
 
-// Identifies an output file, so that two sources writing the same file can
-// be told apart from two that merely look alike.
-QString outputKey(const QString &path)
-{
-    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return absolute.toCaseFolded();
-#else
-    return absolute;
-#endif
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -230,7 +218,7 @@ void MainWindow::save(const QVector<SaveJob> &jobs, OutputFormat output, ColorFo
 
         const ConvertResult result = Convert::convertFile(job.source, output, color, job.output);
         if (result.ok()) {
-            const QString key = outputKey(job.output);
+            const QString key = pathIdentity(job.output);
             const auto earlier = writtenBy.constFind(key);
             if (earlier != writtenBy.constEnd())
                 report.addReplaced(jobs.at(*earlier).source, job.source, job.output);

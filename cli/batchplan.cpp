@@ -16,19 +16,6 @@ using namespace Convert;
 
 namespace {
 
-// The identity of a path: absolute and cleaned, so "a/../b.c", "./b.c"
-// and "b.c" are one file. Where file names ignore case by default, so does
-// the comparison: Logo.c and logo.c are one file there.
-QString identity(const QString &path)
-{
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return clean.toCaseFolded();
-#else
-    return clean;
-#endif
-}
-
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -103,8 +90,8 @@ bool BatchPlan::collectSources(const CommandLine &commandLine, QStringList *sour
     QSet<QString> seen;
     const auto add = [&seen, sources](const QString &path) {
         // The same file named twice (say "img/a.png img") is converted once.
-        if (!seen.contains(identity(path))) {
-            seen.insert(identity(path));
+        if (!seen.contains(pathIdentity(path))) {
+            seen.insert(pathIdentity(path));
             sources->append(path);
         }
     };
@@ -149,12 +136,12 @@ bool BatchPlan::checkOutputs()
 {
     QHash<QString, int> sourceOf; // identity of a source -> job index
     for (int i = 0; i < m_jobs.size(); ++i)
-        sourceOf.insert(identity(m_jobs.at(i).source), i);
+        sourceOf.insert(pathIdentity(m_jobs.at(i).source), i);
 
     QHash<QString, int> writerOf; // identity of an output -> job index
     for (int i = 0; i < m_jobs.size(); ++i) {
         const Job &job = m_jobs.at(i);
-        const QString target = identity(job.output);
+        const QString target = pathIdentity(job.output);
         const auto input = sourceOf.constFind(target);
         if (input != sourceOf.constEnd()) {
             return fail(tr("the output '%1' would replace the input '%2'")

@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
@@ -183,6 +184,16 @@ QString batchOutputPath(const QString &directory, const QString &sourcePath, Out
 {
     return directory + QLatin1Char('/') + QFileInfo(sourcePath).baseName()
         + outputExtension(output);
+}
+
+QString pathIdentity(const QString &path)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return clean.toCaseFolded();
+#else
+    return clean;
+#endif
 }
 
 ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed)

@@ -6,6 +6,7 @@
 #include <mainwindow.h>
 #include <mainwindowui.h>
 #include <notewin.h>
+#include <testfiles.h>
 #include <testimages.h>
 
 #include <buildconfig.h>
@@ -16,29 +17,13 @@
 #include <unistd.h>
 
 using namespace Convert;
+using namespace TestFiles;
 
 namespace {
 
 bool saveImage(const QImage &image, const QString &path)
 {
     return image.save(path);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // What the engine writes for source into outputPath, in memory.

@@ -2,20 +2,20 @@
 #include <converter.h>
 #include <csymbol.h>
 #include <referenceencoder.h>
+#include <testfiles.h>
 #include <testimages.h>
 
 #include <QCryptographicHash>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 using namespace Convert;
+using namespace TestFiles;
 
 Q_DECLARE_METATYPE(OutputFormat)
 Q_DECLARE_METATYPE(ColorFormat)
@@ -61,20 +61,6 @@ void saveImage(const QString &path, const QImage &image, const char *format)
     QVERIFY2(image.save(path, format), qPrintable(path));
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // What the window writes for this source and these choices: the engine's
 // encoding of the decoded source, named after the output file.
 QByteArray expected(const QString &source, OutputFormat output, ColorFormat color,
@@ -101,45 +87,12 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     return files;
 }
 
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 #define VERIFY_SUCCESS(outcome)                                                                    \
     do {                                                                                           \
         QVERIFY2((outcome).exitCode == 0, (outcome).err.constData());                              \
         QVERIFY2((outcome).err.isEmpty(), (outcome).err.constData());                              \
         QVERIFY2((outcome).out.isEmpty(), (outcome).out.constData());                              \
     } while (false)
-
-#ifdef Q_OS_UNIX
-// Lowers the file size limit of this process, and so of the children it
-// starts, with SIGXFSZ ignored so that an oversized write fails with EFBIG
-// instead of killing the child. Restores both when it goes out of scope.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    Q_DISABLE_COPY(FileSizeLimit)
-    rlimit m_old {};
-    void (*m_oldHandler)(int) = nullptr;
-};
-#endif
 
 } // namespace
 
@@ -262,7 +215,7 @@ void TestCli::usageErrors()
     saveImage(dir.filePath(QStringLiteral("in/logo.jpg")), image, "JPEG");
     saveImage(dir.filePath(QStringLiteral("in/other.png")), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
-    writeFile(dir.filePath(QStringLiteral("notes.txt")), "text");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
@@ -414,8 +367,8 @@ void TestCli::directoryInput()
         saveImage(assets + name, TestImages::photo(8 + seed, 6, quint32(seed)),
                   format == "JPG" ? "JPEG" : format.constData());
     }
-    writeFile(assets + QStringLiteral("notes.txt"), "not an image");
-    writeFile(assets + QStringLiteral("png"), "not an image either");
+    QVERIFY(writeFile(assets + QStringLiteral("notes.txt"), "not an image"));
+    QVERIFY(writeFile(assets + QStringLiteral("png"), "not an image either"));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
     const Outcome outcome = runCli(dir.path(), arguments);
@@ -494,8 +447,8 @@ void TestCli::failedInputs()
     saveImage(dir.filePath(QStringLiteral("in/wide.png")), QImage(2048, 1, QImage::Format_RGB32),
               "PNG");
     saveImage(dir.filePath(QStringLiteral("in/blocked.png")), TestImages::photo(4, 4), "PNG");
-    writeFile(dir.filePath(QStringLiteral("in/bad.png")), "\x89PNG but not really");
-    writeFile(dir.filePath(QStringLiteral("out/bad.c")), "int keep;");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("in/bad.png")), "\x89PNG but not really"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("out/bad.c")), "int keep;"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out/blocked.c"))); // a directory
 
     const Outcome outcome = runCli(dir.path(), {"-j", jobs, "-o", "out", "in"});
@@ -576,9 +529,9 @@ void TestCli::unwritableTarget()
     QTemporaryDir dir;
     saveImage(dir.filePath(QStringLiteral("a.png")), TestImages::photo(6, 5, 1), "PNG");
     saveImage(dir.filePath(QStringLiteral("b.png")), TestImages::photo(side, side, 2), "PNG");
-    writeFile(dir.filePath(QStringLiteral("plain")), "a regular file");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("plain")), "a regular file"));
     QDir(dir.path()).mkdir(QStringLiteral("out"));
-    writeFile(dir.filePath(QStringLiteral("out/b.bin")), "old output");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("out/b.bin")), "old output"));
 
     Outcome outcome;
     switch (target) {

@@ -11,17 +11,6 @@ using namespace Convert;
 
 namespace {
 
-QString engineAuthorLine()
-{
-    QByteArray banner;
-    QBuffer buffer(&banner);
-    buffer.open(QIODevice::WriteOnly);
-    TextSink sink(&buffer);
-    Lvgl8::appendBanner(sink);
-    sink.finish();
-    return QString::fromUtf8(banner.split('\n').at(6));
-}
-
 QString hex(int value)
 {
     return QString::asprintf("0x%02x, ", value);
@@ -72,7 +61,7 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
           << QStringLiteral("* 注:使用UTF8编码") + QString(49, QLatin1Char(' '))
           << QStringLiteral("* 注:本字体文件由Brindle Forge V0.1 生成")
             + QString(27, QLatin1Char(' '))
-          << engineAuthorLine()
+          << QString::fromUtf8(engineAuthorLine())
           << QStringLiteral("*---------------------------------------------------------------")
           << QStringLiteral("*/") << QString() << QString()
           << QStringLiteral("#include \"lvgl/lvgl.h\"") << QString()
@@ -194,6 +183,17 @@ QByteArray binaryFile(const QImage &image, OutputFormat output)
 }
 
 } // namespace
+
+QByteArray engineAuthorLine()
+{
+    QByteArray banner;
+    QBuffer buffer(&banner);
+    buffer.open(QIODevice::WriteOnly);
+    TextSink sink(&buffer);
+    Lvgl8::appendBanner(sink);
+    sink.finish();
+    return banner.split('\n').value(6);
+}
 
 QByteArray referenceEncode(const QImage &image, OutputFormat output, ColorFormat color,
                            const QString &symbol)

@@ -14,6 +14,9 @@
 //
 // Banner line 7 (the build's author line) is taken from the engine; the
 // tests check that line on its own.
+// Line 7 of the banner as the engine writes it (UTF-8, no line end).
+QByteArray engineAuthorLine();
+
 QByteArray referenceEncode(const QImage &image, Convert::OutputFormat output,
                            Convert::ColorFormat color, const QString &symbol);
 

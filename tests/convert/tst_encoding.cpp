@@ -1,6 +1,7 @@
 #include <converter.h>
 #include <csymbol.h>
 #include <lvgl8cframe.h>
+#include <referenceencoder.h>
 #include <textsink.h>
 
 #include <buildconfig.h>
@@ -11,24 +12,13 @@ using namespace Convert;
 
 namespace {
 
-QByteArray authorLine()
-{
-    QByteArray banner;
-    QBuffer buffer(&banner);
-    buffer.open(QIODevice::WriteOnly);
-    TextSink sink(&buffer);
-    Lvgl8::appendBanner(sink);
-    sink.finish();
-    return banner.split('\n').value(6);
-}
-
 QByteArray golden(const QString &name)
 {
     QFile file(QStringLiteral(BRINDLEFORGE_TEST_SOURCE_DIR "/golden/") + name);
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     QByteArray bytes = file.readAll();
-    bytes.replace("@AUTHOR_LINE@", authorLine());
+    bytes.replace("@AUTHOR_LINE@", engineAuthorLine());
     return bytes;
 }
 
@@ -100,7 +90,7 @@ class TestEncoding : public QObject
 private slots:
     void goldenFiles_data();
     void goldenFiles();
-    void authorLine_();
+    void authorLine();
     void symbolsInFrame_data();
     void symbolsInFrame();
     void rowShape_data();
@@ -183,9 +173,9 @@ void TestEncoding::goldenFiles()
 #endif
 }
 
-void TestEncoding::authorLine_()
+void TestEncoding::authorLine()
 {
-    const QString line = QString::fromUtf8(authorLine());
+    const QString line = QString::fromUtf8(engineAuthorLine());
     QVERIFY2(line.startsWith(QStringLiteral("* 作者:")), qPrintable(line));
     QVERIFY(line.contains(QString::fromUtf8(BRINDLEFORGE_AUTHOR)));
     QVERIFY(line.contains(QStringLiteral("(%1)").arg(QString::fromUtf8(BRINDLEFORGE_CONTACT))));

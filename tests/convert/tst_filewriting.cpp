@@ -1,64 +1,13 @@
 #include <converter.h>
+#include <testfiles.h>
 #include <testimages.h>
 
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Convert;
-
-namespace {
-
-// Limits the size of files this process may write (RLIMIT_FSIZE), with
-// SIGXFSZ ignored, so that a write past the limit fails with EFBIG. This
-// makes a real write failure that root cannot bypass. Restores both on
-// destruction.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-    Q_DISABLE_COPY(FileSizeLimit)
-
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_saved {};
-    void (*m_savedHandler)(int) = nullptr;
-    bool m_active = false;
-};
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-} // namespace
+using namespace TestFiles;
 
 class TestFileWriting : public QObject
 {
