@@ -185,8 +185,13 @@ void MainWindow::on_action_save_triggered()
 void MainWindow::save(const QVector<SaveJob> &jobs, OutputFormat output, ColorFormat color)
 {
     SaveReport report(jobs.size());
-    // Output file -> the job that last wrote it.
+    // Output file -> the job that last wrote it. The keys are taken before
+    // anything is written: a file's identity changes when a new one is
+    // renamed over it.
     QHash<QString, int> writtenBy;
+    QStringList outputKeys;
+    for (const SaveJob &job : jobs)
+        outputKeys << pathIdentity(job.output);
 
     QScopedPointer<QProgressDialog> progress;
     if (jobs.size() > 1) {
@@ -218,7 +223,7 @@ void MainWindow::save(const QVector<SaveJob> &jobs, OutputFormat output, ColorFo
 
         const ConvertResult result = Convert::convertFile(job.source, output, color, job.output);
         if (result.ok()) {
-            const QString key = pathIdentity(job.output);
+            const QString &key = outputKeys.at(i);
             const auto earlier = writtenBy.constFind(key);
             if (earlier != writtenBy.constEnd())
                 report.addReplaced(jobs.at(*earlier).source, job.source, job.output);

@@ -32,6 +32,22 @@ QString SaveReport::reason(const ConvertResult &result)
         return tr("无法创建输出文件 %1（%2）").arg(native(result.filePath()), result.detail());
     case ConvertResult::WriteFailed:
         return tr("无法写入输出文件 %1（%2）").arg(native(result.filePath()), result.detail());
+    case ConvertResult::NotAnImage:
+        return tr("不是 PNG、JPEG 或 BMP 图片");
+    case ConvertResult::Corrupt:
+        return tr("无法解码图片（数据不完整或已损坏）");
+    case ConvertResult::NotRegularFile:
+        return tr("不是普通文件");
+    case ConvertResult::ReadFailed:
+        return tr("无法读取（%1）").arg(result.detail());
+    case ConvertResult::OverBudget:
+        return tr("图片为 %1 × %2 像素，超过解码上限（%3 百万像素，%4 MiB）")
+            .arg(QString::number(result.imageSize().width()),
+                 QString::number(result.imageSize().height()),
+                 QString::number(Convert::DecodeBudgetPixels >> 20),
+                 QString::number(Convert::DecodeBudgetBytes >> 20));
+    case ConvertResult::OutputNotRegular:
+        return tr("输出文件 %1 不是普通文件，未改动").arg(native(result.filePath()));
     }
     return QString();
 }

@@ -186,16 +186,6 @@ QString batchOutputPath(const QString &directory, const QString &sourcePath, Out
         + outputExtension(output);
 }
 
-QString pathIdentity(const QString &path)
-{
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return clean.toCaseFolded();
-#else
-    return clean;
-#endif
-}
-
 ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed)
 {
     return convertImage(image, CArray, chromaKeyed ? TrueColorChromaKeyed : TrueColor, outputPath);

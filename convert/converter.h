@@ -2,6 +2,7 @@
 #define CONVERTER_H
 
 #include "convertresult.h"
+#include "filepath.h"
 #include "formats.h"
 
 #include <QByteArray>
@@ -49,12 +50,6 @@ ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorF
 // Where a batch writes the output of sourcePath: directory, '/', the
 // source's base name (up to its first dot) and ".c" or ".bin".
 QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output);
-
-// A key that is equal for two paths exactly when they name the same file:
-// absolute and cleaned ("a/../b.c", "./b.c" and "b.c" agree), and without
-// case where file names ignore case by default (Windows, macOS). Batches use
-// it to find sources that would write the same output.
-QString pathIdentity(const QString &path);
 
 // The single writers, each convertImage() with its format pair.
 ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed);

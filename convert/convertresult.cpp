@@ -1,5 +1,6 @@
 #include "convertresult.h"
 
+#include "filepath.h"
 #include "formats.h"
 
 #include <QDir>
@@ -21,7 +22,9 @@ ConvertResult ConvertResult::notDecodable(const QString &path, const QString &de
 
 ConvertResult ConvertResult::tooLarge(const QString &path, QSize size)
 {
-    return ConvertResult(TooLarge, path, QString(), size);
+    ConvertResult result(TooLarge, path, QString(), size);
+    result.m_limit = MaxImageSide;
+    return result;
 }
 
 ConvertResult ConvertResult::noWriter(const QString &path, int outputFormat, int colorFormat)
@@ -41,6 +44,36 @@ ConvertResult ConvertResult::writeFailed(const QString &path, const QString &det
     return ConvertResult(WriteFailed, path, detail);
 }
 
+ConvertResult ConvertResult::notAnImage(const QString &path)
+{
+    return ConvertResult(NotAnImage, path, QString());
+}
+
+ConvertResult ConvertResult::corrupt(const QString &path, const QString &detail)
+{
+    return ConvertResult(Corrupt, path, detail);
+}
+
+ConvertResult ConvertResult::notRegularFile(const QString &path)
+{
+    return ConvertResult(NotRegularFile, path, QString());
+}
+
+ConvertResult ConvertResult::readFailed(const QString &path, const QString &detail)
+{
+    return ConvertResult(ReadFailed, path, detail);
+}
+
+ConvertResult ConvertResult::overBudget(const QString &path, QSize size)
+{
+    return ConvertResult(OverBudget, path, QString(), size);
+}
+
+ConvertResult ConvertResult::outputNotRegular(const QString &path)
+{
+    return ConvertResult(OutputNotRegular, path, QString());
+}
+
 QString ConvertResult::reason() const
 {
     switch (m_status) {
@@ -52,13 +85,29 @@ QString ConvertResult::reason() const
     case TooLarge:
         return QStringLiteral("the image is %1 x %2 pixels; an LVGL image can be at most %3 x %3")
             .arg(QString::number(m_size.width()), QString::number(m_size.height()),
-                 QString::number(MaxImageSide));
+                 QString::number(m_limit));
     case NoWriter:
         return QStringLiteral("no writer for %1").arg(m_detail);
     case OpenFailed:
         return QStringLiteral("cannot be opened for writing (%1)").arg(m_detail);
     case WriteFailed:
         return QStringLiteral("cannot be written (%1)").arg(m_detail);
+    case NotAnImage:
+        return QStringLiteral("not a PNG, JPEG or BMP image");
+    case Corrupt:
+        return QStringLiteral("cannot be decoded (truncated or corrupt data)");
+    case NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case ReadFailed:
+        return QStringLiteral("cannot be read (%1)").arg(m_detail);
+    case OverBudget:
+        return QStringLiteral("the image is %1 x %2 pixels; at most %3 megapixels and %4 MiB "
+                              "of decoded pixels are decoded")
+            .arg(QString::number(m_size.width()), QString::number(m_size.height()),
+                 QString::number(DecodeBudgetPixels >> 20),
+                 QString::number(DecodeBudgetBytes >> 20));
+    case OutputNotRegular:
+        return QStringLiteral("the output is not a regular file; it was left untouched");
     }
     return QString();
 }
@@ -67,7 +116,7 @@ QString ConvertResult::message() const
 {
     if (m_path.isEmpty())
         return reason();
-    return QDir::toNativeSeparators(m_path) + QStringLiteral(": ") + reason();
+    return displayPath(m_path) + QStringLiteral(": ") + reason();
 }
 
 } // namespace Convert

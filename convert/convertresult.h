@@ -3,6 +3,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 namespace Convert {
 
@@ -20,6 +21,12 @@ public:
         NoWriter, // no writer for the output/colour format pair
         OpenFailed, // the output file could not be created
         WriteFailed, // writing or committing the output file failed
+        NotAnImage, // the source's content is not a PNG, JPEG or BMP image
+        Corrupt, // the source's data ends early or the decoder found it corrupt
+        NotRegularFile, // the source is a FIFO, a device, a socket or a folder
+        ReadFailed, // the source could not be opened or read
+        OverBudget, // decoding the source would take more than the decoding budget
+        OutputNotRegular, // the output exists and is not a regular file or a link
     };
 
     ConvertResult() = default;
@@ -30,6 +37,12 @@ public:
     static ConvertResult noWriter(const QString &path, int outputFormat, int colorFormat);
     static ConvertResult openFailed(const QString &path, const QString &detail);
     static ConvertResult writeFailed(const QString &path, const QString &detail);
+    static ConvertResult notAnImage(const QString &path);
+    static ConvertResult corrupt(const QString &path, const QString &detail = QString());
+    static ConvertResult notRegularFile(const QString &path);
+    static ConvertResult readFailed(const QString &path, const QString &detail);
+    static ConvertResult overBudget(const QString &path, QSize size);
+    static ConvertResult outputNotRegular(const QString &path);
 
     bool ok() const { return m_status == Ok; }
     Status status() const { return m_status; }
@@ -38,8 +51,21 @@ public:
     QString filePath() const { return m_path; }
     // The underlying reason as reported by Qt or the system, if any.
     QString detail() const { return m_detail; }
-    // The size of the refused image (TooLarge only).
+    // The size of the refused image (TooLarge and OverBudget).
     QSize imageSize() const { return m_size; }
+    // TooLarge only: the largest width and height the output allows.
+    int sideLimit() const { return m_limit; }
+    ConvertResult &withSideLimit(int limit)
+    {
+        m_limit = limit;
+        return *this;
+    }
+
+    // What a decoder said about the source without failing (libpng's
+    // warnings about a damaged ancillary chunk, say). The command line shows
+    // them with --verbose only.
+    QStringList notes() const { return m_notes; }
+    void addNotes(const QStringList &notes) { m_notes += notes; }
 
     // English description without the file name, e.g. "cannot be decoded
     // (Unsupported image format)".
@@ -54,6 +80,8 @@ private:
     QString m_path;
     QString m_detail;
     QSize m_size;
+    int m_limit = 0;
+    QStringList m_notes;
 };
 
 } // namespace Convert

@@ -28,6 +28,13 @@ enum ColorFormat : int {
 // larger side cannot be described on the device.
 constexpr int MaxImageSide = 2047;
 
+// The decoding budget: no source is decoded into more pixels or more bytes
+// than this, whatever the output. The size is read from the file's header
+// before anything is decoded, so a small file that claims a huge image
+// (a decompression bomb) costs nothing. 8192 x 8192 pixels of 4 bytes.
+constexpr qint64 DecodeBudgetPixels = qint64(64) << 20;
+constexpr qint64 DecodeBudgetBytes = qint64(256) << 20;
+
 inline bool isBinary(OutputFormat format)
 {
     return format >= BinaryRgb332 && format <= BinaryRgb888;

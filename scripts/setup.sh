@@ -9,6 +9,7 @@ packages="
     cmake
     qtbase5-dev
     qtbase5-dev-tools
+    zlib1g-dev
     fonts-wqy-microhei
     fonts-liberation
     libbenchmark-dev

@@ -1,0 +1,70 @@
+#ifndef IMAGESOURCE_H
+#define IMAGESOURCE_H
+
+#include "convertresult.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Reading source images without trusting them.
+//
+// Only PNG, JPEG and BMP are decoded, recognised by their first bytes and
+// never by the file name. A source must be a regular file (after following
+// links); anything else is refused before it is opened, so a FIFO or a
+// terminal never blocks a conversion. The image's size is read from the
+// header first and checked against the output's limit and the decoding
+// budget (formats.h) before a single pixel is decoded. The decoders'
+// complaints are caught per file: data that ends early or that a decoder
+// calls corrupt makes the source fail, other remarks become notes on the
+// result. The decoded image never holds memory that the decoder did not
+// write.
+namespace Convert {
+
+enum class ImageKind { Unknown, Png, Jpeg, Bmp };
+
+// What the header of a source says.
+struct ImageProbe
+{
+    ImageKind kind = ImageKind::Unknown;
+    QSize size; // width and height from the header
+    // Bytes one pixel takes once decoded (8 for 16-bit PNGs, else 4), for
+    // the decoding budget.
+    int decodedBytesPerPixel = 4;
+};
+
+// A decoded source.
+struct SourceImage
+{
+    ImageKind kind = ImageKind::Unknown;
+    QByteArray bytes; // the file's content, unchanged
+    QImage image;
+};
+
+// The kind of image that data starts with.
+ImageKind sniffImageKind(const QByteArray &head);
+
+// Reads only as much of path as its header needs (a few kilobytes for
+// most files). Fails with NotRegularFile, ReadFailed, NotAnImage or Corrupt
+// (a header that is cut short or impossible).
+ConvertResult probeImage(const QString &path, ImageProbe *probe);
+
+// Whether an image of this probe fits the decoding budget.
+bool withinDecodeBudget(const ImageProbe &probe);
+
+// Reads and decodes path. maxSide is the output's limit on width and height
+// (0 for none beyond the budget): a larger image fails with TooLarge, with
+// the limit in the result, before it is read in full; one past the budget
+// fails with OverBudget. Other failures: NotRegularFile, ReadFailed,
+// NotAnImage, Corrupt. A successful result may carry notes. Thread-safe.
+ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *source);
+
+// Decodes data already in memory, with the same checks; path only names
+// the source in the result.
+ConvertResult decodeImageData(const QByteArray &data, const QString &path, int maxSide,
+                              SourceImage *source);
+
+} // namespace Convert
+
+#endif // IMAGESOURCE_H
