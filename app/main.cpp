@@ -3,8 +3,15 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A write past the file size limit then fails for that file, with its
+    // reason in the save report, instead of killing the window.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication application(argc, argv);
 #ifndef Q_OS_WIN
     // Windows takes the icon from the executable's resources; elsewhere the

@@ -4,6 +4,7 @@
 #include "savereport.h"
 
 #include <aboutdlg.h>
+#include <imagesource.h>
 #include <lvgl8cframe.h>
 #include <notewin.h>
 
@@ -126,8 +127,16 @@ void MainWindow::showPreview(const QString &path)
     const int colorFormat = ui->combo_color_format->currentIndex();
     saveDir = QFileInfo(path).absolutePath();
     imageOpened = true;
-    previewPixmap = QPixmap(path);
-    previewImage = QImage(path);
+
+    // The file is decoded once, within the decoding budget but whatever the
+    // output's size limit: an image too large to convert still previews,
+    // and the save reports it. A picture beyond the budget is not decoded
+    // at all; its size comes from the header. Anything that is not a
+    // regular file is never opened.
+    SourceImage source;
+    const ConvertResult read = readSourceImage(path, 0, &source);
+    previewImage = read.ok() ? source.image : QImage();
+    previewPixmap = QPixmap::fromImage(previewImage);
 
     // With "Indexed 256 colors" the preview shows the same reduction to 256
     // colours that the saved array gets.
@@ -136,7 +145,8 @@ void MainWindow::showPreview(const QString &path)
         : previewPixmap;
     ui->label_img->resize(shown.size());
     ui->label_img->setPixmap(shown);
-    ui->label_size->setText(QString::asprintf("%d * %d", shown.width(), shown.height()));
+    const QSize size = read.status() == ConvertResult::OverBudget ? read.imageSize() : shown.size();
+    ui->label_size->setText(QString::asprintf("%d * %d", size.width(), size.height()));
 
     // Let the scroll area scroll to every part of a preview larger than it.
     const QRect used = ui->scrollAreaWidgetContents->childrenRect();
@@ -218,7 +228,7 @@ void MainWindow::save(const QVector<SaveJob> &jobs, OutputFormat output, ColorFo
         if (progress) {
             progress->setLabelText(tr("正在保存第 %1 个，共 %2 个：%3")
                                        .arg(QString::number(i + 1), QString::number(jobs.size()),
-                                            QFileInfo(job.source).fileName()));
+                                            escapeControls(QFileInfo(job.source).fileName())));
         }
 
         const ConvertResult result = Convert::convertFile(job.source, output, color, job.output);

@@ -1,14 +1,17 @@
 #include "savereport.h"
 
+#include <filepath.h>
+
 #include <QDir>
 
 using Convert::ConvertResult;
 
 namespace {
 
+// File names may hold control characters; they are shown escaped.
 QString native(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return Convert::displayPath(path);
 }
 
 } // namespace
@@ -19,19 +22,21 @@ QString SaveReport::reason(const ConvertResult &result)
     case ConvertResult::Ok:
         return QString();
     case ConvertResult::NotDecodable:
-        return result.detail().isEmpty() ? tr("无法解码图片")
-                                         : tr("无法解码图片（%1）").arg(result.detail());
+        return result.detail().isEmpty()
+            ? tr("无法解码图片")
+            : tr("无法解码图片（%1）").arg(Convert::escapeControls(result.detail()));
     case ConvertResult::TooLarge:
         return tr("图片为 %1 × %2 像素，超过 LVGL 图片的上限 %3 × %3")
             .arg(QString::number(result.imageSize().width()),
-                 QString::number(result.imageSize().height()),
-                 QString::number(Convert::MaxImageSide));
+                 QString::number(result.imageSize().height()), QString::number(result.sideLimit()));
     case ConvertResult::NoWriter:
         return tr("没有这种输出格式");
     case ConvertResult::OpenFailed:
-        return tr("无法创建输出文件 %1（%2）").arg(native(result.filePath()), result.detail());
+        return tr("无法创建输出文件 %1（%2）")
+            .arg(native(result.filePath()), Convert::escapeControls(result.detail()));
     case ConvertResult::WriteFailed:
-        return tr("无法写入输出文件 %1（%2）").arg(native(result.filePath()), result.detail());
+        return tr("无法写入输出文件 %1（%2）")
+            .arg(native(result.filePath()), Convert::escapeControls(result.detail()));
     case ConvertResult::NotAnImage:
         return tr("不是 PNG、JPEG 或 BMP 图片");
     case ConvertResult::Corrupt:
@@ -39,7 +44,7 @@ QString SaveReport::reason(const ConvertResult &result)
     case ConvertResult::NotRegularFile:
         return tr("不是普通文件");
     case ConvertResult::ReadFailed:
-        return tr("无法读取（%1）").arg(result.detail());
+        return tr("无法读取（%1）").arg(Convert::escapeControls(result.detail()));
     case ConvertResult::OverBudget:
         return tr("图片为 %1 × %2 像素，超过解码上限（%3 百万像素，%4 MiB）")
             .arg(QString::number(result.imageSize().width()),

@@ -3,9 +3,9 @@
 #include "commandline.h"
 
 #include <converter.h>
+#include <csymbol.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -18,7 +18,15 @@ namespace {
 
 QString native(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return displayPath(path);
+}
+
+// The path without the slashes at its end ("out/" -> "out"), but "/" stays.
+QString withoutTrailingSlashes(QString path)
+{
+    while (path.size() > 1 && (path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator())))
+        path.chop(1);
+    return path;
 }
 
 } // namespace
@@ -43,24 +51,27 @@ bool BatchPlan::build(const CommandLine &commandLine)
         return false;
 
     const QStringList inputs = commandLine.inputs();
-    const bool singleFile = inputs.size() == 1 && !QFileInfo(inputs.first()).isDir();
+    const bool singleFile =
+        inputs.size() == 1 && fileStatus(inputs.first()).kind != FileKind::Directory;
     if (!commandLine.symbol().isEmpty() && !singleFile)
         return fail(tr("--name needs exactly one input file"));
 
     const OutputFormat format = commandLine.outputFormat();
     const QString output = commandLine.outputPath();
-    const QFileInfo outputInfo(output);
+    const bool trailingSlash =
+        output.endsWith(QLatin1Char('/')) || output.endsWith(QDir::separator());
+    const FileStatus outputStatus = fileStatus(withoutTrailingSlashes(output));
     const bool outputIsDirectory = !output.isEmpty()
-        && (!singleFile || outputInfo.isDir() || output.endsWith(QLatin1Char('/'))
-            || output.endsWith(QDir::separator()));
+        && (!singleFile || outputStatus.kind == FileKind::Directory || trailingSlash);
 
     if (outputIsDirectory) {
-        if (outputInfo.exists() && !outputInfo.isDir()) {
-            return fail(tr("the output '%1' is not a directory (several inputs are written "
-                           "into a directory)")
-                            .arg(native(output)));
+        if (outputStatus.kind != FileKind::Directory && outputStatus.kind != FileKind::Missing) {
+            return fail(singleFile ? tr("the output '%1' is not a directory").arg(native(output))
+                                   : tr("the output '%1' is not a directory (several inputs "
+                                        "are written into a directory)")
+                                         .arg(native(output)));
         }
-        if (!outputInfo.exists())
+        if (outputStatus.kind == FileKind::Missing)
             m_directoryToCreate = output;
     }
 
@@ -74,7 +85,9 @@ bool BatchPlan::build(const CommandLine &commandLine)
             target = QDir::cleanPath(batchOutputPath(QFileInfo(source).path(), source, format));
         m_jobs.append({source, target});
     }
-    return checkOutputs();
+    if (!checkOutputs())
+        return false;
+    return format != CArray || checkSymbols(commandLine.symbol());
 }
 
 bool BatchPlan::fail(const QString &error)
@@ -89,36 +102,36 @@ bool BatchPlan::collectSources(const CommandLine &commandLine, QStringList *sour
 {
     QSet<QString> seen;
     const auto add = [&seen, sources](const QString &path) {
-        // The same file named twice (say "img/a.png img") is converted once.
-        if (!seen.contains(pathIdentity(path))) {
-            seen.insert(pathIdentity(path));
+        // The same file named twice (say "img/a.png img", or through a
+        // link) is converted once.
+        const QString identity = pathIdentity(path);
+        if (!seen.contains(identity)) {
+            seen.insert(identity);
             sources->append(path);
         }
     };
 
     const QStringList inputs = commandLine.inputs();
     for (const QString &input : inputs) {
-        const QFileInfo info(input);
-        if (!info.exists())
+        const FileStatus status = fileStatus(input);
+        if (status.kind == FileKind::Missing)
             return fail(tr("the input '%1' does not exist").arg(native(input)));
-        if (!info.isDir()) {
+        if (status.kind != FileKind::Directory) {
             // A file named on the command line is taken whatever its suffix:
-            // the decoder goes by the content.
+            // the decoder goes by the content. One that is not a regular
+            // file (a FIFO, a terminal) fails on its own, without being
+            // opened.
             add(input);
             continue;
         }
-        if (!info.isReadable() || !info.isExecutable())
-            return fail(tr("the directory '%1' cannot be read").arg(native(input)));
 
-        const QDirIterator::IteratorFlags flags =
-            commandLine.recursive() ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags;
-        QDirIterator it(input, QDir::Files | QDir::NoDotAndDotDot, flags);
         QStringList found;
-        while (it.hasNext()) {
-            const QString path = it.next();
-            if (hasImageSuffix(path))
-                found.append(path);
-        }
+        QString error;
+        if (!listFiles(input, commandLine.recursive(), &found, &error))
+            return fail(error);
+        found.erase(std::remove_if(found.begin(), found.end(),
+                                   [](const QString &path) { return !hasImageSuffix(path); }),
+                    found.end());
         // The file system's order is arbitrary; a sorted list gives every run
         // the same order of work and of messages.
         std::sort(found.begin(), found.end());
@@ -154,6 +167,28 @@ bool BatchPlan::checkOutputs()
                     .arg(native(m_jobs.at(*other).source), native(job.source), native(job.output)));
         }
         writerOf.insert(target, i);
+    }
+    return true;
+}
+
+bool BatchPlan::checkSymbols(const QString &symbol)
+{
+    // Every C file defines "<stem>" and "<stem>_map". Files of one batch are
+    // usually linked into one program, where two equal names do not link:
+    // "a-b.png" and "a_b.png" both give a_b, and "x.png"'s array x_map is
+    // "x_map.png"'s descriptor.
+    QHash<QString, int> definedBy;
+    for (int i = 0; i < m_jobs.size(); ++i) {
+        const Job &job = m_jobs.at(i);
+        const QString stem = symbol.isEmpty() ? cSymbolForPath(job.output) : cSymbol(symbol);
+        for (const QString &name : {stem, QString(stem + QStringLiteral("_map"))}) {
+            const auto other = definedBy.constFind(name);
+            if (other != definedBy.constEnd() && *other != i) {
+                return fail(tr("'%1' and '%2' would both define the C symbol '%3'")
+                                .arg(native(m_jobs.at(*other).source), native(job.source), name));
+            }
+            definedBy.insert(name, i);
+        }
     }
     return true;
 }

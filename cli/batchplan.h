@@ -43,6 +43,7 @@ private:
     bool fail(const QString &error);
     bool collectSources(const CommandLine &commandLine, QStringList *sources);
     bool checkOutputs();
+    bool checkSymbols(const QString &symbol);
 
     QString m_error;
     QVector<Job> m_jobs;

@@ -4,11 +4,12 @@
 
 #include <converter.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -44,15 +45,40 @@ int BatchRunner::run(int threadCount)
     std::condition_variable changed;
     std::atomic<int> next {0};
 
+    // One image keeps its own flush; a batch flushes its outputs together.
+    std::unique_ptr<CommitGroup> group;
+    if (total > 1)
+        group.reset(new CommitGroup);
+
+    // Results of files committed by the group are only known after the
+    // commit, possibly on another worker's thread.
+    const auto collectCommitted = [&](std::unique_lock<std::mutex> &lock) {
+        if (!group)
+            return;
+        for (auto &entry : group->takeFinished()) {
+            const size_t i = size_t(entry.first);
+            entry.second.addNotes(results[i].notes());
+            results[i] = std::move(entry.second);
+            finished[i] = 1;
+            ++finishedCount;
+        }
+        (void)lock;
+    };
+
     const auto work = [&]() {
         for (int i = next++; i < total; i = next++) {
             const BatchPlan::Job &job = m_jobs.at(i);
-            ConvertResult result = convertFile(job.source, m_output, m_color, job.output, m_symbol);
+            ConvertResult result =
+                convertFile(job.source, m_output, m_color, job.output, m_symbol, group.get(), i);
             {
-                std::lock_guard<std::mutex> lock(mutex);
+                std::unique_lock<std::mutex> lock(mutex);
+                const bool pending = group && result.ok();
                 results[size_t(i)] = std::move(result);
-                finished[size_t(i)] = 1;
-                ++finishedCount;
+                if (!pending) {
+                    finished[size_t(i)] = 1;
+                    ++finishedCount;
+                }
+                collectCommitted(lock);
             }
             changed.notify_one();
         }
@@ -64,34 +90,60 @@ int BatchRunner::run(int threadCount)
     for (int i = 0; i < workerCount; ++i)
         workers.emplace_back(work);
 
-    // Report failures in plan order as soon as every job before them is done.
+    // Report in plan order as soon as every job before is done. Once every
+    // worker has taken its last job, what is left in the group is
+    // committed here.
     int failures = 0;
     int reported = 0;
     int done = 0;
+    bool joined = false;
     QElapsedTimer sinceProgress;
     while (reported < total) {
         std::vector<std::pair<int, ConvertResult>> ready;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return finishedCount > done; });
+            changed.wait_for(lock, std::chrono::milliseconds(progressInterval),
+                             [&] { return finishedCount > done; });
             done = finishedCount;
             while (reported < total && finished[size_t(reported)]) {
-                if (!results[size_t(reported)].ok())
-                    ready.emplace_back(reported, results[size_t(reported)]);
+                const ConvertResult &result = results[size_t(reported)];
+                if (!result.ok() || (m_verbose && !result.notes().isEmpty()))
+                    ready.emplace_back(reported, result);
                 ++reported;
             }
         }
-        for (const auto &entry : ready)
-            m_console->printError(failureLine(m_jobs.at(entry.first), entry.second));
-        failures += int(ready.size());
+        for (const auto &entry : ready) {
+            const BatchPlan::Job &job = m_jobs.at(entry.first);
+            if (m_verbose) {
+                for (const QString &line : noteLines(job, entry.second))
+                    m_console->printError(line);
+            }
+            if (!entry.second.ok()) {
+                m_console->printError(failureLine(job, entry.second));
+                ++failures;
+            }
+        }
+        if (!joined && next.load() >= total && reported < total) {
+            // Every job is taken; wait for the workers, then commit the rest.
+            for (std::thread &worker : workers)
+                worker.join();
+            joined = true;
+            if (group) {
+                group->flush();
+                std::unique_lock<std::mutex> lock(mutex);
+                collectCommitted(lock);
+            }
+        }
         if (!sinceProgress.isValid() || sinceProgress.elapsed() >= progressInterval) {
             m_console->setProgress(tr("brindleforge-cli: %1 of %2 images done")
                                        .arg(QString::number(done), QString::number(total)));
             sinceProgress.start();
         }
     }
-    for (std::thread &worker : workers)
-        worker.join();
+    if (!joined) {
+        for (std::thread &worker : workers)
+            worker.join();
+    }
     m_console->clearProgress();
     return failures;
 }
@@ -106,6 +158,15 @@ int BatchRunner::failAll(const ConvertResult &result)
 QString BatchRunner::failureLine(const BatchPlan::Job &job, const ConvertResult &result)
 {
     return tr("brindleforge-cli: %1 -> %2: %3")
-        .arg(QDir::toNativeSeparators(job.source), QDir::toNativeSeparators(job.output),
-             result.reason());
+        .arg(displayPath(job.source), displayPath(job.output), escapeControls(result.reason()));
+}
+
+QStringList BatchRunner::noteLines(const BatchPlan::Job &job, const ConvertResult &result)
+{
+    QStringList lines;
+    for (const QString &note : result.notes()) {
+        lines << tr("brindleforge-cli: %1: %2")
+                     .arg(displayPath(job.source), escapeControls(note.trimmed()));
+    }
+    return lines;
 }

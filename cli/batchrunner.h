@@ -24,8 +24,14 @@ public:
     BatchRunner(const QVector<BatchPlan::Job> &jobs, Convert::OutputFormat output,
                 Convert::ColorFormat color, const QString &symbol, Console *console);
 
+    // With verbose, the notes a decoder made about a source that was
+    // converted are printed too.
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+
     // Runs every job with at most threadCount workers and returns the
-    // number of failed jobs.
+    // number of failed jobs. With several jobs, outputs are committed in
+    // groups (see Convert::CommitGroup); a job counts as done once its
+    // output is renamed into place.
     int run(int threadCount);
 
     // Reports every job as failed with result, converting none (used when
@@ -34,6 +40,8 @@ public:
 
     // "<source> -> <output>: <reason>"
     static QString failureLine(const BatchPlan::Job &job, const Convert::ConvertResult &result);
+    // "<source>: <note>", one per note.
+    static QStringList noteLines(const BatchPlan::Job &job, const Convert::ConvertResult &result);
 
 private:
     Q_DISABLE_COPY(BatchRunner)
@@ -43,6 +51,7 @@ private:
     const Convert::ColorFormat m_color;
     const QString m_symbol;
     Console *const m_console;
+    bool m_verbose = false;
 };
 
 #endif // BATCHRUNNER_H

@@ -98,6 +98,9 @@ CommandLine::CommandLine()
                    QStringLiteral("N"))
     , m_quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
                     tr("No progress line. Failures are still reported."))
+    , m_verboseOption({QStringLiteral("v"), QStringLiteral("verbose")},
+                      tr("Also show what the decoders said about sources that were converted "
+                         "(a damaged ancillary PNG chunk, say), one line per remark."))
     , m_helpOption({QStringLiteral("h"), QStringLiteral("help")}, tr("Show this help and exit."))
     , m_versionOption(QStringLiteral("version"), tr("Show the version and exit."))
 {
@@ -105,8 +108,8 @@ CommandLine::CommandLine()
         tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
            "files (.bin)."));
     m_parser.addOptions({m_formatOption, m_colorOption, m_outputOption, m_nameOption,
-                         m_recursiveOption, m_jobsOption, m_quietOption, m_helpOption,
-                         m_versionOption});
+                         m_recursiveOption, m_jobsOption, m_quietOption, m_verboseOption,
+                         m_helpOption, m_versionOption});
     m_parser.addPositionalArgument(
         QStringLiteral("INPUT"),
         tr("Image files, or directories whose bmp, jpg, jpeg and png files are converted."),
@@ -178,6 +181,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
 
     m_recursive = m_parser.isSet(m_recursiveOption);
     m_quiet = m_parser.isSet(m_quietOption);
+    m_verbose = m_parser.isSet(m_verboseOption);
     m_inputs = m_parser.positionalArguments();
     if (m_inputs.isEmpty())
         return fail(tr("no input given"));

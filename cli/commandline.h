@@ -35,6 +35,7 @@ public:
     bool recursive() const { return m_recursive; }
     int jobs() const { return m_jobs; }
     bool quiet() const { return m_quiet; }
+    bool verbose() const { return m_verbose; }
 
 private:
     Q_DISABLE_COPY(CommandLine)
@@ -49,6 +50,7 @@ private:
     QCommandLineOption m_recursiveOption;
     QCommandLineOption m_jobsOption;
     QCommandLineOption m_quietOption;
+    QCommandLineOption m_verboseOption;
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
 
@@ -61,6 +63,7 @@ private:
     bool m_recursive = false;
     int m_jobs = 1;
     bool m_quiet = false;
+    bool m_verbose = false;
 };
 
 #endif // COMMANDLINE_H

@@ -2,11 +2,12 @@
 #include "batchrunner.h"
 #include "commandline.h"
 #include "console.h"
+#include "interrupts.h"
 
 #include <convertresult.h>
+#include <filepath.h>
 
 #include <QCoreApplication>
-#include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,10 +26,11 @@ void handleMessage(QtMsgType type, const QMessageLogContext &, const QString &me
 {
     if (type == QtDebugMsg || type == QtInfoMsg)
         return;
+    const QString line = QStringLiteral("brindleforge-cli: ") + Convert::escapeControls(message);
     if (messageConsole)
-        messageConsole->printError(QStringLiteral("brindleforge-cli: ") + message);
+        messageConsole->printError(line);
     else
-        std::fprintf(stderr, "brindleforge-cli: %s\n", qPrintable(message));
+        std::fprintf(stderr, "%s\n", qPrintable(line));
     if (type == QtFatalMsg)
         std::abort();
 }
@@ -42,7 +44,7 @@ void print(std::FILE *stream, const QString &text)
 int usageError(const QString &error)
 {
     print(stderr,
-          QStringLiteral("brindleforge-cli: ") + error
+          QStringLiteral("brindleforge-cli: ") + Convert::escapeControls(error)
               + QStringLiteral("\nTry 'brindleforge-cli --help' for more information.\n"));
     return UsageError;
 }
@@ -51,12 +53,17 @@ int usageError(const QString &error)
 
 int main(int argc, char *argv[])
 {
+    // Before any other thread exists, so that all of them leave the
+    // interrupt signals to its thread.
+    Interrupts interrupts;
     qInstallMessageHandler(handleMessage);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("brindleforge-cli"));
 
+    // The arguments as bytes: Qt would turn a file name that is not UTF-8
+    // into one that names no file.
     CommandLine commandLine;
-    switch (commandLine.parse(QCoreApplication::arguments())) {
+    switch (commandLine.parse(Convert::decodeArguments(argc, argv))) {
     case CommandLine::Action::ShowHelp:
         print(stdout, commandLine.helpText());
         return AllWritten;
@@ -75,19 +82,20 @@ int main(int argc, char *argv[])
 
     Console console(plan.jobs().size() > 1 && !commandLine.quiet() && Console::stderrIsTerminal());
     messageConsole = &console;
+    interrupts.setBeforeExit([&console] { console.clearProgress(); });
     BatchRunner runner(plan.jobs(), commandLine.outputFormat(), commandLine.colorFormat(),
                        commandLine.symbol(), &console);
+    runner.setVerbose(commandLine.verbose());
 
     int failures = 0;
     const QString directory = plan.directoryToCreate();
-    if (!directory.isEmpty() && !QDir().mkpath(directory)) {
-        failures = runner.failAll(Convert::ConvertResult::openFailed(
-            directory,
-            QCoreApplication::translate("main", "the directory %1 cannot be created")
-                .arg(QDir::toNativeSeparators(directory))));
+    QString error;
+    if (!directory.isEmpty() && !Convert::makePath(directory, &error)) {
+        failures = runner.failAll(Convert::ConvertResult::openFailed(directory, error));
     } else {
         failures = runner.run(commandLine.jobs());
     }
+    interrupts.setBeforeExit({});
     messageConsole = nullptr;
     return failures == 0 ? AllWritten : SomeFailed;
 }

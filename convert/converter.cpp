@@ -1,6 +1,7 @@
 #include "converter.h"
 
 #include "csymbol.h"
+#include "imagesource.h"
 #include "lvgl8writers.h"
 
 #include <QBuffer>
@@ -8,8 +9,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
-#include <QSaveFile>
+
+#include <memory>
 
 namespace Convert {
 
@@ -66,19 +67,16 @@ QString fileMessage(const char *text, const QString &path, const QString &error)
 
 ConvertResult loadImage(const QString &path, QImage *image)
 {
+    SourceImage source;
+    ConvertResult result = readSourceImage(path, MaxImageSide, &source);
     *image = QImage();
-    QImageReader reader(path);
-    const QSize size = reader.size();
-    if (size.isValid() && (size.width() > MaxImageSide || size.height() > MaxImageSide))
-        return ConvertResult::tooLarge(path, size);
-
-    QImage decoded = reader.read();
-    if (decoded.isNull())
-        return ConvertResult::notDecodable(path, reader.errorString());
-    const ConvertResult checked = checkImage(decoded, path);
-    if (checked.ok())
-        *image = std::move(decoded);
-    return checked;
+    if (!result.ok())
+        return result;
+    ConvertResult checked = checkImage(source.image, path);
+    if (!checked.ok())
+        return checked;
+    *image = std::move(source.image);
+    return result;
 }
 
 ConvertResult checkImage(const QImage &image, const QString &path)
@@ -122,7 +120,8 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
 }
 
 ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
-                           const QString &outputPath, const QString &symbol)
+                           const QString &outputPath, const QString &symbol, CommitGroup *group,
+                           int tag)
 {
     if (!hasWriter(output, color))
         return ConvertResult::noWriter(outputPath, output, color);
@@ -133,51 +132,46 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
     const QByteArray cName =
         (symbol.isEmpty() ? cSymbolForPath(outputPath) : cSymbol(symbol)).toUtf8();
 
-    // The temporary file is created in the target's folder, so the final
-    // rename cannot cross file systems. The old file is only replaced by
-    // the rename in commit().
-    QSaveFile file(outputPath);
-    const QIODevice::OpenMode mode =
-        output == CArray ? QIODevice::WriteOnly | QIODevice::Text : QIODevice::WriteOnly;
-    if (outputPath.isEmpty() || !file.open(mode)) {
-        const QString error =
-            outputPath.isEmpty() ? QStringLiteral("no file name given") : file.errorString();
-        qDebug().noquote() << fileMessage("The file %1 could not be opened: %2", outputPath, error);
-        return ConvertResult::openFailed(outputPath, error);
+    auto file = std::make_unique<OutputFile>(outputPath);
+    const ConvertResult opened = file->create(output == CArray);
+    if (!opened.ok()) {
+        qDebug().noquote() << fileMessage("The file %1 could not be opened: %2", outputPath,
+                                          opened.detail().isEmpty() ? opened.reason()
+                                                                    : opened.detail());
+        return opened;
     }
 
-    // QSaveFile buffers the last few kilobytes and, in Qt 5, commit() does
-    // not check whether writing them out succeeded: flush first, so a small
-    // output that hits a full disk is refused instead of committed short.
     QString error;
-    bool written = encodeLvgl8(image, output, color, cName, &file, &error);
-    if (written && !file.flush()) {
-        written = false;
-        error = file.errorString();
-    }
-    if (!written) {
-        file.cancelWriting(); // the destructor removes the temporary file
+    if (!encodeLvgl8(image, output, color, cName, file.get(), &error)) {
+        file->cancel();
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           error);
         return ConvertResult::writeFailed(outputPath, error);
     }
-    if (!file.commit()) {
-        error = file.errorString();
-        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
-                                          error);
-        return ConvertResult::writeFailed(outputPath, error);
+    if (group) {
+        group->add(tag, std::move(file));
+        return ConvertResult::success();
     }
-    return ConvertResult::success();
+    const ConvertResult committed = file->commit();
+    if (!committed.ok()) {
+        qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
+                                          committed.detail().isEmpty() ? committed.reason()
+                                                                       : committed.detail());
+    }
+    return committed;
 }
 
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
-                          const QString &outputPath, const QString &symbol)
+                          const QString &outputPath, const QString &symbol, CommitGroup *group,
+                          int tag)
 {
     QImage image;
     const ConvertResult loaded = loadImage(sourcePath, &image);
     if (!loaded.ok())
         return loaded;
-    return convertImage(image, output, color, outputPath, symbol);
+    ConvertResult converted = convertImage(image, output, color, outputPath, symbol, group, tag);
+    converted.addNotes(loaded.notes());
+    return converted;
 }
 
 QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output)

@@ -4,6 +4,7 @@
 #include "convertresult.h"
 #include "filepath.h"
 #include "formats.h"
+#include "outputfile.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -14,8 +15,10 @@
 // converted on separate threads. Needs QtCore and QtGui only.
 namespace Convert {
 
-// Decodes an image file, the format detected from its content. An image
-// whose header already shows it is too large is refused without decoding.
+// Decodes an image file with readSourceImage() (imagesource.h): a PNG, JPEG
+// or BMP recognised by its content, refused from its header when it is
+// larger than MaxImageSide, and refused when its data is truncated or
+// corrupt. A successful result may carry the decoder's notes.
 ConvertResult loadImage(const QString &path, QImage *image);
 
 // Whether image can be written at all: not null (a failed decode gives a
@@ -32,20 +35,28 @@ bool hasWriter(OutputFormat output, ColorFormat color);
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
                           const QString &symbol, QByteArray *bytes);
 
-// Encodes image and writes it to outputPath. The file is written through a
-// temporary file beside it and renamed over outputPath only when every
-// write succeeded, so a failure never leaves a partial file and never
-// touches an existing one. C files are streamed in blocks and use the
-// platform's line ends. symbol defaults to the output's base name.
+// Encodes image and writes it to outputPath through an OutputFile (see
+// outputfile.h): a temporary file beside it, flushed to the disk and
+// renamed over outputPath only when every write succeeded, so a failure
+// never leaves a partial file and never touches an existing one; a link at
+// outputPath is replaced, never written through; a device or FIFO there is
+// refused. C files are streamed in blocks and use the platform's line
+// ends. symbol defaults to the output's base name.
+//
+// With a group, a written file is handed to it instead of being committed
+// at once: the result then only says that the file was written, and the
+// group reports its commit under tag.
 //
 // Failures are also logged on Qt's debug stream as "The file %1 could not
 // be opened: %2" or "The file %1 could not be written: %2".
 ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
-                           const QString &outputPath, const QString &symbol = QString());
+                           const QString &outputPath, const QString &symbol = QString(),
+                           CommitGroup *group = nullptr, int tag = 0);
 
 // loadImage() and convertImage() in one.
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
-                          const QString &outputPath, const QString &symbol = QString());
+                          const QString &outputPath, const QString &symbol = QString(),
+                          CommitGroup *group = nullptr, int tag = 0);
 
 // Where a batch writes the output of sourcePath: directory, '/', the
 // source's base name (up to its first dot) and ".c" or ".bin".

@@ -335,9 +335,9 @@ bool makePath(const QString &dir, QString *error)
             if (::mkdir(encodeFileName(part).constData(), 0777) != 0) {
                 const int code = errno;
                 if (code != EEXIST || fileStatus(part).kind != FileKind::Directory) {
-                    *error = QStringLiteral("the directory %1 cannot be created (%2)")
-                                 .arg(displayPath(part),
-                                      errnoText(code == EEXIST ? ENOTDIR : code));
+                    *error =
+                        QStringLiteral("the directory %1 cannot be created: %2")
+                            .arg(displayPath(part), errnoText(code == EEXIST ? ENOTDIR : code));
                     return false;
                 }
             }
@@ -361,8 +361,8 @@ FileStatus fileStatus(const QString &path)
     const QFileInfo info(path);
     if (!info.exists())
         return status;
-    status.kind = info.isDir() ? FileKind::Directory
-                               : (info.isFile() ? FileKind::Regular : FileKind::Other);
+    status.kind =
+        info.isDir() ? FileKind::Directory : (info.isFile() ? FileKind::Regular : FileKind::Other);
     return status;
 }
 
@@ -401,8 +401,8 @@ bool listFiles(const QString &dir, bool recursive, QStringList *files, QString *
         return false;
     }
     const QDir folder(dir);
-    const QStringList names = folder.entryList(QDir::AllEntries | QDir::System
-                                               | QDir::NoDotAndDotDot);
+    const QStringList names =
+        folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         const QString path = folder.filePath(name);
         if (QFileInfo(path).isDir()) {

@@ -1,6 +1,7 @@
 #include <buildconfig.h>
 #include <converter.h>
 #include <csymbol.h>
+#include <hostilefiles.h>
 #include <referenceencoder.h>
 #include <testfiles.h>
 #include <testimages.h>
@@ -10,6 +11,11 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -54,6 +60,93 @@ Outcome runCli(const QString &dir, const QStringList &arguments)
     outcome.err = process.readAllStandardError();
     return outcome;
 }
+
+#ifdef Q_OS_UNIX
+// Runs the command line with arguments given as bytes, which QProcess cannot
+// pass when they are not UTF-8. fileSizeLimit > 0 lowers RLIMIT_FSIZE in
+// the child only, with SIGXFSZ left at its default (which kills a process
+// that does not ignore it). A child still running after timeoutMs is
+// killed and reported as crashed (-1).
+Outcome runCliBytes(const QString &dir, const QList<QByteArray> &arguments,
+                    rlim_t fileSizeLimit = 0, int timeoutMs = 60000)
+{
+    QList<QByteArray> strings = {BRINDLEFORGE_CLI};
+    strings += arguments;
+    std::vector<char *> argv;
+    for (QByteArray &s : strings)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    QList<QByteArray> environmentStrings;
+    for (const QString &entry : QProcessEnvironment::systemEnvironment().toStringList()) {
+        if (!entry.startsWith(QLatin1String("DISPLAY="))
+            && !entry.startsWith(QLatin1String("WAYLAND_DISPLAY="))
+            && !entry.startsWith(QLatin1String("QT_QPA_PLATFORM=")))
+            environmentStrings << entry.toLocal8Bit();
+    }
+    std::vector<char *> envp;
+    for (QByteArray &s : environmentStrings)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    const QByteArray workDir = QFile::encodeName(dir);
+
+    int out[2];
+    int err[2];
+    Outcome outcome;
+    if (::pipe(out) != 0 || ::pipe(err) != 0)
+        return outcome;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        ::close(out[0]);
+        ::close(err[0]);
+        ::signal(SIGXFSZ, SIG_DFL);
+        if (fileSizeLimit > 0) {
+            rlimit limit;
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = fileSizeLimit;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (::chdir(workDir.constData()) == 0)
+            ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    QElapsedTimer timer;
+    timer.start();
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    QByteArray *targets[2] = {&outcome.out, &outcome.err};
+    int open = 2;
+    bool killed = false;
+    while (open > 0) {
+        if (::poll(fds, 2, 100) < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                targets[i]->append(buffer, int(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+        if (!killed && timer.elapsed() > timeoutMs) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!killed && WIFEXITED(status))
+        outcome.exitCode = WEXITSTATUS(status);
+    return outcome;
+}
+#endif
 
 void saveImage(const QString &path, const QImage &image, const char *format)
 {
@@ -118,6 +211,13 @@ private slots:
     void unwritableTarget();
     void progressOnTerminal_data();
     void progressOnTerminal();
+    void hostileInputs_data();
+    void hostileInputs();
+    void nonUtf8Names();
+    void hostileTargets_data();
+    void hostileTargets();
+    void interrupts_data();
+    void interrupts();
 };
 
 void TestCli::helpAndVersion()
@@ -201,6 +301,14 @@ void TestCli::usageErrors_data()
     QTest::newRow("output replaces another input")
         << args("-f bin-rgb565 -o in in/other.png in/raw.bin")
         << "the output 'in/raw.bin' would replace the input 'in/raw.bin'";
+    QTest::newRow("output folder with a slash is a file, one input")
+        << args("-o notes.txt/ in/other.png") << "the output 'notes.txt/' is not a directory";
+    QTest::newRow("two stems make one symbol")
+        << args("-o out in/a-b.png in/a_b.png")
+        << "'in/a-b.png' and 'in/a_b.png' would both define the C symbol 'a_b'";
+    QTest::newRow("an array name is another descriptor")
+        << args("-o out in/x.png in/x_map.png")
+        << "'in/x.png' and 'in/x_map.png' would both define the C symbol 'x_map'";
 }
 
 // A usage error is found before anything is converted: nothing is written.
@@ -215,6 +323,8 @@ void TestCli::usageErrors()
     saveImage(dir.filePath(QStringLiteral("in/logo.jpg")), image, "JPEG");
     saveImage(dir.filePath(QStringLiteral("in/other.png")), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
+    for (const char *name : {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png"})
+        saveImage(dir.filePath(QLatin1String(name)), image, "PNG");
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
@@ -491,15 +601,14 @@ void TestCli::unwritableTarget_data()
     const QString c = QStringLiteral(": cannot be opened for writing");
     QTest::newRow("folder is a regular file")
         << Target::FolderIsFile << QStringList {"-o", "plain/x.c", "a.png"}
-        << QStringList {"a.png -> plain/x.c" + c + " (Not a directory)"};
+        << QStringList {"a.png -> plain/x.c" + c + " (not a directory)"};
     QTest::newRow("folder missing")
         << Target::FolderMissing << QStringList {"-o", "gone/x.c", "a.png"}
         << QStringList {"a.png -> gone/x.c" + c};
     QTest::newRow("batch folder cannot be created")
         << Target::BatchFolderUnderFile << QStringList {"-o", "plain/out", "a.png", "b.png"}
         << QStringList {"a.png -> plain/out/a.c" + c
-                            + " (the directory plain/out cannot be "
-                              "created)",
+                            + " (the directory plain cannot be created: not a directory)",
                         "b.png -> plain/out/b.c" + c};
     QTest::newRow("read-only folder")
         << Target::ReadOnlyFolder << QStringList {"-o", "locked", "a.png", "b.png"}
@@ -650,6 +759,450 @@ void TestCli::progressOnTerminal()
     }
 #else
     QSKIP("needs a pseudo terminal");
+#endif
+}
+
+enum class Input {
+    TruncatedBmpMidRow,
+    TruncatedBmpOnRow,
+    TruncatedJpeg,
+    TruncatedPng,
+    IcoNamedPng,
+    PngBomb,
+    BmpBomb,
+    Fifo,
+    SpecialFilesInScan,
+    TextNamedPng,
+    DamagedAncillaryChunk,
+    ControlCharacters,
+};
+Q_DECLARE_METATYPE(Input)
+
+void TestCli::hostileInputs_data()
+{
+    QTest::addColumn<Input>("input");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // the stderr lines after "brindleforge-cli: "
+
+    const QString corrupt = QStringLiteral(": cannot be decoded (truncated or corrupt data)");
+    QTest::newRow("BMP cut in the middle of a row")
+        << Input::TruncatedBmpMidRow << QStringList {"in.bmp"} << 1
+        << QStringList {"in.bmp -> in.c" + corrupt};
+    QTest::newRow("BMP cut after two rows") << Input::TruncatedBmpOnRow << QStringList {"in.bmp"}
+                                            << 1 << QStringList {"in.bmp -> in.c" + corrupt};
+    QTest::newRow("JPEG cut short") << Input::TruncatedJpeg << QStringList {"in.jpg"} << 1
+                                    << QStringList {"in.jpg -> in.c" + corrupt};
+    QTest::newRow("PNG cut short") << Input::TruncatedPng << QStringList {"in.png"} << 1
+                                   << QStringList {"in.png -> in.c" + corrupt};
+    QTest::newRow("ICO holding a huge PNG, named .png")
+        << Input::IcoNamedPng << QStringList {"in.png"} << 1
+        << QStringList {"in.png -> in.c: not a PNG, JPEG or BMP image"};
+    QTest::newRow("PNG header claiming 20000 x 20000")
+        << Input::PngBomb << QStringList {"in.png"} << 1
+        << QStringList {"in.png -> in.c: the image is 20000 x 20000 pixels; an LVGL image can "
+                        "be at most 2047 x 2047"};
+    QTest::newRow("BMP header claiming 30000 x 30000")
+        << Input::BmpBomb << QStringList {"in.bmp"} << 1
+        << QStringList {"in.bmp -> in.c: the image is 30000 x 30000 pixels; an LVGL image can "
+                        "be at most 2047 x 2047"};
+    QTest::newRow("FIFO named on the command line")
+        << Input::Fifo << QStringList {"in.png"} << 1
+        << QStringList {"in.png -> in.c: not a regular file"};
+    QTest::newRow("FIFO, link to a FIFO and link to a device in a scan")
+        << Input::SpecialFilesInScan << QStringList {"-o", "out", "in"} << 1
+        << QStringList {"in/fifo.png -> out/fifo.c: not a regular file",
+                        "in/link.png -> out/link.c: not a regular file",
+                        "in/null.png -> out/null.c: not a regular file"};
+    QTest::newRow("text named .png")
+        << Input::TextNamedPng << QStringList {"in.png"} << 1
+        << QStringList {"in.png -> in.c: not a PNG, JPEG or BMP image"};
+    QTest::newRow("damaged ancillary chunk is silent")
+        << Input::DamagedAncillaryChunk << QStringList {"in.png"} << 0 << QStringList();
+    QTest::newRow("damaged ancillary chunk, verbose")
+        << Input::DamagedAncillaryChunk << QStringList {"-v", "in.png"} << 0
+        << QStringList {"in.png: libpng warning: tEXt: CRC error"};
+    QTest::newRow("control characters in names")
+        << Input::ControlCharacters << QStringList {"-o", "out", "in"} << 1
+        << QStringList {"in/\\x1b[31mred.png -> out/\\x1b[31mred.c: not a PNG, JPEG or BMP image",
+                        "in/a\\nb.png -> out/a\\nb.c: not a PNG, JPEG or BMP image"};
+}
+
+// Inputs a hostile user would try. Each is refused on one line that names
+// it, without hanging and without a word from a decoder; what can be
+// converted is converted; an existing output of a refused input stays as it
+// was.
+void TestCli::hostileInputs()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(Input, input);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+
+    QTemporaryDir dir;
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    const QImage photo = TestImages::photo(160, 120, 7);
+    const QByteArray bmp = HostileFiles::encoded(TestImages::photo(40, 30, 2), "BMP");
+    const int bmpRow = 40 * 4; // Qt writes 32-bit BMPs of images with alpha
+    QStringList converted; // sources that must still be converted, relative to dir
+    switch (input) {
+    case Input::TruncatedBmpMidRow:
+        QVERIFY(writeFile(path("in.bmp"), bmp.left(bmp.size() - 28 * bmpRow - 7)));
+        break;
+    case Input::TruncatedBmpOnRow:
+        QVERIFY(writeFile(path("in.bmp"), bmp.left(bmp.size() - 28 * bmpRow)));
+        break;
+    case Input::TruncatedJpeg: {
+        const QByteArray jpeg =
+            HostileFiles::encoded(photo.convertToFormat(QImage::Format_RGB32), "JPEG");
+        QVERIFY(writeFile(path("in.jpg"), jpeg.left(jpeg.size() * 6 / 10)));
+        break;
+    }
+    case Input::TruncatedPng: {
+        const QByteArray png = HostileFiles::encoded(photo, "PNG");
+        QVERIFY(writeFile(path("in.png"), png.left(png.size() * 6 / 10)));
+        break;
+    }
+    case Input::IcoNamedPng:
+        QVERIFY(writeFile(path("in.png"),
+                          HostileFiles::icoHolding(HostileFiles::png(20000, 20000, true))));
+        break;
+    case Input::PngBomb:
+        QVERIFY(writeFile(path("in.png"), HostileFiles::png(20000, 20000, true)));
+        break;
+    case Input::BmpBomb:
+        QVERIFY(writeFile(path("in.bmp"), HostileFiles::bmpHeader(30000, 30000)));
+        break;
+    case Input::Fifo:
+        QCOMPARE(::mkfifo(QFile::encodeName(path("in.png")).constData(), 0644), 0);
+        break;
+    case Input::SpecialFilesInScan:
+        saveImage(path("in/ok.png"), photo, "PNG");
+        QCOMPARE(::mkfifo(QFile::encodeName(path("in/fifo.png")).constData(), 0644), 0);
+        QVERIFY(QFile::link(QStringLiteral("fifo.png"), path("in/link.png")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path("in/null.png")));
+        converted << QStringLiteral("in/ok.png");
+        break;
+    case Input::TextNamedPng:
+        QVERIFY(writeFile(path("in.png"), "hello"));
+        break;
+    case Input::DamagedAncillaryChunk:
+        QVERIFY(writeFile(path("in.png"),
+                          HostileFiles::withBadCrc(
+                              HostileFiles::withChunk(HostileFiles::encoded(photo, "PNG"), "tEXt",
+                                                      QByteArray("Comment\0hello", 13)),
+                              "tEXt")));
+        converted << QStringLiteral("in.png");
+        break;
+    case Input::ControlCharacters:
+        QVERIFY(writeFile(path("in/a\nb.png"), "not an image"));
+        QVERIFY(writeFile(path("in/\x1b[31mred.png"), "not an image"));
+        break;
+    }
+    // Every single input has a good output already, which must survive.
+    const bool single = !arguments.contains(QStringLiteral("-o"));
+    const QString keptOutput = dir.filePath(QStringLiteral("in.c"));
+    if (single)
+        QVERIFY(writeFile(keptOutput, "int keep;"));
+
+    const Outcome outcome = runCliBytes(
+        dir.path(),
+        [&] {
+            QList<QByteArray> bytes;
+            for (const QString &a : qAsConst(arguments))
+                bytes << a.toUtf8();
+            return bytes;
+        }(),
+        0, 20000);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QVERIFY(outcome.out.isEmpty());
+    const QList<QByteArray> errLines = outcome.errLines();
+    QCOMPARE(errLines.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QCOMPARE(QString::fromUtf8(errLines.at(i)),
+                 QStringLiteral("brindleforge-cli: ") + lines.at(i));
+
+    for (const QString &source : qAsConst(converted)) {
+        const QString output = single
+            ? keptOutput
+            : dir.filePath(QStringLiteral("out/") + QFileInfo(source).baseName()
+                           + QStringLiteral(".c"));
+        QCOMPARE(readFile(output), expected(dir.filePath(source), CArray, TrueColor, output));
+    }
+    if (single && exitCode != 0)
+        QCOMPARE(readFile(keptOutput), QByteArray("int keep;"));
+#else
+    QSKIP("needs FIFOs and POSIX processes");
+#endif
+}
+
+// File names that are not UTF-8 (a GBK or Latin-1 name from an archive)
+// are converted like any other, found in a scan or named directly, and
+// their outputs carry the same bytes in their names.
+void TestCli::nonUtf8Names()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("in")));
+    const QByteArray png = HostileFiles::encoded(TestImages::photo(9, 7, 4), "PNG");
+    const QList<QByteArray> stems = {"ok", "caf\xe9", "\xff\xfe", "\xb2\xe2\xca\xd4"};
+    for (const QByteArray &stem : stems)
+        QVERIFY(HostileFiles::writeRaw(root + "in/" + stem + ".png", png));
+
+    const Outcome scan = runCliBytes(dir.path(), {"-o", "out", "in"});
+    VERIFY_SUCCESS(scan);
+    QImage image;
+    QVERIFY(image.loadFromData(png));
+    for (const QByteArray &stem : stems) {
+        const QByteArray written = HostileFiles::readRaw(root + "out/" + stem + ".c");
+        const QString symbol = cSymbolForPath(Convert::decodeFileName(stem + ".c"));
+        QByteArray wanted;
+        QVERIFY(encodeImage(image, CArray, TrueColor, symbol, &wanted).ok());
+        QVERIFY2(written == wanted, stem.toHex().constData());
+    }
+
+    const Outcome direct = runCliBytes(dir.path(), {"-f", "bin-rgb565", "in/caf\xe9.png"});
+    VERIFY_SUCCESS(direct);
+    QByteArray wanted;
+    QVERIFY(encodeImage(image, BinaryRgb565, TrueColor, QString(), &wanted).ok());
+    QCOMPARE(HostileFiles::readRaw(root + "in/caf\xe9.bin"), wanted);
+
+    // A failure names the file with the bytes escaped.
+    QVERIFY(HostileFiles::writeRaw(root + "in/bad\xe9.png", "no image"));
+    const Outcome failed = runCliBytes(dir.path(), {"in/bad\xe9.png"});
+    QCOMPARE(failed.exitCode, 1);
+    QCOMPARE(failed.err,
+             QByteArray("brindleforge-cli: in/bad\\xe9.png -> in/bad\\xe9.c: not a PNG, "
+                        "JPEG or BMP image\n"));
+#else
+    QSKIP("file names are bytes on Unix only");
+#endif
+}
+
+enum class Planted {
+    LinkToInput,
+    LinkedFolder,
+    ProcSelfCwd,
+    LinkToInputInBatch,
+    PlantedLink,
+    DanglingLink,
+    Fifo,
+    DeviceNode,
+    LongName,
+    FileSizeLimit,
+};
+Q_DECLARE_METATYPE(Planted)
+
+void TestCli::hostileTargets_data()
+{
+    QTest::addColumn<Planted>("target");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // stderr lines after "brindleforge-cli: ", as prefixes
+
+    QTest::newRow("link to the input")
+        << Planted::LinkToInput << QStringList {"-o", "alias.c", "in.png"} << 2
+        << QStringList {"the output 'alias.c' would replace the input 'in.png'"};
+    QTest::newRow("path through a linked folder")
+        << Planted::LinkedFolder << QStringList {"-o", "here/in.png", "in.png"} << 2
+        << QStringList {"the output 'here/in.png' would replace the input 'in.png'"};
+    QTest::newRow("/proc/self/cwd")
+        << Planted::ProcSelfCwd << QStringList {"-o", "/proc/self/cwd/in.png", "in.png"} << 2
+        << QStringList {"the output '/proc/self/cwd/in.png' would replace the input 'in.png'"};
+    QTest::newRow("link to an input in a batch")
+        << Planted::LinkToInputInBatch << QStringList {"-o", "out", "in.png", "b.png"} << 2
+        << QStringList {"the output 'out/b.c' would replace the input 'b.png'"};
+    QTest::newRow("link planted in the output folder")
+        << Planted::PlantedLink << QStringList {"-o", "out", "in.png", "b.png"} << 0
+        << QStringList();
+    QTest::newRow("dangling link planted in the output folder")
+        << Planted::DanglingLink << QStringList {"-o", "out", "in.png", "b.png"} << 0
+        << QStringList();
+    QTest::newRow("FIFO as the output")
+        << Planted::Fifo << QStringList {"-o", "out.c", "in.png"} << 1
+        << QStringList {"in.png -> out.c: the output is not a regular file"};
+    QTest::newRow("device node as the output")
+        << Planted::DeviceNode << QStringList {"-o", "null", "in.png"} << 1
+        << QStringList {"in.png -> null: the output is not a regular file"};
+    QTest::newRow("output name of 255 bytes, twice")
+        << Planted::LongName << QStringList {"-o", QString(253, QLatin1Char('n')) + ".c", "in.png"}
+        << 0 << QStringList();
+    QTest::newRow("file size limit with SIGXFSZ at its default")
+        << Planted::FileSizeLimit << QStringList {"-f", "bin-rgb565", "-o", "out", "in.png", "b.png"}
+        << 1 << QStringList {"b.png -> out/b.bin: cannot be written (file too large)"};
+}
+
+// Targets a hostile user would plant. The input is never replaced, a link
+// at the output is replaced and its target never written, special files
+// are left alone, and a limit on file size fails one file, not the batch.
+void TestCli::hostileTargets()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(Planted, target);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+
+    QTemporaryDir dir;
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    const auto encoded = [](const QString &p) { return QFile::encodeName(p); };
+    saveImage(path("in.png"), TestImages::photo(12, 9, 1), "PNG");
+    saveImage(path("b.png"), TestImages::photo(100, 100, 2), "PNG");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    QVERIFY(writeFile(path("victim.txt"), "precious"));
+    switch (target) {
+    case Planted::LinkToInput:
+        QVERIFY(QFile::link(QStringLiteral("in.png"), path("alias.c")));
+        break;
+    case Planted::LinkedFolder:
+        QVERIFY(QFile::link(QStringLiteral("."), path("here")));
+        break;
+    case Planted::ProcSelfCwd:
+        if (!QFileInfo::exists(QStringLiteral("/proc/self/cwd")))
+            QSKIP("no /proc");
+        break;
+    case Planted::LinkToInputInBatch:
+        QVERIFY(QFile::link(QStringLiteral("../b.png"), path("out/b.c")));
+        break;
+    case Planted::PlantedLink:
+        QVERIFY(QFile::link(QStringLiteral("../victim.txt"), path("out/in.c")));
+        break;
+    case Planted::DanglingLink:
+        QVERIFY(QFile::link(QStringLiteral("../created.txt"), path("out/in.c")));
+        break;
+    case Planted::Fifo:
+        QCOMPARE(::mkfifo(encoded(path("out.c")).constData(), 0644), 0);
+        break;
+    case Planted::DeviceNode:
+        if (::mknod(encoded(path("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("making a device node needs root");
+        break;
+    case Planted::LongName:
+    case Planted::FileSizeLimit:
+        break;
+    }
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    QList<QByteArray> bytes;
+    for (const QString &a : qAsConst(arguments))
+        bytes << a.toUtf8();
+    // Under this limit in.png's and b.png's outputs of 4 + 12 * 9 * 3 and
+    // 4 + 100 * 100 * 3 bytes: the first fits, the second does not.
+    const rlim_t limit = target == Planted::FileSizeLimit ? 4096 : 0;
+    const Outcome outcome = runCliBytes(dir.path(), bytes, limit, 20000);
+    QCOMPARE(outcome.exitCode, exitCode);
+    const QList<QByteArray> errLines = outcome.errLines();
+    QCOMPARE(errLines.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        QVERIFY2(errLines.at(i).startsWith("brindleforge-cli: " + lines.at(i).toUtf8()),
+                 errLines.at(i).constData());
+    }
+    if (exitCode == 2)
+        QCOMPARE(snapshot(dir.path()), before);
+    QCOMPARE(readFile(path("victim.txt")), QByteArray("precious"));
+
+    struct stat st;
+    switch (target) {
+    case Planted::PlantedLink:
+    case Planted::DanglingLink:
+        QCOMPARE(::lstat(encoded(path("out/in.c")).constData(), &st), 0);
+        QVERIFY(S_ISREG(st.st_mode));
+        QCOMPARE(readFile(path("out/in.c")),
+                 expected(path("in.png"), CArray, TrueColor, path("out/in.c")));
+        QVERIFY(!QFileInfo::exists(path("created.txt")));
+        break;
+    case Planted::Fifo:
+        QCOMPARE(::lstat(encoded(path("out.c")).constData(), &st), 0);
+        QVERIFY(S_ISFIFO(st.st_mode));
+        break;
+    case Planted::DeviceNode:
+        QCOMPARE(::lstat(encoded(path("null")).constData(), &st), 0);
+        QVERIFY(S_ISCHR(st.st_mode));
+        break;
+    case Planted::LongName: {
+        const QString output = dir.filePath(arguments.at(1));
+        QCOMPARE(readFile(output), expected(path("in.png"), CArray, TrueColor, output));
+        // The second run replaces it, through a temporary name that fits.
+        QVERIFY(writeFile(output, "old"));
+        VERIFY_SUCCESS(runCliBytes(dir.path(), bytes));
+        QCOMPARE(readFile(output), expected(path("in.png"), CArray, TrueColor, output));
+        break;
+    }
+    case Planted::FileSizeLimit:
+        QCOMPARE(readFile(path("out/in.bin")),
+                 expected(path("in.png"), BinaryRgb565, TrueColor, path("out/in.bin")));
+        QCOMPARE(entries(path("out")), QStringList {"in.bin"});
+        break;
+    default:
+        break;
+    }
+#else
+    QSKIP("needs POSIX links, FIFOs and processes");
+#endif
+}
+
+void TestCli::interrupts_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+#ifdef Q_OS_UNIX
+    QTest::newRow("SIGINT") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+#endif
+}
+
+// An interrupt in the middle of a batch removes every temporary file and
+// exits with 128 + the signal; what was already renamed into place stays,
+// complete.
+void TestCli::interrupts()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir dir;
+    const int count = 6;
+    for (int i = 0; i < count; ++i)
+        saveImage(dir.filePath(QStringLiteral("in/p%1.png").arg(i)),
+                  TestImages::photo(500, 500, quint32(i)), "PNG");
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(out));
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(BRINDLEFORGE_CLI),
+                  {"-q", "-j", "1", "-c", "true-color-alpha", "-o", "out", "in"});
+    QVERIFY(process.waitForStarted());
+    // Wait until a temporary file exists, then interrupt.
+    bool seen = false;
+    QElapsedTimer timer;
+    timer.start();
+    while (!seen && process.state() == QProcess::Running && timer.elapsed() < 30000) {
+        for (const QString &name : entries(out))
+            seen = seen || name.startsWith(QLatin1String(".bf-"));
+        if (!seen)
+            QThread::usleep(200);
+    }
+    QVERIFY2(seen, "no temporary file appeared before the batch ended");
+    ::kill(pid_t(process.processId()), signalNumber);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+
+    const QStringList left = entries(out);
+    QVERIFY2(left.size() < count, qPrintable(left.join(QLatin1Char(' '))));
+    for (const QString &name : left) {
+        QVERIFY2(!name.startsWith(QLatin1Char('.')), qPrintable(name));
+        const QString source = dir.filePath(QStringLiteral("in/") + QFileInfo(name).baseName()
+                                            + QStringLiteral(".png"));
+        QCOMPARE(readFile(out + '/' + name),
+                 expected(source, CArray, TrueColorAlpha, out + '/' + name));
+    }
+#else
+    QSKIP("needs POSIX signals");
 #endif
 }
 

@@ -1,0 +1,155 @@
+#ifndef OUTPUTFILE_H
+#define OUTPUTFILE_H
+
+#include "convertresult.h"
+
+#include <QIODevice>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+class QSaveFile;
+
+namespace Convert {
+
+// One output file, written so that nothing is ever lost or left half done:
+//
+// - The data goes to a temporary file in the target's folder. Its name is
+//   short and fixed in length (".bf-XXXXXXXXXX.tmp"), so it fits wherever
+//   the target's name fits, however long that is.
+// - commit() flushes the data to the disk and only then renames the file
+//   over the target, so a crash never leaves an empty or partial file
+//   behind a good name, and a failure leaves an existing target as it was.
+// - The target is always a regular file at the path given. A symbolic link
+//   there is replaced by the new file, the way rename() replaces it; its
+//   target is never written. An existing target that is not a regular file
+//   or a link (a device node, a FIFO, a socket) is refused and left alone;
+//   so is a folder.
+// - An existing regular target keeps its permission bits.
+// - Every temporary file the process holds is known, so that an interrupt
+//   can remove them all (removeTemporaryFilesAndExit()).
+//
+// Every failure is reported in words ("no space left on device", "file too
+// large"), never as an unknown error. Writes are not buffered: callers hand
+// over large blocks.
+class OutputFile : public QIODevice
+{
+public:
+    explicit OutputFile(const QString &target);
+    // Removes the temporary file unless it was committed or handed to a
+    // CommitGroup.
+    ~OutputFile() override;
+    Q_DISABLE_COPY(OutputFile)
+
+    QString target() const { return m_target; }
+
+    // Checks the target and creates the temporary file, opened for writing.
+    // Fails with OpenFailed (the folder is missing, not a folder or not
+    // writable; the target is a folder) or OutputNotRegular. text asks for
+    // the platform's line ends where they are not '\n' (Windows).
+    ConvertResult create(bool text = false);
+
+    // Flushes, closes and renames over the target. Fails with WriteFailed,
+    // and then removes the temporary file.
+    ConvertResult commit();
+
+    // Removes the temporary file; the target stays as it was.
+    void cancel();
+
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    friend class CommitGroup;
+
+    // The steps of commit(). A CommitGroup closes its files as they come,
+    // flushes them all to the disk at once, then renames each.
+    ConvertResult flushToDisk();
+    ConvertResult closeFile();
+    ConvertResult renameIntoPlace();
+    void removeTemporary();
+
+    QString m_target;
+    qint64 m_written = 0;
+#ifdef Q_OS_UNIX
+    int m_fd = -1;
+    quint64 m_device = 0; // the file system the temporary file is on
+    QByteArray m_temporary; // encoded path of the temporary file
+    QByteArray m_encodedTarget;
+#else
+    std::unique_ptr<QSaveFile> m_file;
+#endif
+};
+
+// Group commit for batches. Flushing every output to the disk before its
+// rename makes each file wait for the disk on its own; a batch of small
+// files then spends most of its time waiting. A CommitGroup collects
+// completely written and closed files, and when the group is full (a few
+// MB, a number of files, or a fraction of a second after its first file)
+// flushes them to the disk together, with one sync of each file system
+// they are on (syncfs on Linux; one flush per file elsewhere), then renames
+// each over its target, in the order they came.
+//
+// An interrupt loses at most the group in flight, and leaves nothing
+// partial: its files are still temporary. Thread-safe: workers of a batch
+// share one group.
+class CommitGroup
+{
+public:
+    struct Limits
+    {
+        qint64 bytes = qint64(8) << 20;
+        int files = 256;
+        std::chrono::milliseconds age {250};
+    };
+
+    CommitGroup();
+    explicit CommitGroup(Limits limits);
+    // Discards what was not committed: those targets stay as they were.
+    ~CommitGroup();
+    Q_DISABLE_COPY(CommitGroup)
+
+    // Takes a completely written file and the caller's tag for it. Commits
+    // the group when it is due.
+    void add(int tag, std::unique_ptr<OutputFile> file);
+
+    // Commits what is waiting.
+    void flush();
+
+    // The results of the files committed since the last call, by tag.
+    std::vector<std::pair<int, ConvertResult>> takeFinished();
+
+private:
+    void flushLocked();
+
+    struct Pending
+    {
+        int tag;
+        std::unique_ptr<OutputFile> file;
+    };
+
+    const Limits m_limits;
+    std::mutex m_mutex;
+    std::vector<Pending> m_pending;
+    qint64 m_pendingBytes = 0;
+    std::chrono::steady_clock::time_point m_started;
+    std::vector<std::pair<int, ConvertResult>> m_finished;
+};
+
+// Removes every temporary file that an OutputFile of this process has made
+// and not yet renamed or removed, then ends the process with status at once
+// (no exit handlers run). The registry stays locked to the end, so no
+// other thread can make or rename a file meanwhile. Call it from a thread
+// that handles SIGINT and its kin, never from a signal handler itself.
+[[noreturn]] void removeTemporaryFilesAndExit(int status);
+
+} // namespace Convert
+
+#endif // OUTPUTFILE_H
