@@ -70,6 +70,8 @@ private slots:
     void initTestCase();
     void compiles_data();
     void compiles();
+    void stemBesideLibraryHeaders_data();
+    void stemBesideLibraryHeaders();
 
 private:
     QString m_compiler;
@@ -212,6 +214,109 @@ void TestCCompile::compiles()
     }
     QCOMPARE(output.size(), expected.size());
     QCOMPARE(output.toHex(), expected.toHex());
+}
+
+void TestCCompile::stemBesideLibraryHeaders_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("symbol");
+
+    const struct
+    {
+        const char *fileName;
+        const char *symbol;
+    } rows[] = {
+        {"logo.c", "logo"},
+        {"2x.c", "img_2x"},
+        {"_2x.c", "img__2x"},
+        {"__logo.c", "img___logo"},
+        {"main.c", "main_"},
+        {"int.c", "int_"},
+        {"asm.c", "asm_"},
+        {"bool.c", "bool_"},
+        {"uint8_t.c", "uint8_t_"},
+        {"lv_img_dsc_t.c", "lv_img_dsc_t_"},
+        {"LV_COLOR_DEPTH.c", "LV_COLOR_DEPTH_"},
+        {"LV_IMG_CF_TRUE_COLOR.c", "LV_IMG_CF_TRUE_COLOR_"},
+        {"errno.c", "errno_"},
+        {"NULL.c", "NULL_"},
+        {"EOF.c", "EOF_"},
+        {"stdin.c", "stdin_"},
+        {"FILE.c", "FILE_"},
+        {"int8_t.c", "int8_t_"},
+        {"SIGINT.c", "SIGINT_"},
+        {"EPERM.c", "EPERM_"},
+        {"strlen.c", "strlen_"},
+        {"sqrtf.c", "sqrtf_"},
+        {"I.c", "I_"},
+        {"not.c", "not_"},
+        {"noreturn.c", "noreturn_"},
+        {"offsetof.c", "offsetof_"},
+    };
+    for (const auto &row : rows) {
+        QTest::newRow(row.fileName) << QString::fromLatin1(row.fileName) << QByteArray(row.symbol);
+    }
+}
+
+// A file generated for an output named after a C library name, a name of
+// the generated file itself or a reserved name compiles, in the compiler's
+// default mode, after every standard header of the C library (threads.h,
+// stdbit.h and stdckdint.h where the library has them), and links into a
+// program with its own main.
+void TestCCompile::stemBesideLibraryHeaders()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, symbol);
+
+    QTemporaryDir dir;
+    const QImage image = TestImages::photo(5, 3, 1);
+    const QString source = dir.filePath(fileName);
+    QVERIFY(convertImage(image, CArray, TrueColorAlpha, source).ok());
+    QVERIFY(readFile(source).contains("\nconst lv_img_dsc_t " + symbol + " = {\n"));
+
+    // The headers come first, so that their macros reach the generated file.
+    const char *const headers[] = {
+        "assert.h",   "complex.h",  "ctype.h",  "errno.h",       "fenv.h",    "float.h",
+        "inttypes.h", "iso646.h",   "limits.h", "locale.h",      "math.h",    "setjmp.h",
+        "signal.h",   "stdalign.h", "stdarg.h", "stdatomic.h",   "stdbool.h", "stddef.h",
+        "stdint.h",   "stdio.h",    "stdlib.h", "stdnoreturn.h", "string.h",  "tgmath.h",
+        "time.h",     "uchar.h",    "wchar.h",  "wctype.h"};
+    const char *const newerHeaders[] = {"threads.h", "stdbit.h", "stdckdint.h"};
+    QByteArray wrapper;
+    for (const char *header : headers)
+        wrapper += "#include <" + QByteArray(header) + ">\n";
+    wrapper += "#if defined(__has_include)\n";
+    for (const char *header : newerHeaders) {
+        wrapper += "#if __has_include(<" + QByteArray(header) + ">)\n#include <"
+            + QByteArray(header) + ">\n#endif\n";
+    }
+    wrapper += "#endif\n";
+    wrapper += "#include \"" + fileName.toUtf8() + "\"\n";
+    wrapper += "int main(void)\n{\n    printf(\"%u %u\\n\", (unsigned)" + symbol
+        + ".header.w, (unsigned)" + symbol + ".header.h);\n    return " + symbol
+        + ".data == " + symbol + "_map ? 0 : 1;\n}\n";
+    QFile program(dir.filePath(QStringLiteral("program.c")));
+    QVERIFY(program.open(QIODevice::WriteOnly));
+    program.write(wrapper);
+    program.close();
+
+    const QString executable = dir.filePath(QStringLiteral("program"));
+    QProcess cc;
+    cc.setProcessChannelMode(QProcess::MergedChannels);
+    cc.start(m_compiler,
+             {QStringLiteral("-Wall"), QStringLiteral("-Wextra"), QStringLiteral("-Werror"),
+              QStringLiteral("-DLV_COLOR_DEPTH=16"),
+              QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR), QStringLiteral("-o"), executable,
+              program.fileName()});
+    QVERIFY(cc.waitForFinished(60000));
+    QVERIFY2(cc.exitStatus() == QProcess::NormalExit && cc.exitCode() == 0,
+             cc.readAll().constData());
+
+    QProcess run;
+    run.start(executable, QStringList());
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 0);
+    QCOMPARE(run.readAllStandardOutput(), QByteArray("5 3\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCCompile)

@@ -194,7 +194,7 @@ void TestEncoding::symbolsInFrame_data()
     QTest::newRow("hyphen") << "my-logo.c"
                             << "my_logo";
     QTest::newRow("leading digit") << "2x.c"
-                                   << "_2x";
+                                   << "img_2x";
     QTest::newRow("keyword") << "int.c"
                              << "int_";
 }

@@ -116,36 +116,47 @@ QString firstDifference(const QByteArray &actual, const QByteArray &expected)
 QString checkSymbol(const QString &name)
 {
     const QString symbol = cSymbol(name);
-    if (!isCIdentifier(symbol))
-        return QStringLiteral("cSymbol gave \"%1\", which is not a C identifier").arg(symbol);
+    if (!symbolProblem(symbol).isEmpty() || !isCIdentifier(symbol))
+        return QStringLiteral("cSymbol gave \"%1\", which is not acceptable: %2")
+            .arg(symbol, symbolProblem(symbol));
     if (cSymbol(symbol) != symbol)
         return QStringLiteral("cSymbol is not idempotent: \"%1\" then \"%2\"")
             .arg(symbol, cSymbol(symbol));
-    if (isCIdentifier(name) && symbol != name)
-        return QStringLiteral("cSymbol changed the identifier \"%1\" into \"%2\"")
+    if (symbolProblem(name).isEmpty() != (symbol == name))
+        return QStringLiteral("cSymbol gave \"%1\" for \"%2\", but symbolProblem says \"%3\"")
+            .arg(symbol, name, symbolProblem(name));
+    if (isCIdentifier(name) != (symbol == name))
+        return QStringLiteral("isCIdentifier(\"%1\") disagrees with cSymbol, which gave \"%2\"")
             .arg(name, symbol);
     if (name.isEmpty() && symbol != QLatin1String("image"))
         return QStringLiteral("cSymbol gave \"%1\" for an empty name").arg(symbol);
     // Otherwise each code point outside A-Z, a-z, 0-9 and '_' becomes one
-    // '_', and at most one '_' is added in front (leading digit) or at the
-    // end (keyword).
-    if (!name.isEmpty()) {
+    // '_'; a result that then begins with a digit or '_' gets the prefix
+    // "img_", and only a result that is still not acceptable gets '_'
+    // appended.
+    if (!name.isEmpty() && symbol != name) {
         QString replaced;
         for (const uint c : name.toUcs4()) {
             const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
                 || (c >= '0' && c <= '9') || c == '_';
             replaced += keep ? QChar(c) : QLatin1Char('_');
         }
-        if (symbol != replaced && symbol != QLatin1Char('_') + replaced
-            && symbol != replaced + QLatin1Char('_'))
+        const QChar first = replaced.at(0);
+        if (first.isDigit() || first == QLatin1Char('_'))
+            replaced.prepend(QLatin1String("img_"));
+        const QString suffix = symbol.mid(replaced.size());
+        if (!symbol.startsWith(replaced) || suffix.count(QLatin1Char('_')) != suffix.size())
             return QStringLiteral("cSymbol gave \"%1\" for \"%2\", which is not the name with "
-                                  "its other characters replaced")
+                                  "its other characters replaced, a prefix and a suffix")
                 .arg(symbol, name);
+        if (!suffix.isEmpty() && isCIdentifier(replaced))
+            return QStringLiteral("cSymbol gave \"%1\" for \"%2\", but \"%3\" was acceptable")
+                .arg(symbol, name, replaced);
     }
     const QString pathSymbol = cSymbolForPath(name + QLatin1String(".c"));
     if (!isCIdentifier(pathSymbol))
-        return QStringLiteral("cSymbolForPath gave \"%1\", which is not a C identifier")
-            .arg(pathSymbol);
+        return QStringLiteral("cSymbolForPath gave \"%1\", which is not acceptable: %2")
+            .arg(pathSymbol, symbolProblem(pathSymbol));
     return QString();
 }
 
