@@ -163,11 +163,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         m_symbol = m_parser.value(m_nameOption);
         if (isBinary(m_outputFormat))
             return fail(tr("--name applies to C arrays only (-f c)"));
-        if (!isCIdentifier(m_symbol)) {
-            return fail(tr("'%1' is not a valid C identifier (letters, digits and '_', not "
-                           "starting with a digit, not a C keyword)")
-                            .arg(m_symbol));
-        }
+        const QString problem = symbolProblem(m_symbol);
+        if (!problem.isEmpty())
+            return fail(tr("--name: %1").arg(problem));
     }
 
     m_jobs = qMax(1, QThread::idealThreadCount());

@@ -273,9 +273,16 @@ void TestCli::usageErrors_data()
     QTest::newRow("name for a directory")
         << args("-n logo -o out in") << "--name needs exactly one input file";
     QTest::newRow("name not an identifier")
-        << args("-n 2fast in/other.png") << "'2fast' is not a valid C identifier";
+        << args("-n 2fast in/other.png") << "--name: '2fast' is not a C identifier";
     QTest::newRow("name is a keyword")
-        << args("-n static in/other.png") << "'static' is not a valid C identifier";
+        << args("-n static in/other.png") << "--name: 'static' is a C keyword";
+    QTest::newRow("name declared by the C library")
+        << args("-n errno in/other.png")
+        << "--name: 'errno' is declared by the C standard library";
+    QTest::newRow("name used by the generated file")
+        << args("-n uint8_t in/other.png") << "--name: 'uint8_t' is used by the generated file";
+    QTest::newRow("name reserved at file scope")
+        << args("-n _logo in/other.png") << "--name: '_logo' begins with an underscore";
     QTest::newRow("name for a binary file")
         << args("-f bin-rgb888 -n logo in/other.png") << "--name applies to C arrays only";
     QTest::newRow("missing input") << args("-o out in/other.png in/missing.png")
