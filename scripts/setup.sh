@@ -10,6 +10,9 @@ packages="
     qtbase5-dev
     qtbase5-dev-tools
     zlib1g-dev
+    libimagequant-dev
+    liblz4-dev
+    pkg-config
     fonts-wqy-microhei
     fonts-liberation
     libbenchmark-dev
