@@ -56,7 +56,8 @@ bool BatchPlan::build(const CommandLine &commandLine)
     if (!commandLine.symbol().isEmpty() && !singleFile)
         return fail(tr("--name needs exactly one input file"));
 
-    const OutputFormat format = commandLine.outputFormat();
+    const OutputSpec &spec = commandLine.spec();
+    const QString extension = outputExtension(spec);
     const QString output = commandLine.outputPath();
     const bool trailingSlash =
         output.endsWith(QLatin1Char('/')) || output.endsWith(QDir::separator());
@@ -80,14 +81,16 @@ bool BatchPlan::build(const CommandLine &commandLine)
         if (!output.isEmpty() && !outputIsDirectory)
             target = output;
         else if (outputIsDirectory)
-            target = QDir::cleanPath(batchOutputPath(output, source, format));
+            target = QDir::cleanPath(batchOutputPath(output, source, extension));
         else
-            target = QDir::cleanPath(batchOutputPath(QFileInfo(source).path(), source, format));
+            target = QDir::cleanPath(batchOutputPath(QFileInfo(source).path(), source, extension));
         m_jobs.append({source, target});
     }
     if (!checkOutputs())
         return false;
-    return format != CArray || checkSymbols(commandLine.symbol());
+    if (!spec.binary && !checkSymbols(commandLine.symbol()))
+        return false;
+    return checkSources(spec);
 }
 
 bool BatchPlan::fail(const QString &error)
@@ -189,6 +192,24 @@ bool BatchPlan::checkSymbols(const QString &symbol)
             }
             definedBy.insert(name, i);
         }
+    }
+    return true;
+}
+
+bool BatchPlan::checkSources(const OutputSpec &spec)
+{
+    if (spec.format->layout != Lvgl8::Layout::Raw)
+        return true;
+    // A RAW format embeds the file for one of LVGL's decoders, which must
+    // exist for its kind; the header tells. A source that is no image at
+    // all is left to fail on its own.
+    for (const Job &job : qAsConst(m_jobs)) {
+        ImageProbe probe;
+        if (!probeImage(job.source, &probe).ok())
+            continue;
+        const QString problem = sourceProblem(spec, probe.kind);
+        if (!problem.isEmpty())
+            return fail(tr("%1: %2").arg(native(job.source), problem));
     }
     return true;
 }

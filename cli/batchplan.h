@@ -1,6 +1,7 @@
 #ifndef BATCHPLAN_H
 #define BATCHPLAN_H
 
+#include <converter.h>
 #include <formats.h>
 
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ private:
     bool collectSources(const CommandLine &commandLine, QStringList *sources);
     bool checkOutputs();
     bool checkSymbols(const QString &symbol);
+    bool checkSources(const Convert::OutputSpec &spec);
 
     QString m_error;
     QVector<Job> m_jobs;

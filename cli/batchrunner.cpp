@@ -25,11 +25,10 @@ constexpr qint64 progressInterval = 100;
 
 } // namespace
 
-BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, OutputFormat output,
-                         ColorFormat color, const QString &symbol, Console *console)
+BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &spec,
+                         const QString &symbol, Console *console)
     : m_jobs(jobs)
-    , m_output(output)
-    , m_color(color)
+    , m_spec(spec)
     , m_symbol(symbol)
     , m_console(console)
 {
@@ -69,7 +68,7 @@ int BatchRunner::run(int threadCount)
         for (int i = next++; i < total; i = next++) {
             const BatchPlan::Job &job = m_jobs.at(i);
             ConvertResult result =
-                convertFile(job.source, m_output, m_color, job.output, m_symbol, group.get(), i);
+                convertFile(job.source, m_spec, job.output, m_symbol, group.get(), i);
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 const bool pending = group && result.ok();

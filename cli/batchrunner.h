@@ -3,6 +3,7 @@
 
 #include "batchplan.h"
 
+#include <converter.h>
 #include <convertresult.h>
 #include <formats.h>
 
@@ -21,8 +22,8 @@ class BatchRunner
     Q_DECLARE_TR_FUNCTIONS(BatchRunner)
 
 public:
-    BatchRunner(const QVector<BatchPlan::Job> &jobs, Convert::OutputFormat output,
-                Convert::ColorFormat color, const QString &symbol, Console *console);
+    BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputSpec &spec,
+                const QString &symbol, Console *console);
 
     // With verbose, the notes a decoder made about a source that was
     // converted are printed too.
@@ -47,8 +48,7 @@ private:
     Q_DISABLE_COPY(BatchRunner)
 
     const QVector<BatchPlan::Job> m_jobs;
-    const Convert::OutputFormat m_output;
-    const Convert::ColorFormat m_color;
+    const Convert::OutputSpec m_spec;
     const QString m_symbol;
     Console *const m_console;
     bool m_verbose = false;

@@ -1,6 +1,7 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include <converter.h>
 #include <formats.h>
 
 #include <QCommandLineParser>
@@ -27,8 +28,8 @@ public:
     QString helpText() const;
     static QString versionText();
 
-    Convert::OutputFormat outputFormat() const { return m_outputFormat; }
-    Convert::ColorFormat colorFormat() const { return m_colorFormat; }
+    // What to write.
+    const Convert::OutputSpec &spec() const { return m_spec; }
     QString outputPath() const { return m_outputPath; }
     QString symbol() const { return m_symbol; }
     QStringList inputs() const { return m_inputs; }
@@ -45,6 +46,8 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
     QCommandLineOption m_colorOption;
+    QCommandLineOption m_depthOption;
+    QCommandLineOption m_ditherOption;
     QCommandLineOption m_outputOption;
     QCommandLineOption m_nameOption;
     QCommandLineOption m_recursiveOption;
@@ -57,6 +60,7 @@ private:
     QString m_error;
     Convert::OutputFormat m_outputFormat = Convert::CArray;
     Convert::ColorFormat m_colorFormat = Convert::TrueColor;
+    Convert::OutputSpec m_spec;
     QString m_outputPath;
     QString m_symbol;
     QStringList m_inputs;

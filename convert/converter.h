@@ -4,7 +4,10 @@
 #include "convertresult.h"
 #include "filepath.h"
 #include "formats.h"
+#include "imagesource.h"
+#include "lvgl8formats.h"
 #include "outputfile.h"
+#include "quantizer.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -14,6 +17,35 @@
 // of its arguments: no shared mutable state, so separate images may be
 // converted on separate threads. Needs QtCore and QtGui only.
 namespace Convert {
+
+// One kind of output: the format, C array or .bin, and every choice that
+// changes its bytes.
+struct OutputSpec
+{
+    const Lvgl8::Format *format = &Lvgl8::format(4); // TRUE_COLOR
+    bool binary = false;
+    // The LV_COLOR_DEPTH a .bin of a true-colour format (or of RGB565A8)
+    // is made for. C arrays hold every depth the format is drawn at.
+    ColorDepth depth = ColorDepth::Depth16;
+    QuantizerKind quantizer = QuantizerKind::Best;
+    // Floyd-Steinberg error diffusion for every reduction that drops
+    // levels: RGB332 and RGB565 colours, palettes, alpha levels.
+    bool dither = false;
+};
+
+// What the window's two boxes choose. A pair without a writer gives a spec
+// with format nullptr.
+OutputSpec outputSpec(OutputFormat output, ColorFormat color);
+
+// Why spec cannot be written (a RAW .bin, RGB565A8 at depth 8), or an
+// empty string.
+QString specProblem(const OutputSpec &spec);
+// Why spec cannot be written for a source of this kind (RAW of a PNG must
+// be RAW_ALPHA; LVGL has no BMP data decoder), or an empty string.
+QString sourceProblem(const OutputSpec &spec, ImageKind kind);
+
+// ".c" or ".bin".
+QString outputExtension(const OutputSpec &spec);
 
 // Decodes an image file with readSourceImage() (imagesource.h): a PNG, JPEG
 // or BMP recognised by its content, refused from its header when it is
@@ -30,12 +62,14 @@ ConvertResult checkImage(const QImage &image, const QString &path);
 // for C arrays).
 bool hasWriter(OutputFormat output, ColorFormat color);
 
-// Encodes image in memory, with '\n' line ends. symbol is the stem of the
-// C names; it is made a C identifier first (see cSymbol).
+// Encodes source in memory, with '\n' line ends. symbol is the stem of
+// the C names; it is made a C identifier first (see cSymbol).
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec,
+                           const QString &symbol, QByteArray *bytes);
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
                           const QString &symbol, QByteArray *bytes);
 
-// Encodes image and writes it to outputPath through an OutputFile (see
+// Encodes source and writes it to outputPath through an OutputFile (see
 // outputfile.h): a temporary file beside it, flushed to the disk and
 // renamed over outputPath only when every write succeeded, so a failure
 // never leaves a partial file and never touches an existing one; a link at
@@ -49,17 +83,25 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
 //
 // Failures are also logged on Qt's debug stream as "The file %1 could not
 // be opened: %2" or "The file %1 could not be written: %2".
+ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
+                            const QString &outputPath, const QString &symbol = QString(),
+                            CommitGroup *group = nullptr, int tag = 0);
 ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
                            const QString &outputPath, const QString &symbol = QString(),
                            CommitGroup *group = nullptr, int tag = 0);
 
-// loadImage() and convertImage() in one.
+// readSourceImage() and convertSource() in one.
+ConvertResult convertFile(const QString &sourcePath, const OutputSpec &spec,
+                          const QString &outputPath, const QString &symbol = QString(),
+                          CommitGroup *group = nullptr, int tag = 0);
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);
 
 // Where a batch writes the output of sourcePath: directory, '/', the
 // source's base name (up to its first dot) and ".c" or ".bin".
+QString batchOutputPath(const QString &directory, const QString &sourcePath,
+                        const QString &extension);
 QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output);
 
 // The single writers, each convertImage() with its format pair.

@@ -30,8 +30,13 @@ ConvertResult ConvertResult::tooLarge(const QString &path, QSize size)
 ConvertResult ConvertResult::noWriter(const QString &path, int outputFormat, int colorFormat)
 {
     return ConvertResult(NoWriter, path,
-                         QStringLiteral("output format %1, color format %2")
+                         QStringLiteral("no writer for output format %1, color format %2")
                              .arg(QString::number(outputFormat), QString::number(colorFormat)));
+}
+
+ConvertResult ConvertResult::unsupported(const QString &path, const QString &reason)
+{
+    return ConvertResult(NoWriter, path, reason);
 }
 
 ConvertResult ConvertResult::openFailed(const QString &path, const QString &detail)
@@ -87,7 +92,7 @@ QString ConvertResult::reason() const
             .arg(QString::number(m_size.width()), QString::number(m_size.height()),
                  QString::number(m_limit));
     case NoWriter:
-        return QStringLiteral("no writer for %1").arg(m_detail);
+        return m_detail;
     case OpenFailed:
         return QStringLiteral("cannot be opened for writing (%1)").arg(m_detail);
     case WriteFailed:

@@ -35,6 +35,8 @@ public:
     static ConvertResult notDecodable(const QString &path, const QString &detail);
     static ConvertResult tooLarge(const QString &path, QSize size);
     static ConvertResult noWriter(const QString &path, int outputFormat, int colorFormat);
+    // NoWriter with the reason in words.
+    static ConvertResult unsupported(const QString &path, const QString &reason);
     static ConvertResult openFailed(const QString &path, const QString &detail);
     static ConvertResult writeFailed(const QString &path, const QString &detail);
     static ConvertResult notAnImage(const QString &path);

@@ -2,6 +2,8 @@
 #include <converter.h>
 #include <csymbol.h>
 #include <hostilefiles.h>
+#include <imagesource.h>
+#include <lvgl8formats.h>
 #include <referenceencoder.h>
 #include <testfiles.h>
 #include <testimages.h>
@@ -199,6 +201,8 @@ private slots:
     void usageErrors();
     void outputFormats_data();
     void outputFormats();
+    void v8Formats_data();
+    void v8Formats();
     void outputNaming_data();
     void outputNaming();
     void directoryInput_data();
@@ -313,6 +317,30 @@ void TestCli::usageErrors_data()
     QTest::newRow("two stems make one symbol")
         << args("-o out in/a-b.png in/a_b.png")
         << "'in/a-b.png' and 'in/a_b.png' would both define the C symbol 'a_b'";
+    QTest::newRow("RAW as a .bin")
+        << args("-f bin -c RAW_ALPHA in/other.png") << "RAW_ALPHA exists only as a C array";
+    QTest::newRow("RAW of a PNG")
+        << args("-c RAW -o out in/other.png") << "in/other.png: a PNG must be embedded as RAW_ALPHA";
+    QTest::newRow("RAW of a BMP")
+        << args("-c lv_img_cf_raw_alpha in/pic.bmp") << "in/pic.bmp: LVGL has no decoder for BMP data";
+    QTest::newRow("RGB565A8 at depth 32")
+        << args("-f bin -c RGB565A8 --depth 32 in/other.png")
+        << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
+    QTest::newRow("RGB565A8 at depth 8")
+        << args("-f bin --cf rgb565a8 --depth 8 in/other.png") << "use --depth 16 or 16swap";
+    QTest::newRow("depth for a C array")
+        << args("--depth 16 in/other.png") << "--depth applies to binary files (-f bin)";
+    QTest::newRow("depth for a fixed binary format")
+        << args("-f bin-rgb565 --depth 8 in/other.png") << "--depth does not apply to -f bin-rgb565";
+    QTest::newRow("depth for a format without depths")
+        << args("-f bin -c ALPHA_4BIT --depth 16 in/other.png")
+        << "a .bin of ALPHA_4BIT is the same at every depth";
+    QTest::newRow("unknown depth") << args("-f bin --depth 24 in/other.png")
+                                   << "--depth takes 8, 16, 16swap or 32, not '24'";
+    QTest::newRow("unknown LVGL name") << args("-c INDEXED_3BIT in/other.png")
+                                       << "unknown color format 'INDEXED_3BIT'";
+    QTest::newRow("the window's indexed array as a .bin")
+        << args("-f bin -c indexed-256 in/other.png") << "use -c INDEXED_8BIT with -f bin";
     QTest::newRow("an array name is another descriptor")
         << args("-o out in/x.png in/x_map.png")
         << "'in/x.png' and 'in/x_map.png' would both define the C symbol 'x_map'";
@@ -332,6 +360,7 @@ void TestCli::usageErrors()
     saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
     for (const char *name : {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png"})
         saveImage(dir.filePath(QLatin1String(name)), image, "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/pic.bmp")), image, "BMP");
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
@@ -380,6 +409,15 @@ void TestCli::outputFormats_data()
             << QStringList {QStringLiteral("--format"), QString::fromLatin1(b.name)} << b.output
             << TrueColor;
     }
+    // The window's binary files are TRUE_COLOR_ALPHA at a depth.
+    QTest::newRow("-f bin -c true-color-alpha is bin-rgb565")
+        << QStringList {"-f", "bin", "-c", "true-color-alpha"} << BinaryRgb565 << TrueColor;
+    QTest::newRow("-f bin -c TRUE_COLOR_ALPHA --depth 8 is bin-rgb332")
+        << QStringList {"-f", "bin", "-c", "TRUE_COLOR_ALPHA", "--depth", "8"} << BinaryRgb332
+        << TrueColor;
+    QTest::newRow("-f bin --cf true_color_alpha --depth 32 is bin-rgb888")
+        << QStringList {"-f", "bin", "--cf", "true_color_alpha", "--depth", "32"} << BinaryRgb888
+        << TrueColor;
 }
 
 // One image end to end, written beside its source under the base name (up
@@ -402,6 +440,73 @@ void TestCli::outputFormats()
     const QByteArray written = readFile(target);
     QCOMPARE(written, expected(source, output, color, target));
     QCOMPARE(written, referenceEncode(QImage(source), output, color, QStringLiteral("sprite_1")));
+}
+
+void TestCli::v8Formats_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("format"); // the LVGL name the options must amount to
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("dither");
+
+    const int d16 = int(ColorDepth::Depth16);
+    QTest::newRow("-c INDEXED_4BIT") << QStringList {"-c", "INDEXED_4BIT"} << "INDEXED_4BIT" << false << d16 << false;
+    QTest::newRow("--cf lv_img_cf_alpha_2bit")
+        << QStringList {"--cf", "lv_img_cf_alpha_2bit"} << "ALPHA_2BIT" << false << d16 << false;
+    QTest::newRow("-c indexed-1 --dither")
+        << QStringList {"-c", "indexed-1", "--dither"} << "INDEXED_1BIT" << false << d16 << true;
+    QTest::newRow("-c RGB565A8") << QStringList {"-c", "RGB565A8"} << "RGB565A8" << false << d16 << false;
+    QTest::newRow("-c raw-alpha of a PNG")
+        << QStringList {"-c", "raw-alpha"} << "RAW_ALPHA" << false << d16 << false;
+    QTest::newRow("-f bin (true color at depth 16)")
+        << QStringList {"-f", "bin"} << "TRUE_COLOR" << true << d16 << false;
+    QTest::newRow("-f bin --depth 8 --dither")
+        << QStringList {"-f", "bin", "--depth", "8", "--dither"} << "TRUE_COLOR" << true
+        << int(ColorDepth::Depth8) << true;
+    QTest::newRow("-f bin -c chroma-keyed --depth 32")
+        << QStringList {"-f", "bin", "-c", "chroma-keyed", "--depth", "32"}
+        << "TRUE_COLOR_CHROMA_KEYED" << true << int(ColorDepth::Depth32) << false;
+    QTest::newRow("-f bin -c ALPHA_1BIT")
+        << QStringList {"-f", "bin", "-c", "ALPHA_1BIT"} << "ALPHA_1BIT" << true << d16 << false;
+    QTest::newRow("-f bin -c INDEXED_8BIT")
+        << QStringList {"-f", "bin", "-c", "INDEXED_8BIT"} << "INDEXED_8BIT" << true << d16 << false;
+    QTest::newRow("-f bin -c rgb565a8 --depth 16swap")
+        << QStringList {"-f", "bin", "-c", "rgb565a8", "--depth", "16swap"} << "RGB565A8" << true
+        << int(ColorDepth::Depth16Swap) << false;
+}
+
+// Every LVGL name and spelling reaches the engine as the format it names,
+// C array or .bin, at the chosen depth.
+void TestCli::v8Formats()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, format);
+    QFETCH(bool, binary);
+    QFETCH(int, depth);
+    QFETCH(bool, dither);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("pic.png"));
+    saveImage(source, TestImages::photo(23, 17, 5), "PNG");
+    const Outcome outcome = runCli(dir.path(), options << QStringLiteral("pic.png"));
+    VERIFY_SUCCESS(outcome);
+
+    OutputSpec spec;
+    spec.format = Lvgl8::findFormat(format);
+    spec.binary = binary;
+    spec.depth = ColorDepth(depth);
+    spec.dither = dither;
+    SourceImage image;
+    QVERIFY(readSourceImage(source, MaxImageSide, &image).ok());
+    QByteArray wanted;
+    QVERIFY(encodeSource(image, spec, QStringLiteral("pic"), &wanted).ok());
+    const QString target = dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
+    QCOMPARE(readFile(target), wanted);
+    if (spec.format->layout == Lvgl8::Layout::Raw) {
+        QVERIFY(wanted.contains("    .data_size = " + QByteArray::number(readFile(source).size()) + ','));
+        QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
+    }
 }
 
 void TestCli::outputNaming_data()
@@ -512,6 +617,10 @@ void TestCli::parallelEqualsSerial_data()
     QTest::newRow("true color with alpha") << QStringList {"-c", "true-color-alpha"};
     QTest::newRow("indexed 256 colors") << QStringList {"-c", "indexed-256"};
     QTest::newRow("binary RGB565 swap") << QStringList {"-f", "bin-rgb565-swap"};
+    QTest::newRow("16 colours, dithered") << QStringList {"-c", "INDEXED_4BIT", "--dither"};
+    QTest::newRow("RGB332, dithered")
+        << QStringList {"-f", "bin", "--depth", "8", "--dither"};
+    QTest::newRow("alpha levels, dithered") << QStringList {"-c", "ALPHA_2BIT", "--dither"};
 }
 
 void TestCli::parallelEqualsSerial()

@@ -1,4 +1,6 @@
 #include <converter.h>
+#include <imagesource.h>
+#include <lvgl8formats.h>
 #include <testimages.h>
 
 #include <QtTest>
@@ -70,12 +72,42 @@ private slots:
     void initTestCase();
     void compiles_data();
     void compiles();
+    void everyFormatCompiles_data();
+    void everyFormatCompiles();
     void stemBesideLibraryHeaders_data();
     void stemBesideLibraryHeaders();
 
 private:
+    // Compiles main.c in dir against the stand-in header at the depth;
+    // returns the program's path, or an empty string with the compiler's
+    // output in log.
+    QString compile(const QTemporaryDir &dir, const QByteArray &mainSource, int depth, bool swap,
+                    QByteArray *log);
+
     QString m_compiler;
 };
+
+QString TestCCompile::compile(const QTemporaryDir &dir, const QByteArray &mainSource, int depth,
+                              bool swap, QByteArray *log)
+{
+    QFile main(dir.filePath(QStringLiteral("main.c")));
+    if (!main.open(QIODevice::WriteOnly) || main.write(mainSource) != mainSource.size())
+        return QString();
+    main.close();
+    const QString program = dir.filePath(QStringLiteral("pic"));
+    QProcess cc;
+    cc.setProcessChannelMode(QProcess::MergedChannels);
+    cc.start(m_compiler,
+             {QStringLiteral("-std=c11"), QStringLiteral("-Wall"), QStringLiteral("-Wextra"),
+              QStringLiteral("-Wpedantic"), QStringLiteral("-Werror"),
+              QStringLiteral("-DLV_COLOR_DEPTH=%1").arg(depth),
+              QStringLiteral("-DLV_COLOR_16_SWAP=%1").arg(swap ? 1 : 0),
+              QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR), QStringLiteral("-o"), program,
+              main.fileName()});
+    cc.waitForFinished(60000);
+    *log = cc.readAll();
+    return cc.exitStatus() == QProcess::NormalExit && cc.exitCode() == 0 ? program : QString();
+}
 
 void TestCCompile::initTestCase()
 {
@@ -317,6 +349,104 @@ void TestCCompile::stemBesideLibraryHeaders()
     QVERIFY(run.waitForFinished(30000));
     QCOMPARE(run.exitCode(), 0);
     QCOMPARE(run.readAllStandardOutput(), QByteArray("5 3\n"));
+}
+
+void TestCCompile::everyFormatCompiles_data()
+{
+    QTest::addColumn<int>("cf");
+    QTest::addColumn<int>("depth"); // a ColorDepth
+    QTest::addColumn<bool>("dither");
+
+    const char *const depthNames[] = {"depth 8", "depth 16", "depth 16 swapped", "depth 32"};
+    for (int i = 0; i < Lvgl8::formatCount(); ++i) {
+        const Lvgl8::Format &format = Lvgl8::formats()[i];
+        for (int d = 0; d < ColorDepthCount; ++d) {
+            // A format without sections is the same at every depth: two suffice.
+            const bool drawn = format.sections ? (format.sections & depthBit(ColorDepth(d))) != 0
+                                               : (d == 1 || d == 3);
+            if (!drawn)
+                continue;
+            QTest::addRow("%s, %s", format.name, depthNames[d]) << format.cf << d << false;
+            if (format.layout != Lvgl8::Layout::Raw && d != 3)
+                QTest::addRow("%s, %s, dithered", format.name, depthNames[d])
+                    << format.cf << d << true;
+        }
+    }
+}
+
+// Every format compiles at every depth LVGL draws it at, its array is
+// exactly .data_size bytes long, its header bit-fields are those of the
+// .bin, and the bytes the preprocessor keeps are the .bin's.
+void TestCCompile::everyFormatCompiles()
+{
+    QFETCH(int, cf);
+    QFETCH(int, depth);
+    QFETCH(bool, dither);
+
+    OutputSpec spec;
+    spec.format = &Lvgl8::format(cf);
+    spec.dither = dither;
+    SourceImage source;
+    source.image = TestImages::photo(13, 7, 3);
+    if (spec.format->layout == Lvgl8::Layout::Raw) {
+        source.kind = cf == 1 ? ImageKind::Jpeg : ImageKind::Png;
+        QBuffer buffer(&source.bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(source.image.save(&buffer, cf == 1 ? "JPEG" : "PNG"));
+    }
+
+    QTemporaryDir dir;
+    QByteArray text;
+    QVERIFY(encodeSource(source, spec, QStringLiteral("pic"), &text).ok());
+    QFile c(dir.filePath(QStringLiteral("pic.c")));
+    QVERIFY(c.open(QIODevice::WriteOnly));
+    c.write(text);
+    c.close();
+
+    const QByteArray dataSize = dataSizeExpression(text);
+    QVERIFY(!dataSize.isEmpty());
+    const QByteArray wrapper = "#include \"pic.c\"\n"
+                               "#include <stdio.h>\n"
+                               "#include <string.h>\n"
+                               "_Static_assert(sizeof(pic_map) == ("
+        + dataSize
+        + "), \"the array and .data_size differ\");\n"
+          "int main(void)\n"
+          "{\n"
+          "    unsigned char header[4];\n"
+          "    memcpy(header, &pic.header, sizeof header);\n"
+          "    fwrite(header, 1, sizeof header, stdout);\n"
+          "    fwrite(pic.data, 1, pic.data_size, stdout);\n"
+          "    return 0;\n"
+          "}\n";
+    const bool swap = ColorDepth(depth) == ColorDepth::Depth16Swap;
+    const int lvDepth = depth == 0 ? 8 : depth == 3 ? 32 : 16;
+    QByteArray log;
+    const QString program = compile(dir, wrapper, lvDepth, swap, &log);
+    QVERIFY2(!program.isEmpty(), log.constData());
+
+    QProcess run;
+    run.start(program, QStringList());
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 0);
+    const QByteArray output = run.readAllStandardOutput();
+
+    QByteArray expected;
+    if (spec.format->layout == Lvgl8::Layout::Raw) {
+        expected = header(quint32(cf), source.image) + source.bytes;
+    } else {
+        spec.binary = true;
+        spec.depth = ColorDepth(depth);
+        QVERIFY(encodeSource(source, spec, QString(), &expected).ok());
+    }
+    QCOMPARE(output.size(), expected.size());
+    QCOMPARE(output.toHex(), expected.toHex());
+
+    if (spec.format->layout == Lvgl8::Layout::Rgb565A8) {
+        // Built for another depth, the file stops with the reason.
+        QVERIFY(compile(dir, wrapper, 32, false, &log).isEmpty());
+        QVERIFY2(log.contains("drawn only with LV_COLOR_DEPTH 16"), log.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCCompile)

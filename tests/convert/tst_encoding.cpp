@@ -1,4 +1,5 @@
 #include <converter.h>
+#include <lvgl8formats.h>
 #include <csymbol.h>
 #include <lvgl8cframe.h>
 #include <referenceencoder.h>
@@ -88,6 +89,10 @@ class TestEncoding : public QObject
     Q_OBJECT
 
 private slots:
+    void v8FormatBytes_data();
+    void v8FormatBytes();
+    void ditherLowersError_data();
+    void ditherLowersError();
     void goldenFiles_data();
     void goldenFiles();
     void authorLine();
@@ -110,6 +115,254 @@ private slots:
     void nullImage();
     void noWriter();
 };
+
+namespace {
+
+// Six pixels with partial alpha: red, half-transparent green, transparent
+// blue; white, black, (200, 100, 50) at a quarter.
+QImage sixPixels()
+{
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(255, 0, 0, 255));
+    image.setPixel(1, 0, qRgba(0, 255, 0, 128));
+    image.setPixel(2, 0, qRgba(0, 0, 255, 0));
+    image.setPixel(0, 1, qRgba(255, 255, 255, 255));
+    image.setPixel(1, 1, qRgba(0, 0, 0, 255));
+    image.setPixel(2, 1, qRgba(200, 100, 50, 64));
+    return image;
+}
+
+// Few colours, so that an indexed format keeps them exactly: A B C / D A B
+// (with only A and B: A B A / B B A).
+QImage fewColours(bool two)
+{
+    const QRgb a = qRgba(255, 0, 0, 255);
+    const QRgb b = qRgba(0, 0, 255, 128);
+    const QRgb c = qRgba(0, 255, 0, 0);
+    const QRgb d = qRgba(10, 20, 30, 40);
+    QImage image(3, 2, QImage::Format_ARGB32);
+    const QRgb pixels[6] = {a, b, two ? a : c, two ? b : d, two ? b : a, two ? a : b};
+    for (int i = 0; i < 6; ++i)
+        image.setPixel(i % 3, i / 3, pixels[i]);
+    return image;
+}
+
+} // namespace
+
+void TestEncoding::v8FormatBytes_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QByteArray>("expected"); // the whole .bin, in hex
+
+    // Worked out by hand from the layouts: the header word is cf | w << 10 |
+    // h << 21, least significant byte first; 3 x 2 gives 0x00400c00 | cf.
+    const QImage six = sixPixels();
+    const int d8 = int(ColorDepth::Depth8);
+    const int d16 = int(ColorDepth::Depth16);
+    const int swap = int(ColorDepth::Depth16Swap);
+    const int d32 = int(ColorDepth::Depth32);
+    QTest::newRow("TRUE_COLOR, depth 8")
+        << six << "TRUE_COLOR" << d8 << QByteArray("040c4000" "e01c03ff00cc");
+    QTest::newRow("TRUE_COLOR, depth 16")
+        << six << "TRUE_COLOR" << d16 << QByteArray("040c4000" "00f8e0071f00ffff000026cb");
+    QTest::newRow("TRUE_COLOR, depth 16 swapped")
+        << six << "true-color" << swap << QByteArray("040c4000" "f80007e0001fffff0000cb26");
+    QTest::newRow("TRUE_COLOR, depth 32")
+        << six << "lv_img_cf_true_color" << d32
+        << QByteArray("040c4000" "0000ffff00ff00ffff0000ffffffffff000000ff3264c8ff");
+    QTest::newRow("TRUE_COLOR_ALPHA, depth 8")
+        << six << "TRUE_COLOR_ALPHA" << d8 << QByteArray("050c4000" "e0ff1c800300ffff00ffcc40");
+    QTest::newRow("TRUE_COLOR_ALPHA, depth 16")
+        << six << "TRUE_COLOR_ALPHA" << d16
+        << QByteArray("050c4000" "00f8ffe007801f0000ffffff0000ff26cb40");
+    QTest::newRow("TRUE_COLOR_ALPHA, depth 32")
+        << six << "true-color-alpha" << d32
+        << QByteArray("050c4000" "0000ffff00ff0080ff000000ffffffff000000ff3264c840");
+    QTest::newRow("TRUE_COLOR_CHROMA_KEYED, depth 16")
+        << six << "TRUE_COLOR_CHROMA_KEYED" << d16
+        << QByteArray("060c4000" "00f8e0071f00ffff000026cb");
+    QTest::newRow("ALPHA_1BIT")
+        << six << "ALPHA_1BIT" << d16 << QByteArray("0b0c4000" "c0c0");
+    QTest::newRow("ALPHA_2BIT")
+        << six << "alpha-2" << d16 << QByteArray("0c0c4000" "e0f4");
+    QTest::newRow("ALPHA_4BIT")
+        << six << "ALPHA_4BIT" << d16 << QByteArray("0d0c4000" "f800ff40");
+    QTest::newRow("ALPHA_8BIT")
+        << six << "ALPHA_8BIT" << d32 << QByteArray("0e0c4000" "ff8000ffff40");
+    QTest::newRow("RGB565A8, depth 16")
+        << six << "RGB565A8" << d16
+        << QByteArray("140c4000" "00f8e0071f00ffff000026cb" "ff8000ffff40");
+    QTest::newRow("RGB565A8, depth 16 swapped")
+        << six << "rgb565a8" << swap
+        << QByteArray("140c4000" "f80007e0001fffff0000cb26" "ff8000ffff40");
+    // Palette entries are blue, green, red, alpha, in order of first
+    // appearance; the unused ones are zero.
+    QTest::newRow("INDEXED_1BIT")
+        << fewColours(true) << "INDEXED_1BIT" << d16
+        << QByteArray("070c4000" "0000ffff" "ff000080" "40c0");
+    QTest::newRow("INDEXED_2BIT")
+        << fewColours(false) << "INDEXED_2BIT" << d16
+        << QByteArray("080c4000" "0000ffffff00008000ff00001e140a28" "18c4");
+    QTest::newRow("INDEXED_4BIT")
+        << fewColours(false) << "indexed-4" << d16
+        << QByteArray("090c4000" "0000ffffff00008000ff00001e140a28") + QByteArray(96, '0')
+            + "0120" "3010";
+    QTest::newRow("INDEXED_8BIT")
+        << fewColours(false) << "INDEXED_8BIT" << d16
+        << QByteArray("0a0c4000" "0000ffffff00008000ff00001e140a28") + QByteArray(2016, '0')
+            + "000102" "030001";
+}
+
+// Each format's .bin against bytes worked out by hand. The C array holds
+// the same bytes (see tst_ccompile, which compiles it at every depth).
+void TestEncoding::v8FormatBytes()
+{
+    QFETCH(QImage, image);
+    QFETCH(QString, format);
+    QFETCH(int, depth);
+    QFETCH(QByteArray, expected);
+
+    OutputSpec spec;
+    spec.format = Lvgl8::findFormat(format);
+    QVERIFY(spec.format);
+    spec.binary = true;
+    spec.depth = ColorDepth(depth);
+    SourceImage source;
+    source.image = image;
+    QByteArray bytes;
+    const ConvertResult result = encodeSource(source, spec, QString(), &bytes);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(bytes.toHex(), expected);
+}
+
+namespace {
+
+// A smooth diagonal gradient of colour and alpha, where banding shows.
+QImage gradient(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int t = (x * 255) / (width - 1);
+            const int u = (y * 255) / (height - 1);
+            image.setPixel(x, y, qRgba(t, (t + u) / 2, 255 - u, (t * 3 + u) / 4));
+        }
+    }
+    return image;
+}
+
+int replicated(int level, int bits)
+{
+    int value = 0;
+    for (int shift = 8 - bits; shift > -bits; shift -= bits)
+        value |= shift >= 0 ? level << shift : level >> -shift;
+    return value & 0xff;
+}
+
+// What the device shows for each pixel of a .bin's data, as 0xAARRGGBB
+// (colours of colour formats, alpha levels as grey), read by hand from the
+// layout, not through the engine.
+QVector<QRgb> shownPixels(const QByteArray &bin, const QString &format, ColorDepth depth, int width,
+                          int height)
+{
+    const auto *d = reinterpret_cast<const uchar *>(bin.constData()) + 4;
+    QVector<QRgb> shown;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int i = y * width + x;
+            if (format == QLatin1String("TRUE_COLOR") && depth == ColorDepth::Depth8) {
+                const int v = d[i];
+                shown << qRgb(replicated(v >> 5, 3), replicated((v >> 2) & 7, 3),
+                              replicated(v & 3, 2));
+            } else if (format == QLatin1String("TRUE_COLOR")) {
+                const int v = d[2 * i] | d[2 * i + 1] << 8;
+                shown << qRgb(replicated(v >> 11, 5), replicated((v >> 5) & 63, 6),
+                              replicated(v & 31, 5));
+            } else { // ALPHA_2BIT: rows of ceil(width / 4) bytes
+                const int v = (d[y * ((width + 3) / 4) + x / 4] >> (6 - 2 * (x % 4))) & 3;
+                shown << qRgb(v * 85, v * 85, v * 85);
+            }
+        }
+    }
+    return shown;
+}
+
+// The mean absolute difference of 4 x 4 averages: what an eye at a little
+// distance compares.
+double blurredError(const QVector<QRgb> &shown, const QImage &source, bool alpha)
+{
+    double total = 0;
+    int count = 0;
+    for (int by = 0; by + 4 <= source.height(); by += 4) {
+        for (int bx = 0; bx + 4 <= source.width(); bx += 4) {
+            for (int channel = 0; channel < 3; ++channel) {
+                double a = 0;
+                double b = 0;
+                for (int y = by; y < by + 4; ++y) {
+                    for (int x = bx; x < bx + 4; ++x) {
+                        const QRgb s = source.pixel(x, y);
+                        const QRgb o = shown.at(y * source.width() + x);
+                        const int shift = 16 - 8 * channel;
+                        a += alpha ? qAlpha(s) : (s >> shift) & 0xff;
+                        b += (o >> shift) & 0xff;
+                    }
+                }
+                total += qAbs(a - b) / 16;
+                ++count;
+            }
+        }
+    }
+    return total / count;
+}
+
+} // namespace
+
+void TestEncoding::ditherLowersError_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("depth");
+
+    QTest::newRow("RGB332") << "TRUE_COLOR" << int(ColorDepth::Depth8);
+    QTest::newRow("RGB565") << "TRUE_COLOR" << int(ColorDepth::Depth16);
+    QTest::newRow("alpha levels") << "ALPHA_2BIT" << int(ColorDepth::Depth16);
+}
+
+// Dithering brings the average colour of an area closer to the source's
+// on a smooth gradient, and changes nothing without --dither.
+void TestEncoding::ditherLowersError()
+{
+    QFETCH(QString, format);
+    QFETCH(int, depth);
+
+    const QImage image = gradient(96, 64);
+    OutputSpec spec;
+    spec.format = Lvgl8::findFormat(format);
+    spec.binary = true;
+    spec.depth = ColorDepth(depth);
+    SourceImage source;
+    source.image = image;
+    QByteArray plain;
+    QByteArray dithered;
+    QVERIFY(encodeSource(source, spec, QString(), &plain).ok());
+    spec.dither = true;
+    QVERIFY(encodeSource(source, spec, QString(), &dithered).ok());
+    QCOMPARE(dithered.size(), plain.size());
+
+    const bool alpha = format == QLatin1String("ALPHA_2BIT");
+    const double plainError =
+        blurredError(shownPixels(plain, format, ColorDepth(depth), 96, 64), image, alpha);
+    const double ditheredError =
+        blurredError(shownPixels(dithered, format, ColorDepth(depth), 96, 64), image, alpha);
+    QVERIFY2(ditheredError < plainError * 0.6,
+             qPrintable(QStringLiteral("dithered %1, plain %2").arg(ditheredError).arg(plainError)));
+
+    // The same input gives the same bytes.
+    QByteArray again;
+    QVERIFY(encodeSource(source, spec, QString(), &again).ok());
+    QCOMPARE(again, dithered);
+}
 
 void TestEncoding::goldenFiles_data()
 {

@@ -46,6 +46,7 @@ enum {
     LV_IMG_CF_ALPHA_2BIT,
     LV_IMG_CF_ALPHA_4BIT,
     LV_IMG_CF_ALPHA_8BIT,
+    LV_IMG_CF_RGB565A8 = 20,
 };
 
 typedef struct {
