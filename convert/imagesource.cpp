@@ -480,23 +480,39 @@ ConvertResult checkLimits(const ImageProbe &probe, const QString &path, int maxS
 }
 
 // ---------------------------------------------------------------------------
-// PNG stream check
+// PNG: checked, and the image data handed on re-framed
 //
 // libpng reports what it cannot read through its error callback, and Qt
 // 5.15 installs none: libpng's default one prints "libpng error: ..." to the
-// process's stderr, past any Qt message handler. So a PNG goes to libpng
-// only once every condition under which libpng would raise an error is
-// ruled out here: the chunk layout, the CRCs of critical chunks, libpng's
-// size limits, and the compressed image data itself.
+// process's stderr, past any Qt message handler. So libpng must never meet
+// data it would fail on. Every chunk is checked first: complete, of a valid
+// type, within libpng's size limits, with a correct CRC if it is critical
+// (libpng only warns about an ancillary one), in an order libpng accepts,
+// IEND present. The image data is then not handed on as it is: it is
+// inflated here, once, its rows checked, and given to Qt as stored
+// (uncompressed) deflate blocks. Whatever the source holds, libpng sees a
+// well-formed stream with every row it needs, and inflating stored blocks
+// costs it no more than a copy, so checking the data costs about one
+// inflate in all. Should the source's stream prove damaged part way, the
+// remaining rows go to libpng as zeros and the source fails.
+//
+// The PNG that Qt decodes: the source's bytes up to its first IDAT chunk;
+// then for each block k of n, one IDAT chunk: u32 length, "IDAT", the zlib
+// header 78 01 (k = 0 only), the stored block header (final flag u8, LEN u16
+// and ~LEN u16, little-endian), LEN (at most 65535) bytes of rows, the
+// big-endian Adler-32 of all rows (k = n - 1 only), the chunk's CRC-32; then
+// the source's bytes from the end of its last IDAT chunk to the end of IEND.
 
 // libpng's limits as built (pnglibconf.h: PNG_USER_WIDTH_MAX,
 // PNG_USER_HEIGHT_MAX, PNG_USER_CHUNK_MALLOC_MAX). Past them it fails with
-// an error, not a warning.
+// an error, not a warning. The re-framed IDAT chunks are far smaller.
 constexpr quint32 LibpngMaxSide = 1000000;
-constexpr quint64 LibpngMaxChunk = 8000000;
+constexpr quint32 LibpngMaxChunk = 8000000;
 
-// Inflated bytes are checked and dropped in pieces of this size.
-constexpr uInt InflateScratchBytes = 256 * 1024;
+constexpr quint32 StoredBlockBytes = 65535; // the most a stored block holds
+// Inflated data accepted after the last row: as much again as the rows, and
+// this much more.
+constexpr quint64 ExtraDataSlack = 64 * 1024;
 
 bool isCriticalChunk(const uchar *type)
 {
@@ -508,6 +524,14 @@ bool isChunkType(const uchar *type, const char *name)
     return std::memcmp(type, name, 4) == 0;
 }
 
+void putBe32(uchar *p, quint32 v)
+{
+    p[0] = uchar(v >> 24);
+    p[1] = uchar(v >> 16);
+    p[2] = uchar(v >> 8);
+    p[3] = uchar(v);
+}
+
 // Rows of the filtered image data: each row is a filter type byte (0..4)
 // and the row's packed samples. A non-interlaced image is one run of rows,
 // an Adam7 image one run for each of its seven passes that has pixels.
@@ -517,13 +541,15 @@ struct RowRun
     quint64 bytes = 0; // per row, filter byte included
 };
 
-QVarLengthArray<RowRun, 7> pngRowRuns(const PngHeader &h)
+using RowRuns = QVarLengthArray<RowRun, 7>;
+
+RowRuns pngRowRuns(const PngHeader &h)
 {
     const quint64 bitsPerPixel = quint64(pngChannels(h.colorType)) * quint64(h.depth);
     const auto rowBytes = [bitsPerPixel](quint64 columns) {
         return 1 + (columns * bitsPerPixel + 7) / 8;
     };
-    QVarLengthArray<RowRun, 7> runs;
+    RowRuns runs;
     if (h.interlace == 0) {
         runs.append({h.height, rowBytes(h.width)});
         return runs;
@@ -545,26 +571,36 @@ QVarLengthArray<RowRun, 7> pngRowRuns(const PngHeader &h)
 }
 
 // Follows the filter type byte at the start of every row through the
-// inflated stream. libpng fails on a filter type above 4.
+// inflated rows. libpng fails on a filter type above 4.
 class FilterTypeCheck
 {
 public:
-    explicit FilterTypeCheck(const QVarLengthArray<RowRun, 7> &runs)
+    explicit FilterTypeCheck(const RowRuns &runs)
         : m_runs(runs)
     {
-        if (!m_runs.isEmpty())
-            m_rowsLeft = m_runs.at(0).rows;
-        else
-            m_next = ~quint64(0);
+        reset();
     }
 
-    // Checks the inflated bytes [start, start + count).
-    bool check(const uchar *bytes, quint64 start, quint64 count)
+    void reset()
     {
+        m_run = 0;
+        m_rowsLeft = m_runs.at(0).rows;
+        m_next = 0;
+    }
+
+    // Checks the rows' bytes [start, start + count). A filter type above 4
+    // is made 0 so that libpng does not fail on it; the result says whether
+    // there was one.
+    bool check(uchar *bytes, quint64 start, quint64 count)
+    {
+        bool valid = true;
         const quint64 end = start + count;
         while (m_next < end) {
-            if (bytes[m_next - start] > 4)
-                return false;
+            uchar &type = bytes[m_next - start];
+            if (type > 4) {
+                type = 0;
+                valid = false;
+            }
             m_next += m_runs.at(m_run).bytes;
             if (--m_rowsLeft == 0) {
                 if (++m_run == m_runs.size()) {
@@ -574,14 +610,14 @@ public:
                 m_rowsLeft = m_runs.at(m_run).rows;
             }
         }
-        return true;
+        return valid;
     }
 
 private:
-    const QVarLengthArray<RowRun, 7> &m_runs;
+    const RowRuns &m_runs;
     int m_run = 0;
     quint64 m_rowsLeft = 0;
-    quint64 m_next = 0; // stream offset of the next filter type byte
+    quint64 m_next = 0; // offset of the next filter type byte
 };
 
 struct PngCheck
@@ -598,95 +634,30 @@ PngCheck pngFailure(PngCheck::Outcome outcome, const QString &detail)
     return check;
 }
 
-// Inflates the IDAT data into a scratch buffer. It must be one complete
-// zlib stream (its Adler-32 included) that holds at least every row the
-// header describes, each with a valid filter type. Data past the last row
-// is tolerated as libpng tolerates it (with a warning), up to as much again
-// as the image itself, so that a tiny image cannot hide a zlib bomb.
-PngCheck inflateImageData(const std::vector<std::pair<const uchar *, quint32>> &idat,
-                          const PngHeader &header)
+// Where the parts of a checked PNG are.
+struct PngLayout
 {
-    const QVarLengthArray<RowRun, 7> runs = pngRowRuns(header);
-    quint64 needed = 0;
-    for (const RowRun &run : runs)
-        needed += run.rows * run.bytes;
-    const quint64 allowed = 2 * needed + InflateScratchBytes;
-
-    z_stream stream;
-    std::memset(&stream, 0, sizeof stream);
-    // A 32 KiB window whatever the stream's header claims, as libpng reads
-    // for Qt (PNG_MAXIMUM_INFLATE_WINDOW).
-    if (inflateInit2(&stream, 15) != Z_OK)
-        return pngFailure(PngCheck::Refused, QStringLiteral("out of memory"));
-    const std::unique_ptr<z_stream, int (*)(z_streamp)> streamEnd(&stream, inflateEnd);
-    const std::unique_ptr<uchar[]> scratch(new uchar[InflateScratchBytes]);
-
-    FilterTypeCheck filters(runs);
-    quint64 produced = 0;
-    bool ended = false;
-    for (const auto &span : idat) {
-        stream.next_in = const_cast<Bytef *>(span.first);
-        stream.avail_in = span.second;
-        do {
-            stream.next_out = scratch.get();
-            stream.avail_out = InflateScratchBytes;
-            const int ret = inflate(&stream, Z_NO_FLUSH);
-            const quint64 count = InflateScratchBytes - stream.avail_out;
-            if (!filters.check(scratch.get(), produced, count))
-                return pngFailure(PngCheck::Corrupt, QStringLiteral("invalid PNG row filter"));
-            produced += count;
-            if (produced > allowed)
-                return pngFailure(PngCheck::Corrupt,
-                                  QStringLiteral("far more PNG image data than the image needs"));
-            if (ret == Z_STREAM_END) {
-                ended = true;
-                break;
-            }
-            if (ret == Z_BUF_ERROR) // needs the next chunk's data
-                break;
-            if (ret != Z_OK) {
-                return pngFailure(PngCheck::Corrupt,
-                                  QStringLiteral("the PNG image data is corrupt (%1)")
-                                      .arg(QLatin1String(stream.msg ? stream.msg : "zlib error")));
-            }
-        } while (stream.avail_in > 0 || stream.avail_out == 0);
-        if (ended)
-            break;
-    }
-    if (!ended || produced < needed)
-        return pngFailure(PngCheck::Corrupt, QStringLiteral("the PNG image data ends early"));
-    return PngCheck();
-}
+    PngHeader header;
+    std::vector<std::pair<const uchar *, quint32>> idat; // the IDAT chunks' data
+    qint64 idatStart = 0; // offset of the first IDAT chunk
+    qint64 idatEnd = 0; // just past the last IDAT chunk
+    qint64 end = 0; // just past IEND
+};
 
 // Walks the chunks of a PNG that passed its header check.
-PngCheck checkPng(const QByteArray &data)
+PngCheck checkPngChunks(const QByteArray &data, PngLayout *layout)
 {
     const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
     const qint64 size = data.size();
-    const PngHeader header = parsePngHeader(bytes + 16);
+    layout->header = parsePngHeader(bytes + 16);
+    const PngHeader &header = layout->header;
     if (header.width > LibpngMaxSide || header.height > LibpngMaxSide) {
         return pngFailure(PngCheck::Refused,
                           QStringLiteral("PNG images wider or taller than %1 pixels are not read")
                               .arg(LibpngMaxSide));
     }
-    // The largest IDAT chunk libpng accepts (png_check_chunk_length): the
-    // raw image size plus a generous zlib overhead, and at least the limit
-    // for every other chunk.
-    quint64 idatLimit;
-    {
-        const quint64 rowFactor =
-            quint64(header.width) * pngChannels(header.colorType) * (header.depth > 8 ? 2 : 1) + 1
-            + (header.interlace ? 6 : 0);
-        idatLimit = header.height > 0xffffffffu / rowFactor ? 0x7fffffffu
-                                                            : quint64(header.height) * rowFactor;
-        const quint64 factor = qMin<quint64>(rowFactor, 32566);
-        idatLimit += 6 + 5 * (idatLimit / factor + 1);
-        idatLimit = qBound<quint64>(LibpngMaxChunk, idatLimit, 0x7fffffffu);
-    }
 
-    std::vector<std::pair<const uchar *, quint32>> idat;
     bool havePalette = false;
-    bool idatDone = false; // a chunk followed the IDAT run
     qint64 pos = 8;
     for (int index = 0;; ++index) {
         if (pos == size)
@@ -701,23 +672,21 @@ PngCheck checkPng(const QByteArray &data)
                 return pngFailure(PngCheck::Corrupt, QStringLiteral("invalid PNG chunk type"));
         }
         const bool isIdat = isChunkType(type, "IDAT");
-        if (length > 0x7fffffffu || length > (isIdat ? idatLimit : LibpngMaxChunk))
+        // IDAT chunks do not reach libpng, so only the format's own limit
+        // applies to them.
+        if (length > 0x7fffffffu || (!isIdat && length > LibpngMaxChunk))
             return pngFailure(PngCheck::Corrupt, QStringLiteral("PNG chunk too large"));
         if (size - pos - 12 < qint64(length))
             return pngFailure(PngCheck::Corrupt, QStringLiteral("the PNG ends inside a chunk"));
         const uchar *body = type + 4;
-        const quint32 crc = be32(body + length);
-        const bool crcOk = crc32(crc32(0, type, 4), body, length) == crc;
         const QString name = QString::fromLatin1(reinterpret_cast<const char *>(type), 4);
-        pos += 12 + qint64(length);
-
-        if (!crcOk && isCriticalChunk(type)) {
+        if (isCriticalChunk(type)
+            && crc32(crc32(0, type, 4), body, length) != be32(body + length)) {
             return pngFailure(PngCheck::Corrupt,
                               QStringLiteral("CRC error in the PNG's %1 chunk").arg(name));
         }
-        // A bad CRC on an ancillary chunk: libpng warns and skips it.
-        if (!idat.empty() && !isIdat)
-            idatDone = true;
+        const qint64 chunkStart = pos;
+        pos += 12 + qint64(length);
 
         if (isChunkType(type, "IHDR")) {
             if (index != 0)
@@ -733,40 +702,290 @@ PngCheck checkPng(const QByteArray &data)
         } else if (isIdat) {
             if (header.colorType == 3 && !havePalette)
                 return pngFailure(PngCheck::Corrupt, QStringLiteral("no palette before PNG IDAT"));
-            if (idatDone)
+            if (layout->idat.empty())
+                layout->idatStart = chunkStart;
+            else if (layout->idatEnd != chunkStart)
                 return pngFailure(PngCheck::Corrupt,
                                   QStringLiteral("the PNG's IDAT chunks are not consecutive"));
-            idat.emplace_back(body, length);
+            layout->idat.emplace_back(body, length);
+            layout->idatEnd = pos;
         } else if (isChunkType(type, "IEND")) {
-            if (idat.empty())
+            if (layout->idat.empty())
                 return pngFailure(PngCheck::Corrupt, QStringLiteral("the PNG has no IDAT chunk"));
-            break;
+            layout->end = pos;
+            return PngCheck();
         } else if (isCriticalChunk(type)) {
             return pngFailure(PngCheck::Corrupt,
                               QStringLiteral("unknown critical PNG chunk %1").arg(name));
         }
     }
-    return inflateImageData(idat, header);
 }
+
+// The PNG that Qt decodes (see above), made as Qt reads it. Its IDAT
+// chunks are made one at a time, each from the next rows inflated from the
+// source; should Qt read one again, the source is inflated again from the
+// start.
+class PngRewrite : public ByteSource
+{
+public:
+    PngRewrite(const QByteArray &data, const PngLayout &layout)
+        : m_data(data)
+        , m_layout(layout)
+        , m_runs(pngRowRuns(layout.header))
+        , m_filters(m_runs)
+    {
+        for (const RowRun &run : qAsConst(m_runs))
+            m_rowBytes += run.rows * run.bytes;
+        m_blocks = qint64((m_rowBytes + StoredBlockBytes - 1) / StoredBlockBytes);
+        m_blocksEnd = chunkStart(m_blocks - 1) + chunkSize(m_blocks - 1);
+        m_size = m_blocksEnd + (layout.end - layout.idatEnd);
+        std::memset(&m_stream, 0, sizeof m_stream);
+        // A 32 KiB window whatever the stream's header claims, as libpng
+        // reads for Qt (PNG_MAXIMUM_INFLATE_WINDOW).
+        if (inflateInit2(&m_stream, 15) == Z_OK)
+            m_streamReady = true;
+        else
+            m_check = pngFailure(PngCheck::Refused, QStringLiteral("out of memory"));
+    }
+
+    ~PngRewrite() override
+    {
+        if (m_streamReady)
+            inflateEnd(&m_stream);
+    }
+    Q_DISABLE_COPY(PngRewrite)
+
+    qint64 size() const { return m_size; }
+
+    qint64 readAt(qint64 offset, char *out, qint64 length) override
+    {
+        const auto *source = reinterpret_cast<const char *>(m_data.constData());
+        const qint64 blocksStart = m_layout.idatStart;
+        qint64 done = 0;
+        while (done < length && offset + done < m_size) {
+            const qint64 pos = offset + done;
+            qint64 count;
+            if (pos < blocksStart) {
+                count = qMin(length - done, blocksStart - pos);
+                std::memcpy(out + done, source + pos, size_t(count));
+            } else if (pos < m_blocksEnd) {
+                const qint64 k = chunkAt(pos);
+                makeChunk(k);
+                const qint64 inChunk = pos - chunkStart(k);
+                count = qMin(length - done, m_chunk.size() - inChunk);
+                std::memcpy(out + done, m_chunk.constData() + inChunk, size_t(count));
+            } else {
+                count = qMin(length - done, m_size - pos);
+                std::memcpy(out + done, source + m_layout.idatEnd + (pos - m_blocksEnd),
+                            size_t(count));
+            }
+            done += count;
+        }
+        return done;
+    }
+
+    // Inflates what Qt did not read and says whether the source's image
+    // data was sound: one complete zlib stream, its Adler-32 included,
+    // holding every row with a valid filter type. More data after the rows
+    // is accepted as libpng accepts it, up to as much again as the rows, so
+    // that a tiny image cannot hide a zlib bomb.
+    PngCheck finish()
+    {
+        makeChunk(m_blocks - 1);
+        return m_check;
+    }
+
+private:
+    // Chunks 0 .. n - 2 are full blocks; chunk 0 also holds the zlib header.
+    static constexpr qint64 FullChunk = 12 + 5 + StoredBlockBytes;
+
+    qint64 chunkStart(qint64 k) const
+    {
+        return m_layout.idatStart + k * FullChunk + (k > 0 ? 2 : 0);
+    }
+
+    quint32 blockBytes(qint64 k) const
+    {
+        return quint32(qMin<quint64>(StoredBlockBytes, m_rowBytes - quint64(k) * StoredBlockBytes));
+    }
+
+    qint64 chunkSize(qint64 k) const
+    {
+        return 12 + (k == 0 ? 2 : 0) + 5 + blockBytes(k) + (k == m_blocks - 1 ? 4 : 0);
+    }
+
+    qint64 chunkAt(qint64 pos) const
+    {
+        const qint64 k = pos < chunkStart(1) ? 0 : (pos - m_layout.idatStart - 2) / FullChunk;
+        return qMin(k, m_blocks - 1);
+    }
+
+    void fail(const QString &detail)
+    {
+        if (m_check.outcome == PngCheck::Valid)
+            m_check = pngFailure(PngCheck::Corrupt, detail);
+    }
+
+    // Makes chunk k the one in m_chunk, inflating the rows up to it.
+    void makeChunk(qint64 k)
+    {
+        if (k < m_chunkIndex)
+            restart();
+        while (m_chunkIndex < k) {
+            const qint64 index = ++m_chunkIndex;
+            const bool last = index == m_blocks - 1;
+            const quint32 count = blockBytes(index);
+            m_chunk.resize(int(chunkSize(index)));
+            auto *p = reinterpret_cast<uchar *>(m_chunk.data());
+            putBe32(p, quint32(m_chunk.size() - 12));
+            std::memcpy(p + 4, "IDAT", 4);
+            uchar *d = p + 8;
+            if (index == 0) {
+                *d++ = 0x78; // deflate, 32 KiB window
+                *d++ = 0x01; // no dictionary, check bits
+            }
+            *d++ = last ? 1 : 0;
+            d[0] = uchar(count);
+            d[1] = uchar(count >> 8);
+            d[2] = uchar(~count);
+            d[3] = uchar(~count >> 8);
+            d += 4;
+            inflateRows(d, count);
+            d += count;
+            if (last) {
+                checkStreamEnd();
+                putBe32(d, quint32(m_adler));
+                d += 4;
+            }
+            putBe32(d, quint32(crc32(0, p + 4, uInt(d - (p + 4)))));
+        }
+    }
+
+    void restart()
+    {
+        if (m_streamReady)
+            inflateReset(&m_stream);
+        m_stream.avail_in = 0;
+        m_span = 0;
+        m_filters.reset();
+        m_produced = 0;
+        m_adler = adler32(0, nullptr, 0);
+        m_chunkIndex = -1;
+        m_ended = false;
+        if (m_check.outcome == PngCheck::Corrupt)
+            m_check = PngCheck();
+    }
+
+    // Feeds the next IDAT chunk's data to the inflater; false if none is left.
+    bool feed()
+    {
+        if (m_span == m_layout.idat.size())
+            return false;
+        const auto &span = m_layout.idat.at(m_span++);
+        m_stream.next_in = const_cast<Bytef *>(span.first);
+        m_stream.avail_in = span.second;
+        return true;
+    }
+
+    // Inflates the next count bytes of rows into out; zeros where the
+    // source has none to give.
+    void inflateRows(uchar *out, quint32 count)
+    {
+        uchar *p = out;
+        uInt left = count;
+        while (left > 0 && m_check.outcome == PngCheck::Valid) {
+            if (m_ended) {
+                fail(QStringLiteral("the PNG image data ends early"));
+                break;
+            }
+            if (m_stream.avail_in == 0 && !feed()) {
+                fail(QStringLiteral("the PNG image data ends early"));
+                break;
+            }
+            m_stream.next_out = p;
+            m_stream.avail_out = left;
+            const int ret = inflate(&m_stream, Z_NO_FLUSH);
+            p += left - m_stream.avail_out;
+            left = m_stream.avail_out;
+            if (ret == Z_STREAM_END)
+                m_ended = true;
+            else if (ret != Z_OK && ret != Z_BUF_ERROR)
+                fail(zlibFailure());
+        }
+        std::memset(p, 0, left);
+        if (!m_filters.check(out, m_produced, count))
+            fail(QStringLiteral("invalid PNG row filter"));
+        m_adler = adler32(m_adler, out, count);
+        m_produced += count;
+    }
+
+    // After the last row: the source's stream must end, soon.
+    void checkStreamEnd()
+    {
+        uchar scratch[4096];
+        quint64 extra = 0;
+        while (!m_ended && m_check.outcome == PngCheck::Valid) {
+            if (m_stream.avail_in == 0 && !feed()) {
+                fail(QStringLiteral("the PNG image data ends early"));
+                break;
+            }
+            m_stream.next_out = scratch;
+            m_stream.avail_out = sizeof scratch;
+            const int ret = inflate(&m_stream, Z_NO_FLUSH);
+            extra += sizeof scratch - m_stream.avail_out;
+            if (extra > m_rowBytes + ExtraDataSlack)
+                fail(QStringLiteral("far more PNG image data than the image needs"));
+            else if (ret == Z_STREAM_END)
+                m_ended = true;
+            else if (ret != Z_OK && ret != Z_BUF_ERROR)
+                fail(zlibFailure());
+        }
+    }
+
+    QString zlibFailure() const
+    {
+        return QStringLiteral("the PNG image data is corrupt (%1)")
+            .arg(QLatin1String(m_stream.msg ? m_stream.msg : "zlib error"));
+    }
+
+    const QByteArray &m_data;
+    const PngLayout &m_layout;
+    const RowRuns m_runs;
+    FilterTypeCheck m_filters;
+    quint64 m_rowBytes = 0;
+    qint64 m_blocks = 0;
+    qint64 m_blocksEnd = 0;
+    qint64 m_size = 0;
+    z_stream m_stream;
+    bool m_streamReady = false;
+    size_t m_span = 0; // the next IDAT chunk to feed
+    bool m_ended = false; // the source's stream has ended
+    quint64 m_produced = 0;
+    uLong m_adler = adler32(0, nullptr, 0);
+    qint64 m_chunkIndex = -1; // the chunk in m_chunk
+    QByteArray m_chunk;
+    PngCheck m_check;
+};
 
 // ---------------------------------------------------------------------------
 // Decoding
 
-// A read-only, random-access device over data in memory that notes every
-// read asking for bytes past the end of the data. Qt's JPEG handler reads
-// a QBuffer's memory directly, bypassing readData, so this is not one.
-class MemoryDevice : public QIODevice
+// A read-only, random-access device over a source's content that notes
+// every read asking for bytes past its end. Qt's JPEG handler reads a
+// QBuffer's memory directly, bypassing readData, so this is not one.
+class ContentDevice : public QIODevice
 {
 public:
-    explicit MemoryDevice(const QByteArray &data)
-        : m_data(data)
+    ContentDevice(ByteSource *content, qint64 size)
+        : m_content(content)
+        , m_size(size)
     {
     }
-    Q_DISABLE_COPY(MemoryDevice)
+    Q_DISABLE_COPY(ContentDevice)
 
     bool isSequential() const override { return false; }
-    qint64 size() const override { return m_data.size(); }
-    bool seek(qint64 pos) override { return pos <= m_data.size() && QIODevice::seek(pos); }
+    qint64 size() const override { return m_size; }
+    bool seek(qint64 pos) override { return pos <= m_size && QIODevice::seek(pos); }
 
     // A read asked for more than was left (it came back short or empty).
     bool readPastEnd() const { return m_readPastEnd; }
@@ -776,21 +995,20 @@ public:
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
-        const qint64 left = qMax<qint64>(0, m_data.size() - pos());
+        const qint64 left = qMax<qint64>(0, m_size - pos());
         const qint64 count = qMin(maxSize, left);
         if (count < maxSize)
             m_readPastEnd = true;
         if (left == 0 && maxSize > 0)
             m_readAtEnd = true;
-        if (count > 0)
-            std::memcpy(data, m_data.constData() + pos(), size_t(count));
-        return count;
+        return count > 0 ? m_content->readAt(pos(), data, count) : 0;
     }
 
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    const QByteArray &m_data;
+    ByteSource *m_content;
+    qint64 m_size;
     bool m_readPastEnd = false;
     bool m_readAtEnd = false;
 };
@@ -874,6 +1092,7 @@ struct DecodeAttempt
     bool consumedAll = false;
     QString error;
     QStringList messages;
+    PngCheck png; // what became of the source's PNG image data
 };
 
 // One decode with Qt's handler for kind. The destination is allocated
@@ -883,14 +1102,18 @@ struct DecodeAttempt
 // and format match what they would allocate and write into it, so a row or
 // pixel they skip (a BMP cut short, an RLE bitmap that jumps over pixels)
 // stays zero instead of holding whatever the heap held before.
-DecodeAttempt decodeOnce(const QByteArray &data, ImageKind kind, QSize size, QImage::Format format)
+DecodeAttempt decodeOnce(const QByteArray &data, const PngLayout *png, ImageKind kind, QSize size,
+                         QImage::Format format)
 {
     DecodeAttempt attempt;
+    MemorySource memory(data);
+    std::unique_ptr<PngRewrite> rewrite(png ? new PngRewrite(data, *png) : nullptr);
     {
         // The reader and the device go before the message scope ends, so
         // that what they say while closing is caught too.
         DecodeMessages messages(&attempt.messages);
-        MemoryDevice device(data);
+        ContentDevice device(rewrite ? static_cast<ByteSource *>(rewrite.get()) : &memory,
+                             rewrite ? rewrite->size() : data.size());
         device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         QImageReader reader(&device, readerFormat(kind));
         reader.setAutoDetectImageFormat(false);
@@ -913,6 +1136,8 @@ DecodeAttempt decodeOnce(const QByteArray &data, ImageKind kind, QSize size, QIm
         attempt.consumedAll = device.atEnd();
         attempt.error = reader.errorString();
     }
+    if (rewrite)
+        attempt.png = rewrite->finish();
     return attempt;
 }
 
@@ -1078,21 +1303,27 @@ ConvertResult decodeImageData(const QByteArray &data, const QString &path, int m
     if (!result.ok())
         return result;
 
+    PngLayout layout;
     if (probe.kind == ImageKind::Png) {
-        const PngCheck check = checkPng(data);
+        const PngCheck check = checkPngChunks(data, &layout);
         if (check.outcome == PngCheck::Corrupt)
             return ConvertResult::corrupt(path, check.detail);
         if (check.outcome == PngCheck::Refused)
             return ConvertResult::notDecodable(path, check.detail);
     }
+    const PngLayout *png = probe.kind == ImageKind::Png ? &layout : nullptr;
 
-    DecodeAttempt attempt = decodeOnce(data, probe.kind, probe.size, QImage::Format_Invalid);
+    DecodeAttempt attempt = decodeOnce(data, png, probe.kind, probe.size, QImage::Format_Invalid);
     // Should a handler pick another format than it announced, it allocated
     // its own image: decode once more into a zeroed one of that format.
     if (attempt.read && !attempt.filledPrepared && attempt.image.size() == probe.size)
-        attempt = decodeOnce(data, probe.kind, probe.size, attempt.image.format());
+        attempt = decodeOnce(data, png, probe.kind, probe.size, attempt.image.format());
 
-    bool corrupt = false;
+    if (attempt.png.outcome == PngCheck::Refused)
+        return ConvertResult::notDecodable(path, attempt.png.detail);
+    bool corrupt = attempt.png.outcome == PngCheck::Corrupt;
+    if (corrupt)
+        detail = attempt.png.detail;
     for (const QString &message : qAsConst(attempt.messages)) {
         if (saysCorrupt(message)) {
             corrupt = true;

@@ -576,6 +576,18 @@ void TestFileWriting::hostileSources_data()
         QStringLiteral("ends early"));
     row("png with a bad Adler-32", pngFile(rgbaHeader, rows, false), 0, corrupt,
         QStringLiteral("incorrect data check"));
+    // Every row is there, but the stream stops in a block that is not its
+    // last, with no checksum.
+    const QByteArray unfinished =
+        QByteArray("\x78\x01\x00", 3) + le16(34) + le16(~34u & 0xffff) + rows;
+    row("png whose stream stops after the last row",
+        rgbaHeader + pngChunk("IDAT", unfinished) + pngChunk("IEND", QByteArray()), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("png with a little data after its rows", pngFile(rgbaHeader, rows + QByteArray(100, 'x')),
+        0, ConvertResult::Ok);
+    row("png hiding a zlib bomb after its rows",
+        pngFile(rgbaHeader, rows + QByteArray(300000, '\0')), 0, corrupt,
+        QStringLiteral("far more"));
     row("png with an unknown critical chunk",
         rgbaHeader + pngChunk("QXZY", "?") + pngChunk("IDAT", zlibStored(rows))
             + pngChunk("IEND", QByteArray()),
