@@ -1,19 +1,318 @@
 #include <converter.h>
+#include <imagesource.h>
 #include <testfiles.h>
 #include <testimages.h>
 
+#include <QImageWriter>
+#include <QtEndian>
 #include <QtTest>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Convert;
 using namespace TestFiles;
+
+namespace {
+
+// Every message that reaches the handler installed before the engine's
+// (the engine installs its own at its first decode and chains to this one).
+QtMessageHandler previousHandler = nullptr;
+QMutex recordedMutex;
+QStringList recordedMessages;
+
+void recordMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        QMutexLocker locker(&recordedMutex);
+        recordedMessages << message;
+    }
+    previousHandler(type, context, message);
+}
+
+int recordedCount()
+{
+    QMutexLocker locker(&recordedMutex);
+    return recordedMessages.size();
+}
+
+QStringList recordedSince(int count)
+{
+    QMutexLocker locker(&recordedMutex);
+    return recordedMessages.mid(count);
+}
+
+// Sends fd 2 to a temporary file for as long as it lives, to see whether
+// anything (libpng's default error function, say) wrote to the process's
+// stderr directly.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        if (!m_file.open())
+            return;
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        ::dup2(m_file.handle(), 2);
+    }
+    ~StderrCapture() { restore(); }
+    Q_DISABLE_COPY(StderrCapture)
+
+    bool active() const { return m_saved >= 0; }
+
+    QByteArray finish()
+    {
+        restore();
+        m_file.seek(0);
+        return m_file.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+// The bytes of image's pixels, row by row, without the padding at the end
+// of each scanline (which no decoder writes). QImage's == compares indexed
+// images by colour; this compares the indices too.
+QByteArray pixelBytes(const QImage &image)
+{
+    const int bits = image.width() * image.depth();
+    QByteArray bytes;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const char *>(image.constScanLine(y));
+        bytes.append(line, bits / 8);
+        if (bits % 8) // MSB-first formats only here (Mono)
+            bytes += char(line[bits / 8] & (0xff << (8 - bits % 8)));
+    }
+    return bytes;
+}
+
+// Bytes this process has read through read(2) and its kind (Linux).
+qint64 bytesReadByProcess()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    // procfs reports a size of 0, so read to the end rather than to size().
+    const QList<QByteArray> lines = io.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+QByteArray encoded(const QImage &image, const char *format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+QByteArray be32(quint32 v)
+{
+    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(bytes, 4);
+}
+
+QByteArray le16(quint32 v)
+{
+    const char bytes[2] = {char(v), char(v >> 8)};
+    return QByteArray(bytes, 2);
+}
+
+QByteArray le32(quint32 v)
+{
+    return le16(v & 0xffff) + le16(v >> 16);
+}
+
+// CRC-32 as PNG computes it, bit by bit.
+quint32 crc32Of(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : bytes) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    const QByteArray typeAndData = QByteArray(type, 4) + data;
+    return be32(quint32(data.size())) + typeAndData + be32(crc32Of(typeAndData));
+}
+
+const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
+
+QByteArray pngHeader(quint32 width, quint32 height, int depth, int colorType, int interlace = 0)
+{
+    const char fields[5] = {char(depth), char(colorType), 0, 0, char(interlace)};
+    return pngSignature + pngChunk("IHDR", be32(width) + be32(height) + QByteArray(fields, 5));
+}
+
+// A zlib stream of stored deflate blocks; checksum false spoils its Adler-32.
+QByteArray zlibStored(const QByteArray &raw, bool checksum = true)
+{
+    QByteArray out("\x78\x01", 2);
+    int pos = 0;
+    do {
+        const int n = qMin(65535, raw.size() - pos);
+        out += char(pos + n == raw.size() ? 1 : 0);
+        out += le16(quint32(n)) + le16(~quint32(n) & 0xffff) + raw.mid(pos, n);
+        pos += n;
+    } while (pos < raw.size());
+    quint32 a = 1;
+    quint32 b = 0;
+    for (const char c : raw) {
+        a = (a + uchar(c)) % 65521;
+        b = (b + a) % 65521;
+    }
+    return out + be32(((b << 16) | a) ^ (checksum ? 0 : 1));
+}
+
+QByteArray pngFile(const QByteArray &header, const QByteArray &raw, bool checksum = true)
+{
+    return header + pngChunk("IDAT", zlibStored(raw, checksum)) + pngChunk("IEND", QByteArray());
+}
+
+// The filtered rows (filter type 0) of image's pixels as 8-bit RGBA, in
+// Adam7 order when interlaced.
+QByteArray rgbaRows(const QImage &image, bool interlaced)
+{
+    static const int xStart[7] = {0, 4, 0, 2, 0, 1, 0};
+    static const int yStart[7] = {0, 0, 4, 0, 2, 0, 1};
+    static const int xStep[7] = {8, 8, 4, 4, 2, 2, 1};
+    static const int yStep[7] = {8, 8, 8, 4, 4, 2, 2};
+    QByteArray raw;
+    for (int p = 0; p < (interlaced ? 7 : 1); ++p) {
+        const int x0 = interlaced ? xStart[p] : 0;
+        const int y0 = interlaced ? yStart[p] : 0;
+        const int dx = interlaced ? xStep[p] : 1;
+        const int dy = interlaced ? yStep[p] : 1;
+        if (x0 >= image.width())
+            continue;
+        for (int y = y0; y < image.height(); y += dy) {
+            raw += char(0);
+            for (int x = x0; x < image.width(); x += dx) {
+                const QRgb c = image.pixel(x, y);
+                raw += char(qRed(c));
+                raw += char(qGreen(c));
+                raw += char(qBlue(c));
+                raw += char(qAlpha(c));
+            }
+        }
+    }
+    return raw;
+}
+
+// The offset of the first chunk of type in a PNG, or -1.
+int chunkOffset(const QByteArray &png, const char *type)
+{
+    int pos = 8;
+    while (pos + 8 <= png.size()) {
+        if (png.mid(pos + 4, 4) == QByteArray(type, 4))
+            return pos;
+        pos += 12 + int(qFromBigEndian<quint32>(png.constData() + pos));
+    }
+    return -1;
+}
+
+// Flips a bit in the CRC of the first chunk of type.
+QByteArray spoilCrc(QByteArray png, const char *type)
+{
+    const int pos = chunkOffset(png, type);
+    const int crcAt = pos + 8 + int(qFromBigEndian<quint32>(png.constData() + pos));
+    png[crcAt] = char(png.at(crcAt) ^ 1);
+    return png;
+}
+
+// A BMP file: the 14-byte file header, a 40-byte BITMAPINFOHEADER (or the
+// 124-byte BITMAPV5HEADER with masks), the colour table and the pixels.
+QByteArray bmpFile(int width, int height, int bitCount, quint32 compression,
+                   const QVector<QRgb> &palette, const QByteArray &pixels,
+                   const QVector<quint32> &masks = {})
+{
+    const int dibSize = masks.isEmpty() ? 40 : 124;
+    const int offset = 14 + dibSize + 4 * palette.size();
+    QByteArray dib = le32(quint32(dibSize)) + le32(quint32(width)) + le32(quint32(height)) + le16(1)
+        + le16(quint32(bitCount)) + le32(compression) + le32(quint32(pixels.size())) + le32(2835)
+        + le32(2835) + le32(quint32(palette.size())) + le32(0);
+    if (!masks.isEmpty()) {
+        for (const quint32 mask : masks)
+            dib += le32(mask);
+        dib += le32(0x73524742); // 'sRGB'
+        dib += QByteArray(36 + 12 + 16, '\0');
+    }
+    QByteArray table;
+    for (const QRgb c : palette)
+        table += QByteArray(1, char(qBlue(c))) + char(qGreen(c)) + char(qRed(c)) + '\0';
+    return "BM" + le32(quint32(offset + pixels.size())) + le32(0) + le32(quint32(offset)) + dib
+        + table + pixels;
+}
+
+const QVector<QRgb> fourColours = {qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200),
+                                   qRgb(250, 250, 250)};
+
+// 5 x 3 pixels of 8 bits, each row padded to 8 bytes.
+QByteArray palettePixels()
+{
+    return QByteArray::fromHex("0001020300000000"
+                               "0302010000000000"
+                               "0101020203000000");
+}
+
+// A JPEG that is all header: SOI, an APP1 segment of appBytes, and a
+// baseline frame header, with no tables and no scan.
+QByteArray jpegHeaderOnly(int appBytes, int width, int height)
+{
+    QByteArray jpeg("\xff\xd8\xff\xe1", 4);
+    jpeg += char((appBytes + 2) >> 8);
+    jpeg += char((appBytes + 2) & 0xff);
+    jpeg += QByteArray(appBytes, 'x');
+    jpeg += QByteArray("\xff\xc0\x00\x11\x08", 5);
+    jpeg += char(height >> 8);
+    jpeg += char(height & 0xff);
+    jpeg += char(width >> 8);
+    jpeg += char(width & 0xff);
+    jpeg += QByteArray::fromHex("03011100021101031101");
+    return jpeg;
+}
+
+} // namespace
 
 class TestFileWriting : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void cannotOpen_data();
     void cannotOpen();
     void replacesLongerFile_data();
@@ -23,7 +322,23 @@ private slots:
     void successLeavesOnlyTheOutput();
     void loadImage_data();
     void loadImage();
+    void hostileSources_data();
+    void hostileSources();
+    void validSourcesDecodeAsQt_data();
+    void validSourcesDecodeAsQt();
+    void skippedPixelsAreZero();
+    void decoderMessagesStayWithTheirDecode();
 };
+
+void TestFileWriting::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(recordMessage);
+}
+
+void TestFileWriting::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
+}
 
 void TestFileWriting::cannotOpen_data()
 {
@@ -210,6 +525,461 @@ void TestFileWriting::loadImage()
     // A source that does not exist at all.
     QCOMPARE(Convert::loadImage(dir.filePath(QStringLiteral("gone.png")), &image).status(),
              ConvertResult::NotDecodable);
+}
+
+void TestFileWriting::hostileSources_data()
+{
+    QTest::addColumn<QString>(
+        "setup"); // "", "sparse tail", "fifo", "link to fifo", "folder", "missing"
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("maxSide");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QSize>("size"); // of the refused image, where the result names it
+    QTest::addColumn<QString>("detail"); // part of the result's detail, if given
+    QTest::addColumn<QString>("note"); // the one note of a success, if any
+
+    const auto row = [](const char *name, const QByteArray &content, int maxSide, int status,
+                        const QString &detail = QString()) {
+        QTest::newRow(name) << QString() << QStringLiteral("source.png") << content << maxSide
+                            << status << QSize() << detail << QString();
+    };
+    const int corrupt = ConvertResult::Corrupt;
+
+    // PNG, as Qt writes it and then damaged.
+    const QByteArray png = encoded(TestImages::photo(64, 64, 7), "png");
+    const int idat = chunkOffset(png, "IDAT");
+    const int iend = chunkOffset(png, "IEND");
+    row("png cut in IDAT", png.left(idat + 8 + 100), 0, corrupt,
+        QStringLiteral("ends inside a chunk"));
+    row("png cut in a chunk header", png.left(iend + 6), 0, corrupt,
+        QStringLiteral("ends inside a chunk"));
+    row("png with a bad IDAT CRC", spoilCrc(png, "IDAT"), 0, corrupt,
+        QStringLiteral("CRC error in the PNG's IDAT chunk"));
+    row("png without IEND", png.left(iend), 0, corrupt, QStringLiteral("no IEND"));
+    row("png header cut short", png.left(20), 0, corrupt, QStringLiteral("cut short"));
+    QImage texted = TestImages::photo(16, 16, 2);
+    texted.setText(QStringLiteral("Comment"), QStringLiteral("made in a test"));
+    QTest::newRow("png with a bad tEXt CRC")
+        << QString() << QStringLiteral("source.png") << spoilCrc(encoded(texted, "png"), "tEXt")
+        << 0 << int(ConvertResult::Ok) << QSize() << QString()
+        << QStringLiteral("libpng warning: tEXt: CRC error");
+
+    // PNG made by hand: 4 x 2 RGBA pixels, rows of a filter byte and 16 bytes.
+    const QByteArray rgbaHeader = pngHeader(4, 2, 8, 6);
+    const QByteArray rows = QByteArray(1, '\0') + QByteArray(16, 'a') + '\0' + QByteArray(16, 'b');
+    QByteArray badFilter = rows;
+    badFilter[17] = 5;
+    row("png with filter type 5", pngFile(rgbaHeader, badFilter), 0, corrupt,
+        QStringLiteral("filter"));
+    row("png with one row of two", pngFile(rgbaHeader, rows.left(17)), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("png with a bad Adler-32", pngFile(rgbaHeader, rows, false), 0, corrupt,
+        QStringLiteral("incorrect data check"));
+    // Every row is there, but the stream stops in a block that is not its
+    // last, with no checksum.
+    const QByteArray unfinished =
+        QByteArray("\x78\x01\x00", 3) + le16(34) + le16(~34u & 0xffff) + rows;
+    row("png whose stream stops after the last row",
+        rgbaHeader + pngChunk("IDAT", unfinished) + pngChunk("IEND", QByteArray()), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("png with a little data after its rows", pngFile(rgbaHeader, rows + QByteArray(100, 'x')),
+        0, ConvertResult::Ok);
+    row("png hiding a zlib bomb after its rows",
+        pngFile(rgbaHeader, rows + QByteArray(300000, '\0')), 0, corrupt,
+        QStringLiteral("far more"));
+    row("png with an unknown critical chunk",
+        rgbaHeader + pngChunk("QXZY", "?") + pngChunk("IDAT", zlibStored(rows))
+            + pngChunk("IEND", QByteArray()),
+        0, corrupt, QStringLiteral("unknown critical"));
+    row("png wider than libpng reads", pngHeader(1000001, 1, 8, 0), 0, ConvertResult::NotDecodable,
+        QStringLiteral("1000000"));
+    QTest::newRow("png 16-bit 6000 x 6000 over budget")
+        << QString() << QStringLiteral("deep.png") << pngHeader(6000, 6000, 16, 6) << 0
+        << int(ConvertResult::OverBudget) << QSize(6000, 6000) << QString() << QString();
+
+    // Header-only bombs with a 400 MiB sparse tail: decided from the header.
+    const QByteArray bomb = pngHeader(20000, 20000, 8, 6);
+    QTest::newRow("png 20000 x 20000, side limit")
+        << QStringLiteral("sparse tail") << QStringLiteral("bomb.png") << bomb << MaxImageSide
+        << int(ConvertResult::TooLarge) << QSize(20000, 20000) << QString() << QString();
+    QTest::newRow("png 20000 x 20000, budget")
+        << QStringLiteral("sparse tail") << QStringLiteral("bomb.png") << bomb << 0
+        << int(ConvertResult::OverBudget) << QSize(20000, 20000) << QString() << QString();
+    // An ICO directory of one 32-bit image stored as PNG, at offset 22.
+    const QByteArray ico = QByteArray::fromHex("000001000100"
+                                               "00000000"
+                                               "0100"
+                                               "2000")
+        + le32(quint32(bomb.size())) + le32(22) + bomb;
+    QTest::newRow("ico holding a png bomb, named .png")
+        << QStringLiteral("sparse tail") << QStringLiteral("x.png") << ico << 0
+        << int(ConvertResult::NotAnImage) << QSize() << QString() << QString();
+
+    // JPEG.
+    const QByteArray jpeg = encoded(TestImages::photo(200, 150, 5), "jpeg");
+    const int scan = jpeg.indexOf("\xff\xda");
+    QByteArray junk = jpeg;
+    junk.replace(scan + (jpeg.size() - scan) / 2, 64, QByteArray(64, char(0xaa)));
+    row("jpeg cut in half", jpeg.left(jpeg.size() / 2), 0, corrupt);
+    row("jpeg with junk in its entropy data", junk, 0, corrupt,
+        QStringLiteral("Corrupt JPEG data"));
+    row("jpeg header cut short", jpeg.left(20), 0, corrupt, QStringLiteral("cut short"));
+    // libjpeg says nothing about these two: the first scans of a progressive
+    // JPEG make a whole (blurred) image, and a missing end marker only shows
+    // as a read past the end.
+    const QByteArray progressive = encoded(TestImages::photo(64, 48, 5), "jpeg", true);
+    const int thirdScan = progressive.indexOf("\xff\xda", progressive.indexOf("\xff\xda") + 2);
+    row("jpeg progressive, cut between scans", progressive.left(thirdScan), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("jpeg without its end marker", jpeg.left(jpeg.size() - 2), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("jpeg that is all header", jpegHeaderOnly(100, 40, 30), 0, corrupt);
+    QTest::newRow("jpeg frame after a 60 KB APP1 segment")
+        << QString() << QStringLiteral("big.jpg") << jpegHeaderOnly(60000, 4000, 3000)
+        << MaxImageSide << int(ConvertResult::TooLarge) << QSize(4000, 3000) << QString()
+        << QString();
+
+    // BMP: 24 bits as Qt writes them, rows of 16 * 3 = 48 bytes after 54
+    // bytes of headers.
+    const QByteArray bmp =
+        encoded(TestImages::photo(16, 8, 3).convertToFormat(QImage::Format_RGB32), "bmp");
+    row("bmp 24-bit cut after two rows", bmp.left(54 + 2 * 48), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("bmp 24-bit cut in a row", bmp.left(54 + 2 * 48 + 7), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("bmp header cut short", bmp.left(20), 0, corrupt, QStringLiteral("cut short"));
+    const QByteArray palette = bmpFile(5, 3, 8, 0, fourColours, palettePixels());
+    row("bmp 8-bit cut in its pixels", palette.left(palette.size() - 11), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("bmp 8-bit cut after its colour table", palette.left(14 + 40 + 16), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("bmp RLE8 cut short",
+        bmpFile(6, 4, 8, 1, fourColours,
+                QByteArray::fromHex("06010000"
+                                    "0302")),
+        0, corrupt, QStringLiteral("ends early"));
+    row("bmp with JPEG compression", bmpFile(2, 2, 24, 4, {}, QByteArray(16, 'x')), 0,
+        ConvertResult::NotDecodable);
+    QTest::newRow("bmp 30000 x 30000")
+        << QString() << QStringLiteral("huge.bmp") << bmpFile(30000, 30000, 24, 0, {}, QByteArray())
+        << MaxImageSide << int(ConvertResult::TooLarge) << QSize(30000, 30000) << QString()
+        << QString();
+
+    // Not images, or not files.
+    row("text named .png", "hello, world\n", 0, ConvertResult::NotAnImage);
+    row("empty file", QByteArray(), 0, ConvertResult::NotAnImage);
+    for (const char *setup : {"fifo", "link to fifo", "folder"}) {
+        QTest::newRow(setup) << QString::fromLatin1(setup) << QStringLiteral("source.png")
+                             << QByteArray() << 0 << int(ConvertResult::NotRegularFile) << QSize()
+                             << QString() << QString();
+    }
+    QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("source.png")
+                             << QByteArray() << 0 << int(ConvertResult::ReadFailed) << QSize()
+                             << QStringLiteral("no such file or directory") << QString();
+}
+
+void TestFileWriting::hostileSources()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, maxSide);
+    QFETCH(int, status);
+    QFETCH(QSize, size);
+    QFETCH(QString, detail);
+    QFETCH(QString, note);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (setup.isEmpty() || setup == QLatin1String("sparse tail")) {
+        QVERIFY(writeFile(path, content));
+        // Reading this tail would read 400 MiB.
+        if (setup == QLatin1String("sparse tail"))
+            QVERIFY(QFile::resize(path, qint64(400) << 20));
+    } else if (setup == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(nativePath.constData(), 0600), 0);
+    } else if (setup == QLatin1String("link to fifo")) {
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+        QVERIFY(QFile::link(QStringLiteral("pipe"), path));
+    } else if (setup == QLatin1String("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    }
+
+    const int messagesBefore = recordedCount();
+    const qint64 readBefore = bytesReadByProcess();
+    StderrCapture capture;
+    QVERIFY(capture.active());
+    SourceImage source;
+    ImageProbe probe;
+    ConvertResult probed;
+    // On a thread of its own, so that a reader stuck on the FIFO fails the
+    // test instead of hanging it.
+    auto call = std::async(std::launch::async, [&] {
+        probed = probeImage(path, &probe);
+        return readSourceImage(path, maxSide, &source);
+    });
+    if (call.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        const int writer = ::open(nativePath.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        call.wait();
+        QFAIL("readSourceImage did not return");
+    }
+    const ConvertResult result = call.get();
+    const qint64 bytesRead = bytesReadByProcess() - readBefore;
+    // The same data decoded from memory ends the same way.
+    SourceImage fromMemory;
+    const ConvertResult inMemory =
+        setup.isEmpty() ? decodeImageData(content, path, maxSide, &fromMemory) : ConvertResult();
+    const QByteArray stderrText = capture.finish();
+
+    QVERIFY2(int(result.status()) == status, qPrintable(result.message()));
+    if (setup.isEmpty())
+        QCOMPARE(inMemory.status(), result.status());
+    // No decoder message went to stderr or on to the earlier handler.
+    QCOMPARE(stderrText, QByteArray());
+    QCOMPARE(recordedSince(messagesBefore), QStringList());
+    if (!detail.isEmpty())
+        QVERIFY2(result.detail().contains(detail), qPrintable(result.detail()));
+    if (size.isValid()) {
+        QCOMPARE(result.imageSize(), size);
+        QVERIFY(result.message().contains(
+            QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+    }
+    if (status == ConvertResult::TooLarge)
+        QCOMPARE(result.sideLimit(), maxSide);
+    // The header alone tells the size of a refused image, and the failures
+    // that come before any pixel data.
+    if (size.isValid()) {
+        QVERIFY(probed.ok());
+        QCOMPARE(probe.size, size);
+    }
+    if (status == ConvertResult::NotRegularFile || status == ConvertResult::ReadFailed
+        || status == ConvertResult::NotAnImage || detail.contains(QLatin1String("cut short"))) {
+        QCOMPARE(probed.status(), result.status());
+    }
+    if (status == ConvertResult::Corrupt)
+        QCOMPARE(result.reason(), QStringLiteral("cannot be decoded (truncated or corrupt data)"));
+    if (setup == QLatin1String("sparse tail")) {
+#ifdef Q_OS_LINUX
+        QVERIFY(readBefore >= 0);
+#endif
+        if (readBefore >= 0)
+            QVERIFY2(bytesRead < (1 << 20), qPrintable(QString::number(bytesRead)));
+    }
+
+    if (status == ConvertResult::Ok) {
+        QVERIFY(!source.image.isNull());
+        QCOMPARE(source.bytes, content);
+        QCOMPARE(result.notes(), note.isEmpty() ? QStringList() : QStringList {note});
+    } else {
+        QCOMPARE(result.filePath(), path);
+        QVERIFY(result.message().startsWith(displayPath(path) + QStringLiteral(": ")));
+        QVERIFY(source.image.isNull());
+        QVERIFY(source.bytes.isEmpty());
+    }
+}
+
+void TestFileWriting::validSourcesDecodeAsQt_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("mustContain"); // proves the fixture is of the intended kind
+
+    const QImage photo = TestImages::photo(40, 30, 11);
+    const auto add = [](const char *row, const char *name, const QByteArray &content,
+                        ImageKind kind, const QByteArray &mustContain = QByteArray()) {
+        QTest::newRow(row) << QString::fromLatin1(name) << content << int(kind) << mustContain;
+    };
+
+    add("png RGBA", "a.png", encoded(photo, "png"), ImageKind::Png);
+    add("png palette with tRNS", "a.png",
+        encoded(photo.convertToFormat(QImage::Format_Indexed8), "png"), ImageKind::Png, "tRNS");
+    add("png grey", "a.png", encoded(photo.convertToFormat(QImage::Format_Grayscale8), "png"),
+        ImageKind::Png);
+    add("png 16-bit grey", "a.png",
+        encoded(photo.convertToFormat(QImage::Format_Grayscale16), "png"), ImageKind::Png);
+    add("png 16-bit RGBA", "a.png", encoded(photo.convertToFormat(QImage::Format_RGBA64), "png"),
+        ImageKind::Png);
+    add("png 1-bit", "a.png", encoded(photo.convertToFormat(QImage::Format_Mono), "png"),
+        ImageKind::Png);
+    QImage texted = photo;
+    texted.setText(QStringLiteral("Comment"), QStringLiteral("made in a test"));
+    add("png with text", "a.png", encoded(texted, "png"), ImageKind::Png, "tEXt");
+    const QImage small = TestImages::photo(13, 7, 4);
+    add("png interlaced RGBA 13 x 7", "a.png",
+        pngFile(pngHeader(13, 7, 8, 6, 1), rgbaRows(small, true)), ImageKind::Png);
+    add("png interlaced RGBA 3 x 3, passes without pixels", "a.png",
+        pngFile(pngHeader(3, 3, 8, 6, 1), rgbaRows(small.copy(0, 0, 3, 3), true)), ImageKind::Png);
+    add("png 2-bit grey 7 x 3", "a.png",
+        pngFile(pngHeader(7, 3, 2, 0),
+                QByteArray::fromHex("001b6c"
+                                    "00e4a8"
+                                    "0055ff")),
+        ImageKind::Png);
+
+    add("jpeg colour", "a.jpg", encoded(photo, "jpeg"), ImageKind::Jpeg);
+    add("jpeg grey", "a.jpg", encoded(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg"),
+        ImageKind::Jpeg);
+    add("jpeg progressive", "a.jpg", encoded(photo, "jpeg", true), ImageKind::Jpeg,
+        QByteArray("\xff\xc2", 2));
+
+    add("bmp as Qt writes RGB32", "a.bmp",
+        encoded(photo.convertToFormat(QImage::Format_RGB32), "bmp"), ImageKind::Bmp);
+    add("bmp as Qt writes ARGB32", "a.bmp", encoded(photo, "bmp"), ImageKind::Bmp);
+    const QImage eightColours =
+        photo.convertToFormat(QImage::Format_Indexed8,
+                              {0xff000000, 0xffffffff, 0xffff0000, 0xff00ff00, 0xff0000ff,
+                               0xff808080, 0xffffff00, 0xff00ffff});
+    add("bmp 4-bit as Qt writes 8 colours", "a.bmp", encoded(eightColours, "bmp"), ImageKind::Bmp);
+    add("bmp 1-bit as Qt writes Mono", "a.bmp",
+        encoded(photo.convertToFormat(QImage::Format_Mono), "bmp"), ImageKind::Bmp);
+    add("bmp 8-bit palette", "a.bmp", bmpFile(5, 3, 8, 0, fourColours, palettePixels()),
+        ImageKind::Bmp);
+    add("bmp 8-bit palette, top-down", "a.bmp", bmpFile(5, -3, 8, 0, fourColours, palettePixels()),
+        ImageKind::Bmp);
+    add("bmp 1-bit", "a.bmp",
+        bmpFile(10, 3, 1, 0, {qRgb(20, 20, 60), qRgb(240, 230, 200)},
+                QByteArray::fromHex("b5400000"
+                                    "0fc00000"
+                                    "aa800000")),
+        ImageKind::Bmp);
+    // RLE8, bottom row first: a run of six; two runs of three; six pixels
+    // in absolute mode; a run of two and one of four, then the end.
+    add("bmp RLE8", "a.bmp",
+        bmpFile(6, 4, 8, 1, fourColours,
+                QByteArray::fromHex("06010000"
+                                    "030203030000"
+                                    "0006000102030201"
+                                    "0000"
+                                    "020004010001")),
+        ImageKind::Bmp);
+    const QByteArray bgra = QByteArray::fromHex("102030ff 40506080 70809000"
+                                                "a0b0c040 d0e0f0ff 1122337f");
+    add("bmp 32-bit", "a.bmp", bmpFile(3, 2, 32, 0, {}, bgra), ImageKind::Bmp);
+    add("bmp V5 bit fields with alpha", "a.bmp",
+        bmpFile(3, 2, 32, 3, {}, bgra, {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000}),
+        ImageKind::Bmp);
+}
+
+void TestFileWriting::validSourcesDecodeAsQt()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, mustContain);
+
+    QVERIFY(content.contains(mustContain));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QVERIFY(writeFile(path, content));
+    const QImage expected(path);
+    QVERIFY(!expected.isNull());
+
+    for (const int maxSide : {0, MaxImageSide}) {
+        const int messagesBefore = recordedCount();
+        StderrCapture capture;
+        SourceImage source;
+        const ConvertResult result = readSourceImage(path, maxSide, &source);
+        QCOMPARE(capture.finish(), QByteArray());
+        QCOMPARE(recordedSince(messagesBefore), QStringList());
+
+        QVERIFY2(result.ok(), qPrintable(result.message()));
+        QCOMPARE(result.notes(), QStringList());
+        QCOMPARE(int(source.kind), kind);
+        ImageProbe probe;
+        QVERIFY(probeImage(path, &probe).ok());
+        QCOMPARE(int(probe.kind), kind);
+        QCOMPARE(probe.size, expected.size());
+        QCOMPARE(source.bytes, content);
+        QCOMPARE(source.image.format(), expected.format());
+        QCOMPARE(source.image.colorTable(), expected.colorTable());
+        QCOMPARE(source.image, expected);
+        QCOMPARE(pixelBytes(source.image), pixelBytes(expected));
+    }
+}
+
+void TestFileWriting::skippedPixelsAreZero()
+{
+    // An RLE8 bitmap may end early: its bottom row is a run of 64 pixels,
+    // then the end marker, and the decoder skips the other 63 rows. Blocks
+    // of the size the image will take are freed with a pattern first, so
+    // that memory the decoder does not write shows that pattern.
+    const QByteArray rle = bmpFile(64, 64, 8, 1, fourColours, QByteArray::fromHex("40010001"));
+    std::vector<void *> blocks;
+    for (int i = 0; i < 16; ++i) {
+        blocks.push_back(std::malloc(64 * 64));
+        std::memset(blocks.back(), 0xab, 64 * 64);
+    }
+    for (void *block : blocks)
+        std::free(block);
+
+    SourceImage source;
+    const ConvertResult result = decodeImageData(rle, QStringLiteral("rle.bmp"), 0, &source);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(source.image.format(), QImage::Format_Indexed8);
+    QByteArray expected(63 * 64, '\0');
+    expected += QByteArray(64, '\1');
+    QCOMPARE(pixelBytes(source.image), expected);
+}
+
+void TestFileWriting::decoderMessagesStayWithTheirDecode()
+{
+    // Three sources that end three ways, decoded at once on four threads,
+    // while this thread logs: each result carries its own decoder's words
+    // and nothing else, and this thread's messages still arrive.
+    const QByteArray clean = encoded(TestImages::photo(48, 32, 1), "png");
+    QImage texted = TestImages::photo(48, 32, 2);
+    texted.setText(QStringLiteral("Comment"), QStringLiteral("made in a test"));
+    const QByteArray noted = spoilCrc(encoded(texted, "png"), "tEXt");
+    const QByteArray jpeg = encoded(TestImages::photo(120, 90, 3), "jpeg");
+    const QByteArray cut = jpeg.left(jpeg.size() / 2);
+
+    SourceImage first;
+    QVERIFY(decodeImageData(clean, QStringLiteral("first.png"), 0, &first).ok());
+    const int messagesBefore = recordedCount();
+    std::atomic<int> wrong {0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 30; ++i) {
+                SourceImage source;
+                switch ((t + i) % 3) {
+                case 0: {
+                    const ConvertResult r = decodeImageData(clean, QStringLiteral("a"), 0, &source);
+                    wrong += !r.ok() || !r.notes().isEmpty();
+                    break;
+                }
+                case 1: {
+                    const ConvertResult r = decodeImageData(noted, QStringLiteral("b"), 0, &source);
+                    wrong += !r.ok()
+                        || r.notes()
+                            != QStringList {QStringLiteral("libpng warning: tEXt: CRC error")};
+                    break;
+                }
+                default: {
+                    const ConvertResult r = decodeImageData(cut, QStringLiteral("c"), 0, &source);
+                    wrong += r.status() != ConvertResult::Corrupt;
+                    break;
+                }
+                }
+            }
+        });
+    }
+    QStringList sent;
+    for (int i = 0; i < 5; ++i) {
+        sent << QStringLiteral("logged beside the decodes, %1").arg(i);
+        qWarning("%s", qPrintable(sent.last()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    QCOMPARE(wrong.load(), 0);
+    QCOMPARE(recordedSince(messagesBefore), sent);
 }
 
 QTEST_GUILESS_MAIN(TestFileWriting)
