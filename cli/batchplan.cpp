@@ -105,9 +105,10 @@ bool BatchPlan::collectSources(const CommandLine &commandLine, QStringList *sour
 {
     QSet<QString> seen;
     const auto add = [&seen, sources](const QString &path) {
-        // The same file named twice (say "img/a.png img", or through a
-        // link) is converted once.
-        const QString identity = pathIdentity(path);
+        // The same path named twice (say "img/a.png img") is converted
+        // once. Another name for the same file (a link) is a source of its
+        // own: its output is named after it.
+        const QString identity = QDir::cleanPath(QDir::current().absoluteFilePath(path));
         if (!seen.contains(identity)) {
             seen.insert(identity);
             sources->append(path);

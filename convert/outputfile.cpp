@@ -129,15 +129,17 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
     qint64 done = 0;
     while (done < size) {
         const ssize_t n = ::write(m_fd, data + done, size_t(qMin<qint64>(size - done, 1 << 30)));
+        // A write that stops part-way (a full disk, a file size limit)
+        // fails as a whole, with the reason: the file is discarded anyway.
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             setErrorString(errnoText(errno));
-            return done > 0 ? done : -1;
+            return -1;
         }
         if (n == 0) {
             setErrorString(errnoText(EIO));
-            return done > 0 ? done : -1;
+            return -1;
         }
         done += n;
     }

@@ -822,8 +822,9 @@ void TestMainWindow::reportsUndecodableAndOversized()
 
     QVERIFY2(report.text.contains(QStringLiteral("3 个文件中有 2 个未保存")),
              qPrintable(report.text));
-    QVERIFY(
-        report.detailed.contains(QDir::toNativeSeparators(bad) + QStringLiteral("：无法解码图片")));
+    QVERIFY2(report.detailed.contains(QDir::toNativeSeparators(bad)
+                                      + QStringLiteral("：不是 PNG、JPEG 或 BMP 图片")),
+             qPrintable(report.detailed));
     QVERIFY2(report.detailed.contains(QStringLiteral("2048 × 1")), qPrintable(report.detailed));
     QVERIFY(!report.detailed.contains(QDir::toNativeSeparators(good)));
     QCOMPARE(readFile(target + QStringLiteral("/bad.c")), earlier);

@@ -267,7 +267,7 @@ void TestCli::usageErrors_data()
         << args("-c rgb in/other.png") << "unknown color format 'rgb'";
     QTest::newRow("color format for a binary file")
         << args("-f bin-rgb565 -c indexed-256 in/other.png")
-        << "--color-format applies to C arrays only";
+        << "--color-format applies to C arrays and -f bin only";
     QTest::newRow("format given twice")
         << args("-f c -f bin-rgb332 in/other.png") << "--format is given more than once";
     QTest::newRow("no jobs") << args("-j 0 in/other.png") << "--jobs needs a whole number";
@@ -682,7 +682,8 @@ void TestCli::failedInputs()
     QVERIFY(outcome.out.isEmpty());
     const QList<QByteArray> lines = outcome.errLines();
     QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines.at(0).startsWith("brindleforge-cli: in/bad.png -> out/bad.c: cannot be decoded"),
+    QVERIFY2(lines.at(0).startsWith(
+                 "brindleforge-cli: in/bad.png -> out/bad.c: not a PNG, JPEG or BMP image"),
              lines.at(0).constData());
     QVERIFY2(lines.at(1).startsWith("brindleforge-cli: in/blocked.png -> out/blocked.c: cannot be "
                                     "opened for writing"),
@@ -960,7 +961,7 @@ void TestCli::hostileInputs()
     const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
     const QImage photo = TestImages::photo(160, 120, 7);
     const QByteArray bmp = HostileFiles::encoded(TestImages::photo(40, 30, 2), "BMP");
-    const int bmpRow = 40 * 4; // Qt writes 32-bit BMPs of images with alpha
+    const int bmpRow = 40 * 3; // Qt 5.15 writes 24-bit BMPs, alpha or not
     QStringList converted; // sources that must still be converted, relative to dir
     switch (input) {
     case Input::TruncatedBmpMidRow:
@@ -1209,7 +1210,9 @@ void TestCli::hostileTargets()
     const rlim_t limit = target == Planted::FileSizeLimit ? 4096 : 0;
     const Outcome outcome = runCliBytes(dir.path(), bytes, limit, 20000);
     QCOMPARE(outcome.exitCode, exitCode);
-    const QList<QByteArray> errLines = outcome.errLines();
+    QList<QByteArray> errLines = outcome.errLines();
+    if (exitCode == 2)
+        QCOMPARE(errLines.takeLast(), QByteArray("Try 'brindleforge-cli --help' for more information."));
     QCOMPARE(errLines.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i) {
         QVERIFY2(errLines.at(i).startsWith("brindleforge-cli: " + lines.at(i).toUtf8()),

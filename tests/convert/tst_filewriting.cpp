@@ -498,9 +498,9 @@ void TestFileWriting::loadImage_data()
     QTest::newRow("2047 wide") << png(2047, 1) << int(ConvertResult::Ok);
     QTest::newRow("2048 wide") << png(2048, 1) << int(ConvertResult::TooLarge);
     QTest::newRow("2048 high") << png(1, 2048) << int(ConvertResult::TooLarge);
-    QTest::newRow("not an image") << QByteArray("hello, world") << int(ConvertResult::NotDecodable);
-    QTest::newRow("empty file") << QByteArray() << int(ConvertResult::NotDecodable);
-    QTest::newRow("truncated png") << png(64, 64).left(60) << int(ConvertResult::NotDecodable);
+    QTest::newRow("not an image") << QByteArray("hello, world") << int(ConvertResult::NotAnImage);
+    QTest::newRow("empty file") << QByteArray() << int(ConvertResult::NotAnImage);
+    QTest::newRow("truncated png") << png(64, 64).left(60) << int(ConvertResult::Corrupt);
 }
 
 void TestFileWriting::loadImage()
@@ -523,8 +523,9 @@ void TestFileWriting::loadImage()
         QVERIFY(result.imageSize().width() == 2048 || result.imageSize().height() == 2048);
 
     // A source that does not exist at all.
-    QCOMPARE(Convert::loadImage(dir.filePath(QStringLiteral("gone.png")), &image).status(),
-             ConvertResult::NotDecodable);
+    const ConvertResult gone = Convert::loadImage(dir.filePath(QStringLiteral("gone.png")), &image);
+    QCOMPARE(gone.status(), ConvertResult::ReadFailed);
+    QCOMPARE(gone.reason(), QStringLiteral("cannot be read (no such file or directory)"));
 }
 
 void TestFileWriting::hostileSources_data()
