@@ -262,7 +262,7 @@ void TestCli::usageErrors_data()
     const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
     QTest::newRow("unknown format") << args("-f bmp in/other.png")
                                     << "unknown output format 'bmp' (expected c, bin-rgb332, "
-                                       "bin-rgb565, bin-rgb565-swap or bin-rgb888)";
+                                       "bin-rgb565, bin-rgb565-swap, bin-rgb888 or bin)";
     QTest::newRow("unknown color format")
         << args("-c rgb in/other.png") << "unknown color format 'rgb'";
     QTest::newRow("color format for a binary file")
