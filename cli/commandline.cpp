@@ -148,15 +148,15 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     bool anyBinary = false;
     if (m_parser.isSet(m_formatOption)) {
         const QString name = m_parser.value(m_formatOption);
-        const auto it = std::find_if(std::begin(outputFormatNames), std::end(outputFormatNames),
-                                     [&name](const OutputFormatName &entry) {
-                                         return name == QLatin1String(entry.name);
-                                     });
+        const auto it = std::find_if(
+            std::begin(outputFormatNames), std::end(outputFormatNames),
+            [&name](const OutputFormatName &entry) { return name == QLatin1String(entry.name); });
         if (it == std::end(outputFormatNames)) {
             QStringList names;
             for (const OutputFormatName &entry : outputFormatNames)
                 names << QString::fromLatin1(entry.name);
-            return fail(tr("unknown output format '%1' (expected %2)").arg(name, joinedNames(names)));
+            return fail(
+                tr("unknown output format '%1' (expected %2)").arg(name, joinedNames(names)));
         }
         windowFormat = it->format;
         anyBinary = it->anyBinary;
@@ -169,10 +169,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         // The window's binary formats fix their colour format already.
         if (isBinary(windowFormat))
             return fail(tr("--color-format applies to C arrays and -f bin only"));
-        const auto window = std::find_if(std::begin(colorFormatNames), std::end(colorFormatNames),
-                                         [&name](const ColorFormatName &entry) {
-                                             return name == QLatin1String(entry.name);
-                                         });
+        const auto window = std::find_if(
+            std::begin(colorFormatNames), std::end(colorFormatNames),
+            [&name](const ColorFormatName &entry) { return name == QLatin1String(entry.name); });
         if (window != std::end(colorFormatNames)) {
             m_colorFormat = window->format;
             m_spec = outputSpec(CArray, window->format);
@@ -193,18 +192,19 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
 
     if (m_parser.isSet(m_depthOption)) {
         const QString value = m_parser.value(m_depthOption);
-        const auto it = std::find_if(std::begin(depthNames), std::end(depthNames),
-                                     [&value](const char *name) {
-                                         return value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-                                     });
+        const auto it =
+            std::find_if(std::begin(depthNames), std::end(depthNames), [&value](const char *name) {
+                return value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+            });
         if (it == std::end(depthNames))
             return fail(tr("--depth takes 8, 16, 16swap or 32, not '%1'").arg(value));
         if (!anyBinary) {
-            return fail(isBinary(windowFormat)
-                            ? tr("--depth does not apply to -f %1, whose depth is fixed; use -f bin")
-                                  .arg(m_parser.value(m_formatOption))
-                            : tr("--depth applies to binary files (-f bin); a C array holds every "
-                                 "depth"));
+            return fail(
+                isBinary(windowFormat)
+                    ? tr("--depth does not apply to -f %1, whose depth is fixed; use -f bin")
+                          .arg(m_parser.value(m_formatOption))
+                    : tr("--depth applies to binary files (-f bin); a C array holds every "
+                         "depth"));
         }
         if (!Lvgl8::dependsOnDepth(*m_spec.format)) {
             return fail(tr("--depth applies to true-colour formats and RGB565A8 only; a .bin of "

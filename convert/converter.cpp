@@ -33,7 +33,8 @@ ConvertResult checkSource(const SourceImage &source, const OutputSpec &spec, con
         if (!rawProblem.isEmpty())
             return ConvertResult::unsupported(path, rawProblem);
         if (source.bytes.isEmpty())
-            return ConvertResult::unsupported(path, QStringLiteral("a RAW format needs the source file"));
+            return ConvertResult::unsupported(path,
+                                              QStringLiteral("a RAW format needs the source file"));
     }
     return ConvertResult::success();
 }
@@ -169,8 +170,8 @@ bool hasWriter(OutputFormat output, ColorFormat color)
     return outputSpec(output, color).format != nullptr;
 }
 
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec,
-                           const QString &symbol, QByteArray *bytes)
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, const QString &symbol,
+                           QByteArray *bytes)
 {
     bytes->clear();
     const ConvertResult checked = checkSource(source, spec, QString());

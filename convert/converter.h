@@ -64,8 +64,8 @@ bool hasWriter(OutputFormat output, ColorFormat color);
 
 // Encodes source in memory, with '\n' line ends. symbol is the stem of
 // the C names; it is made a C identifier first (see cSymbol).
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec,
-                           const QString &symbol, QByteArray *bytes);
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, const QString &symbol,
+                           QByteArray *bytes);
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
                           const QString &symbol, QByteArray *bytes);
 

@@ -89,9 +89,8 @@ const Format table[] = {
      "anti-aliased icons and glyphs in one colour: 16 levels", EveryDepth, Recolour},
     {"ALPHA_8BIT", "alpha-8", 14, Layout::Alpha, 8, 0, nullptr, DataSize::Exact, true,
      "soft masks and shadows in one colour: 256 levels", EveryDepth, Recolour},
-    {"RGB565A8", "rgb565a8", 20, Layout::Rgb565A8, 0, Depths16, rgb565a8Comments,
-     DataSize::Exact, true, "RGB565 with a separate alpha plane",
-     "16 only (plain or swapped)", ""},
+    {"RGB565A8", "rgb565a8", 20, Layout::Rgb565A8, 0, Depths16, rgb565a8Comments, DataSize::Exact,
+     true, "RGB565 with a separate alpha plane", "16 only (plain or swapped)", ""},
 };
 
 bool sameName(const QString &given, const char *name)

@@ -72,8 +72,8 @@ QByteArray dataSizeLine(const PreparedImage &prepared)
 
 } // namespace
 
-bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol,
-            QIODevice *device, QString *error)
+bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol, QIODevice *device,
+            QString *error)
 {
     const Format &format = *prepared.format;
     TextSink out(device);
@@ -113,7 +113,8 @@ bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol
         }
     }
 
-    const QByteArray colorFormatLine = "    .header.cf = LV_IMG_CF_" + QByteArray(format.name) + ',';
+    const QByteArray colorFormatLine =
+        "    .header.cf = LV_IMG_CF_" + QByteArray(format.name) + ',';
     appendDescriptor(out, symbol, prepared.width, prepared.height, dataSizeLine(prepared),
                      colorFormatLine.constData());
     if (out.finish())

@@ -25,8 +25,8 @@ namespace Lvgl8 {
 // and its rows; an alpha format's body is its rows; a RAW format's is the
 // file's bytes, 16 a line. A row line is two spaces and "0xHH, " for every
 // byte of one image row (or plane row).
-bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol,
-            QIODevice *device, QString *error);
+bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol, QIODevice *device,
+            QString *error);
 
 // The .bin: the 4-byte header word (bits 0-4 cf, 5-9 zero, 10-20 width,
 // 21-31 height, little-endian) and the bytes of the section for depth

@@ -306,8 +306,8 @@ void SectionEncoder::packColourRow(const QRgb *pixels, uchar *out, bool withAlph
         m_diffusion->row(pixels, m_levels.data());
         for (int x = 0; x < width; ++x) {
             const uchar *l = m_levels.data() + x * 3;
-            m_reduced[size_t(x)] = qRgba(l[0] << redShift, l[1] << greenShift, l[2] << blueShift,
-                                         qAlpha(pixels[x]));
+            m_reduced[size_t(x)] =
+                qRgba(l[0] << redShift, l[1] << greenShift, l[2] << blueShift, qAlpha(pixels[x]));
         }
         pixels = m_reduced.data();
     }
@@ -334,8 +334,8 @@ void SectionEncoder::rowTo(int plane, int y, uchar *out)
             if (isColourLayout(m_format.layout) && plane == 0 && m_depth != ColorDepth::Depth32)
                 m_diffusion.reset(new ErrorDiffusion(width, colourTargets(m_depth)));
             else if (m_format.layout == Layout::Alpha && m_format.bits < 8)
-                m_diffusion.reset(new ErrorDiffusion(
-                    width, {{ErrorDiffusion::Alpha, m_format.bits, false}}));
+                m_diffusion.reset(
+                    new ErrorDiffusion(width, {{ErrorDiffusion::Alpha, m_format.bits, false}}));
         }
     }
 

@@ -3,6 +3,7 @@
 #include <aboutdlg.h>
 #include <converter.h>
 #include <csymbol.h>
+#include <hostilefiles.h>
 #include <mainwindow.h>
 #include <mainwindowui.h>
 #include <notewin.h>
@@ -12,6 +13,10 @@
 #include <buildconfig.h>
 
 #include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 #include <QtWidgets>
 
 #include <unistd.h>
@@ -196,6 +201,8 @@ private slots:
     void reportsUnwritableFolder_data();
     void reportsUnwritableFolder();
     void reportsUndecodableAndOversized();
+    void hostileSources_data();
+    void hostileSources();
     void reportsNameCollision();
     void cancelLongBatch();
     void emptyBatchWritesNothing();
@@ -829,6 +836,99 @@ void TestMainWindow::reportsUndecodableAndOversized()
     QVERIFY(!report.detailed.contains(QDir::toNativeSeparators(good)));
     QCOMPARE(readFile(target + QStringLiteral("/bad.c")), earlier);
     QCOMPARE(entries(target), (QStringList {QStringLiteral("bad.c"), QStringLiteral("good.c")}));
+}
+
+enum class Hostile { TruncatedPng, TruncatedBmp, Fifo, Bomb, ControlCharacters };
+Q_DECLARE_METATYPE(Hostile)
+
+void TestMainWindow::hostileSources_data()
+{
+    QTest::addColumn<Hostile>("hostile");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("size"); // what label_size shows after the drop
+    QTest::addColumn<QString>("reason"); // the report's line for it, after the name
+
+    const QString corrupt = QStringLiteral("：无法解码图片（数据不完整或已损坏）");
+    QTest::newRow("PNG cut short") << Hostile::TruncatedPng << "cut.png"
+                                   << "0 * 0" << corrupt;
+    QTest::newRow("BMP cut short") << Hostile::TruncatedBmp << "cut.bmp"
+                                   << "0 * 0" << corrupt;
+    QTest::newRow("FIFO") << Hostile::Fifo << "fifo.png"
+                          << "0 * 0" << QStringLiteral("：不是普通文件");
+    QTest::newRow("header claiming 16000 x 16000")
+        << Hostile::Bomb << "bomb.png"
+        << "16000 * 16000"
+        << QStringLiteral("：图片为 16000 × 16000 像素，超过 LVGL 图片的上限 2047 × 2047");
+    QTest::newRow("control characters in the name")
+        << Hostile::ControlCharacters << "a\\nb\\x1b[2J.png"
+        << "0 * 0" << QStringLiteral("：不是 PNG、JPEG 或 BMP 图片");
+}
+
+// A hostile first image is previewed without blocking and without a
+// picture (a bomb shows its header's size); the save then names it, its
+// file name escaped, and writes the good one beside it.
+void TestMainWindow::hostileSources()
+{
+    QFETCH(Hostile, hostile);
+    QFETCH(QString, fileName);
+    QFETCH(QString, size);
+    QFETCH(QString, reason);
+
+    const QString name =
+        hostile == Hostile::ControlCharacters ? QStringLiteral("a\nb\x1b[2J.png") : fileName;
+    const QString path = m_dir->filePath(name);
+    const QImage photo = TestImages::photo(40, 30, 2);
+    switch (hostile) {
+    case Hostile::TruncatedPng: {
+        const QByteArray png = HostileFiles::encoded(photo, "PNG");
+        QVERIFY(writeFile(path, png.left(png.size() / 2)));
+        break;
+    }
+    case Hostile::TruncatedBmp: {
+        const QByteArray bmp = HostileFiles::encoded(photo, "BMP");
+        QVERIFY(writeFile(path, bmp.left(bmp.size() - 20 * 40 * 3)));
+        break;
+    }
+    case Hostile::Fifo:
+#ifdef Q_OS_UNIX
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+#else
+        QSKIP("needs FIFOs");
+#endif
+        break;
+    case Hostile::Bomb:
+        QVERIFY(writeFile(path, HostileFiles::png(16000, 16000, true)));
+        break;
+    case Hostile::ControlCharacters:
+        QVERIFY(writeFile(path, "not an image"));
+        break;
+    }
+    const QString good = makeImage(QStringLiteral("good.png"), TestImages::photo(9, 9));
+
+    QScopedPointer<QMimeData> mime(urlMime({path, good}));
+    QDropEvent drop(QPointF(10, 10), Qt::MoveAction, mime.data(), Qt::LeftButton, Qt::NoModifier);
+    dropOn(m_window.data(), &drop);
+    QCOMPARE(m_window->ui->label_size->text(), size);
+    QCOMPARE(m_window->ui->label_img->size(), QSize(0, 0));
+    QVERIFY(m_window->previewImage.isNull());
+
+    const QString target = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(target));
+    const QString kept =
+        target + QLatin1Char('/') + QFileInfo(path).baseName() + QStringLiteral(".c");
+    QVERIFY(writeFile(kept, "int keep;"));
+    m_driver->expect(chooseDirectory(target));
+    MessageSeen report;
+    m_driver->expect(answerMessage(&report));
+    m_window->ui->action_save->trigger();
+
+    const QString shownName = QDir::toNativeSeparators(m_dir->filePath(fileName));
+    QVERIFY2(report.detailed.contains(shownName + reason), qPrintable(report.detailed));
+    QVERIFY(!report.detailed.contains(QLatin1Char('\x1b')));
+    QCOMPARE(report.detailed.count(QLatin1Char('\n')), 0); // one line: the one failure
+    QCOMPARE(readFile(kept), QByteArray("int keep;"));
+    const QString goodOutput = target + QStringLiteral("/good.c");
+    QCOMPARE(readFile(goodOutput), engineBytes(good, CArray, TrueColor, goodOutput));
 }
 
 void TestMainWindow::reportsNameCollision()

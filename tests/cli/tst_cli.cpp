@@ -281,8 +281,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("name is a keyword")
         << args("-n static in/other.png") << "--name: 'static' is a C keyword";
     QTest::newRow("name declared by the C library")
-        << args("-n errno in/other.png")
-        << "--name: 'errno' is declared by the C standard library";
+        << args("-n errno in/other.png") << "--name: 'errno' is declared by the C standard library";
     QTest::newRow("name used by the generated file")
         << args("-n uint8_t in/other.png") << "--name: 'uint8_t' is used by the generated file";
     QTest::newRow("name reserved at file scope")
@@ -319,26 +318,25 @@ void TestCli::usageErrors_data()
         << "'in/a-b.png' and 'in/a_b.png' would both define the C symbol 'a_b'";
     QTest::newRow("RAW as a .bin")
         << args("-f bin -c RAW_ALPHA in/other.png") << "RAW_ALPHA exists only as a C array";
-    QTest::newRow("RAW of a PNG")
-        << args("-c RAW -o out in/other.png") << "in/other.png: a PNG must be embedded as RAW_ALPHA";
-    QTest::newRow("RAW of a BMP")
-        << args("-c lv_img_cf_raw_alpha in/pic.bmp") << "in/pic.bmp: LVGL has no decoder for BMP data";
-    QTest::newRow("RGB565A8 at depth 32")
-        << args("-f bin -c RGB565A8 --depth 32 in/other.png")
-        << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
+    QTest::newRow("RAW of a PNG") << args("-c RAW -o out in/other.png")
+                                  << "in/other.png: a PNG must be embedded as RAW_ALPHA";
+    QTest::newRow("RAW of a BMP") << args("-c lv_img_cf_raw_alpha in/pic.bmp")
+                                  << "in/pic.bmp: LVGL has no decoder for BMP data";
+    QTest::newRow("RGB565A8 at depth 32") << args("-f bin -c RGB565A8 --depth 32 in/other.png")
+                                          << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
     QTest::newRow("RGB565A8 at depth 8")
         << args("-f bin --cf rgb565a8 --depth 8 in/other.png") << "use --depth 16 or 16swap";
     QTest::newRow("depth for a C array")
         << args("--depth 16 in/other.png") << "--depth applies to binary files (-f bin)";
-    QTest::newRow("depth for a fixed binary format")
-        << args("-f bin-rgb565 --depth 8 in/other.png") << "--depth does not apply to -f bin-rgb565";
+    QTest::newRow("depth for a fixed binary format") << args("-f bin-rgb565 --depth 8 in/other.png")
+                                                     << "--depth does not apply to -f bin-rgb565";
     QTest::newRow("depth for a format without depths")
         << args("-f bin -c ALPHA_4BIT --depth 16 in/other.png")
         << "a .bin of ALPHA_4BIT is the same at every depth";
-    QTest::newRow("unknown depth") << args("-f bin --depth 24 in/other.png")
-                                   << "--depth takes 8, 16, 16swap or 32, not '24'";
-    QTest::newRow("unknown LVGL name") << args("-c INDEXED_3BIT in/other.png")
-                                       << "unknown color format 'INDEXED_3BIT'";
+    QTest::newRow("unknown depth")
+        << args("-f bin --depth 24 in/other.png") << "--depth takes 8, 16, 16swap or 32, not '24'";
+    QTest::newRow("unknown LVGL name")
+        << args("-c INDEXED_3BIT in/other.png") << "unknown color format 'INDEXED_3BIT'";
     QTest::newRow("the window's indexed array as a .bin")
         << args("-f bin -c indexed-256 in/other.png") << "use -c INDEXED_8BIT with -f bin";
     QTest::newRow("an array name is another descriptor")
@@ -451,12 +449,14 @@ void TestCli::v8Formats_data()
     QTest::addColumn<bool>("dither");
 
     const int d16 = int(ColorDepth::Depth16);
-    QTest::newRow("-c INDEXED_4BIT") << QStringList {"-c", "INDEXED_4BIT"} << "INDEXED_4BIT" << false << d16 << false;
+    QTest::newRow("-c INDEXED_4BIT")
+        << QStringList {"-c", "INDEXED_4BIT"} << "INDEXED_4BIT" << false << d16 << false;
     QTest::newRow("--cf lv_img_cf_alpha_2bit")
         << QStringList {"--cf", "lv_img_cf_alpha_2bit"} << "ALPHA_2BIT" << false << d16 << false;
     QTest::newRow("-c indexed-1 --dither")
         << QStringList {"-c", "indexed-1", "--dither"} << "INDEXED_1BIT" << false << d16 << true;
-    QTest::newRow("-c RGB565A8") << QStringList {"-c", "RGB565A8"} << "RGB565A8" << false << d16 << false;
+    QTest::newRow("-c RGB565A8") << QStringList {"-c", "RGB565A8"} << "RGB565A8" << false << d16
+                                 << false;
     QTest::newRow("-c raw-alpha of a PNG")
         << QStringList {"-c", "raw-alpha"} << "RAW_ALPHA" << false << d16 << false;
     QTest::newRow("-f bin (true color at depth 16)")
@@ -469,8 +469,8 @@ void TestCli::v8Formats_data()
         << "TRUE_COLOR_CHROMA_KEYED" << true << int(ColorDepth::Depth32) << false;
     QTest::newRow("-f bin -c ALPHA_1BIT")
         << QStringList {"-f", "bin", "-c", "ALPHA_1BIT"} << "ALPHA_1BIT" << true << d16 << false;
-    QTest::newRow("-f bin -c INDEXED_8BIT")
-        << QStringList {"-f", "bin", "-c", "INDEXED_8BIT"} << "INDEXED_8BIT" << true << d16 << false;
+    QTest::newRow("-f bin -c INDEXED_8BIT") << QStringList {"-f", "bin", "-c", "INDEXED_8BIT"}
+                                            << "INDEXED_8BIT" << true << d16 << false;
     QTest::newRow("-f bin -c rgb565a8 --depth 16swap")
         << QStringList {"-f", "bin", "-c", "rgb565a8", "--depth", "16swap"} << "RGB565A8" << true
         << int(ColorDepth::Depth16Swap) << false;
@@ -501,10 +501,12 @@ void TestCli::v8Formats()
     QVERIFY(readSourceImage(source, MaxImageSide, &image).ok());
     QByteArray wanted;
     QVERIFY(encodeSource(image, spec, QStringLiteral("pic"), &wanted).ok());
-    const QString target = dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
+    const QString target =
+        dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
     QCOMPARE(readFile(target), wanted);
     if (spec.format->layout == Lvgl8::Layout::Raw) {
-        QVERIFY(wanted.contains("    .data_size = " + QByteArray::number(readFile(source).size()) + ','));
+        QVERIFY(wanted.contains("    .data_size = " + QByteArray::number(readFile(source).size())
+                                + ','));
         QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
     }
 }
@@ -618,8 +620,7 @@ void TestCli::parallelEqualsSerial_data()
     QTest::newRow("indexed 256 colors") << QStringList {"-c", "indexed-256"};
     QTest::newRow("binary RGB565 swap") << QStringList {"-f", "bin-rgb565-swap"};
     QTest::newRow("16 colours, dithered") << QStringList {"-c", "INDEXED_4BIT", "--dither"};
-    QTest::newRow("RGB332, dithered")
-        << QStringList {"-f", "bin", "--depth", "8", "--dither"};
+    QTest::newRow("RGB332, dithered") << QStringList {"-f", "bin", "--depth", "8", "--dither"};
     QTest::newRow("alpha levels, dithered") << QStringList {"-c", "ALPHA_2BIT", "--dither"};
 }
 
@@ -1147,8 +1148,9 @@ void TestCli::hostileTargets_data()
         << Planted::LongName << QStringList {"-o", QString(253, QLatin1Char('n')) + ".c", "in.png"}
         << 0 << QStringList();
     QTest::newRow("file size limit with SIGXFSZ at its default")
-        << Planted::FileSizeLimit << QStringList {"-f", "bin-rgb565", "-o", "out", "in.png", "b.png"}
-        << 1 << QStringList {"b.png -> out/b.bin: cannot be written (file too large)"};
+        << Planted::FileSizeLimit
+        << QStringList {"-f", "bin-rgb565", "-o", "out", "in.png", "b.png"} << 1
+        << QStringList {"b.png -> out/b.bin: cannot be written (file too large)"};
 }
 
 // Targets a hostile user would plant. The input is never replaced, a link
@@ -1212,7 +1214,8 @@ void TestCli::hostileTargets()
     QCOMPARE(outcome.exitCode, exitCode);
     QList<QByteArray> errLines = outcome.errLines();
     if (exitCode == 2)
-        QCOMPARE(errLines.takeLast(), QByteArray("Try 'brindleforge-cli --help' for more information."));
+        QCOMPARE(errLines.takeLast(),
+                 QByteArray("Try 'brindleforge-cli --help' for more information."));
     QCOMPARE(errLines.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i) {
         QVERIFY2(errLines.at(i).startsWith("brindleforge-cli: " + lines.at(i).toUtf8()),

@@ -1,7 +1,7 @@
 #include <converter.h>
-#include <lvgl8formats.h>
 #include <csymbol.h>
 #include <lvgl8cframe.h>
+#include <lvgl8formats.h>
 #include <referenceencoder.h>
 #include <textsink.h>
 
@@ -163,56 +163,76 @@ void TestEncoding::v8FormatBytes_data()
     const int d16 = int(ColorDepth::Depth16);
     const int swap = int(ColorDepth::Depth16Swap);
     const int d32 = int(ColorDepth::Depth32);
-    QTest::newRow("TRUE_COLOR, depth 8")
-        << six << "TRUE_COLOR" << d8 << QByteArray("040c4000" "e01c03ff00cc");
-    QTest::newRow("TRUE_COLOR, depth 16")
-        << six << "TRUE_COLOR" << d16 << QByteArray("040c4000" "00f8e0071f00ffff000026cb");
-    QTest::newRow("TRUE_COLOR, depth 16 swapped")
-        << six << "true-color" << swap << QByteArray("040c4000" "f80007e0001fffff0000cb26");
+    QTest::newRow("TRUE_COLOR, depth 8") << six << "TRUE_COLOR" << d8
+                                         << QByteArray("040c4000"
+                                                       "e01c03ff00cc");
+    QTest::newRow("TRUE_COLOR, depth 16") << six << "TRUE_COLOR" << d16
+                                          << QByteArray("040c4000"
+                                                        "00f8e0071f00ffff000026cb");
+    QTest::newRow("TRUE_COLOR, depth 16 swapped") << six << "true-color" << swap
+                                                  << QByteArray("040c4000"
+                                                                "f80007e0001fffff0000cb26");
     QTest::newRow("TRUE_COLOR, depth 32")
         << six << "lv_img_cf_true_color" << d32
-        << QByteArray("040c4000" "0000ffff00ff00ffff0000ffffffffff000000ff3264c8ff");
-    QTest::newRow("TRUE_COLOR_ALPHA, depth 8")
-        << six << "TRUE_COLOR_ALPHA" << d8 << QByteArray("050c4000" "e0ff1c800300ffff00ffcc40");
+        << QByteArray("040c4000"
+                      "0000ffff00ff00ffff0000ffffffffff000000ff3264c8ff");
+    QTest::newRow("TRUE_COLOR_ALPHA, depth 8") << six << "TRUE_COLOR_ALPHA" << d8
+                                               << QByteArray("050c4000"
+                                                             "e0ff1c800300ffff00ffcc40");
     QTest::newRow("TRUE_COLOR_ALPHA, depth 16")
         << six << "TRUE_COLOR_ALPHA" << d16
-        << QByteArray("050c4000" "00f8ffe007801f0000ffffff0000ff26cb40");
+        << QByteArray("050c4000"
+                      "00f8ffe007801f0000ffffff0000ff26cb40");
     QTest::newRow("TRUE_COLOR_ALPHA, depth 32")
         << six << "true-color-alpha" << d32
-        << QByteArray("050c4000" "0000ffff00ff0080ff000000ffffffff000000ff3264c840");
-    QTest::newRow("TRUE_COLOR_CHROMA_KEYED, depth 16")
-        << six << "TRUE_COLOR_CHROMA_KEYED" << d16
-        << QByteArray("060c4000" "00f8e0071f00ffff000026cb");
-    QTest::newRow("ALPHA_1BIT")
-        << six << "ALPHA_1BIT" << d16 << QByteArray("0b0c4000" "c0c0");
-    QTest::newRow("ALPHA_2BIT")
-        << six << "alpha-2" << d16 << QByteArray("0c0c4000" "e0f4");
-    QTest::newRow("ALPHA_4BIT")
-        << six << "ALPHA_4BIT" << d16 << QByteArray("0d0c4000" "f800ff40");
-    QTest::newRow("ALPHA_8BIT")
-        << six << "ALPHA_8BIT" << d32 << QByteArray("0e0c4000" "ff8000ffff40");
-    QTest::newRow("RGB565A8, depth 16")
-        << six << "RGB565A8" << d16
-        << QByteArray("140c4000" "00f8e0071f00ffff000026cb" "ff8000ffff40");
-    QTest::newRow("RGB565A8, depth 16 swapped")
-        << six << "rgb565a8" << swap
-        << QByteArray("140c4000" "f80007e0001fffff0000cb26" "ff8000ffff40");
+        << QByteArray("050c4000"
+                      "0000ffff00ff0080ff000000ffffffff000000ff3264c840");
+    QTest::newRow("TRUE_COLOR_CHROMA_KEYED, depth 16") << six << "TRUE_COLOR_CHROMA_KEYED" << d16
+                                                       << QByteArray("060c4000"
+                                                                     "00f8e0071f00ffff000026cb");
+    QTest::newRow("ALPHA_1BIT") << six << "ALPHA_1BIT" << d16
+                                << QByteArray("0b0c4000"
+                                              "c0c0");
+    QTest::newRow("ALPHA_2BIT") << six << "alpha-2" << d16
+                                << QByteArray("0c0c4000"
+                                              "e0f4");
+    QTest::newRow("ALPHA_4BIT") << six << "ALPHA_4BIT" << d16
+                                << QByteArray("0d0c4000"
+                                              "f800ff40");
+    QTest::newRow("ALPHA_8BIT") << six << "ALPHA_8BIT" << d32
+                                << QByteArray("0e0c4000"
+                                              "ff8000ffff40");
+    QTest::newRow("RGB565A8, depth 16") << six << "RGB565A8" << d16
+                                        << QByteArray("140c4000"
+                                                      "00f8e0071f00ffff000026cb"
+                                                      "ff8000ffff40");
+    QTest::newRow("RGB565A8, depth 16 swapped") << six << "rgb565a8" << swap
+                                                << QByteArray("140c4000"
+                                                              "f80007e0001fffff0000cb26"
+                                                              "ff8000ffff40");
     // Palette entries are blue, green, red, alpha, in order of first
     // appearance; the unused ones are zero.
-    QTest::newRow("INDEXED_1BIT")
-        << fewColours(true) << "INDEXED_1BIT" << d16
-        << QByteArray("070c4000" "0000ffff" "ff000080" "40c0");
-    QTest::newRow("INDEXED_2BIT")
-        << fewColours(false) << "INDEXED_2BIT" << d16
-        << QByteArray("080c4000" "0000ffffff00008000ff00001e140a28" "18c4");
-    QTest::newRow("INDEXED_4BIT")
-        << fewColours(false) << "indexed-4" << d16
-        << QByteArray("090c4000" "0000ffffff00008000ff00001e140a28") + QByteArray(96, '0')
-            + "0120" "3010";
-    QTest::newRow("INDEXED_8BIT")
-        << fewColours(false) << "INDEXED_8BIT" << d16
-        << QByteArray("0a0c4000" "0000ffffff00008000ff00001e140a28") + QByteArray(2016, '0')
-            + "000102" "030001";
+    QTest::newRow("INDEXED_1BIT") << fewColours(true) << "INDEXED_1BIT" << d16
+                                  << QByteArray("070c4000"
+                                                "0000ffff"
+                                                "ff000080"
+                                                "40c0");
+    QTest::newRow("INDEXED_2BIT") << fewColours(false) << "INDEXED_2BIT" << d16
+                                  << QByteArray("080c4000"
+                                                "0000ffffff00008000ff00001e140a28"
+                                                "18c4");
+    QTest::newRow("INDEXED_4BIT") << fewColours(false) << "indexed-4" << d16
+                                  << QByteArray("090c4000"
+                                                "0000ffffff00008000ff00001e140a28")
+            + QByteArray(96, '0')
+            + "0120"
+              "3010";
+    QTest::newRow("INDEXED_8BIT") << fewColours(false) << "INDEXED_8BIT" << d16
+                                  << QByteArray("0a0c4000"
+                                                "0000ffffff00008000ff00001e140a28")
+            + QByteArray(2016, '0')
+            + "000102"
+              "030001";
 }
 
 // Each format's .bin against bytes worked out by hand. The C array holds
@@ -355,8 +375,9 @@ void TestEncoding::ditherLowersError()
         blurredError(shownPixels(plain, format, ColorDepth(depth), 96, 64), image, alpha);
     const double ditheredError =
         blurredError(shownPixels(dithered, format, ColorDepth(depth), 96, 64), image, alpha);
-    QVERIFY2(ditheredError < plainError * 0.6,
-             qPrintable(QStringLiteral("dithered %1, plain %2").arg(ditheredError).arg(plainError)));
+    QVERIFY2(
+        ditheredError < plainError * 0.6,
+        qPrintable(QStringLiteral("dithered %1, plain %2").arg(ditheredError).arg(plainError)));
 
     // The same input gives the same bytes.
     QByteArray again;
