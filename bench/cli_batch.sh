@@ -100,4 +100,46 @@ for batch in icons photos; do
     done
 done
 echo
-echo "times in seconds, wall clock, including process start and the final fsync of every file"
+echo "times in seconds, wall clock, including process start and the flush of every file to the disk"
+
+# What the flushes cost: the icons with one job, as the command line writes
+# them (flushed to the disk in groups before their renames), against the
+# same batch with every flush turned into a no-op by eatmydata. The two
+# kinds of run alternate, so that a change in the machine's load hits both.
+if command -v eatmydata >/dev/null; then
+    echo
+    printf '%-13s %-22s %17s %17s %7s\n' batch output "flushed min/med" "no flush min/med" ratio
+    count=$(find "$images/icons" -name '*.png' | wc -l)
+    for output in "c true-color-alpha" "bin-rgb565 -"; do
+        read -r format color <<<"$output"
+        args=(-q -f "$format" -j 1)
+        label=$format
+        if [[ $color != - ]]; then
+            args+=(-c "$color")
+            label="$format $color"
+        fi
+        flushed=()
+        unflushed=()
+        for ((i = 0; i < repetitions * 2; i++)); do
+            for mode in flushed unflushed; do
+                rm -rf "$out/result"
+                prefix=()
+                [[ $mode == unflushed ]] && prefix=(eatmydata)
+                start=$(now_ns)
+                "${prefix[@]}" "$cli" "${args[@]}" -o "$out/result" "$images/icons"
+                end=$(now_ns)
+                if [[ $mode == flushed ]]; then flushed+=($((end - start))); else unflushed+=($((end - start))); fi
+            done
+        done
+        stats() { printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.3f %.3f\n", t[1] / 1e9, m / 1e9 }'; }
+        read -r fmin fmed <<<"$(stats "${flushed[@]}")"
+        read -r umin umed <<<"$(stats "${unflushed[@]}")"
+        ratio=$(awk -v a="$fmed" -v b="$umed" 'BEGIN { printf "%.2f", a / b }')
+        printf '%-13s %-22s %8s/%-8s %8s/%-8s %6sx\n' "icons ($count)" "$label" "$fmin" "$fmed" \
+            "$umin" "$umed" "$ratio"
+    done
+    echo "(-j1; ${repetitions}x2 alternating runs each; no flush = the same command under eatmydata)"
+else
+    echo
+    echo "eatmydata not found (apt-get install eatmydata): the flush cost is not measured"
+fi

@@ -199,7 +199,7 @@ bool BatchPlan::checkSymbols(const QString &symbol)
 
 bool BatchPlan::checkSources(const OutputSpec &spec)
 {
-    if (spec.format->layout != Lvgl8::Layout::Raw)
+    if (!spec.isRaw())
         return true;
     // A RAW format embeds the file for one of LVGL's decoders, which must
     // exist for its kind; the header tells. A source that is no image at

@@ -56,6 +56,22 @@ QString joinedNames(const QStringList &given)
 
 // The format table for the help: LVGL name, dashed name, what it is for,
 // the depths LVGL draws it at and what the device needs.
+// The v9 table for the help: name, bits per pixel, first release that
+// draws it, what it is for.
+QString lvgl9Table()
+{
+    QString text;
+    for (int i = 0; i < Lvgl9::formatCount(); ++i) {
+        const Lvgl9::Format &f = Lvgl9::formats()[i];
+        const QString bits =
+            f.bpp ? QString::number(f.bpp) + QStringLiteral(" bit") : QStringLiteral("file");
+        text += QLatin1String("  ") + QString::fromLatin1(f.name).leftJustified(24)
+            + bits.leftJustified(8) + QString::fromLatin1(f.since).leftJustified(12)
+            + QString::fromLatin1(f.purpose) + QLatin1Char('\n');
+    }
+    return text;
+}
+
 QString formatTable()
 {
     QString text;
@@ -88,6 +104,26 @@ CommandLine::CommandLine()
                     tr("The LV_COLOR_DEPTH a .bin of a true-colour format or of RGB565A8 is "
                        "made for: 8, 16, 16swap (LV_COLOR_16_SWAP) or 32. Default: 16."),
                     tr("depth"))
+    , m_lvglOption(QStringLiteral("lvgl"),
+                   tr("The LVGL major version to write for: 8 (the default) or 9. v9 has its own "
+                      "formats (--cf, see the v9 table below), a 12-byte header with the stride, "
+                      "and compression."),
+                   tr("version"))
+    , m_strideOption(QStringLiteral("stride-align"),
+                     tr("v9: round every row up to a multiple of N bytes, a power of two up to "
+                        "1024 (for DMA or GPU alignment). Default: 1."),
+                     QStringLiteral("N"))
+    , m_premultiplyOption(QStringLiteral("premultiply"),
+                          tr("v9: write ARGB8888 as ARGB8888_PREMULTIPLIED (colours multiplied "
+                             "by alpha, LVGL 9.3 and later)."))
+    , m_compressOption(QStringLiteral("compress"),
+                       tr("v9: none (the default), rle or lz4. The device needs "
+                          "LV_BIN_DECODER_RAM_LOAD 1 and LV_USE_RLE or LV_USE_LZ4."),
+                       tr("method"))
+    , m_backgroundOption(QStringLiteral("background"),
+                         tr("v9, formats without alpha: draw the image over this colour "
+                            "(RRGGBB). Without it, alpha is ignored."),
+                         tr("colour"))
     , m_ditherOption(QStringLiteral("dither"),
                      tr("Floyd-Steinberg dithering for every reduction that drops levels: "
                         "RGB332 and RGB565 colours, palettes, alpha levels. Off by default."))
@@ -117,7 +153,8 @@ CommandLine::CommandLine()
     m_parser.setApplicationDescription(
         tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
            "files (.bin)."));
-    m_parser.addOptions({m_formatOption, m_colorOption, m_depthOption, m_ditherOption,
+    m_parser.addOptions({m_formatOption, m_colorOption, m_depthOption, m_ditherOption, m_lvglOption,
+                         m_strideOption, m_premultiplyOption, m_compressOption, m_backgroundOption,
                          m_outputOption, m_nameOption, m_recursiveOption, m_jobsOption,
                          m_quietOption, m_verboseOption, m_helpOption, m_versionOption});
     m_parser.addPositionalArgument(
@@ -137,8 +174,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
 
     // A value given twice is most likely a mistake in a script; the parser
     // would silently take the last one.
-    for (const QCommandLineOption *option : {&m_formatOption, &m_colorOption, &m_depthOption,
-                                             &m_outputOption, &m_nameOption, &m_jobsOption}) {
+    for (const QCommandLineOption *option :
+         {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_nameOption,
+          &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption, &m_backgroundOption}) {
         if (m_parser.values(*option).size() > 1) {
             return fail(tr("--%1 is given more than once").arg(option->names().constLast()));
         }
@@ -163,60 +201,29 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     }
     m_outputFormat = windowFormat;
 
-    m_spec = outputSpec(windowFormat, TrueColor);
-    if (m_parser.isSet(m_colorOption)) {
-        const QString name = m_parser.value(m_colorOption);
-        // The window's binary formats fix their colour format already.
-        if (isBinary(windowFormat))
-            return fail(tr("--color-format applies to C arrays and -f bin only"));
-        const auto window = std::find_if(
-            std::begin(colorFormatNames), std::end(colorFormatNames),
-            [&name](const ColorFormatName &entry) { return name == QLatin1String(entry.name); });
-        if (window != std::end(colorFormatNames)) {
-            m_colorFormat = window->format;
-            m_spec = outputSpec(CArray, window->format);
-        } else if (const Lvgl8::Format *format = Lvgl8::findFormat(name)) {
-            m_spec = OutputSpec();
-            m_spec.format = format;
-        } else {
-            return fail(tr("unknown color format '%1' (expected a name of the table in "
-                           "--help, such as TRUE_COLOR_ALPHA, INDEXED_4BIT or alpha-2)")
-                            .arg(name));
-        }
+    int lvgl = 8;
+    if (m_parser.isSet(m_lvglOption)) {
+        const QString value = m_parser.value(m_lvglOption);
+        if (value != QLatin1String("8") && value != QLatin1String("9"))
+            return fail(tr("--lvgl takes 8 or 9, not '%1'").arg(value));
+        lvgl = value.toInt();
     }
-    m_spec.binary = m_spec.binary || anyBinary;
-    if (anyBinary && m_spec.quantizer == QuantizerKind::Toolkit) {
-        // indexed-256 names the window's C array; its .bin is INDEXED_8BIT.
-        return fail(tr("indexed-256 is the window's C array; use -c INDEXED_8BIT with -f bin"));
-    }
-
-    if (m_parser.isSet(m_depthOption)) {
-        const QString value = m_parser.value(m_depthOption);
-        const auto it =
-            std::find_if(std::begin(depthNames), std::end(depthNames), [&value](const char *name) {
-                return value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-            });
-        if (it == std::end(depthNames))
-            return fail(tr("--depth takes 8, 16, 16swap or 32, not '%1'").arg(value));
-        if (!anyBinary) {
-            return fail(
-                isBinary(windowFormat)
-                    ? tr("--depth does not apply to -f %1, whose depth is fixed; use -f bin")
-                          .arg(m_parser.value(m_formatOption))
-                    : tr("--depth applies to binary files (-f bin); a C array holds every "
-                         "depth"));
+    if (lvgl == 9) {
+        const QString problem = parseLvgl9(windowFormat, anyBinary);
+        if (!problem.isEmpty())
+            return fail(problem);
+    } else {
+        for (const QCommandLineOption *option :
+             {&m_strideOption, &m_premultiplyOption, &m_compressOption, &m_backgroundOption}) {
+            if (m_parser.isSet(*option)) {
+                return fail(tr("--%1 applies to LVGL v9 output; add --lvgl 9")
+                                .arg(option->names().constLast()));
+            }
         }
-        if (!Lvgl8::dependsOnDepth(*m_spec.format)) {
-            return fail(tr("--depth applies to true-colour formats and RGB565A8 only; a .bin of "
-                           "%1 is the same at every depth")
-                            .arg(QLatin1String(m_spec.format->name)));
-        }
-        m_spec.depth = ColorDepth(it - std::begin(depthNames));
+        const QString problem = parseLvgl8(windowFormat, anyBinary);
+        if (!problem.isEmpty())
+            return fail(problem);
     }
-    m_spec.dither = m_parser.isSet(m_ditherOption);
-    const QString problem = specProblem(m_spec);
-    if (!problem.isEmpty())
-        return fail(problem);
 
     if (m_parser.isSet(m_outputOption)) {
         m_outputPath = m_parser.value(m_outputOption);
@@ -253,6 +260,165 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     return Action::Convert;
 }
 
+QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
+{
+    m_spec = outputSpec(windowFormat, TrueColor);
+    if (m_parser.isSet(m_colorOption)) {
+        const QString name = m_parser.value(m_colorOption);
+        // The window's binary formats fix their colour format already.
+        if (isBinary(windowFormat))
+            return (tr("--color-format applies to C arrays and -f bin only"));
+        const auto window = std::find_if(
+            std::begin(colorFormatNames), std::end(colorFormatNames),
+            [&name](const ColorFormatName &entry) { return name == QLatin1String(entry.name); });
+        if (window != std::end(colorFormatNames)) {
+            m_colorFormat = window->format;
+            m_spec = outputSpec(CArray, window->format);
+        } else if (const Lvgl8::Format *format = Lvgl8::findFormat(name)) {
+            m_spec = OutputSpec();
+            m_spec.format = format;
+        } else if (const Lvgl9::Format *v9 = Lvgl9::findFormat(name)) {
+            return tr("%1 is an LVGL v9 format; add --lvgl 9").arg(QLatin1String(v9->name));
+        } else {
+            return (tr("unknown color format '%1' (expected a name of the table in "
+                       "--help, such as TRUE_COLOR_ALPHA, INDEXED_4BIT or alpha-2)")
+                        .arg(name));
+        }
+    }
+    m_spec.binary = m_spec.binary || anyBinary;
+    if (anyBinary && m_spec.quantizer == QuantizerKind::Toolkit) {
+        // indexed-256 names the window's C array; its .bin is INDEXED_8BIT.
+        return (tr("indexed-256 is the window's C array; use -c INDEXED_8BIT with -f bin"));
+    }
+
+    if (m_parser.isSet(m_depthOption)) {
+        const QString value = m_parser.value(m_depthOption);
+        const auto it =
+            std::find_if(std::begin(depthNames), std::end(depthNames), [&value](const char *name) {
+                return value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+            });
+        if (it == std::end(depthNames))
+            return (tr("--depth takes 8, 16, 16swap or 32, not '%1'").arg(value));
+        if (!anyBinary) {
+            return (isBinary(windowFormat)
+                        ? tr("--depth does not apply to -f %1, whose depth is fixed; use -f bin")
+                              .arg(m_parser.value(m_formatOption))
+                        : tr("--depth applies to binary files (-f bin); a C array holds every "
+                             "depth"));
+        }
+        if (!Lvgl8::dependsOnDepth(*m_spec.format)) {
+            return (tr("--depth applies to true-colour formats and RGB565A8 only; a .bin of "
+                       "%1 is the same at every depth")
+                        .arg(QLatin1String(m_spec.format->name)));
+        }
+        m_spec.depth = ColorDepth(it - std::begin(depthNames));
+    }
+    m_spec.dither = m_parser.isSet(m_ditherOption);
+    const QString problem = specProblem(m_spec);
+    if (!problem.isEmpty())
+        return (problem);
+
+    return QString();
+}
+
+QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
+{
+    if (isBinary(windowFormat)) {
+        return tr("-f %1 is an LVGL v8 file; for v9 use -f bin with --cf (RGB565, "
+                  "RGB565_SWAPPED, RGB888, ARGB8888...)")
+            .arg(m_parser.value(m_formatOption));
+    }
+    if (m_parser.isSet(m_depthOption)) {
+        return tr("v9 formats carry their own depth: choose it with --cf (RGB565, "
+                  "RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888...), not --depth");
+    }
+    m_spec = OutputSpec();
+    m_spec.lvgl = 9;
+    m_spec.format = nullptr;
+    m_spec.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888"));
+    m_spec.binary = anyBinary;
+    if (m_parser.isSet(m_colorOption)) {
+        const QString name = m_parser.value(m_colorOption);
+        m_spec.format9 = Lvgl9::findFormat(name);
+        if (!m_spec.format9) {
+            const QString instead = lvgl9Alternative(name);
+            if (!instead.isEmpty())
+                return instead;
+            return tr("unknown v9 color format '%1' (expected a name of the v9 table in --help, "
+                      "such as RGB565, ARGB8888, I4 or A8)")
+                .arg(name);
+        }
+    }
+    if (m_parser.isSet(m_premultiplyOption)) {
+        if (m_spec.format9->layout != Lvgl9::Layout::Argb8888
+            && m_spec.format9->layout != Lvgl9::Layout::Argb8888Premultiplied) {
+            return tr("--premultiply applies to ARGB8888 only: LVGL blends premultiplied colours "
+                      "only as ARGB8888_PREMULTIPLIED, and ignores the flag on other formats");
+        }
+        m_spec.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888_PREMULTIPLIED"));
+    }
+    if (m_parser.isSet(m_strideOption)) {
+        const QString value = m_parser.value(m_strideOption);
+        bool ok = false;
+        const int align = value.toInt(&ok);
+        if (!ok || align < 1 || align > 1024 || (align & (align - 1)) != 0)
+            return tr("--stride-align takes a power of two up to 1024, not '%1'").arg(value);
+        m_spec.strideAlign = align;
+    }
+    if (m_parser.isSet(m_compressOption)) {
+        const QString value = m_parser.value(m_compressOption).toLower();
+        if (value == QLatin1String("none"))
+            m_spec.compression = Lvgl9::Compression::None;
+        else if (value == QLatin1String("rle"))
+            m_spec.compression = Lvgl9::Compression::Rle;
+        else if (value == QLatin1String("lz4"))
+            m_spec.compression = Lvgl9::Compression::Lz4;
+        else
+            return tr("--compress takes none, rle or lz4, not '%1'")
+                .arg(m_parser.value(m_compressOption));
+    }
+    if (m_parser.isSet(m_backgroundOption)) {
+        QString value = m_parser.value(m_backgroundOption);
+        if (value.startsWith(QLatin1Char('#')))
+            value.remove(0, 1);
+        bool ok = false;
+        const uint rgb = value.toUInt(&ok, 16);
+        if (!ok || value.size() != 6)
+            return tr("--background takes a colour as RRGGBB, not '%1'")
+                .arg(m_parser.value(m_backgroundOption));
+        m_spec.hasBackground = true;
+        m_spec.background = qRgb(int(rgb >> 16) & 0xff, int(rgb >> 8) & 0xff, int(rgb) & 0xff);
+    }
+    m_spec.dither = m_parser.isSet(m_ditherOption);
+    return specProblem(m_spec);
+}
+
+// What to say when a v8 name is given for v9 output.
+QString CommandLine::lvgl9Alternative(const QString &name)
+{
+    const Lvgl8::Format *v8 = Lvgl8::findFormat(name);
+    if (!v8 && name != QLatin1String("indexed-256"))
+        return QString();
+    if (name == QLatin1String("indexed-256"))
+        return tr("indexed-256 is the window's v8 format; for v9 use --cf I8");
+    switch (v8->layout) {
+    case Lvgl8::Layout::TrueColor:
+        if (v8->cf == 6)
+            return tr("v9 has no chroma key; use an alpha format (ARGB8888, ARGB8565, RGB565A8, "
+                      "AL88)");
+        return tr("v9 has no %1; use RGB565, RGB565_SWAPPED, RGB888 or XRGB8888")
+            .arg(QLatin1String(v8->name));
+    case Lvgl8::Layout::TrueColorAlpha:
+        return tr("v9 has no %1; use ARGB8888, ARGB8565 or RGB565A8").arg(QLatin1String(v8->name));
+    case Lvgl8::Layout::Indexed:
+        return tr("v9 names %1 I%2").arg(QLatin1String(v8->name), QString::number(v8->bits));
+    case Lvgl8::Layout::Alpha:
+        return tr("v9 names %1 A%2").arg(QLatin1String(v8->name), QString::number(v8->bits));
+    default:
+        return QString();
+    }
+}
+
 QString CommandLine::helpText() const
 {
     // QCommandLineParser's own text gives the description, the options and
@@ -276,7 +442,14 @@ QString CommandLine::helpText() const
              "  reduction; every other indexed format gets an exact palette when the image has\n"
              "  few enough colours, and libimagequant's otherwise. The window's names\n"
              "  true-color (\"True color\", the default), true-color-alpha (\"True color with\n"
-             "  alpha\") and chroma-keyed (\"True color chroma keyed\") are in the table.\n")
+             "  alpha\") and chroma-keyed (\"True color chroma keyed\") are in the table.\n"
+             "\n"
+             "LVGL v9 colour formats (--lvgl 9 --cf NAME; LV_COLOR_FORMAT_ may precede it; the\n"
+             "default is ARGB8888), bits per pixel, the first release that draws it:\n")
+        + lvgl9Table()
+        + tr("  An uncompressed .bin of L8, AL88 or ARGB8888_PREMULTIPLIED does not open in\n"
+             "  LVGL 9.5: use a C array or --compress. I1 to I8 and A1 to A4 are widened at\n"
+             "  load in 9.5, which costs RAM there.\n")
         + tr("\n"
              "Each output is named after its source: the base name (up to the first dot),\n"
              "then \".c\" or \".bin\". Two inputs that would write the same output are refused.\n"
@@ -302,7 +475,11 @@ QString CommandLine::helpText() const
              "  brindleforge-cli -f bin -c ALPHA_4BIT glyph.png\n"
              "      glyph.bin: 16 levels of alpha, drawn in the image recolour.\n"
              "  brindleforge-cli -c RAW_ALPHA photo.png\n"
-             "      The PNG file itself in a C array, for LV_USE_PNG.\n");
+             "      The PNG file itself in a C array, for LV_USE_PNG.\n"
+             "  brindleforge-cli --lvgl 9 --cf RGB565 --stride-align 4 -f bin -o fs/ assets/\n"
+             "      v9 .bin files, rows aligned to 4 bytes.\n"
+             "  brindleforge-cli --lvgl 9 --cf I4 --compress lz4 --dither logo.png\n"
+             "      A v9 C array of 16 colours, dithered, LZ4-compressed.\n");
 }
 
 QString CommandLine::versionText()

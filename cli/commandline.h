@@ -42,11 +42,21 @@ private:
     Q_DISABLE_COPY(CommandLine)
 
     Action fail(const QString &error);
+    // Read the format options for one LVGL version into m_spec; return a
+    // usage error, or an empty string.
+    QString parseLvgl8(Convert::OutputFormat windowFormat, bool anyBinary);
+    QString parseLvgl9(Convert::OutputFormat windowFormat, bool anyBinary);
+    static QString lvgl9Alternative(const QString &name);
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
     QCommandLineOption m_colorOption;
     QCommandLineOption m_depthOption;
+    QCommandLineOption m_lvglOption;
+    QCommandLineOption m_strideOption;
+    QCommandLineOption m_premultiplyOption;
+    QCommandLineOption m_compressOption;
+    QCommandLineOption m_backgroundOption;
     QCommandLineOption m_ditherOption;
     QCommandLineOption m_outputOption;
     QCommandLineOption m_nameOption;

@@ -2,6 +2,7 @@
 
 #include "csymbol.h"
 #include "lvgl8writer.h"
+#include "lvgl9writer.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -19,16 +20,38 @@ QString fileMessage(const char *text, const QString &path, const QString &error)
     return QCoreApplication::translate("MainWindow", text).arg(path, error);
 }
 
+Lvgl9::Options lvgl9Options(const OutputSpec &spec)
+{
+    Lvgl9::Options options;
+    options.format = spec.format9;
+    options.strideAlign = spec.strideAlign;
+    options.compression = spec.compression;
+    options.dither = spec.dither;
+    options.quantizer = spec.quantizer;
+    options.hasBackground = spec.hasBackground;
+    options.background = spec.background;
+    return options;
+}
+
 // Every check that does not need the file system.
 ConvertResult checkSource(const SourceImage &source, const OutputSpec &spec, const QString &path)
 {
     const QString problem = specProblem(spec);
     if (!problem.isEmpty())
         return ConvertResult::unsupported(path, problem);
-    const ConvertResult checked = checkImage(source.image, path);
-    if (!checked.ok())
-        return checked;
-    if (spec.format->layout == Lvgl8::Layout::Raw) {
+    if (spec.lvgl == 9) {
+        if (source.image.isNull())
+            return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
+        const QString tooLarge =
+            Lvgl9::sizeProblem(lvgl9Options(spec), source.image.width(), source.image.height());
+        if (!tooLarge.isEmpty())
+            return ConvertResult::tooLarge(path, source.image.size(), tooLarge);
+    } else {
+        const ConvertResult checked = checkImage(source.image, path);
+        if (!checked.ok())
+            return checked;
+    }
+    if (spec.isRaw()) {
         const QString rawProblem = sourceProblem(spec, source.kind);
         if (!rawProblem.isEmpty())
             return ConvertResult::unsupported(path, rawProblem);
@@ -39,15 +62,8 @@ ConvertResult checkSource(const SourceImage &source, const OutputSpec &spec, con
     return ConvertResult::success();
 }
 
-// Writes the output of spec for source to device.
-bool encodeTo(const SourceImage &source, const OutputSpec &spec, const QByteArray &symbol,
-              QIODevice *device, QString *error)
+bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
 {
-    const Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*spec.format, source.image, source.bytes, spec.quantizer, spec.dither);
-    if (!spec.binary)
-        return Lvgl8::writeC(prepared, spec.dither, symbol, device, error);
-    const QByteArray bytes = Lvgl8::encodeBinary(prepared, spec.depth, spec.dither);
     const qint64 written = device->write(bytes);
     if (written == bytes.size())
         return true;
@@ -56,6 +72,34 @@ bool encodeTo(const SourceImage &source, const OutputSpec &spec, const QByteArra
                              : QStringLiteral("only %1 of %2 bytes could be written")
                                    .arg(QString::number(written), QString::number(bytes.size()));
     return false;
+}
+
+// Writes the output of spec for source to device. Remarks that do not
+// stop it (compression that does not pay) go to notes.
+bool encodeTo(const SourceImage &source, const OutputSpec &spec, const QByteArray &symbol,
+              QIODevice *device, QString *error, QStringList *notes)
+{
+    if (spec.lvgl == 9) {
+        const Lvgl9::Options options = lvgl9Options(spec);
+        const Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
+        if (spec.compression != Lvgl9::Compression::None
+            && encoded.data.size() >= encoded.uncompressedSize) {
+            *notes << QStringLiteral("%1 does not make the data smaller (%2 bytes with its "
+                                     "header, %3 without compression); written as asked")
+                          .arg(spec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
+                                                                           : QStringLiteral("LZ4"),
+                               QString::number(encoded.data.size()),
+                               QString::number(encoded.uncompressedSize));
+        }
+        if (!spec.binary)
+            return Lvgl9::writeC(options, encoded, symbol, device, error);
+        return writeAll(device, Lvgl9::binary(options, encoded), error);
+    }
+    const Lvgl8::PreparedImage prepared =
+        Lvgl8::prepare(*spec.format, source.image, source.bytes, spec.quantizer, spec.dither);
+    if (!spec.binary)
+        return Lvgl8::writeC(prepared, spec.dither, symbol, device, error);
+    return writeAll(device, Lvgl8::encodeBinary(prepared, spec.depth, spec.dither), error);
 }
 
 SourceImage imageOnly(const QImage &image)
@@ -105,8 +149,45 @@ OutputSpec outputSpec(OutputFormat output, ColorFormat color)
     return spec;
 }
 
+bool OutputSpec::isRaw() const
+{
+    return lvgl == 9 ? format9 && format9->layout == Lvgl9::Layout::Raw
+                     : format && format->layout == Lvgl8::Layout::Raw;
+}
+
 QString specProblem(const OutputSpec &spec)
 {
+    if (spec.lvgl == 9) {
+        if (!spec.format9)
+            return QStringLiteral("no such output format");
+        const Lvgl9::Format &f = *spec.format9;
+        if (spec.hasBackground && f.alpha) {
+            return QStringLiteral("%1 keeps the image's alpha; --background applies to formats "
+                                  "without alpha")
+                .arg(QLatin1String(f.name));
+        }
+        if (f.layout == Lvgl9::Layout::Raw && spec.compression != Lvgl9::Compression::None) {
+            return QStringLiteral("%1 holds a PNG or JPEG file, which is compressed already: "
+                                  "--compress does not apply")
+                .arg(QLatin1String(f.name));
+        }
+        if (spec.strideAlign < 1 || spec.strideAlign > 1024
+            || (spec.strideAlign & (spec.strideAlign - 1)) != 0)
+            return QStringLiteral("the stride alignment must be a power of two up to 1024");
+        if (!spec.binary)
+            return QString();
+        if (f.layout == Lvgl9::Layout::Raw) {
+            return QStringLiteral("%1 exists only as a C array: LVGL does not open a .bin holding "
+                                  "a PNG or JPEG (it reads such files by their own path)")
+                .arg(QLatin1String(f.name));
+        }
+        if (!f.plainBinary && spec.compression == Lvgl9::Compression::None) {
+            return QStringLiteral("LVGL 9.5 cannot open an uncompressed .bin of %1: write a C "
+                                  "array (-f c), or compress the .bin (--compress rle or lz4)")
+                .arg(QLatin1String(f.name));
+        }
+        return QString();
+    }
     if (!spec.format)
         return QStringLiteral("no such output format");
     if (!spec.binary)
@@ -126,12 +207,13 @@ QString specProblem(const OutputSpec &spec)
 
 QString sourceProblem(const OutputSpec &spec, ImageKind kind)
 {
-    if (!spec.format || spec.format->layout != Lvgl8::Layout::Raw)
+    if (!spec.isRaw())
         return QString();
+    const char *name = spec.lvgl == 9 ? spec.format9->name : spec.format->name;
     if (kind == ImageKind::Bmp)
         return QStringLiteral("LVGL has no decoder for BMP data, so a BMP cannot be embedded as %1")
-            .arg(QLatin1String(spec.format->name));
-    if (kind == ImageKind::Png && spec.format->cf == 1)
+            .arg(QLatin1String(name));
+    if (kind == ImageKind::Png && qstrcmp(name, "RAW") == 0)
         return QStringLiteral("a PNG must be embedded as RAW_ALPHA: LVGL draws a RAW PNG wrongly "
                               "at depths 8 and 16");
     return QString();
@@ -180,11 +262,14 @@ ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, co
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);
     QString error;
-    if (!encodeTo(source, spec, cSymbol(symbol).toUtf8(), &buffer, &error)) {
+    QStringList notes;
+    if (!encodeTo(source, spec, cSymbol(symbol).toUtf8(), &buffer, &error, &notes)) {
         bytes->clear();
         return ConvertResult::writeFailed(QString(), error);
     }
-    return ConvertResult::success();
+    ConvertResult result = ConvertResult::success();
+    result.addNotes(notes);
+    return result;
 }
 
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
@@ -218,7 +303,8 @@ ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
     }
 
     QString error;
-    if (!encodeTo(source, spec, cName, file.get(), &error)) {
+    QStringList notes;
+    if (!encodeTo(source, spec, cName, file.get(), &error, &notes)) {
         file->cancel();
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           error);
@@ -226,9 +312,12 @@ ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
     }
     if (group) {
         group->add(tag, std::move(file));
-        return ConvertResult::success();
+        ConvertResult written = ConvertResult::success();
+        written.addNotes(notes);
+        return written;
     }
-    const ConvertResult committed = file->commit();
+    ConvertResult committed = file->commit();
+    committed.addNotes(notes);
     if (!committed.ok()) {
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           committed.detail().isEmpty() ? committed.reason()
@@ -252,7 +341,7 @@ ConvertResult convertFile(const QString &sourcePath, const OutputSpec &spec,
                           int tag)
 {
     SourceImage source;
-    const ConvertResult loaded = readSourceImage(sourcePath, MaxImageSide, &source);
+    const ConvertResult loaded = readSourceImage(sourcePath, spec.maxSide(), &source);
     if (!loaded.ok())
         return loaded;
     ConvertResult converted = convertSource(source, spec, outputPath, symbol, group, tag);

@@ -6,6 +6,7 @@
 #include "formats.h"
 #include "imagesource.h"
 #include "lvgl8formats.h"
+#include "lvgl9formats.h"
 #include "outputfile.h"
 #include "quantizer.h"
 
@@ -22,15 +23,28 @@ namespace Convert {
 // changes its bytes.
 struct OutputSpec
 {
-    const Lvgl8::Format *format = &Lvgl8::format(4); // TRUE_COLOR
+    // The LVGL major version whose layout is written: 8 or 9.
+    int lvgl = 8;
+    const Lvgl8::Format *format = &Lvgl8::format(4); // v8: TRUE_COLOR by default
+    const Lvgl9::Format *format9 = nullptr; // v9
     bool binary = false;
-    // The LV_COLOR_DEPTH a .bin of a true-colour format (or of RGB565A8)
-    // is made for. C arrays hold every depth the format is drawn at.
+    // v8: the LV_COLOR_DEPTH a .bin of a true-colour format (or of
+    // RGB565A8) is made for. C arrays hold every depth the format is drawn
+    // at.
     ColorDepth depth = ColorDepth::Depth16;
     QuantizerKind quantizer = QuantizerKind::Best;
     // Floyd-Steinberg error diffusion for every reduction that drops
-    // levels: RGB332 and RGB565 colours, palettes, alpha levels.
+    // levels: RGB332 and RGB565 colours, luminance, palettes, alpha levels.
     bool dither = false;
+    // v9 only.
+    int strideAlign = 1;
+    Lvgl9::Compression compression = Lvgl9::Compression::None;
+    bool hasBackground = false;
+    QRgb background = 0;
+
+    bool isRaw() const;
+    // The largest width and height a source may have for this output.
+    int maxSide() const { return lvgl == 9 ? 65535 : MaxImageSide; }
 };
 
 // What the window's two boxes choose. A pair without a writer gives a spec

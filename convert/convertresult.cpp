@@ -49,6 +49,11 @@ ConvertResult ConvertResult::writeFailed(const QString &path, const QString &det
     return ConvertResult(WriteFailed, path, detail);
 }
 
+ConvertResult ConvertResult::tooLarge(const QString &path, QSize size, const QString &reason)
+{
+    return ConvertResult(TooLarge, path, reason, size);
+}
+
 ConvertResult ConvertResult::notAnImage(const QString &path)
 {
     return ConvertResult(NotAnImage, path, QString());
@@ -88,6 +93,8 @@ QString ConvertResult::reason() const
         return m_detail.isEmpty() ? QStringLiteral("cannot be decoded")
                                   : QStringLiteral("cannot be decoded (%1)").arg(m_detail);
     case TooLarge:
+        if (!m_detail.isEmpty())
+            return m_detail;
         return QStringLiteral("the image is %1 x %2 pixels; an LVGL image can be at most %3 x %3")
             .arg(QString::number(m_size.width()), QString::number(m_size.height()),
                  QString::number(m_limit));

@@ -34,6 +34,8 @@ public:
     static ConvertResult success() { return ConvertResult(); }
     static ConvertResult notDecodable(const QString &path, const QString &detail);
     static ConvertResult tooLarge(const QString &path, QSize size);
+    // TooLarge with the reason in words (a v9 stride that does not fit).
+    static ConvertResult tooLarge(const QString &path, QSize size, const QString &reason);
     static ConvertResult noWriter(const QString &path, int outputFormat, int colorFormat);
     // NoWriter with the reason in words.
     static ConvertResult unsupported(const QString &path, const QString &reason);

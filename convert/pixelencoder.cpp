@@ -17,6 +17,26 @@ int levelCount(int bits)
 
 } // namespace
 
+void packLevels(uchar *d, const uchar *values, int count, int bits)
+{
+    if (bits == 8) {
+        std::memcpy(d, values, size_t(count));
+        return;
+    }
+    const int perByte = 8 / bits;
+    const int bytes = (count * bits + 7) / 8;
+    for (int i = 0; i < bytes; ++i) {
+        uint byte = 0;
+        for (int j = 0; j < perByte; ++j) {
+            const int x = i * perByte + j;
+            const uint v = x < count ? values[x] : 0u;
+            byte |= v << (8 - bits * (j + 1));
+        }
+        d[i] = uchar(byte);
+    }
+}
+
+
 int ErrorDiffusion::shownValue(int level, int bits, bool replicate)
 {
     if (!replicate)
@@ -161,27 +181,6 @@ template<bool Alpha> void packColoursAt(ColorDepth depth, uchar *d, const QRgb *
     case ColorDepth::Depth32:
         packColours<ColorDepth::Depth32, Alpha>(d, pixels, width);
         break;
-    }
-}
-
-// values of bits each (1, 2, 4 or 8), the first in the most significant bits
-// of its byte, the row padded with zero bits.
-void packLevels(uchar *d, const uchar *values, int count, int bits)
-{
-    if (bits == 8) {
-        std::memcpy(d, values, size_t(count));
-        return;
-    }
-    const int perByte = 8 / bits;
-    const int bytes = (count * bits + 7) / 8;
-    for (int i = 0; i < bytes; ++i) {
-        uint byte = 0;
-        for (int j = 0; j < perByte; ++j) {
-            const int x = i * perByte + j;
-            const uint v = x < count ? values[x] : 0u;
-            byte |= v << (8 - bits * (j + 1));
-        }
-        d[i] = uchar(byte);
     }
 }
 

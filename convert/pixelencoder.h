@@ -57,6 +57,11 @@ private:
     std::vector<int> m_next;
 };
 
+// Packs count values of bits each (1, 2, 4 or 8) into bytes, the first
+// value in the most significant bits of its byte, the last byte padded
+// with zero bits: ceil(count * bits / 8) bytes.
+void packLevels(uchar *out, const uchar *values, int count, int bits);
+
 namespace Lvgl8 {
 
 // What the sections of one output are made from, prepared once.

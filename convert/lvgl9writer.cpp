@@ -1,0 +1,540 @@
+#include "lvgl9writer.h"
+
+#include "lvgl8cframe.h"
+#include "pixelencoder.h"
+#include "pixelpacking.h"
+#include "pixelrows.h"
+#include "textsink.h"
+
+#include <lz4hc.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace Convert {
+namespace Lvgl9 {
+
+namespace {
+
+constexpr quint16 FlagPremultiplied = 0x0001;
+constexpr quint16 FlagCompressed = 0x0008;
+
+bool isRgb565Colour(Layout layout)
+{
+    return layout == Layout::Rgb565 || layout == Layout::Rgb565Swapped || layout == Layout::Argb8565
+        || layout == Layout::Rgb565A8;
+}
+
+// Luminance with the weights of ITU-R BT.601 (77, 150, 29 of 256), in
+// 1/256 steps: 0 to 65280.
+inline int luminance256(QRgb c)
+{
+    return 77 * qRed(c) + 150 * qGreen(c) + 29 * qBlue(c);
+}
+
+inline QRgb overBackground(QRgb c, QRgb background)
+{
+    const int a = qAlpha(c);
+    const auto mix = [a](int s, int b) { return (s * a + b * (255 - a) + 127) / 255; };
+    return qRgb(mix(qRed(c), qRed(background)), mix(qGreen(c), qGreen(background)),
+                mix(qBlue(c), qBlue(background)));
+}
+
+// Makes the pixel rows of one image in one format, top to bottom: colour
+// rows, then (RGB565A8) the alpha rows. Error diffusion runs along each.
+class RowEncoder
+{
+public:
+    RowEncoder(const Options &options, const QImage &image, const IndexedImage *indexed)
+        : m_options(options)
+        , m_format(*options.format)
+        , m_width(image.width())
+        , m_indexed(indexed)
+        , m_levels(size_t(m_width) * 3 + 8)
+        , m_reduced(size_t(m_width) + 1)
+        , m_lumaError(size_t(m_width) + 2, 0)
+        , m_lumaNext(size_t(m_width) + 2, 0)
+    {
+        if (!indexed)
+            m_rows.reset(new PixelRows(image));
+    }
+
+    // Writes row y of the plane (0: pixels, 1: RGB565A8's alpha), its
+    // rowBytes only; the caller pads.
+    void row(int plane, int y, uchar *out)
+    {
+        if (plane != m_plane)
+            startPlane(plane);
+        if (m_format.layout == Layout::Indexed) {
+            packLevels(out, m_indexed->indices.constScanLine(y), m_width, m_format.bits);
+            return;
+        }
+        const QRgb *pixels = m_rows->row(y);
+        if (plane == 1) {
+            for (int x = 0; x < m_width; ++x)
+                out[x] = uchar(qAlpha(pixels[x]));
+            return;
+        }
+        if (m_options.hasBackground && !m_format.alpha) {
+            for (int x = 0; x < m_width; ++x)
+                m_reduced[size_t(x)] = overBackground(pixels[x], m_options.background);
+            pixels = m_reduced.data();
+        }
+        if (m_diffusion && isRgb565Colour(m_format.layout)) {
+            m_diffusion->row(pixels, m_levels.data());
+            for (int x = 0; x < m_width; ++x) {
+                const uchar *l = m_levels.data() + x * 3;
+                m_reduced[size_t(x)] = qRgba(l[0] << 3, l[1] << 2, l[2] << 3, qAlpha(pixels[x]));
+            }
+            pixels = m_reduced.data();
+        }
+        pack(pixels, out);
+    }
+
+private:
+    void startPlane(int plane)
+    {
+        m_plane = plane;
+        m_diffusion.reset();
+        std::fill(m_lumaError.begin(), m_lumaError.end(), 0);
+        if (!m_options.dither || plane != 0)
+            return;
+        if (isRgb565Colour(m_format.layout)) {
+            m_diffusion.reset(new ErrorDiffusion(m_width,
+                                                 {{ErrorDiffusion::Red, 5, true},
+                                                  {ErrorDiffusion::Green, 6, true},
+                                                  {ErrorDiffusion::Blue, 5, true}}));
+        } else if (m_format.layout == Layout::Alpha && m_format.bits < 8) {
+            m_diffusion.reset(
+                new ErrorDiffusion(m_width, {{ErrorDiffusion::Alpha, m_format.bits, false}}));
+        }
+    }
+
+    // Luminance rounded to 8 bits; with dithering, the rounding error of
+    // each pixel is diffused (Floyd-Steinberg, in 1/256 steps).
+    void luminanceRow(const QRgb *pixels, uchar *levels)
+    {
+        if (!m_options.dither) {
+            for (int x = 0; x < m_width; ++x)
+                levels[x] = uchar((luminance256(pixels[x]) + 128) >> 8);
+            return;
+        }
+        std::fill(m_lumaNext.begin(), m_lumaNext.end(), 0);
+        for (int x = 0; x < m_width; ++x) {
+            const int carried = m_lumaError[size_t(x) + 1];
+            const int value = luminance256(pixels[x])
+                + (carried >= 0 ? (carried + 8) / 16 : -((8 - carried) / 16));
+            const int level = qBound(0, (value + 128) >> 8, 255);
+            const int error = value - level * 256;
+            levels[x] = uchar(level);
+            m_lumaError[size_t(x) + 2] += error * 7;
+            m_lumaNext[size_t(x)] += error * 3;
+            m_lumaNext[size_t(x) + 1] += error * 5;
+            m_lumaNext[size_t(x) + 2] += error;
+        }
+        m_lumaError.swap(m_lumaNext);
+    }
+
+    void pack(const QRgb *pixels, uchar *d)
+    {
+        const int w = m_width;
+        switch (m_format.layout) {
+        case Layout::L8:
+            luminanceRow(pixels, d);
+            break;
+        case Layout::Al88:
+            luminanceRow(pixels, m_levels.data());
+            for (int x = 0; x < w; ++x) {
+                *d++ = m_levels[size_t(x)];
+                *d++ = uchar(qAlpha(pixels[x]));
+            }
+            break;
+        case Layout::Alpha: {
+            uchar *levels = m_levels.data();
+            const int bits = m_format.bits;
+            if (bits == 8) {
+                for (int x = 0; x < w; ++x)
+                    levels[x] = uchar(qAlpha(pixels[x]));
+            } else if (m_diffusion) {
+                m_diffusion->row(pixels, levels);
+            } else {
+                // Rounded to the nearest level.
+                const int top = (1 << bits) - 1;
+                for (int x = 0; x < w; ++x)
+                    levels[x] = uchar((qAlpha(pixels[x]) * top + 127) / 255);
+            }
+            packLevels(d, levels, w, bits);
+            break;
+        }
+        case Layout::Rgb888:
+            for (int x = 0; x < w; ++x) {
+                *d++ = uchar(qBlue(pixels[x]));
+                *d++ = uchar(qGreen(pixels[x]));
+                *d++ = uchar(qRed(pixels[x]));
+            }
+            break;
+        case Layout::Argb8888:
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = pixels[x];
+                *d++ = uchar(qBlue(c));
+                *d++ = uchar(qGreen(c));
+                *d++ = uchar(qRed(c));
+                *d++ = uchar(qAlpha(c));
+            }
+            break;
+        case Layout::Xrgb8888:
+            for (int x = 0; x < w; ++x) {
+                *d++ = uchar(qBlue(pixels[x]));
+                *d++ = uchar(qGreen(pixels[x]));
+                *d++ = uchar(qRed(pixels[x]));
+                *d++ = 0xff;
+            }
+            break;
+        case Layout::Argb8888Premultiplied:
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = pixels[x];
+                const uint a = uint(qAlpha(c));
+                *d++ = uchar((uint(qBlue(c)) * a) >> 8);
+                *d++ = uchar((uint(qGreen(c)) * a) >> 8);
+                *d++ = uchar((uint(qRed(c)) * a) >> 8);
+                *d++ = uchar(a);
+            }
+            break;
+        case Layout::Rgb565:
+        case Layout::Rgb565A8:
+            for (int x = 0; x < w; ++x) {
+                const quint16 v = rgb565(pixels[x]);
+                *d++ = uchar(v & 0xff);
+                *d++ = uchar(v >> 8);
+            }
+            break;
+        case Layout::Rgb565Swapped:
+            for (int x = 0; x < w; ++x) {
+                const quint16 v = rgb565(pixels[x]);
+                *d++ = uchar(v >> 8);
+                *d++ = uchar(v & 0xff);
+            }
+            break;
+        case Layout::Argb8565:
+            for (int x = 0; x < w; ++x) {
+                const quint16 v = rgb565(pixels[x]);
+                *d++ = uchar(v & 0xff);
+                *d++ = uchar(v >> 8);
+                *d++ = uchar(qAlpha(pixels[x]));
+            }
+            break;
+        case Layout::Indexed:
+        case Layout::Raw:
+            break;
+        }
+    }
+
+    const Options &m_options;
+    const Format &m_format;
+    const int m_width;
+    const IndexedImage *m_indexed;
+    std::unique_ptr<PixelRows> m_rows;
+    std::unique_ptr<ErrorDiffusion> m_diffusion;
+    std::vector<uchar> m_levels;
+    std::vector<QRgb> m_reduced;
+    std::vector<int> m_lumaError;
+    std::vector<int> m_lumaNext;
+    int m_plane = -1;
+};
+
+QByteArray paletteBytes(const Format &format, const QVector<QRgb> &colours)
+{
+    const int entries = paletteEntries(format);
+    QByteArray bytes(entries * 4, '\0');
+    for (int i = 0; i < entries && i < colours.size(); ++i) {
+        const QRgb c = colours.at(i);
+        bytes[i * 4] = char(qBlue(c));
+        bytes[i * 4 + 1] = char(qGreen(c));
+        bytes[i * 4 + 2] = char(qRed(c));
+        bytes[i * 4 + 3] = char(qAlpha(c));
+    }
+    return bytes;
+}
+
+void putLittleEndian(uchar *d, quint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        d[i] = uchar(value >> (8 * i));
+}
+
+// Two spaces, "0xHH, " for each byte, the line end.
+void appendRowLine(TextSink &out, const uchar *bytes, int count)
+{
+    char *p = out.reserve(2 + count * HexByteChars + 1 + HexSlack);
+    *p++ = ' ';
+    *p++ = ' ';
+    for (int i = 0; i < count; ++i)
+        p = putHex(p, bytes[i]);
+    *p++ = '\n';
+    out.commit(p);
+}
+
+QByteArray flagsText(quint16 flags)
+{
+    if (flags == 0)
+        return "0";
+    QByteArrayList names;
+    if (flags & FlagPremultiplied)
+        names << "0x0001 /*premultiplied*/";
+    if (flags & FlagCompressed)
+        names << "0x0008 /*compressed*/";
+    return names.join(" | ");
+}
+
+} // namespace
+
+int effectiveStride(const Options &options, int width)
+{
+    int align = options.strideAlign;
+    if (options.format->layout == Layout::Rgb565A8 && options.compression == Compression::Rle)
+        align = qMax(align, 4);
+    if (options.format->layout == Layout::Raw)
+        return 0;
+    return int(stride(*options.format, width, align));
+}
+
+QString sizeProblem(const Options &options, int width, int height)
+{
+    const Format &format = *options.format;
+    if (width > 65535 || height > 65535) {
+        return QStringLiteral("the image is %1 x %2 pixels; an LVGL v9 image can be at most "
+                              "65535 x 65535")
+            .arg(QString::number(width), QString::number(height));
+    }
+    int align = options.strideAlign;
+    if (format.layout == Layout::Rgb565A8 && options.compression == Compression::Rle)
+        align = qMax(align, 4);
+    if (format.layout != Layout::Raw && stride(format, width, align) > 65535) {
+        return QStringLiteral("the image is %1 pixels wide; a row of %2 can be at most %3 "
+                              "pixels wide, because the stride is 16 bits")
+            .arg(QString::number(width), QLatin1String(format.name),
+                 QString::number(maxWidth(format, align)));
+    }
+    return QString();
+}
+
+Encoded encode(const Options &options, const QImage &image, const QByteArray &fileBytes)
+{
+    const Format &format = *options.format;
+    Encoded encoded;
+    encoded.width = image.width();
+    encoded.height = image.height();
+    encoded.stride = effectiveStride(options, image.width());
+    if (format.layout == Layout::Argb8888Premultiplied)
+        encoded.flags |= FlagPremultiplied;
+
+    QByteArray data;
+    if (format.layout == Layout::Raw) {
+        data = fileBytes;
+    } else {
+        IndexedImage indexed;
+        if (format.layout == Layout::Indexed)
+            indexed = quantize(image, paletteEntries(format),
+                               format.bits == 8 ? options.quantizer : QuantizerKind::Best,
+                               options.dither);
+        const QByteArray palette = paletteBytes(format, indexed.palette);
+        const int stride = encoded.stride;
+        const int planes = format.layout == Layout::Rgb565A8 ? 2 : 1;
+        const qint64 total = palette.size() + qint64(stride) * encoded.height
+            + (planes == 2 ? qint64(stride / 2) * encoded.height : 0);
+        // Padding bytes stay zero; 8 bytes of slack for the packers.
+        data = QByteArray(int(total + 8), '\0');
+        auto *d = reinterpret_cast<uchar *>(data.data());
+        std::memcpy(d, palette.constData(), size_t(palette.size()));
+        d += palette.size();
+        RowEncoder rows(options, image, format.layout == Layout::Indexed ? &indexed : nullptr);
+        for (int plane = 0; plane < planes; ++plane) {
+            const int step = plane == 0 ? stride : stride / 2;
+            for (int y = 0; y < encoded.height; ++y) {
+                rows.row(plane, y, d);
+                d += step;
+            }
+        }
+        data.chop(8);
+    }
+    encoded.uncompressedSize = data.size();
+
+    if (options.compression == Compression::None) {
+        encoded.data = data;
+        return encoded;
+    }
+    QByteArray payload;
+    if (options.compression == Compression::Rle) {
+        const int block = format.layout == Layout::Rgb565A8 ? 2 : qMax(1, (format.bpp + 7) / 8);
+        payload = rleCompress(data, block);
+    } else {
+        payload.resize(LZ4_compressBound(data.size()));
+        const int n = LZ4_compress_HC(data.constData(), payload.data(), data.size(), payload.size(),
+                                      LZ4HC_CLEVEL_DEFAULT);
+        payload.resize(qMax(0, n));
+    }
+    encoded.flags |= FlagCompressed;
+    encoded.data = QByteArray(12, '\0');
+    auto *h = reinterpret_cast<uchar *>(encoded.data.data());
+    putLittleEndian(h, quint32(options.compression), 4);
+    putLittleEndian(h + 4, quint32(payload.size()), 4);
+    putLittleEndian(h + 8, quint32(data.size()), 4);
+    encoded.data += payload;
+    return encoded;
+}
+
+QByteArray rleCompress(const QByteArray &data, int blockSize)
+{
+    const auto *s = reinterpret_cast<const uchar *>(data.constData());
+    const qint64 length = data.size();
+    const qint64 whole = length / blockSize; // complete blocks
+    const bool partial = length % blockSize != 0;
+    QByteArray out;
+    out.reserve(int(length / 2 + 16));
+
+    const auto sameBlock = [&](qint64 a, qint64 b) {
+        return std::memcmp(s + a * blockSize, s + b * blockSize, size_t(blockSize)) == 0;
+    };
+    // A repeat pays off from 2 blocks of 2 bytes or more, 3 of 1 byte.
+    const int worthRepeating = blockSize == 1 ? 3 : 2;
+    const auto repeatLength = [&](qint64 at) {
+        qint64 n = 1;
+        while (at + n < whole && n < 127 && sameBlock(at, at + n))
+            ++n;
+        return n;
+    };
+
+    qint64 i = 0;
+    while (i < whole) {
+        const qint64 run = repeatLength(i);
+        if (run >= worthRepeating) {
+            out += char(run);
+            out.append(reinterpret_cast<const char *>(s + i * blockSize), blockSize);
+            i += run;
+            continue;
+        }
+        // Literals until a repeat worth its control byte starts, or 127.
+        qint64 end = i + 1;
+        while (end < whole && end - i < 127 && repeatLength(end) < worthRepeating)
+            ++end;
+        qint64 count = end - i;
+        // A partial last block may only travel in a literal packet: join
+        // this one when it ends the whole blocks and has room.
+        const bool takesPartial = partial && end == whole && count < 127;
+        out += char(0x80 | (count + (takesPartial ? 1 : 0)));
+        out.append(reinterpret_cast<const char *>(s + i * blockSize), int(count * blockSize));
+        if (takesPartial)
+            out.append(reinterpret_cast<const char *>(s + whole * blockSize),
+                       int(length - whole * blockSize));
+        i = end;
+        if (takesPartial)
+            return out;
+    }
+    if (partial) {
+        out += char(0x80 | 1);
+        out.append(reinterpret_cast<const char *>(s + whole * blockSize),
+                   int(length - whole * blockSize));
+    }
+    return out;
+}
+
+bool writeC(const Options &options, const Encoded &encoded, const QByteArray &symbol,
+            QIODevice *device, QString *error)
+{
+    const Format &format = *options.format;
+    TextSink out(device);
+    Lvgl8::appendBanner(out);
+    // The header is "lvgl.h" where LVGL says so or it is on the include
+    // path, else "lvgl/lvgl.h"; the attribute macros fall back to nothing.
+    const QByteArray attribute = "LV_ATTRIBUTE_IMAGE_" + symbol.toUpper();
+    out.appendLine("#if defined(LV_LVGL_H_INCLUDE_SIMPLE)");
+    out.appendLine("#include \"lvgl.h\"");
+    out.appendLine("#elif defined(__has_include)");
+    out.appendLine("#if __has_include(\"lvgl.h\")");
+    out.appendLine("#include \"lvgl.h\"");
+    out.appendLine("#else");
+    out.appendLine("#include \"lvgl/lvgl.h\"");
+    out.appendLine("#endif");
+    out.appendLine("#else");
+    out.appendLine("#include \"lvgl/lvgl.h\"");
+    out.appendLine("#endif");
+    out.appendLine("");
+    for (const QByteArray &macro : {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"),
+                                    QByteArray("LV_ATTRIBUTE_LARGE_CONST"), attribute}) {
+        out.appendLine("#ifndef " + macro);
+        out.appendLine("#define " + macro);
+        out.appendLine("#endif");
+    }
+    out.appendLine("");
+    out.appendLine("#ifndef LV_IMAGE_HEADER_MAGIC");
+    out.appendLine("#define LV_IMAGE_HEADER_MAGIC 0x19");
+    out.appendLine("#endif");
+    out.appendLine("");
+    out.appendLine("");
+    out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute
+                   + " uint8_t " + symbol + "_map[] = {");
+
+    const auto *bytes = reinterpret_cast<const uchar *>(encoded.data.constData());
+    const int size = encoded.data.size();
+    const int palette = (encoded.flags & FlagCompressed) ? 0 : paletteEntries(format) * 4;
+    if ((encoded.flags & FlagCompressed) || format.layout == Layout::Raw) {
+        for (int at = 0; at < size && out.ok(); at += 16)
+            appendRowLine(out, bytes + at, qMin(16, size - at));
+    } else {
+        for (int i = 0; i < palette / 4; ++i) {
+            char *p = out.reserve(64);
+            *p++ = ' ';
+            *p++ = ' ';
+            for (int j = 0; j < 4; ++j)
+                p = putHex(p, bytes[i * 4 + j]);
+            out.commit(p);
+            out.appendLine("/*Color of index " + QByteArray::number(i) + "*/");
+        }
+        if (palette > 0)
+            out.appendLine("");
+        // Rows of stride bytes, then RGB565A8's alpha rows of stride / 2.
+        int at = palette;
+        for (int plane = 0; plane < (format.layout == Layout::Rgb565A8 ? 2 : 1); ++plane) {
+            const int step = plane == 0 ? encoded.stride : encoded.stride / 2;
+            for (int y = 0; y < encoded.height && out.ok() && step > 0; ++y, at += step)
+                appendRowLine(out, bytes + at, step);
+        }
+    }
+
+    out.appendLine("};");
+    out.appendLine("");
+    out.appendLine("const lv_image_dsc_t " + symbol + " = {");
+    out.appendLine("    .header.magic = LV_IMAGE_HEADER_MAGIC,");
+    out.appendLine("    .header.cf = LV_COLOR_FORMAT_" + QByteArray(format.name) + ',');
+    out.appendLine("    .header.flags = " + flagsText(encoded.flags) + ',');
+    out.appendLine("    .header.w = " + QByteArray::number(encoded.width) + ',');
+    out.appendLine("    .header.h = " + QByteArray::number(encoded.height) + ',');
+    out.appendLine("    .header.stride = " + QByteArray::number(encoded.stride) + ',');
+    out.appendLine("    .data_size = " + QByteArray::number(size) + ',');
+    out.appendLine("    .data = " + symbol + "_map,");
+    out.appendLine("};");
+    out.appendLine("");
+    out.appendLine("//end of file");
+    if (out.finish())
+        return true;
+    if (error)
+        *error = out.errorString();
+    return false;
+}
+
+QByteArray binary(const Options &options, const Encoded &encoded)
+{
+    QByteArray bytes(12, '\0');
+    auto *h = reinterpret_cast<uchar *>(bytes.data());
+    h[0] = 0x19;
+    h[1] = uchar(options.format->cf);
+    putLittleEndian(h + 2, encoded.flags, 2);
+    putLittleEndian(h + 4, quint32(encoded.width), 2);
+    putLittleEndian(h + 6, quint32(encoded.height), 2);
+    putLittleEndian(h + 8, quint32(encoded.stride), 2);
+    return bytes + encoded.data;
+}
+
+} // namespace Lvgl9
+} // namespace Convert
