@@ -74,32 +74,52 @@ bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
     return false;
 }
 
-// Writes the output of spec for source to device. Remarks that do not
-// stop it (compression that does not pay) go to notes.
-bool encodeTo(const SourceImage &source, const OutputSpec &spec, const QByteArray &symbol,
-              QIODevice *device, QString *error, QStringList *notes)
+QString compressionNote(const OutputSpec &spec, const Lvgl9::Encoded &encoded)
+{
+    if (spec.compression == Lvgl9::Compression::None
+        || encoded.dataSize() < encoded.uncompressedSize)
+        return QString();
+    return QStringLiteral("%1 does not make the data smaller (%2 bytes with its header, %3 "
+                          "without compression); written as asked")
+        .arg(spec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
+                                                         : QStringLiteral("LZ4"),
+             QString::number(encoded.dataSize()), QString::number(encoded.uncompressedSize));
+}
+
+// The whole .bin of spec for source, made in one buffer. Remarks that do
+// not stop it (compression that does not pay) go to notes.
+QByteArray binaryBytes(const SourceImage &source, const OutputSpec &spec, QStringList *notes)
 {
     if (spec.lvgl == 9) {
         const Lvgl9::Options options = lvgl9Options(spec);
-        const Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
-        if (spec.compression != Lvgl9::Compression::None
-            && encoded.data.size() >= encoded.uncompressedSize) {
-            *notes << QStringLiteral("%1 does not make the data smaller (%2 bytes with its "
-                                     "header, %3 without compression); written as asked")
-                          .arg(spec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
-                                                                           : QStringLiteral("LZ4"),
-                               QString::number(encoded.data.size()),
-                               QString::number(encoded.uncompressedSize));
-        }
-        if (!spec.binary)
-            return Lvgl9::writeC(options, encoded, symbol, device, error);
-        return writeAll(device, Lvgl9::binary(options, encoded), error);
+        Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
+        const QString note = compressionNote(spec, encoded);
+        if (!note.isEmpty())
+            *notes << note;
+        return Lvgl9::binary(options, std::move(encoded));
     }
     const Lvgl8::PreparedImage prepared =
         Lvgl8::prepare(*spec.format, source.image, source.bytes, spec.quantizer, spec.dither);
-    if (!spec.binary)
-        return Lvgl8::writeC(prepared, spec.dither, symbol, device, error);
-    return writeAll(device, Lvgl8::encodeBinary(prepared, spec.depth, spec.dither), error);
+    return Lvgl8::encodeBinary(prepared, spec.depth, spec.dither);
+}
+
+// Writes the output of spec for source to device.
+bool encodeTo(const SourceImage &source, const OutputSpec &spec, const QByteArray &symbol,
+              QIODevice *device, QString *error, QStringList *notes)
+{
+    if (spec.binary)
+        return writeAll(device, binaryBytes(source, spec, notes), error);
+    if (spec.lvgl == 9) {
+        const Lvgl9::Options options = lvgl9Options(spec);
+        const Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
+        const QString note = compressionNote(spec, encoded);
+        if (!note.isEmpty())
+            *notes << note;
+        return Lvgl9::writeC(options, encoded, symbol, device, error);
+    }
+    const Lvgl8::PreparedImage prepared =
+        Lvgl8::prepare(*spec.format, source.image, source.bytes, spec.quantizer, spec.dither);
+    return Lvgl8::writeC(prepared, spec.dither, symbol, device, error);
 }
 
 SourceImage imageOnly(const QImage &image)
@@ -259,10 +279,17 @@ ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, co
     const ConvertResult checked = checkSource(source, spec, QString());
     if (!checked.ok())
         return checked;
+    QStringList notes;
+    if (spec.binary) {
+        // Made in place: no copy of a large image through a buffer.
+        *bytes = binaryBytes(source, spec, &notes);
+        ConvertResult result = ConvertResult::success();
+        result.addNotes(notes);
+        return result;
+    }
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);
     QString error;
-    QStringList notes;
     if (!encodeTo(source, spec, cSymbol(symbol).toUtf8(), &buffer, &error, &notes)) {
         bytes->clear();
         return ConvertResult::writeFailed(QString(), error);

@@ -329,9 +329,10 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
     if (format.layout == Layout::Argb8888Premultiplied)
         encoded.flags |= FlagPremultiplied;
 
+    constexpr int Room = Encoded::HeaderRoom;
     QByteArray data;
     if (format.layout == Layout::Raw) {
-        data = fileBytes;
+        data = QByteArray(Room, '\0') + fileBytes;
     } else {
         IndexedImage indexed;
         if (format.layout == Layout::Indexed)
@@ -343,9 +344,11 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
         const int planes = format.layout == Layout::Rgb565A8 ? 2 : 1;
         const qint64 total = palette.size() + qint64(stride) * encoded.height
             + (planes == 2 ? qint64(stride / 2) * encoded.height : 0);
-        // Padding bytes stay zero; 8 bytes of slack for the packers.
-        data = QByteArray(int(total + 8), '\0');
-        auto *d = reinterpret_cast<uchar *>(data.data());
+        // The data goes after room for the .bin header, so that the .bin
+        // is made without a copy. Padding bytes stay zero; 8 bytes of slack
+        // for the packers.
+        data = QByteArray(int(Room + total + 8), '\0');
+        auto *d = reinterpret_cast<uchar *>(data.data()) + Room;
         std::memcpy(d, palette.constData(), size_t(palette.size()));
         d += palette.size();
         RowEncoder rows(options, image, format.layout == Layout::Indexed ? &indexed : nullptr);
@@ -358,29 +361,30 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
         }
         data.chop(8);
     }
-    encoded.uncompressedSize = data.size();
+    encoded.uncompressedSize = data.size() - Room;
 
     if (options.compression == Compression::None) {
-        encoded.data = data;
+        encoded.bytes = data;
         return encoded;
     }
+    const QByteArray plain = data.mid(Room);
     QByteArray payload;
     if (options.compression == Compression::Rle) {
         const int block = format.layout == Layout::Rgb565A8 ? 2 : qMax(1, (format.bpp + 7) / 8);
-        payload = rleCompress(data, block);
+        payload = rleCompress(plain, block);
     } else {
-        payload.resize(LZ4_compressBound(data.size()));
-        const int n = LZ4_compress_HC(data.constData(), payload.data(), data.size(), payload.size(),
-                                      LZ4HC_CLEVEL_DEFAULT);
+        payload.resize(LZ4_compressBound(plain.size()));
+        const int n = LZ4_compress_HC(plain.constData(), payload.data(), plain.size(),
+                                      payload.size(), LZ4HC_CLEVEL_DEFAULT);
         payload.resize(qMax(0, n));
     }
     encoded.flags |= FlagCompressed;
-    encoded.data = QByteArray(12, '\0');
-    auto *h = reinterpret_cast<uchar *>(encoded.data.data());
+    encoded.bytes = QByteArray(Room + 12, '\0');
+    auto *h = reinterpret_cast<uchar *>(encoded.bytes.data()) + Room;
     putLittleEndian(h, quint32(options.compression), 4);
     putLittleEndian(h + 4, quint32(payload.size()), 4);
-    putLittleEndian(h + 8, quint32(data.size()), 4);
-    encoded.data += payload;
+    putLittleEndian(h + 8, quint32(plain.size()), 4);
+    encoded.bytes += payload;
     return encoded;
 }
 
@@ -475,8 +479,8 @@ bool writeC(const Options &options, const Encoded &encoded, const QByteArray &sy
     out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute
                    + " uint8_t " + symbol + "_map[] = {");
 
-    const auto *bytes = reinterpret_cast<const uchar *>(encoded.data.constData());
-    const int size = encoded.data.size();
+    const auto *bytes = reinterpret_cast<const uchar *>(encoded.data());
+    const int size = encoded.dataSize();
     const int palette = (encoded.flags & FlagCompressed) ? 0 : paletteEntries(format) * 4;
     if ((encoded.flags & FlagCompressed) || format.layout == Layout::Raw) {
         for (int at = 0; at < size && out.ok(); at += 16)
@@ -523,9 +527,9 @@ bool writeC(const Options &options, const Encoded &encoded, const QByteArray &sy
     return false;
 }
 
-QByteArray binary(const Options &options, const Encoded &encoded)
+QByteArray binary(const Options &options, Encoded encoded)
 {
-    QByteArray bytes(12, '\0');
+    QByteArray bytes = std::move(encoded.bytes);
     auto *h = reinterpret_cast<uchar *>(bytes.data());
     h[0] = 0x19;
     h[1] = uchar(options.format->cf);
@@ -533,7 +537,8 @@ QByteArray binary(const Options &options, const Encoded &encoded)
     putLittleEndian(h + 4, quint32(encoded.width), 2);
     putLittleEndian(h + 6, quint32(encoded.height), 2);
     putLittleEndian(h + 8, quint32(encoded.stride), 2);
-    return bytes + encoded.data;
+    putLittleEndian(h + 10, 0, 2);
+    return bytes;
 }
 
 } // namespace Lvgl9

@@ -45,8 +45,14 @@ struct Encoded
     int height = 0;
     int stride = 0;
     quint16 flags = 0;
-    QByteArray data; // palette and rows, or the block header and the compressed bytes
+    // Room for the 12-byte header, then the data: palette and rows, or the
+    // block header and the compressed bytes. The .bin is made in place.
+    QByteArray bytes;
     qint64 uncompressedSize = 0;
+
+    static constexpr int HeaderRoom = 12;
+    const char *data() const { return bytes.constData() + HeaderRoom; }
+    int dataSize() const { return bytes.size() - HeaderRoom; }
 };
 
 // Encodes image (or, for RAW formats, the file's bytes).
@@ -59,8 +65,8 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
 bool writeC(const Options &options, const Encoded &encoded, const QByteArray &symbol,
             QIODevice *device, QString *error);
 
-// The .bin: the 12-byte header and the data.
-QByteArray binary(const Options &options, const Encoded &encoded);
+// The .bin: the 12-byte header and the data, made in the encoded bytes.
+QByteArray binary(const Options &options, Encoded encoded);
 
 // RLE as LVGL's decoder reads it: blocks of blockSize bytes; a control
 // byte c with c & 0x80 is followed by c & 0x7f literal blocks, any other

@@ -36,7 +36,6 @@ void packLevels(uchar *d, const uchar *values, int count, int bits)
     }
 }
 
-
 int ErrorDiffusion::shownValue(int level, int bits, bool replicate)
 {
     if (!replicate)
