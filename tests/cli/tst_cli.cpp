@@ -4,6 +4,7 @@
 #include <hostilefiles.h>
 #include <imagesource.h>
 #include <lvgl8formats.h>
+#include <lvgl9formats.h>
 #include <referenceencoder.h>
 #include <testfiles.h>
 #include <testimages.h>
@@ -203,6 +204,8 @@ private slots:
     void outputFormats();
     void v8Formats_data();
     void v8Formats();
+    void v9Formats_data();
+    void v9Formats();
     void outputNaming_data();
     void outputNaming();
     void directoryInput_data();
@@ -339,6 +342,47 @@ void TestCli::usageErrors_data()
         << args("-c INDEXED_3BIT in/other.png") << "unknown color format 'INDEXED_3BIT'";
     QTest::newRow("the window's indexed array as a .bin")
         << args("-f bin -c indexed-256 in/other.png") << "use -c INDEXED_8BIT with -f bin";
+    QTest::newRow("v8 binary format with v9")
+        << args("--lvgl 9 -f bin-rgb565 in/other.png") << "-f bin-rgb565 is an LVGL v8 file";
+    QTest::newRow("chroma key with v9") << args("--lvgl 9 -c chroma-keyed in/other.png")
+                                        << "v9 has no chroma key; use an alpha format";
+    QTest::newRow("v8 name with v9") << args("--lvgl 9 --cf TRUE_COLOR_ALPHA in/other.png")
+                                     << "v9 has no TRUE_COLOR_ALPHA; use ARGB8888";
+    QTest::newRow("depth with v9")
+        << args("--lvgl 9 -f bin --depth 16 in/other.png") << "v9 formats carry their own depth";
+    QTest::newRow("v9 name with v8")
+        << args("--cf RGB565 in/other.png") << "RGB565 is an LVGL v9 format; add --lvgl 9";
+    QTest::newRow("stride alignment with v8")
+        << args("--stride-align 4 in/other.png") << "--stride-align applies to LVGL v9 output";
+    QTest::newRow("compression with v8")
+        << args("-f bin --compress rle in/other.png") << "--compress applies to LVGL v9 output";
+    QTest::newRow("unknown LVGL version")
+        << args("--lvgl 7 in/other.png") << "--lvgl takes 8 or 9, not '7'";
+    QTest::newRow("premultiplied RGB565") << args("--lvgl 9 --cf RGB565 --premultiply in/other.png")
+                                          << "--premultiply applies to ARGB8888 only";
+    QTest::newRow("stride alignment not a power of two")
+        << args("--lvgl 9 --stride-align 3 in/other.png")
+        << "--stride-align takes a power of two up to 1024, not '3'";
+    QTest::newRow("stride alignment too large")
+        << args("--lvgl 9 --stride-align 2048 in/other.png") << "not '2048'";
+    QTest::newRow("uncompressed L8 .bin")
+        << args("--lvgl 9 -f bin --cf L8 in/other.png")
+        << "LVGL 9.5 cannot open an uncompressed .bin of L8: write a C array (-f c), or "
+           "compress the .bin (--compress rle or lz4)";
+    QTest::newRow("background for a format with alpha")
+        << args("--lvgl 9 --cf ARGB8888 --background 123456 in/other.png")
+        << "ARGB8888 keeps the image's alpha";
+    QTest::newRow("background not a colour")
+        << args("--lvgl 9 --cf RGB565 --background 12345z in/other.png")
+        << "--background takes a colour as RRGGBB";
+    QTest::newRow("unknown compression") << args("--lvgl 9 --compress zip in/other.png")
+                                         << "--compress takes none, rle or lz4, not 'zip'";
+    QTest::newRow("v9 RAW as a .bin") << args("--lvgl 9 -f bin --cf RAW_ALPHA in/other.png")
+                                      << "RAW_ALPHA exists only as a C array";
+    QTest::newRow("v9 RAW compressed")
+        << args("--lvgl 9 --cf raw_alpha --compress lz4 in/other.png") << "compressed already";
+    QTest::newRow("v9 RAW of a PNG")
+        << args("--lvgl 9 --cf RAW in/other.png") << "a PNG must be embedded as RAW_ALPHA";
     QTest::newRow("an array name is another descriptor")
         << args("-o out in/x.png in/x_map.png")
         << "'in/x.png' and 'in/x_map.png' would both define the C symbol 'x_map'";
@@ -508,6 +552,111 @@ void TestCli::v8Formats()
         QVERIFY(wanted.contains("    .data_size = " + QByteArray::number(readFile(source).size())
                                 + ','));
         QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
+    }
+}
+
+void TestCli::v9Formats_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<int>("align");
+    QTest::addColumn<int>("compression");
+    QTest::addColumn<bool>("dither");
+    QTest::addColumn<QString>("background"); // RRGGBB, or empty
+    QTest::addColumn<QSize>("size");
+
+    const int none = int(Lvgl9::Compression::None);
+    const int rle = int(Lvgl9::Compression::Rle);
+    const int lz4 = int(Lvgl9::Compression::Lz4);
+    const QSize small(23, 17);
+    QTest::newRow("--lvgl 9 (ARGB8888 C array)")
+        << QStringList {"--lvgl", "9"} << "ARGB8888" << false << 1 << none << false << QString()
+        << small;
+    QTest::newRow("-f bin --cf RGB565 --stride-align 4")
+        << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "RGB565", "--stride-align", "4"}
+        << "RGB565" << true << 4 << none << false << QString() << small;
+    QTest::newRow("--cf i4 --dither --compress lz4")
+        << QStringList {"--lvgl", "9", "--cf", "i4", "--dither", "--compress", "lz4"} << "I4"
+        << false << 1 << lz4 << true << QString() << small;
+    QTest::newRow("-f bin --cf LV_COLOR_FORMAT_A4 --compress rle")
+        << QStringList {"--lvgl",     "9",  "-f", "bin", "--cf", "LV_COLOR_FORMAT_A4",
+                        "--compress", "rle"}
+        << "A4" << true << 1 << rle << false << QString() << small;
+    QTest::newRow("--premultiply")
+        << QStringList {"--lvgl", "9", "--premultiply"} << "ARGB8888_PREMULTIPLIED" << false << 1
+        << none << false << QString() << small;
+    QTest::newRow("-f bin --cf RGB565 --background 203040 --dither")
+        << QStringList {"--lvgl",       "9",      "-f",      "bin", "--cf", "RGB565",
+                        "--background", "203040", "--dither"}
+        << "RGB565" << true << 1 << none << true << "203040" << small;
+    QTest::newRow("-f bin --cf ARGB8888 --compress rle, on a photo (larger)")
+        << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "ARGB8888", "--compress", "rle"}
+        << "ARGB8888" << true << 1 << rle << false << QString() << small;
+    QTest::newRow("-f bin --cf L8 --compress lz4")
+        << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "L8", "--compress", "lz4"} << "L8"
+        << true << 1 << lz4 << false << QString() << small;
+    QTest::newRow("--cf RAW_ALPHA")
+        << QStringList {"--lvgl", "9", "--cf", "RAW_ALPHA"} << "RAW_ALPHA" << false << 1 << none
+        << false << QString() << small;
+    // v9 stores 16-bit sizes: no 2047 limit.
+    QTest::newRow("2048 x 1, A8 .bin")
+        << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "A8"} << "A8" << true << 1 << none
+        << false << QString() << QSize(2048, 1);
+    QTest::newRow("2047 x 2047, RGB565 .bin")
+        << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "RGB565"} << "RGB565" << true << 1
+        << none << false << QString() << QSize(2047, 2047);
+}
+
+// Every v9 choice reaches the engine as the output it names.
+void TestCli::v9Formats()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, format);
+    QFETCH(bool, binary);
+    QFETCH(int, align);
+    QFETCH(int, compression);
+    QFETCH(bool, dither);
+    QFETCH(QString, background);
+    QFETCH(QSize, size);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("pic.png"));
+    saveImage(source, TestImages::photo(size.width(), size.height(), 5), "PNG");
+    const Outcome outcome = runCli(dir.path(), options << QStringLiteral("pic.png"));
+    VERIFY_SUCCESS(outcome);
+
+    OutputSpec spec;
+    spec.lvgl = 9;
+    spec.format9 = Lvgl9::findFormat(format);
+    spec.binary = binary;
+    spec.strideAlign = align;
+    spec.compression = Lvgl9::Compression(compression);
+    spec.dither = dither;
+    if (!background.isEmpty()) {
+        spec.hasBackground = true;
+        spec.background = 0xff000000u | background.toUInt(nullptr, 16);
+    }
+    SourceImage image;
+    QVERIFY(readSourceImage(source, 65535, &image).ok());
+    QByteArray wanted;
+    const ConvertResult encoded = encodeSource(image, spec, QStringLiteral("pic"), &wanted);
+    QVERIFY(encoded.ok());
+    const QString target =
+        dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
+    QCOMPARE(readFile(target), wanted);
+
+    // With -v, a compression that does not make the data smaller says so,
+    // naming the source; the file is written all the same.
+    if (spec.compression != Lvgl9::Compression::None) {
+        const Outcome verbose = runCli(dir.path(), options << QStringLiteral("-v"));
+        QCOMPARE(verbose.exitCode, 0);
+        QCOMPARE(verbose.errLines().size(), encoded.notes().size());
+        for (const QByteArray &line : verbose.errLines()) {
+            QVERIFY2(line.startsWith("brindleforge-cli: pic.png: ")
+                         && line.contains("does not make the data smaller"),
+                     line.constData());
+        }
     }
 }
 
