@@ -32,6 +32,8 @@ struct IndexedImage
 // most colors entries (2, 4, 16 or 256; Toolkit: 256 only). With dither,
 // the remapping diffuses the error (Floyd-Steinberg). Deterministic: the
 // same image gives the same palette and indices on any thread, at any load.
+// A null image, another number of colours, or memory running out give a
+// null result (null indices, empty palette).
 IndexedImage quantize(const QImage &image, int colors, QuantizerKind kind, bool dither);
 
 } // namespace Convert

@@ -31,6 +31,27 @@ QImage photo(int width, int height, quint32 seed)
     return image;
 }
 
+QImage softIcon(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    const double centre = (side - 1) / 2.0;
+    const double radius = side * 0.42;
+    const double band = side * 9.0 / 16.0;
+    for (int y = 0; y < side; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const double d = qSqrt((x - centre) * (x - centre) + (y - centre) * (y - centre));
+            const int a = qBound(0, qRound((radius - d) * 128), 255);
+            const double t = qBound(0.0, (x - y) / band + 0.5, 1.0);
+            const int r = qRound(230 * t + 30 * (1 - t));
+            const int g = qRound(120 * t + 160 * (1 - t));
+            const int b = qRound(40 * t + 220 * (1 - t));
+            line[x] = a > 0 ? qRgba(r, g, b, a) : 0;
+        }
+    }
+    return image;
+}
+
 QImage randomBytes(QImage::Format format, int width, int height, quint32 seed, int colorCount)
 {
     std::mt19937 random(seed);
