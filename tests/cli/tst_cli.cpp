@@ -18,6 +18,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -856,6 +859,7 @@ enum class Target {
     ReadOnlyFolder,
     FileTooBig,
     FileTooBigInLastFlush,
+    DiskFull,
 };
 Q_DECLARE_METATYPE(Target)
 
@@ -882,11 +886,14 @@ void TestCli::unwritableTarget_data()
         << QStringList {"a.png -> locked/a.c" + c, "b.png -> locked/b.c" + c};
     QTest::newRow("write fails (file size limit)")
         << Target::FileTooBig << QStringList {"-f", "bin-rgb565", "-o", "out", "a.png", "b.png"}
-        << QStringList {"b.png -> out/b.bin: cannot be written"};
+        << QStringList {"b.png -> out/b.bin: cannot be written (file too large)"};
     QTest::newRow("write fails in the last flush (file size limit)")
         << Target::FileTooBigInLastFlush
         << QStringList {"-f", "bin-rgb565", "-o", "out", "a.png", "b.png"}
-        << QStringList {"b.png -> out/b.bin: cannot be written"};
+        << QStringList {"b.png -> out/b.bin: cannot be written (file too large)"};
+    QTest::newRow("disk full (a 16 KiB tmpfs)")
+        << Target::DiskFull << QStringList {"-o", "small", "a.png", "b.png"}
+        << QStringList {"b.png -> small/b.c: cannot be written (no space left on device)"};
 }
 
 // An output that cannot be written fails with exit code 1, leaves no file
@@ -936,6 +943,26 @@ void TestCli::unwritableTarget()
         // must not be committed either.
         QCOMPARE(entries(dir.filePath(QStringLiteral("out"))), QStringList({"a.bin", "b.bin"}));
         QCOMPARE(readFile(dir.filePath(QStringLiteral("out/b.bin"))), QByteArray("old output"));
+        break;
+    }
+    case Target::DiskFull: {
+#ifdef Q_OS_LINUX
+        // A file system of its own that fills up: a.c fits, b.c does not.
+        const QString small = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkdir(small));
+        const QByteArray where = QFile::encodeName(small);
+        if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") != 0)
+            QSKIP("cannot mount a tmpfs here (needs root and mount rights)");
+        struct Unmount
+        {
+            QByteArray where;
+            ~Unmount() { ::umount(where.constData()); }
+        } unmount {where};
+        outcome = runCli(dir.path(), arguments);
+        QCOMPARE(entries(small), QStringList {QStringLiteral("a.c")});
+#else
+        QSKIP("needs a tmpfs");
+#endif
         break;
     }
     default:
