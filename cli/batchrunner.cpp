@@ -64,6 +64,10 @@ int BatchRunner::run(int threadCount)
         (void)lock;
     };
 
+    const int workerCount = qBound(1, threadCount, total);
+    int idleWorkers = 0;
+    bool joined = false;
+
     const auto work = [&]() {
         for (int i = next++; i < total; i = next++) {
             const BatchPlan::Job &job = m_jobs.at(i);
@@ -81,10 +85,16 @@ int BatchRunner::run(int threadCount)
             }
             changed.notify_one();
         }
+        // The last jobs may wait in the group: wake the reporting loop, which
+        // commits them once every worker is through.
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++idleWorkers;
+        }
+        changed.notify_one();
     };
 
     std::vector<std::thread> workers;
-    const int workerCount = qBound(1, threadCount, total);
     workers.reserve(size_t(workerCount));
     for (int i = 0; i < workerCount; ++i)
         workers.emplace_back(work);
@@ -95,14 +105,18 @@ int BatchRunner::run(int threadCount)
     int failures = 0;
     int reported = 0;
     int done = 0;
-    bool joined = false;
+    const auto workersIdle = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return idleWorkers == workerCount;
+    };
     QElapsedTimer sinceProgress;
     while (reported < total) {
         std::vector<std::pair<int, ConvertResult>> ready;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait_for(lock, std::chrono::milliseconds(progressInterval),
-                             [&] { return finishedCount > done; });
+            changed.wait_for(lock, std::chrono::milliseconds(progressInterval), [&] {
+                return finishedCount > done || (!joined && idleWorkers == workerCount);
+            });
             done = finishedCount;
             while (reported < total && finished[size_t(reported)]) {
                 const ConvertResult &result = results[size_t(reported)];
@@ -122,7 +136,7 @@ int BatchRunner::run(int threadCount)
                 ++failures;
             }
         }
-        if (!joined && next.load() >= total && reported < total) {
+        if (!joined && next.load() >= total && reported < total && workersIdle()) {
             // Every job is taken; wait for the workers, then commit the rest.
             for (std::thread &worker : workers)
                 worker.join();
