@@ -345,7 +345,7 @@ QString Inspect::describe(const QString &file, const LvglDecodeResult &result)
         if (i.depth)
             line("shown at:", depthText(i));
     }
-    if (i.fromC)
+    if (i.fromC && !i.formatName.isEmpty())
         line("sections:",
              i.depthSections.isEmpty() ? QStringLiteral("none (the same data at every depth)")
                                        : i.depthSections.join(QLatin1String(", ")));
@@ -396,7 +396,7 @@ QJsonObject Inspect::facts(const LvglDecodeResult &result)
     o.insert(QStringLiteral("swap"), i.swap);
     if (i.madeForDepth)
         o.insert(QStringLiteral("madeForDepth"), i.madeForDepth);
-    if (i.fromC)
+    if (i.fromC && !i.formatName.isEmpty())
         o.insert(QStringLiteral("depthSections"), QJsonArray::fromStringList(i.depthSections));
     if (i.paletteUsed >= 0)
         o.insert(QStringLiteral("palette"),
