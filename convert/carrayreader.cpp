@@ -16,7 +16,9 @@ using Macros = CArrayReader::Macros;
 constexpr quint8 AllSettings = (1u << CArrayReader::SettingCount) - 1;
 constexpr int MaxMacroDepth = 32;
 constexpr int MaxNesting = 200; // parentheses and unary operators in one expression
-constexpr int MaxExpandedTokens = 100000; // one expression after its macros are expanded
+constexpr int MaxExpandedTokens = 4096; // tokens the macros of one expression expand to
+// An array declared longer than its values is padded with zeros, up to this.
+constexpr qint64 MaxPadding = qint64(16) << 20;
 constexpr qint64 MaxValue = std::numeric_limits<qint64>::max();
 constexpr qint64 MinValue = std::numeric_limits<qint64>::min();
 
@@ -166,6 +168,7 @@ private:
     CExpression m_tokens;
     int m_at = 0;
     int m_nesting = 0;
+    int m_fromMacros = 0; // tokens that macros expanded to
     int m_line = 0;
     QSet<QByteArray> m_expanding;
     QString m_error;
@@ -484,7 +487,7 @@ bool Evaluator::isPunctuator(const char *p) const
 bool Evaluator::expand(const CToken *begin, const CToken *end, int depth, CExpression *out)
 {
     for (const CToken *t = begin; t < end; ++t) {
-        if (out->size() > MaxExpandedTokens)
+        if (depth > 0 && ++m_fromMacros > MaxExpandedTokens)
             return fail(*t, QStringLiteral("the macros expand too far"));
         if (t->kind != CToken::Identifier) {
             out->append(*t);
@@ -546,6 +549,7 @@ bool Evaluator::evaluate(const CExpression &expression, int line, qint64 *value,
     m_tokens.clear();
     m_at = 0;
     m_nesting = 0;
+    m_fromMacros = 0;
     CToken endToken;
     endToken.line = line;
     bool ok =
@@ -1230,7 +1234,7 @@ bool CArrayReader::read(const QByteArray &source)
                                 .arg(QString::fromUtf8(it.key().left(40)))
                                 .arg(array.bytes.size())
                                 .arg(size));
-            if (size > array.bytes.size() + (qint64(64) << 20))
+            if (size > array.bytes.size() + MaxPadding)
                 return fail(array.line,
                             QStringLiteral("'%1' declares %2 bytes, far more than it "
                                            "has values for")

@@ -36,9 +36,11 @@
 // knows which of them have a section of their own in the array.
 //
 // Limits: the text is read once, front to back, without copying it; an
-// array holds at most as many bytes as its text has numbers. Values are
-// 64-bit; an expression that overflows, divides by zero or shifts by more
-// than 62 is an error. Macros expand at most 32 levels deep.
+// array holds as many bytes as its text has numbers, and at most 16 MiB of
+// zeros more when it is declared longer. Values are 64-bit; an expression
+// that overflows, divides by zero or shifts by more than 62 is an error.
+// Macros expand at most 32 levels deep and to at most 4096 tokens;
+// parentheses and unary operators nest at most 200 deep.
 namespace Convert {
 
 // One token of an expression, pointing into the text.

@@ -725,6 +725,13 @@ bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
                                        "the header describes")
                             .arg(uncompressed)
                             .arg(needed));
+        // Neither RLE nor LZ4 expands a byte to more than 255, so a few
+        // bytes that claim megabytes are refused before anything is made.
+        if (needed > compressed * 255)
+            return fail(QStringLiteral("%1 bytes of compressed data cannot expand to the %2 "
+                                       "bytes the header describes")
+                            .arg(compressed)
+                            .arg(needed));
         expanded = QByteArray(int(needed), Qt::Uninitialized);
         auto *out = reinterpret_cast<uchar *>(expanded.data());
         if (method == 1) {

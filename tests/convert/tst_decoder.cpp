@@ -541,6 +541,9 @@ void TestDecoder::inconsistentFiles_data()
     QTest::newRow("v9 uncompressed length disagrees")
         << head + compressedBlock(1, red4, 9) << detect << 0
         << "the uncompressed length 9 disagrees with the 8 bytes the header describes";
+    QTest::newRow("v9 a few bytes that claim megabytes")
+        << v9Header(0x12, 8, 2000, 4000, 4000) + compressedBlock(1, red4, 16000000) << detect << 0
+        << "3 bytes of compressed data cannot expand to the 16000000 bytes";
     QTest::newRow("v9 unknown compression method")
         << head + compressedBlock(3, red4, 8) << detect << 0
         << "unknown compression method 3 (1 is RLE, 2 LZ4)";
