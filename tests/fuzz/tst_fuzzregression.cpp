@@ -91,6 +91,8 @@ private slots:
     void randomInputs();
     void decoderSeeds_data();
     void decoderSeeds();
+    void decoderSavedInputs_data();
+    void decoderSavedInputs();
     void decoderRandomInputs();
 
 private:
@@ -294,6 +296,30 @@ void TestFuzzRegression::decoderSeeds()
         flipped[at] = char(flipped.at(at) ^ (1 << (random() % 8)));
         verify(flipped, "bit flipped", at);
     }
+}
+
+void TestFuzzRegression::decoderSavedInputs_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    const QDir dir(QStringLiteral(BRINDLEFORGE_TEST_SOURCE_DIR "/decoder-inputs"));
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    QVERIFY(!names.isEmpty());
+    for (const QString &name : names) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTest::newRow(qPrintable(name)) << file.readAll();
+    }
+}
+
+// Inputs the fuzzer once found a fault with, named after it: a RAW C
+// array whose JPEG header Qt cannot read (its JPEG handler then announces
+// an image format it never set).
+void TestFuzzRegression::decoderSavedInputs()
+{
+    QFETCH(QByteArray, input);
+    const QString failure = DecodeHarness::check(reinterpret_cast<const uchar *>(input.constData()),
+                                                 size_t(input.size()));
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
 void TestFuzzRegression::decoderRandomInputs()
