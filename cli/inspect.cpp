@@ -339,7 +339,8 @@ QString Inspect::describe(const QString &file, const LvglDecodeResult &result)
             data << (i.dataSize >= 0 ? QStringLiteral(".data_size %1").arg(i.dataSize)
                                      : QStringLiteral("no .data_size"));
         data << QStringLiteral("%1 bytes present").arg(i.bytesPresent);
-        if (i.bytesNeeded >= 0)
+        // A compressed image's expanded size is on the compression line.
+        if (i.bytesNeeded >= 0 && i.compression.isEmpty())
             data << QStringLiteral("%1 needed").arg(i.bytesNeeded);
         line("data:", data.join(QLatin1String(", ")));
         if (i.depth)

@@ -410,8 +410,9 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
                  .arg(1)
                  .arg(w == 1 ? QLatin1String("wide") : QLatin1String("tall")));
     if (m_device.depth != 0 && m_device.depth != 8 && m_device.depth != 16 && m_device.depth != 32)
-        return fail(
-            QStringLiteral("LVGL v8 has no LV_COLOR_DEPTH %1 (8, 16 or 32)").arg(m_device.depth));
+        return fail(QStringLiteral("an LVGL v8 image is shown here at LV_COLOR_DEPTH 8, 16 or 32, "
+                                   "not %1")
+                        .arg(m_device.depth));
 
     int depth = m_device.depth ? m_device.depth : 16;
     if (row.layout == Layout::DepthColour) {

@@ -1430,7 +1430,7 @@ void TestCli::inspectFacts_data()
                         "  format:      LV_COLOR_FORMAT_RGB565 (cf 18)",
                         "  stride:      4 bytes",
                         "  flags:       COMPRESSED",
-                        "  data:        15 bytes present, 8 needed",
+                        "  data:        15 bytes present",
                         "  compression: RLE, 3 bytes for 8 (ratio 2.67)",
                         "  consistent:  yes"}
         << QString();

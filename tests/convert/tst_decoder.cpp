@@ -499,7 +499,7 @@ void TestDecoder::inconsistentFiles_data()
     QTest::newRow("v8 unknown cf") << v8Header(21, 2, 2) + QByteArray(8, '\0') << detect << 0
                                    << "unknown colour format: cf 21 is not an LVGL v8 format";
     QTest::newRow("v8 depth 24") << twoByTwoAlpha16 << detect << 24
-                                 << "LVGL v8 has no LV_COLOR_DEPTH 24";
+                                 << "shown here at LV_COLOR_DEPTH 8, 16 or 32, not 24";
     QTest::newRow("v8 RAW that is not a PNG or JPEG")
         << v8Header(2, 2, 2) + QByteArray("not an image") << detect << 0
         << "the data of a RAW format is not a PNG or JPEG file";
