@@ -2,6 +2,7 @@
 #include "batchrunner.h"
 #include "commandline.h"
 #include "console.h"
+#include "inspect.h"
 #include "interrupts.h"
 
 #include <convertresult.h>
@@ -62,8 +63,11 @@ int main(int argc, char *argv[])
 
     // The arguments as bytes: Qt would turn a file name that is not UTF-8
     // into one that names no file.
+    const QStringList arguments = Convert::decodeArguments(argc, argv);
+    if (arguments.size() > 1 && arguments.at(1) == QLatin1String("inspect"))
+        return Inspect::run(arguments);
     CommandLine commandLine;
-    switch (commandLine.parse(Convert::decodeArguments(argc, argv))) {
+    switch (commandLine.parse(arguments)) {
     case CommandLine::Action::ShowHelp:
         print(stdout, commandLine.helpText());
         return AllWritten;

@@ -1117,12 +1117,21 @@ DecodeAttempt decodeOnce(const QByteArray &data, const PngLayout *png, ImageKind
         device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         QImageReader reader(&device, readerFormat(kind));
         reader.setAutoDetectImageFormat(false);
-        if (format == QImage::Format_Invalid)
-            format = reader.imageFormat();
+        if (format == QImage::Format_Invalid) {
+            // Qt's JPEG handler announces a format it never set when the
+            // header cannot be read. The value is taken as a number, since
+            // it may be none of the enum's and merely loading such an enum
+            // is undefined.
+            const QImage::Format announced = reader.imageFormat();
+            static_assert(sizeof announced == sizeof(int), "QImage::Format is an int");
+            int value = 0;
+            std::memcpy(&value, &announced, sizeof value);
+            format = value > QImage::Format_Invalid && value < QImage::NImageFormats
+                ? QImage::Format(value)
+                : QImage::Format_Invalid;
+        }
         const uchar *prepared = nullptr;
-        // Qt's JPEG handler announces a format it never set when the header
-        // cannot be read.
-        if (format > QImage::Format_Invalid && format < QImage::NImageFormats) {
+        if (format != QImage::Format_Invalid) {
             attempt.image = QImage(size, format);
             if (!attempt.image.isNull()) {
                 std::memset(attempt.image.bits(), 0, size_t(attempt.image.sizeInBytes()));

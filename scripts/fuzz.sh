@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Builds the engine's libFuzzer target with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs it for a bounded time.
+# Builds one of the engine's libFuzzer targets with clang, AddressSanitizer
+# and UndefinedBehaviorSanitizer, and runs it for a bounded time.
 #
 #   scripts/fuzz.sh [SECONDS] [-- LIBFUZZER OPTIONS...]
 #
-# SECONDS defaults to 600. The build goes to build-fuzz/ beside this
+# FUZZ_TARGET chooses the target: convert (the default; images through
+# every writer) or decode (bytes through the image decoder, as .bin and as
+# C). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
 # script's folder (BUILD_DIR overrides it); the corpus grows in
-# BUILD_DIR/fuzz-corpus between runs, seeded by fuzz_seeds, and inputs that
-# break a check or crash are saved as BUILD_DIR/fuzz-artifacts/crash-*.
+# BUILD_DIR/fuzz-corpus (fuzz-corpus-decode) between runs, seeded by
+# fuzz_seeds (fuzz_decode_seeds), and inputs that break a check or crash
+# are saved as BUILD_DIR/fuzz-artifacts(-decode)/crash-*.
 # JOBS (default 1) runs that many fuzzing processes side by side.
 # Exit status: 0 when the time ran out without a failure, 1 otherwise.
 set -euo pipefail
@@ -27,6 +30,18 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || [[ $seconds -eq 0 ]]; then
     exit 2
 fi
 jobs=${JOBS:-1}
+case ${FUZZ_TARGET:-convert} in
+convert)
+    fuzzer=fuzz_convert seeder=fuzz_seeds suffix=
+    ;;
+decode)
+    fuzzer=fuzz_decode seeder=fuzz_decode_seeds suffix=-decode
+    ;;
+*)
+    echo "FUZZ_TARGET is convert or decode, not '$FUZZ_TARGET'" >&2
+    exit 2
+    ;;
+esac
 if ! command -v clang++ >/dev/null; then
     echo "fuzz.sh needs clang (apt-get install clang)" >&2
     exit 2
@@ -34,20 +49,20 @@ fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEFORGE_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_convert fuzz_seeds -j "$(nproc)"
+cmake --build "$build" --target "$fuzzer" "$seeder" -j "$(nproc)"
 
-corpus=$build/fuzz-corpus
-artifacts=$build/fuzz-artifacts
+corpus=$build/fuzz-corpus$suffix
+artifacts=$build/fuzz-artifacts$suffix
 mkdir -p "$corpus" "$artifacts"
 if [[ -z $(ls -A "$corpus") ]]; then
-    "$build/tests/fuzz/fuzz_seeds" "$corpus"
+    "$build/tests/fuzz/$seeder" "$corpus"
 fi
 
 # Qt itself is not instrumented; report UB and leaks in our code, stop at
 # the first finding.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-log=$build/fuzz-last.log
+log=$build/fuzz$suffix-last.log
 stamp=$build/fuzz-start.stamp
 touch "$stamp"
 echo "fuzzing for ${seconds}s with $jobs job(s); corpus $corpus; log $log"
@@ -56,11 +71,11 @@ status=0
 if [[ $jobs -gt 1 ]]; then
     # Each job writes fuzz-N.log in the working folder; the parent copies
     # every job's log into its own output when the job ends.
-    (cd "$build" && "$build/tests/fuzz/fuzz_convert" -max_total_time="$seconds" \
+    (cd "$build" && "$build/tests/fuzz/$fuzzer" -max_total_time="$seconds" \
         -jobs="$jobs" -workers="$jobs" -artifact_prefix="$artifacts/" -print_final_stats=1 \
         "$@" "$corpus") >"$log" 2>&1 || status=$?
 else
-    "$build/tests/fuzz/fuzz_convert" -max_total_time="$seconds" -artifact_prefix="$artifacts/" \
+    "$build/tests/fuzz/$fuzzer" -max_total_time="$seconds" -artifact_prefix="$artifacts/" \
         -print_final_stats=1 "$@" "$corpus" >"$log" 2>&1 || status=$?
 fi
 end=$(date +%s)
@@ -77,7 +92,7 @@ found=$(find "$artifacts" -type f -newer "$stamp")
 if [[ $status -ne 0 || -n $found ]]; then
     echo "FAILED (exit status $status); inputs that reproduce it:"
     echo "${found:-none saved}"
-    echo "replay one with: $build/tests/fuzz/fuzz_convert FILE"
+    echo "replay one with: $build/tests/fuzz/$fuzzer FILE"
     exit 1
 fi
 echo "no failures"

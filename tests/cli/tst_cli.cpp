@@ -5,6 +5,7 @@
 #include <imagesource.h>
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
+#include <lvgldecoder.h>
 #include <referenceencoder.h>
 #include <testfiles.h>
 #include <testimages.h>
@@ -228,6 +229,15 @@ private slots:
     void hostileTargets();
     void interrupts_data();
     void interrupts();
+    void inspectFacts_data();
+    void inspectFacts();
+    void inspectUsageErrors_data();
+    void inspectUsageErrors();
+    void inspectJson();
+    void inspectPreviews_data();
+    void inspectPreviews();
+    void inspectPreviewFolder();
+    void inspectFifo();
 };
 
 void TestCli::helpAndVersion()
@@ -1501,6 +1511,406 @@ void TestCli::interrupts()
     }
 #else
     QSKIP("needs POSIX signals");
+#endif
+}
+
+namespace {
+
+// The file the engine writes for image in the named format: a C array, or
+// a .bin made for depth.
+QByteArray lvglFile(const QImage &image, const char *format, bool binary,
+                    ColorDepth depth = ColorDepth::Depth16)
+{
+    OutputSpec spec;
+    spec.format = Lvgl8::findFormat(QLatin1String(format));
+    spec.binary = binary;
+    spec.depth = depth;
+    SourceImage source;
+    source.image = image;
+    QByteArray bytes;
+    const ConvertResult result = encodeSource(source, spec, QStringLiteral("pic"), &bytes);
+    return result.ok() ? bytes : QByteArray();
+}
+
+// A v9 RGB565 image of 2 x 2 red pixels, RLE-compressed: 4 blocks of red.
+QByteArray v9Compressed()
+{
+    return QByteArray::fromHex("19120800020002000400"
+                               "0000"
+                               "01000000"
+                               "03000000"
+                               "08000000"
+                               "0400f8");
+}
+
+QImage inspectImage()
+{
+    QImage image = TestImages::photo(7, 5, 3);
+    image.setPixel(0, 0, qRgba(10, 200, 30, 128));
+    return image;
+}
+
+QStringList outputLines(const QByteArray &out)
+{
+    QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'));
+    lines.removeAll(QString());
+    return lines;
+}
+
+} // namespace
+
+void TestCli::inspectFacts_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // lines stdout has, each after its key
+    QTest::addColumn<QString>("error"); // the one stderr line, or empty
+
+    const QImage image = inspectImage();
+    QTest::newRow(".bin of TRUE_COLOR_ALPHA")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", true) << "pic.bin" << QStringList() << 0
+        << QStringList {"pic.bin:",
+                        "  version:     LVGL v8, .bin",
+                        "  format:      LV_IMG_CF_TRUE_COLOR_ALPHA (cf 5)",
+                        "  size:        7 x 5",
+                        "  stride:      21 bytes",
+                        "  flags:       none",
+                        "  data:        105 bytes present, 105 needed",
+                        "  shown at:    LV_COLOR_DEPTH 16",
+                        "  consistent:  yes",
+                        "  warning:     a true-colour .bin fits one LV_COLOR_DEPTH only: this "
+                        "one is packed for depth 16 (with or without LV_COLOR_16_SWAP: the two "
+                        "cannot be told apart), and is drawn wrongly at any other"}
+        << QString();
+    QTest::newRow("C array of TRUE_COLOR, depth 32 swapped off")
+        << lvglFile(image, "TRUE_COLOR", false) << "pic.c" << QStringList {"--depth", "32"} << 0
+        << QStringList {"  version:     LVGL v8, C array",
+                        "  stride:      28 bytes",
+                        "  data:        .data_size 140, 140 bytes present, 140 needed",
+                        "  shown at:    LV_COLOR_DEPTH 32",
+                        "  sections:    8, 16, 16swap, 32",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("C array of ALPHA_4BIT")
+        << lvglFile(image, "ALPHA_4BIT", false) << "glyph.c"
+        << QStringList {"--depth", "16", "--swap"} << 0
+        << QStringList {"  format:      LV_IMG_CF_ALPHA_4BIT (cf 13)", "  stride:      4 bytes",
+                        "  shown at:    LV_COLOR_DEPTH 16 with LV_COLOR_16_SWAP",
+                        "  sections:    none (the same data at every depth)"}
+        << QString();
+    QTest::newRow("v9 RLE-compressed .bin")
+        << v9Compressed() << "red.bin" << QStringList() << 0
+        << QStringList {"  version:     LVGL v9, .bin",
+                        "  format:      LV_COLOR_FORMAT_RGB565 (cf 18)",
+                        "  stride:      4 bytes",
+                        "  flags:       COMPRESSED",
+                        "  data:        15 bytes present",
+                        "  compression: RLE, 3 bytes for 8 (ratio 2.67)",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("truncated .bin")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", true).left(100) << "cut.bin" << QStringList() << 1
+        << QStringList {"  consistent:  no: the data ends early: 96 of the 105 bytes a 7 x 5 "
+                        "TRUE_COLOR_ALPHA image needs at LV_COLOR_DEPTH 16"}
+        << "brindleforge-cli: cut.bin: the data ends early: 96 of the 105 bytes a 7 x 5 "
+           "TRUE_COLOR_ALPHA image needs at LV_COLOR_DEPTH 16";
+    QTest::newRow(".bin at the wrong depth")
+        << lvglFile(image, "TRUE_COLOR", true, ColorDepth::Depth32) << "wide.bin"
+        << QStringList {"--depth", "16"} << 1
+        << QStringList {"  consistent:  no: holds 4 bytes per pixel: it is made for "
+                        "LV_COLOR_DEPTH 32, not 16"}
+        << "brindleforge-cli: wide.bin: holds 4 bytes per pixel: it is made for LV_COLOR_DEPTH "
+           "32, not 16";
+    QTest::newRow("C file that holds no image")
+        << QByteArray("#include <stdio.h>\n\nint main(void)\n{\n    return 0;\n}\n") << "main.c"
+        << QStringList() << 1
+        << QStringList {"main.c:",
+                        "  consistent:  no: line 3: 'main' is declared as 'int', not "
+                        "as an image array or descriptor"}
+        << "brindleforge-cli: main.c: line 3: 'main' is declared as 'int', not as an image "
+           "array or descriptor";
+    QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
+                                  << QStringList()
+                                  << "brindleforge-cli: gone.bin: cannot be read (no such file or "
+                                     "directory)";
+    QTest::newRow("a folder") << QByteArray() << QString() << QStringList {"."} << 1
+                              << QStringList() << "brindleforge-cli: .: not a regular file";
+}
+
+// The facts of good files and the reason for broken ones, with exit codes
+// 0 and 1.
+void TestCli::inspectFacts()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    QStringList arguments = {QStringLiteral("inspect")};
+    arguments += options;
+    if (!name.isEmpty()) {
+        QVERIFY(!content.isEmpty());
+        QVERIFY(writeFile(dir.filePath(name), content));
+        arguments << name;
+    }
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QCOMPARE(outcome.exitCode, exitCode);
+    const QStringList out = outputLines(outcome.out);
+    for (const QString &line : lines)
+        QVERIFY2(out.contains(line),
+                 qPrintable(line + QStringLiteral("\nnot in:\n") + out.join(QLatin1Char('\n'))));
+    if (error.isEmpty()) {
+        QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+    } else {
+        QCOMPARE(outcome.errLines().size(), 1);
+        QCOMPARE(QString::fromUtf8(outcome.errLines().first()), error);
+    }
+    if (name.isEmpty())
+        QVERIFY(outcome.out.isEmpty());
+}
+
+void TestCli::inspectUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    QTest::newRow("no file") << args("inspect --json") << "no file given";
+    QTest::newRow("depth 24") << args("inspect --depth 24 a.bin")
+                              << "--depth takes 8, 16 or 32, not '24'";
+    QTest::newRow("swap without depth 16")
+        << args("inspect --swap a.bin") << "--swap applies to --depth 16";
+    QTest::newRow("a colour that is not hex")
+        << args("inspect --chroma-key green a.bin")
+        << "--chroma-key takes a colour as RRGGBB (hex), not 'green'";
+    QTest::newRow("a colour of four digits")
+        << args("inspect --background #fff0 a.bin")
+        << "--background takes a colour as RRGGBB (hex), not '#fff0'";
+    QTest::newRow("lvgl 7") << args("inspect --lvgl 7 a.bin") << "--lvgl takes 8 or 9, not '7'";
+    QTest::newRow("depth given twice")
+        << args("inspect --depth 8 --depth 16 a.bin") << "--depth is given more than once";
+    QTest::newRow("unknown option") << args("inspect --frobnicate a.bin") << "frobnicate";
+    QTest::newRow("previews of two files into a file")
+        << args("inspect --png notes.txt a.bin b.bin")
+        << "--png: 'notes.txt' is not a folder (with several files, the previews go into one)";
+    QTest::newRow("two previews of one name") << args("inspect --png out a.bin sub/a.bin")
+                                              << "--png: a.bin and sub/a.bin would both "
+                                                 "write out/a.bin.png";
+    QTest::newRow("a preview over the file inspected")
+        << args("inspect --png a.bin a.bin")
+        << "--png: the preview a.bin would replace the file "
+           "inspected";
+}
+
+// Usage errors exit with 2, say why and where to read more, and write
+// nothing.
+void TestCli::inspectUsageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    const QByteArray bin = lvglFile(inspectImage(), "ALPHA_8BIT", true);
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("a.bin")), bin));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("sub/a.bin")), bin));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("b.bin")), bin));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "notes"));
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY(outcome.out.isEmpty());
+    const QList<QByteArray> lines = outcome.errLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.first().startsWith("brindleforge-cli: "), lines.first().constData());
+    QVERIFY2(lines.first().contains(message.toUtf8()), lines.first().constData());
+    QCOMPARE(lines.last(),
+             QByteArray("Try 'brindleforge-cli inspect --help' for more information."));
+    QCOMPARE(snapshot(dir.path()), before);
+}
+
+// --json gives the same facts, for every file, broken and missing ones
+// included.
+void TestCli::inspectJson()
+{
+    QTemporaryDir dir;
+    const QImage image = inspectImage();
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("pic.c")),
+                      lvglFile(image, "TRUE_COLOR_ALPHA", false)));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("red.bin")), v9Compressed()));
+    QVERIFY(
+        writeFile(dir.filePath(QStringLiteral("idx.bin")), lvglFile(image, "INDEXED_2BIT", true)));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("cut.bin")),
+                      lvglFile(image, "ALPHA_2BIT", true).left(9)));
+    const Outcome outcome = runCli(
+        dir.path(), {"inspect", "--json", "pic.c", "red.bin", "idx.bin", "cut.bin", "gone.bin"});
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.errLines().size(), 2);
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(outcome.out, &parseError);
+    QVERIFY2(parseError.error == QJsonParseError::NoError, qPrintable(parseError.errorString()));
+    const QJsonArray files = document.object().value(QStringLiteral("files")).toArray();
+    QCOMPARE(files.size(), 5);
+
+    const QJsonObject pic = files.at(0).toObject();
+    QCOMPARE(pic.value(QStringLiteral("file")).toString(), QStringLiteral("pic.c"));
+    QCOMPARE(pic.value(QStringLiteral("consistent")).toBool(), true);
+    QCOMPARE(pic.value(QStringLiteral("version")).toInt(), 8);
+    QCOMPARE(pic.value(QStringLiteral("source")).toString(), QStringLiteral("c"));
+    QCOMPARE(pic.value(QStringLiteral("format")).toString(),
+             QStringLiteral("LV_IMG_CF_TRUE_COLOR_ALPHA"));
+    QCOMPARE(pic.value(QStringLiteral("width")).toInt(), 7);
+    QCOMPARE(pic.value(QStringLiteral("height")).toInt(), 5);
+    QCOMPARE(pic.value(QStringLiteral("dataSize")).toInt(), 105);
+    QCOMPARE(pic.value(QStringLiteral("bytesPresent")).toInt(), 105);
+    QCOMPARE(pic.value(QStringLiteral("depth")).toInt(), 16);
+    QCOMPARE(pic.value(QStringLiteral("depthSections")).toArray(),
+             QJsonArray({"8", "16", "16swap", "32"}));
+    QVERIFY(pic.value(QStringLiteral("compression")).isUndefined());
+
+    const QJsonObject red = files.at(1).toObject();
+    QCOMPARE(red.value(QStringLiteral("version")).toInt(), 9);
+    QCOMPARE(red.value(QStringLiteral("flagNames")).toArray(), QJsonArray({"COMPRESSED"}));
+    const QJsonObject compression = red.value(QStringLiteral("compression")).toObject();
+    QCOMPARE(compression.value(QStringLiteral("method")).toString(), QStringLiteral("RLE"));
+    QCOMPARE(compression.value(QStringLiteral("compressedBytes")).toInt(), 3);
+    QCOMPARE(compression.value(QStringLiteral("uncompressedBytes")).toInt(), 8);
+    QVERIFY(qAbs(compression.value(QStringLiteral("ratio")).toDouble() - 8.0 / 3.0) < 1e-9);
+    QVERIFY(!red.contains(QStringLiteral("depthSections")));
+
+    const QJsonObject idx = files.at(2).toObject();
+    const QJsonObject palette = idx.value(QStringLiteral("palette")).toObject();
+    QCOMPARE(palette.value(QStringLiteral("stored")).toInt(), 4);
+    QVERIFY(palette.value(QStringLiteral("used")).toInt() >= 1);
+    QVERIFY(palette.value(QStringLiteral("used")).toInt() <= 4);
+
+    const QJsonObject cut = files.at(3).toObject();
+    QCOMPARE(cut.value(QStringLiteral("consistent")).toBool(), false);
+    QCOMPARE(cut.value(QStringLiteral("readable")).toBool(), true);
+    QCOMPARE(cut.value(QStringLiteral("error")).toString(),
+             QStringLiteral("the data ends early: 5 of the 10 bytes a 7 x 5 ALPHA_2BIT image "
+                            "needs"));
+
+    const QJsonObject gone = files.at(4).toObject();
+    QCOMPARE(gone.value(QStringLiteral("readable")).toBool(), false);
+    QCOMPARE(gone.value(QStringLiteral("consistent")).toBool(), false);
+    QCOMPARE(gone.value(QStringLiteral("error")).toString(),
+             QStringLiteral("cannot be read (no such file or directory)"));
+}
+
+void TestCli::inspectPreviews_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("options");
+
+    const QImage image = inspectImage();
+    QTest::newRow("C TRUE_COLOR_ALPHA, depth 16 swapped")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", false) << QStringList {"--depth", "16", "--swap"};
+    QTest::newRow("C TRUE_COLOR_ALPHA, depth 8 over a background")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", false)
+        << QStringList {"--depth", "8", "--background", "#204060"};
+    QTest::newRow("chroma-keyed .bin with its own key")
+        << lvglFile(image, "TRUE_COLOR_CHROMA_KEYED", true, ColorDepth::Depth32)
+        << QStringList {"--chroma-key", "0x0AC81E"};
+    QTest::newRow("ALPHA_4BIT .bin in a recolour")
+        << lvglFile(image, "ALPHA_4BIT", true) << QStringList {"--recolor", "ff8000"};
+    QTest::newRow("v9 compressed") << v9Compressed() << QStringList {"--depth", "32"};
+}
+
+// --png writes exactly what the decoder shows for the same settings.
+void TestCli::inspectPreviews()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, options);
+
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("pic")), content));
+    const Outcome outcome = runCli(
+        dir.path(), QStringList {"inspect", "--png", "shown.png"} + options + QStringList {"pic"});
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+
+    DeviceSettings device;
+    for (int i = 0; i < options.size(); ++i) {
+        const QString value = options.value(i + 1);
+        QString hex = value;
+        hex.remove(QLatin1Char('#')).remove(QStringLiteral("0x"));
+        if (options.at(i) == QLatin1String("--depth"))
+            device.depth = value.toInt();
+        else if (options.at(i) == QLatin1String("--swap"))
+            device.swap = true;
+        else if (options.at(i) == QLatin1String("--chroma-key"))
+            device.chromaKey = hex.toUInt(nullptr, 16);
+        else if (options.at(i) == QLatin1String("--recolor"))
+            device.recolor = hex.toUInt(nullptr, 16);
+        else if (options.at(i) == QLatin1String("--background")) {
+            device.hasBackground = true;
+            device.background = hex.toUInt(nullptr, 16);
+        }
+    }
+    const LvglDecodeResult decoded = decodeLvglFile(content, device);
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    const QImage written(dir.filePath(QStringLiteral("shown.png")));
+    QVERIFY(!written.isNull());
+    QCOMPARE(written.hasAlphaChannel(), !device.hasBackground);
+    QCOMPARE(written.convertToFormat(QImage::Format_ARGB32),
+             decoded.image.convertToFormat(QImage::Format_ARGB32));
+}
+
+// With several files, the previews go into a folder, each named after its
+// file; a file that cannot be shown gets none, and the run fails.
+void TestCli::inspectPreviewFolder()
+{
+    QTemporaryDir dir;
+    const QImage image = inspectImage();
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.c")),
+                      lvglFile(image, "INDEXED_4BIT", false)));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.bin")),
+                      lvglFile(image, "TRUE_COLOR", true, ColorDepth::Depth16)));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("wide.bin")),
+                      lvglFile(image, "TRUE_COLOR_ALPHA", true, ColorDepth::Depth32)));
+    const Outcome outcome = runCli(dir.path(),
+                                   {"inspect", "--depth", "16", "--png", "shown/deeper", "in/pic.c",
+                                    "in/pic.bin", "wide.bin"});
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.errLines(),
+             QList<QByteArray> {"brindleforge-cli: wide.bin: holds 4 bytes per pixel: it is made "
+                                "for LV_COLOR_DEPTH 32, not 16"});
+    QCOMPARE(entries(dir.filePath(QStringLiteral("shown/deeper"))),
+             QStringList({"pic.bin.png", "pic.c.png"}));
+    for (const char *name : {"pic.c", "pic.bin"}) {
+        const QByteArray content =
+            readFile(dir.filePath(QStringLiteral("in/") + QLatin1String(name)));
+        const LvglDecodeResult decoded = decodeLvglFile(content, DeviceSettings());
+        QVERIFY(decoded.ok());
+        const QImage written(dir.filePath(QStringLiteral("shown/deeper/") + QLatin1String(name)
+                                          + QStringLiteral(".png")));
+        QCOMPARE(written.convertToFormat(QImage::Format_ARGB32),
+                 decoded.image.convertToFormat(QImage::Format_ARGB32));
+    }
+}
+
+// A FIFO among the files is refused at once, without waiting for a writer.
+void TestCli::inspectFifo()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    QCOMPARE(
+        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.bin"))).constData(), 0600), 0);
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("red.bin")), v9Compressed()));
+    const Outcome outcome = runCliBytes(dir.path(), {"inspect", "pipe.bin", "red.bin"}, 0, 20000);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.errLines(),
+             QList<QByteArray> {"brindleforge-cli: pipe.bin: not a regular file"});
+    QVERIFY(outcome.out.contains("red.bin:\n"));
+#else
+    QSKIP("needs FIFOs");
 #endif
 }
 

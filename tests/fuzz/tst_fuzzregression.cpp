@@ -1,8 +1,11 @@
-// Runs the fuzz harness on fixed inputs in the ordinary test build: every
-// pixel format, colour tables short, full and too long, both sides of the
-// 2047-pixel limit, awkward names and a set of random inputs. Each input
-// goes through all outputs and is compared with the reference encoder.
+// Runs the fuzz harnesses on fixed inputs in the ordinary test build.
+// The encoder's: every pixel format, colour tables short, full and too
+// long, both sides of the 2047-pixel limit, awkward names and a set of
+// random inputs; each input goes through all outputs and is compared with
+// the reference encoder. The decoder's: its seeds, each of them cut short
+// and with bits flipped, and random bytes in every mode.
 
+#include "decodeharness.h"
 #include "fuzzharness.h"
 
 #include <QtTest>
@@ -86,6 +89,11 @@ private slots:
     void fixedInputs_data();
     void fixedInputs();
     void randomInputs();
+    void decoderSeeds_data();
+    void decoderSeeds();
+    void decoderSavedInputs_data();
+    void decoderSavedInputs();
+    void decoderRandomInputs();
 
 private:
     std::unique_ptr<FuzzHarness::ScopedMessageFilter> m_filter;
@@ -247,6 +255,89 @@ void TestFuzzRegression::randomInputs()
                  qUtf8Printable(QStringLiteral("input %1 (%2): %3")
                                     .arg(i)
                                     .arg(QString::fromLatin1(input.toHex()), failure)));
+    }
+}
+
+void TestFuzzRegression::decoderSeeds_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    const QVector<QByteArray> seeds = DecodeHarness::seeds();
+    // Every v8 format at its depths and every v9 format, three ways each.
+    QVERIFY(seeds.size() > 200);
+    for (int i = 0; i < seeds.size(); ++i)
+        QTest::addRow("seed %d", i) << seeds.at(i);
+}
+
+// Each seed is a consistent file; cut short anywhere or with a bit
+// flipped it may not be, but every promise still holds.
+void TestFuzzRegression::decoderSeeds()
+{
+    QFETCH(QByteArray, input);
+    const QString error = DecodeHarness::decodeError(input);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    const auto verify = [](const QByteArray &bytes, const char *what, int where) {
+        // An exact copy, so that the sanitizer build sees a read past it.
+        const QByteArray exact(bytes.constData(), bytes.size());
+        const QString failure = DecodeHarness::check(
+            reinterpret_cast<const uchar *>(exact.constData()), size_t(exact.size()));
+        QVERIFY2(
+            failure.isEmpty(),
+            qPrintable(
+                QStringLiteral("%1 at %2: %3").arg(QLatin1String(what)).arg(where).arg(failure)));
+    };
+    verify(input, "unchanged", 0);
+    std::mt19937 random(quint32(input.size()));
+    for (int i = 0; i < 12; ++i) {
+        const int cut = int(random() % quint32(input.size()));
+        verify(input.left(cut), "cut", cut);
+        QByteArray flipped = input;
+        const int at = 1 + int(random() % quint32(input.size() - 1));
+        flipped[at] = char(flipped.at(at) ^ (1 << (random() % 8)));
+        verify(flipped, "bit flipped", at);
+    }
+}
+
+void TestFuzzRegression::decoderSavedInputs_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    const QDir dir(QStringLiteral(BRINDLEFORGE_TEST_SOURCE_DIR "/decoder-inputs"));
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    QVERIFY(!names.isEmpty());
+    for (const QString &name : names) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTest::newRow(qPrintable(name)) << file.readAll();
+    }
+}
+
+// Inputs the fuzzer once found a fault with, named after it: a RAW C
+// array whose JPEG header Qt cannot read (its JPEG handler then announces
+// an image format it never set).
+void TestFuzzRegression::decoderSavedInputs()
+{
+    QFETCH(QByteArray, input);
+    const QString failure = DecodeHarness::check(reinterpret_cast<const uchar *>(input.constData()),
+                                                 size_t(input.size()));
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+}
+
+void TestFuzzRegression::decoderRandomInputs()
+{
+    std::mt19937 random(20261209);
+    for (int i = 0; i < 400; ++i) {
+        QByteArray input = pattern(int(random() % 300), quint32(i) + 1000);
+        // Some shaped like the headers they are read as.
+        if (input.size() > 2 && i % 3 == 1)
+            input[1] = char(0x19);
+        if (input.size() > 1 && i % 4 == 0)
+            input[0] = char((input.at(0) & ~3) | 3);
+        const QString failure = DecodeHarness::check(
+            reinterpret_cast<const uchar *>(input.constData()), size_t(input.size()));
+        QVERIFY2(failure.isEmpty(),
+                 qPrintable(QStringLiteral("input %1 (%2): %3")
+                                .arg(i)
+                                .arg(QString::fromLatin1(input.toHex()), failure)));
     }
 }
 

@@ -1,0 +1,418 @@
+#include "inspect.h"
+
+#include <filepath.h>
+#include <outputfile.h>
+
+#include <QBuffer>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QHash>
+#include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cstdio>
+
+using namespace Convert;
+
+namespace {
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+// "RRGGBB", with or without '#' or "0x" before it.
+bool parseColour(QString text, QRgb *colour)
+{
+    if (text.startsWith(QLatin1Char('#')))
+        text.remove(0, 1);
+    else if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        text.remove(0, 2);
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 16);
+    if (!ok || text.size() != 6)
+        return false;
+    *colour = value;
+    return true;
+}
+
+// The file name part of a path, as given.
+QString fileNameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+QString sourceKind(const LvglImageInfo &info)
+{
+    return info.fromC ? QStringLiteral("C array") : QStringLiteral(".bin");
+}
+
+QString depthText(const LvglImageInfo &info)
+{
+    return QStringLiteral("LV_COLOR_DEPTH %1%2")
+        .arg(info.depth)
+        .arg(info.swap ? QStringLiteral(" with LV_COLOR_16_SWAP") : QString());
+}
+
+} // namespace
+
+int Inspect::run(const QStringList &arguments)
+{
+    Inspect inspect;
+    const int status = inspect.parse(arguments);
+    if (status != Proceed)
+        return status;
+    return inspect.inspectAll();
+}
+
+int Inspect::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        tr("Shows what an LVGL image file (.bin or C array, v8 or v9) holds, whether it is "
+           "consistent, and what the device will show for it."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  tr("Give the facts as JSON on stdout, for scripts and CI."));
+    const QCommandLineOption png(
+        QStringLiteral("png"),
+        tr("Write what the device will show as a PNG. With several files, OUT is a folder "
+           "(created if missing) and each PNG is named after its file."),
+        QStringLiteral("OUT"));
+    const QCommandLineOption depth(
+        QStringLiteral("depth"),
+        tr("The device's LV_COLOR_DEPTH: 8, 16 or 32. Default: the depth a v8 .bin is packed "
+           "for, otherwise 16."),
+        tr("depth"));
+    const QCommandLineOption swap(QStringLiteral("swap"),
+                                  tr("LV_COLOR_16_SWAP is set (with --depth 16)."));
+    const QCommandLineOption chromaKey(QStringLiteral("chroma-key"),
+                                       tr("LV_COLOR_CHROMA_KEY, as RRGGBB. Default: 00FF00."),
+                                       QStringLiteral("RRGGBB"));
+    const QCommandLineOption recolor(
+        QStringLiteral("recolor"),
+        tr("The recolour alpha-only images are drawn in, as RRGGBB. Default: black."),
+        QStringLiteral("RRGGBB"));
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        tr("Draw the image over this colour (RRGGBB). Without it the PNG keeps the alpha."),
+        QStringLiteral("RRGGBB"));
+    const QCommandLineOption lvgl(
+        QStringLiteral("lvgl"),
+        tr("Read every .bin as LVGL 8 or 9. Default: 9 for a file starting with 0x19, the v9 "
+           "magic, otherwise 8."),
+        QStringLiteral("version"));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  tr("Show this help and exit."));
+    parser.addOptions({json, png, depth, swap, chromaKey, recolor, background, lvgl, help});
+    parser.addPositionalArgument(QStringLiteral("FILE"), tr("LVGL image files."),
+                                 QStringLiteral("FILE..."));
+
+    const auto usage = [](const QString &error) {
+        print(stderr,
+              QStringLiteral("brindleforge-cli: ") + escapeControls(error)
+                  + QStringLiteral("\nTry 'brindleforge-cli inspect --help' for more "
+                                   "information.\n"));
+        return UsageError;
+    };
+
+    // "inspect" stands where the parser expects the program's name.
+    if (!parser.parse(arguments.mid(1)))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
+        print(
+            stdout,
+            tr("Usage: brindleforge-cli inspect [options] FILE...\n") + text
+                + tr("\n"
+                     "For each file: the LVGL version and the format by its library name; width,\n"
+                     "height, stride and flags; .data_size against the bytes present; the depth\n"
+                     "sections of a C array; the palette entries used; the compression and its\n"
+                     "ratio; whether the file is consistent; and the traps the library sets for\n"
+                     "it.\n"
+                     "\n"
+                     "Exit status:\n"
+                     "  0  every file is consistent (and every PNG was written)\n"
+                     "  1  some file is inconsistent or cannot be read (one line each on stderr)\n"
+                     "  2  usage error\n"
+                     "\n"
+                     "Examples:\n"
+                     "  brindleforge-cli inspect logo.bin\n"
+                     "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
+                     "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n"));
+        return AllConsistent;
+    }
+    for (const QCommandLineOption *option :
+         {&png, &depth, &chromaKey, &recolor, &background, &lvgl}) {
+        if (parser.values(*option).size() > 1)
+            return usage(tr("--%1 is given more than once").arg(option->names().constLast()));
+    }
+
+    if (parser.isSet(depth)) {
+        const QString value = parser.value(depth);
+        if (value != QLatin1String("8") && value != QLatin1String("16")
+            && value != QLatin1String("32"))
+            return usage(tr("--depth takes 8, 16 or 32, not '%1'").arg(value));
+        m_device.depth = value.toInt();
+    }
+    m_device.swap = parser.isSet(swap);
+    if (m_device.swap && m_device.depth != 16)
+        return usage(tr("--swap applies to --depth 16"));
+    const struct
+    {
+        const QCommandLineOption *option;
+        QRgb *colour;
+    } colours[] = {{&chromaKey, &m_device.chromaKey},
+                   {&recolor, &m_device.recolor},
+                   {&background, &m_device.background}};
+    for (const auto &c : colours) {
+        if (!parser.isSet(*c.option))
+            continue;
+        const QString value = parser.value(*c.option);
+        if (!parseColour(value, c.colour))
+            return usage(tr("--%1 takes a colour as RRGGBB (hex), not '%2'")
+                             .arg(c.option->names().constFirst(), value));
+    }
+    m_device.hasBackground = parser.isSet(background);
+    if (parser.isSet(lvgl)) {
+        const QString value = parser.value(lvgl);
+        if (value != QLatin1String("8") && value != QLatin1String("9"))
+            return usage(tr("--lvgl takes 8 or 9, not '%1'").arg(value));
+        m_version = value == QLatin1String("8") ? LvglVersion::V8 : LvglVersion::V9;
+    }
+    m_json = parser.isSet(json);
+
+    m_files = parser.positionalArguments();
+    if (m_files.isEmpty())
+        return usage(tr("no file given"));
+    if (m_files.contains(QString()))
+        return usage(tr("a file name is empty"));
+
+    if (parser.isSet(png)) {
+        m_png = parser.value(png);
+        if (m_png.isEmpty())
+            return usage(tr("the --png path is empty"));
+        const FileKind kind = fileStatus(m_png).kind;
+        m_pngFolder =
+            m_files.size() > 1 || kind == FileKind::Directory || m_png.endsWith(QLatin1Char('/'));
+        if (m_pngFolder && kind != FileKind::Directory && kind != FileKind::Missing)
+            return usage(tr("--png: '%1' is not a folder (with several files, the previews go "
+                            "into one)")
+                             .arg(displayPath(m_png)));
+        // Two previews of one name, or a preview over a file inspected.
+        QHash<QString, QString> targets;
+        QHash<QString, QString> inputs;
+        for (const QString &file : qAsConst(m_files))
+            inputs.insert(pathIdentity(file), file);
+        for (const QString &file : qAsConst(m_files)) {
+            const QString target = previewPath(file);
+            const QString identity = pathIdentity(target);
+            if (targets.contains(identity) && targets.value(identity) != file)
+                return usage(tr("--png: %1 and %2 would both write %3")
+                                 .arg(displayPath(targets.value(identity)), displayPath(file),
+                                      displayPath(target)));
+            if (inputs.contains(identity))
+                return usage(tr("--png: the preview %1 would replace the file inspected")
+                                 .arg(displayPath(target)));
+            targets.insert(identity, file);
+        }
+    }
+    return Proceed;
+}
+
+QString Inspect::previewPath(const QString &file) const
+{
+    if (!m_pngFolder)
+        return m_png;
+    QString folder = m_png;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder + QLatin1Char('/') + fileNameOf(file) + QStringLiteral(".png");
+}
+
+void Inspect::reportFailure(const QString &file, const QString &reason)
+{
+    ++m_failures;
+    print(stderr,
+          QStringLiteral("brindleforge-cli: ") + displayPath(file) + QStringLiteral(": ")
+              + escapeControls(reason) + QLatin1Char('\n'));
+}
+
+bool Inspect::writePreview(const QString &file, const QImage &image, QString *path)
+{
+    *path = previewPath(file);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) {
+        reportFailure(file, tr("the preview cannot be made (%1)").arg(writer.errorString()));
+        return false;
+    }
+    OutputFile output(*path);
+    ConvertResult result = output.create();
+    if (result.ok() && output.write(bytes) != bytes.size())
+        result = ConvertResult::writeFailed(*path, output.errorString());
+    if (result.ok())
+        result = output.commit();
+    if (!result.ok()) {
+        output.cancel();
+        reportFailure(file, tr("the preview %1").arg(result.message()));
+        return false;
+    }
+    return true;
+}
+
+int Inspect::inspectAll()
+{
+    if (!m_png.isEmpty() && m_pngFolder) {
+        QString error;
+        if (!makePath(m_png, &error)) {
+            reportFailure(m_png, error);
+            return SomeFailed;
+        }
+    }
+    QJsonArray files;
+    for (const QString &file : qAsConst(m_files)) {
+        QByteArray bytes;
+        const ConvertResult read = readLvglFile(file, &bytes);
+        if (!read.ok()) {
+            reportFailure(file, read.reason());
+            if (m_json) {
+                files.append(QJsonObject {{QStringLiteral("file"), displayPath(file)},
+                                          {QStringLiteral("readable"), false},
+                                          {QStringLiteral("consistent"), false},
+                                          {QStringLiteral("error"), read.reason()}});
+            }
+            continue;
+        }
+        const LvglDecodeResult result = decodeLvglFile(bytes, m_device, m_version);
+        QString preview;
+        if (!result.ok())
+            reportFailure(file, result.error);
+        else if (!m_png.isEmpty() && !writePreview(file, result.image, &preview))
+            preview.clear();
+        if (m_json) {
+            QJsonObject object = facts(result);
+            object.insert(QStringLiteral("file"), displayPath(file));
+            if (!preview.isEmpty())
+                object.insert(QStringLiteral("preview"), displayPath(preview));
+            files.append(object);
+        } else {
+            print(stdout, describe(file, result));
+        }
+    }
+    if (m_json) {
+        const QJsonObject root {{QStringLiteral("files"), files}};
+        print(stdout, QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
+    }
+    return m_failures ? SomeFailed : AllConsistent;
+}
+
+QString Inspect::describe(const QString &file, const LvglDecodeResult &result)
+{
+    const LvglImageInfo &i = result.info;
+    QString text = displayPath(file) + QStringLiteral(":\n");
+    const auto line = [&text](const char *key, const QString &value) {
+        text += QStringLiteral("  ") + QString::fromLatin1(key).leftJustified(13)
+            + escapeControls(value) + QLatin1Char('\n');
+    };
+    if (i.version)
+        line("version:", QStringLiteral("LVGL v%1, %2").arg(i.version).arg(sourceKind(i)));
+    if (i.cf >= 0)
+        line("format:",
+             i.formatName.isEmpty() ? QStringLiteral("unknown (cf %1)").arg(i.cf)
+                                    : QStringLiteral("%1 (cf %2)").arg(i.formatName).arg(i.cf));
+    if (!i.formatName.isEmpty()) {
+        line("size:", QStringLiteral("%1 x %2").arg(i.width).arg(i.height));
+        if (i.stride > 0)
+            line("stride:", QStringLiteral("%1 bytes").arg(i.stride));
+        line("flags:",
+             i.version == 9 ? (i.flagNames.isEmpty() ? QStringLiteral("none")
+                                                     : i.flagNames.join(QLatin1String(" | ")))
+                            : (i.flags ? QStringLiteral("reserved bits 0x%1").arg(i.flags, 0, 16)
+                                       : QStringLiteral("none")));
+        QStringList data;
+        if (i.fromC)
+            data << (i.dataSize >= 0 ? QStringLiteral(".data_size %1").arg(i.dataSize)
+                                     : QStringLiteral("no .data_size"));
+        data << QStringLiteral("%1 bytes present").arg(i.bytesPresent);
+        // A compressed image's expanded size is on the compression line.
+        if (i.bytesNeeded >= 0 && i.compression.isEmpty())
+            data << QStringLiteral("%1 needed").arg(i.bytesNeeded);
+        line("data:", data.join(QLatin1String(", ")));
+        if (i.depth)
+            line("shown at:", depthText(i));
+    }
+    if (i.fromC && !i.formatName.isEmpty())
+        line("sections:",
+             i.depthSections.isEmpty() ? QStringLiteral("none (the same data at every depth)")
+                                       : i.depthSections.join(QLatin1String(", ")));
+    if (i.paletteUsed >= 0)
+        line("palette:",
+             QStringLiteral("%1 of %2 entries used").arg(i.paletteUsed).arg(i.paletteStored));
+    if (!i.compression.isEmpty()) {
+        const double ratio =
+            i.compressedBytes > 0 ? double(i.uncompressedBytes) / double(i.compressedBytes) : 0.0;
+        line("compression:",
+             QStringLiteral("%1, %2 bytes for %3 (ratio %4)")
+                 .arg(i.compression)
+                 .arg(i.compressedBytes)
+                 .arg(i.uncompressedBytes)
+                 .arg(ratio, 0, 'f', 2));
+    }
+    line("consistent:",
+         result.ok() ? QStringLiteral("yes") : QStringLiteral("no: ") + result.error);
+    for (const QString &warning : i.warnings)
+        line("warning:", warning);
+    return text;
+}
+
+QJsonObject Inspect::facts(const LvglDecodeResult &result)
+{
+    const LvglImageInfo &i = result.info;
+    QJsonObject o;
+    o.insert(QStringLiteral("readable"), true);
+    o.insert(QStringLiteral("consistent"), result.ok());
+    if (!result.ok())
+        o.insert(QStringLiteral("error"), result.error);
+    o.insert(QStringLiteral("version"), i.version ? QJsonValue(i.version) : QJsonValue());
+    o.insert(QStringLiteral("source"), i.fromC ? QStringLiteral("c") : QStringLiteral("bin"));
+    o.insert(QStringLiteral("cf"), i.cf >= 0 ? QJsonValue(i.cf) : QJsonValue());
+    o.insert(QStringLiteral("format"),
+             i.formatName.isEmpty() ? QJsonValue() : QJsonValue(i.formatName));
+    o.insert(QStringLiteral("width"), i.width);
+    o.insert(QStringLiteral("height"), i.height);
+    o.insert(QStringLiteral("stride"), i.stride);
+    o.insert(QStringLiteral("flags"), i.flags);
+    o.insert(QStringLiteral("flagNames"), QJsonArray::fromStringList(i.flagNames));
+    o.insert(QStringLiteral("dataSize"),
+             i.dataSize >= 0 ? QJsonValue(double(i.dataSize)) : QJsonValue());
+    o.insert(QStringLiteral("bytesPresent"), double(i.bytesPresent));
+    o.insert(QStringLiteral("bytesNeeded"),
+             i.bytesNeeded >= 0 ? QJsonValue(double(i.bytesNeeded)) : QJsonValue());
+    o.insert(QStringLiteral("depth"), i.depth ? QJsonValue(i.depth) : QJsonValue());
+    o.insert(QStringLiteral("swap"), i.swap);
+    if (i.madeForDepth)
+        o.insert(QStringLiteral("madeForDepth"), i.madeForDepth);
+    if (i.fromC && !i.formatName.isEmpty())
+        o.insert(QStringLiteral("depthSections"), QJsonArray::fromStringList(i.depthSections));
+    if (i.paletteUsed >= 0)
+        o.insert(QStringLiteral("palette"),
+                 QJsonObject {{QStringLiteral("used"), i.paletteUsed},
+                              {QStringLiteral("stored"), i.paletteStored}});
+    if (!i.compression.isEmpty()) {
+        o.insert(QStringLiteral("compression"),
+                 QJsonObject {{QStringLiteral("method"), i.compression},
+                              {QStringLiteral("compressedBytes"), double(i.compressedBytes)},
+                              {QStringLiteral("uncompressedBytes"), double(i.uncompressedBytes)},
+                              {QStringLiteral("ratio"),
+                               i.compressedBytes > 0
+                                   ? double(i.uncompressedBytes) / double(i.compressedBytes)
+                                   : 0.0}});
+    }
+    o.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(i.warnings));
+    return o;
+}

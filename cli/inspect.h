@@ -1,0 +1,49 @@
+#ifndef INSPECT_H
+#define INSPECT_H
+
+#include <lvgldecoder.h>
+
+#include <QCoreApplication>
+#include <QJsonObject>
+#include <QStringList>
+
+// brindleforge-cli inspect FILE...: what an LVGL image file (.bin or C)
+// holds, whether it is consistent, and, with --png, what the device will
+// show for it. Exit status 0 when every file is consistent (and every
+// preview written), 1 when some file is not or cannot be read (one line on
+// stderr each), 2 on a usage error.
+class Inspect
+{
+    Q_DECLARE_TR_FUNCTIONS(Inspect)
+
+public:
+    // arguments: the program, "inspect", then the options and files.
+    static int run(const QStringList &arguments);
+
+private:
+    Inspect() = default;
+    Q_DISABLE_COPY(Inspect)
+
+    enum ExitCode { AllConsistent = 0, SomeFailed = 1, UsageError = 2 };
+
+    // An exit code, or Proceed when the files are to be inspected.
+    static constexpr int Proceed = -1;
+    int parse(const QStringList &arguments);
+    int inspectAll();
+    // Where the preview of file goes.
+    QString previewPath(const QString &file) const;
+    bool writePreview(const QString &file, const QImage &image, QString *path);
+    void reportFailure(const QString &file, const QString &reason);
+    static QString describe(const QString &file, const Convert::LvglDecodeResult &result);
+    static QJsonObject facts(const Convert::LvglDecodeResult &result);
+
+    QStringList m_files;
+    Convert::DeviceSettings m_device;
+    Convert::LvglVersion m_version = Convert::LvglVersion::Detect;
+    bool m_json = false;
+    QString m_png;
+    bool m_pngFolder = false; // m_png names a folder, each preview named after its file
+    int m_failures = 0;
+};
+
+#endif // INSPECT_H

@@ -1,0 +1,994 @@
+#include <converter.h>
+#include <hostilefiles.h>
+#include <lvgl8formats.h>
+#include <lvgldecoder.h>
+
+#include <QtTest>
+
+using namespace Convert;
+
+Q_DECLARE_METATYPE(Convert::DeviceSettings)
+
+namespace {
+
+// ---- The device colours, worked out from the layout rules ----
+
+// RGB565 keeps the top 5, 6 and 5 bits; the device shows them repeated
+// down to 8 bits.
+QRgb shown565(QRgb c)
+{
+    const int r = qRed(c) >> 3;
+    const int g = qGreen(c) >> 2;
+    const int b = qBlue(c) >> 3;
+    return qRgba(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2, qAlpha(c));
+}
+
+// RGB332 keeps 3, 3 and 2 bits, shown the same way.
+QRgb shown332(QRgb c)
+{
+    const int r = qRed(c) >> 5;
+    const int g = qGreen(c) >> 5;
+    const int b = qBlue(c) >> 6;
+    return qRgba(r << 5 | r << 2 | r >> 1, g << 5 | g << 2 | g >> 1, b * 85, qAlpha(c));
+}
+
+QRgb atDepth(QRgb c, int depth)
+{
+    return depth == 8 ? shown332(c) : depth == 16 ? shown565(c) : c;
+}
+
+// An alpha of n bits is the nearest of 2^n levels, shown spread over 0-255.
+int shownAlpha(int alpha, int bits)
+{
+    if (bits == 8)
+        return alpha;
+    const int top = (1 << bits) - 1;
+    return qRound(alpha * top / 255.0) * 255 / top;
+}
+
+// 7 x 5: odd width for the bit-packed rows, pure and near chroma-key
+// greens, every kind of alpha.
+QImage testImage()
+{
+    QImage image(7, 5, QImage::Format_ARGB32);
+    const int alphas[] = {255, 0, 1, 64, 127, 128, 200, 254};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int i = y * image.width() + x;
+            image.setPixel(x, y,
+                           qRgba((i * 37 + 11) & 0xff, (i * 91 + 5) & 0xff, (i * 53 + 200) & 0xff,
+                                 alphas[i % 8]));
+        }
+    }
+    image.setPixel(1, 1, qRgb(0, 255, 0));
+    image.setPixel(2, 1, qRgb(4, 253, 3)); // the key at depths 8 and 16, not at 32
+    image.setPixel(3, 1, qRgba(0, 255, 0, 128));
+    return image;
+}
+
+// At most `colours` distinct colours, alpha included, so that an indexed
+// format keeps them exactly.
+QImage fewColours(int colours)
+{
+    QImage image(7, 5, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int k = (x * 3 + y * 5) % colours;
+            image.setPixel(x, y,
+                           qRgba((k * 97 + 30) & 0xff, (k * 41) & 0xff, 255 - k * 7,
+                                 k % 3 == 0 ? 255 : 100 + k));
+        }
+    }
+    return image;
+}
+
+// What the device shows for one source pixel of a v8 format.
+QRgb expectedV8(const Lvgl8::Format &format, QRgb source, int depth, const DeviceSettings &device)
+{
+    switch (format.layout) {
+    case Lvgl8::Layout::TrueColor: {
+        const QRgb c = atDepth(source, depth) | 0xff000000;
+        const bool keyed =
+            format.cf == 6 && (c & 0xffffff) == (atDepth(device.chromaKey, depth) & 0xffffff);
+        return keyed ? c & 0xffffff : c;
+    }
+    case Lvgl8::Layout::TrueColorAlpha:
+    case Lvgl8::Layout::Indexed:
+    case Lvgl8::Layout::Raw:
+        return atDepth(source, depth);
+    case Lvgl8::Layout::Rgb565A8:
+        return shown565(source);
+    case Lvgl8::Layout::Alpha:
+        return (atDepth(device.recolor, depth) & 0xffffff)
+            | QRgb(shownAlpha(qAlpha(source), format.bits)) << 24;
+    }
+    return 0;
+}
+
+// Compares two images pixel by pixel; a fully transparent pixel's colour
+// does not count.
+QString firstDifference(const QImage &actual, const QImage &expected)
+{
+    if (actual.size() != expected.size())
+        return QStringLiteral("sizes %1 x %2 and %3 x %4")
+            .arg(actual.width())
+            .arg(actual.height())
+            .arg(expected.width())
+            .arg(expected.height());
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            const QRgb a = actual.pixel(x, y);
+            const QRgb e = expected.pixel(x, y);
+            if (qAlpha(a) != qAlpha(e) || (qAlpha(e) != 0 && (a & 0xffffff) != (e & 0xffffff)))
+                return QStringLiteral("pixel (%1, %2) is %3, expected %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(a, 8, 16, QLatin1Char('0'))
+                    .arg(e, 8, 16, QLatin1Char('0'));
+        }
+    }
+    return QString();
+}
+
+QImage pixelsImage(int width, int height, const QVector<QRgb> &pixels)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int i = 0; i < pixels.size() && i < width * height; ++i)
+        image.setPixel(i % width, i / width, pixels.at(i));
+    return image;
+}
+
+QByteArray v8Header(int cf, int width, int height)
+{
+    const quint32 word = quint32(cf) | quint32(width) << 10 | quint32(height) << 21;
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += char(word >> (8 * i));
+    return bytes;
+}
+
+QByteArray le16(int v)
+{
+    return QByteArray(1, char(v & 0xff)) + char((v >> 8) & 0xff);
+}
+
+QByteArray le32(quint32 v)
+{
+    return le16(int(v & 0xffff)) + le16(int(v >> 16));
+}
+
+QByteArray v9Header(int cf, int flags, int width, int height, int stride, int magic = 0x19)
+{
+    return QByteArray(1, char(magic)) + char(cf) + le16(flags) + le16(width) + le16(height)
+        + le16(stride) + le16(0);
+}
+
+// The 12-byte block header of compressed data, and the data.
+QByteArray compressedBlock(int method, const QByteArray &payload, int uncompressed)
+{
+    return le32(quint32(method)) + le32(quint32(payload.size())) + le32(quint32(uncompressed))
+        + payload;
+}
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+DeviceSettings device(int depth, bool swap = false)
+{
+    DeviceSettings settings;
+    settings.depth = depth;
+    settings.swap = swap;
+    return settings;
+}
+
+QByteArray encode(const SourceImage &source, const OutputSpec &spec)
+{
+    QByteArray bytes;
+    const ConvertResult result = encodeSource(source, spec, QStringLiteral("pic"), &bytes);
+    if (!result.ok())
+        qWarning("%s", qPrintable(result.message()));
+    return bytes;
+}
+
+const int depthOf[ColorDepthCount] = {8, 16, 16, 32};
+
+} // namespace
+
+class TestDecoder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip_data();
+    void roundTrip();
+    void v9Pixels_data();
+    void v9Pixels();
+    void inconsistentFiles_data();
+    void inconsistentFiles();
+    void cSources_data();
+    void cSources();
+    void cErrors_data();
+    void cErrors();
+    void warnings_data();
+    void warnings();
+    void deviceSettings_data();
+    void deviceSettings();
+};
+
+// Every v8 format, as C array and as .bin, at every depth: encoded by the
+// engine's writers, read back, and compared with the colours the device
+// shows for the source pixels. This is the writers' oracle.
+void TestDecoder::roundTrip_data()
+{
+    QTest::addColumn<int>("cf");
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<int>("encodedDepth"); // ColorDepth of a .bin
+    QTest::addColumn<DeviceSettings>("settings");
+
+    for (int f = 0; f < Lvgl8::formatCount(); ++f) {
+        const Lvgl8::Format &format = Lvgl8::formats()[f];
+        for (const bool binary : {false, true}) {
+            if (binary && !format.hasBinary)
+                continue;
+            const char *kind = binary ? ".bin" : "C";
+            for (int d = 0; d < ColorDepthCount; ++d) {
+                const auto depth = ColorDepth(d);
+                const bool sectioned = Lvgl8::dependsOnDepth(format);
+                if (sectioned && !(format.sections & depthBit(depth)))
+                    continue;
+                if (!sectioned && depth == ColorDepth::Depth16Swap)
+                    continue;
+                const DeviceSettings settings =
+                    device(depthOf[d], depth == ColorDepth::Depth16Swap);
+                QTest::addRow("%s %s depth %s", format.name, kind, qPrintable(depthName(depth)))
+                    << format.cf << binary << d << settings;
+                // A .bin read without a depth is read at the one its size fits.
+                if (binary && sectioned && depth != ColorDepth::Depth16Swap)
+                    QTest::addRow("%s %s depth %s, read without a depth", format.name, kind,
+                                  qPrintable(depthName(depth)))
+                        << format.cf << binary << d << device(0);
+            }
+        }
+    }
+}
+
+void TestDecoder::roundTrip()
+{
+    QFETCH(int, cf);
+    QFETCH(bool, binary);
+    QFETCH(int, encodedDepth);
+    QFETCH(DeviceSettings, settings);
+
+    const Lvgl8::Format &format = Lvgl8::format(cf);
+    QImage image = testImage();
+    if (format.layout == Lvgl8::Layout::Indexed)
+        image = fewColours(qMin(1 << format.bits, 40));
+    SourceImage source;
+    source.image = image;
+    if (format.layout == Lvgl8::Layout::Raw) {
+        // RAW wants a JPEG (RAW_ALPHA takes a PNG); the device shows what
+        // the embedded file decodes to.
+        const bool jpeg = cf == 1;
+        source.kind = jpeg ? ImageKind::Jpeg : ImageKind::Png;
+        source.bytes = HostileFiles::encoded(image, jpeg ? "JPEG" : "PNG");
+        source.image = QImage::fromData(source.bytes).convertToFormat(QImage::Format_ARGB32);
+        image = source.image;
+    }
+    OutputSpec spec;
+    spec.format = &format;
+    spec.binary = binary;
+    spec.depth = ColorDepth(encodedDepth);
+    const QByteArray bytes = encode(source, spec);
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(looksLikeCSource(bytes), !binary);
+
+    const LvglDecodeResult decoded = decodeLvglFile(bytes, settings);
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    const LvglImageInfo &info = decoded.info;
+    QCOMPARE(info.version, 8);
+    QCOMPARE(info.fromC, !binary);
+    QCOMPARE(info.cf, cf);
+    QCOMPARE(info.formatName, QLatin1String("LV_IMG_CF_") + QLatin1String(format.name));
+    QCOMPARE(info.width, image.width());
+    QCOMPARE(info.height, image.height());
+    QCOMPARE(info.bytesPresent, binary ? qint64(bytes.size() - 4) : info.dataSize);
+
+    // The depth the image is shown at: a .bin read without one is read at
+    // the depth it was made for.
+    const int depth = settings.depth    ? settings.depth
+        : Lvgl8::dependsOnDepth(format) ? depthOf[encodedDepth]
+                                        : 16;
+    QCOMPARE(info.depth, depth);
+    if (!binary) {
+        QStringList sections;
+        for (int d = 0; d < ColorDepthCount; ++d) {
+            if (format.sections & depthBit(ColorDepth(d)))
+                sections << depthName(ColorDepth(d));
+        }
+        QCOMPARE(info.depthSections, sections);
+    }
+    if (format.layout == Lvgl8::Layout::Indexed) {
+        // An exact palette has an entry for each colour of the image.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(image.pixel(x, y));
+        }
+        QCOMPARE(info.paletteStored, 1 << format.bits);
+        QCOMPARE(info.paletteUsed, colours.size());
+    }
+
+    QImage expected(image.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            expected.setPixel(x, y, expectedV8(format, image.pixel(x, y), depth, settings));
+    }
+    const QString difference = firstDifference(decoded.image, expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// v9 files made by hand, one row per colour format, shown at depth 32
+// (colours as stored) unless the row says otherwise.
+void TestDecoder::v9Pixels_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QVector<QRgb>>("pixels");
+
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb green = qRgb(0, 255, 0);
+    const QRgb blue = qRgb(0, 0, 255);
+    const QRgb white = qRgb(255, 255, 255);
+    // RGB565, 3 x 2, rows padded to a stride of 8.
+    const QByteArray rgb565 = hex("00f8e0071f00aaaa"
+                                  "ffff104200000000");
+    const QVector<QRgb> rgb565Pixels = {red, green, blue, white, qRgb(66, 65, 132), qRgb(0, 0, 0)};
+    QTest::newRow("RGB565, stride 8") << v9Header(0x12, 0, 3, 2, 8) + rgb565 << 32
+                                      << "LV_COLOR_FORMAT_RGB565" << 3 << 2 << rgb565Pixels;
+    QTest::newRow("RGB565_SWAPPED")
+        << v9Header(0x1B, 0, 3, 1, 6) + hex("f80007e0001f") << 16
+        << "LV_COLOR_FORMAT_RGB565_SWAPPED" << 3 << 1 << QVector<QRgb> {red, green, blue};
+    QTest::newRow("RGB888, stride 12")
+        << v9Header(0x0F, 0, 3, 1, 12) + hex("0000ff00ff00ff00000000aa") << 32
+        << "LV_COLOR_FORMAT_RGB888" << 3 << 1 << QVector<QRgb> {red, green, blue};
+    QTest::newRow("ARGB8888") << v9Header(0x10, 0, 2, 1, 8) + hex("0000ff80ff00ff00") << 32
+                              << "LV_COLOR_FORMAT_ARGB8888" << 2 << 1
+                              << QVector<QRgb> {qRgba(255, 0, 0, 0x80), qRgba(255, 0, 255, 0)};
+    QTest::newRow("XRGB8888 ignores its fourth byte")
+        << v9Header(0x11, 0, 2, 1, 8) + hex("0000ff0000ff0012") << 32 << "LV_COLOR_FORMAT_XRGB8888"
+        << 2 << 1 << QVector<QRgb> {red, green};
+    // Premultiplied (255, 0, 128) at alpha 128: (128, 0, 64).
+    QTest::newRow("ARGB8888_PREMULTIPLIED") << v9Header(0x1A, 1, 2, 1, 8) + hex("400080800000ffff")
+                                            << 32 << "LV_COLOR_FORMAT_ARGB8888_PREMULTIPLIED" << 2
+                                            << 1 << QVector<QRgb> {qRgba(255, 0, 128, 128), red};
+    QTest::newRow("ARGB8565, alpha last")
+        << v9Header(0x13, 0, 2, 1, 6) + hex("00f840e007ff") << 32 << "LV_COLOR_FORMAT_ARGB8565" << 2
+        << 1 << QVector<QRgb> {qRgba(255, 0, 0, 0x40), green};
+    // Colour rows of stride 8, then alpha rows of stride / 2.
+    QTest::newRow("RGB565A8, stride 8") << v9Header(0x14, 0, 3, 2, 8) + rgb565
+            + hex("ff8000aa"
+                  "10ff2000") << 32 << "LV_COLOR_FORMAT_RGB565A8"
+                                        << 3 << 2
+                                        << QVector<QRgb> {red,
+                                                          qRgba(0, 255, 0, 0x80),
+                                                          qRgba(0, 0, 255, 0),
+                                                          qRgba(255, 255, 255, 0x10),
+                                                          qRgb(66, 65, 132),
+                                                          qRgba(0, 0, 0, 0x20)};
+    QTest::newRow("L8") << v9Header(0x06, 0, 3, 1, 4) + hex("0080ff00") << 32
+                        << "LV_COLOR_FORMAT_L8" << 3 << 1
+                        << QVector<QRgb> {qRgb(0, 0, 0), qRgb(128, 128, 128), white};
+    QTest::newRow("AL88") << v9Header(0x15, 0, 2, 1, 4) + hex("80ff4010") << 32
+                          << "LV_COLOR_FORMAT_AL88" << 2 << 1
+                          << QVector<QRgb> {qRgb(128, 128, 128), qRgba(64, 64, 64, 0x10)};
+    // I2: 4 palette entries, then 2 rows of one byte (5 pixels would need
+    // 2 bytes; 3 pixels need 1) padded to a stride of 2.
+    QTest::newRow("I2, stride 2") << v9Header(0x08, 0, 3, 2, 2)
+            + hex("0000ffff"
+                  "00ff0080"
+                  "ff000000"
+                  "ffffffff")
+            + hex("1b00"
+                  "e4aa") << 32 << "LV_COLOR_FORMAT_I2"
+                                  << 3 << 2
+                                  << QVector<QRgb> {
+                                         red,   qRgba(0, 255, 0, 0x80), qRgba(0, 0, 255, 0),
+                                         white, qRgba(0, 0, 255, 0),    qRgba(0, 255, 0, 0x80)};
+    QTest::newRow("A4 in the recolour (black)")
+        << v9Header(0x0D, 0, 3, 1, 2) + hex("f830") << 32 << "LV_COLOR_FORMAT_A4" << 3 << 1
+        << QVector<QRgb> {qRgba(0, 0, 0, 255), qRgba(0, 0, 0, 0x88), qRgba(0, 0, 0, 0x33)};
+    QTest::newRow("A1") << v9Header(0x0B, 0, 9, 1, 2) + hex("a580") << 32 << "LV_COLOR_FORMAT_A1"
+                        << 9 << 1 << QVector<QRgb> {0xff000000, 0, 0xff000000, 0,         0,
+                                                    0xff000000, 0, 0xff000000, 0xff000000};
+    QTest::newRow("RGB565 shown at depth 16 on an ARGB8888 image")
+        << v9Header(0x10, 0, 1, 1, 4) + hex("0f0f0fff") << 16 << "LV_COLOR_FORMAT_ARGB8888" << 1
+        << 1 << QVector<QRgb> {qRgb(8, 12, 8)};
+
+    // Compressed: RLE blocks are 2 bytes for RGB565. A repeat of 3 blocks
+    // of red (the first row), a literal of 4 blocks (its padding and the
+    // second row), a repeat of 1 (the second row's padding).
+    const QByteArray rle = hex("0300f8") + hex("84aaaae0071f000000") + hex("010000");
+    QTest::newRow("RGB565, RLE") << v9Header(0x12, 8, 3, 2, 8) + compressedBlock(1, rle, 16) << 32
+                                 << "LV_COLOR_FORMAT_RGB565" << 3 << 2
+                                 << QVector<QRgb> {red, red, red, green, blue, qRgb(0, 0, 0)};
+    // RGB888 rows of 4 bytes' stride: 8 bytes in all, two whole 3-byte
+    // blocks and a partial one, which only a literal packet may hold.
+    QTest::newRow("RGB888, RLE with a partial last block")
+        << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("830000ff0000ff0000"), 8) << 32
+        << "LV_COLOR_FORMAT_RGB888" << 1 << 2 << QVector<QRgb> {red, green};
+    QTest::newRow("RGB888, RLE with the partial block stored whole")
+        << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("830000ff0000ff000000"), 8) << 32
+        << "LV_COLOR_FORMAT_RGB888" << 1 << 2 << QVector<QRgb> {red, green};
+    // LZ4: a sequence of 4 literals (one blue pixel) and a match at
+    // offset 4 of 7 bytes, then the last 5 bytes as literals.
+    const QByteArray lz4 = hex("43ff0000ff"
+                               "0400"
+                               "50ffff000080");
+    QTest::newRow("ARGB8888, LZ4") << v9Header(0x10, 8, 4, 1, 16) + compressedBlock(2, lz4, 16)
+                                   << 32 << "LV_COLOR_FORMAT_ARGB8888" << 4 << 1
+                                   << QVector<QRgb> {blue, blue, blue, qRgba(0, 0, 255, 0x80)};
+    QTest::newRow("I1 palette compressed with the rows, RLE")
+        << v9Header(0x07, 8, 8, 1, 1)
+            + compressedBlock(1,
+                              hex("0400"
+                                  "8500ff00ffa5"),
+                              9)
+        << 32 << "LV_COLOR_FORMAT_I1" << 8 << 1
+        << QVector<QRgb> {qRgba(0, 255, 0, 255), 0, qRgba(0, 255, 0, 255), 0, 0,
+                          qRgba(0, 255, 0, 255), 0, qRgba(0, 255, 0, 255)};
+}
+
+void TestDecoder::v9Pixels()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, depth);
+    QFETCH(QString, format);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QVector<QRgb>, pixels);
+
+    const LvglDecodeResult decoded = decodeLvglBinary(file, device(depth));
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QCOMPARE(decoded.info.version, 9);
+    QCOMPARE(decoded.info.formatName, format);
+    QCOMPARE(decoded.info.width, width);
+    QCOMPARE(decoded.info.height, height);
+    QCOMPARE(decoded.info.bytesPresent, qint64(file.size() - 12));
+    if (decoded.info.flags & 8) {
+        QVERIFY(!decoded.info.compression.isEmpty());
+        QCOMPARE(decoded.info.compressedBytes, qint64(file.size() - 24));
+        QCOMPARE(decoded.info.uncompressedBytes, decoded.info.bytesNeeded);
+    }
+    const QString difference = firstDifference(decoded.image, pixelsImage(width, height, pixels));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Each file is refused with its reason, and never read past its end (the
+// sanitizer build and the fuzzer check that part).
+void TestDecoder::inconsistentFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QString>("error");
+
+    const int detect = int(LvglVersion::Detect);
+    const QByteArray twoByTwoAlpha16 = v8Header(5, 2, 2) + QByteArray(12, '\x11');
+    QTest::newRow("empty file") << QByteArray() << detect << 0 << "the file is empty";
+    QTest::newRow("v8 header cut short")
+        << hex("0508") << detect << 0 << "the file ends inside its 4-byte header (2 bytes)";
+    QTest::newRow("v8 .bin truncated")
+        << twoByTwoAlpha16.left(14) << detect << 0
+        << "the data ends early: 10 of the 12 bytes a 2 x 2 TRUE_COLOR_ALPHA image needs at "
+           "LV_COLOR_DEPTH 16";
+    QTest::newRow("v8 .bin with a byte too many")
+        << v8Header(11, 9, 2) + QByteArray(5, '\0') << detect << 0
+        << "5 bytes of data where a 9 x 2 ALPHA_1BIT image needs 4";
+    QTest::newRow("v8 .bin at the wrong depth")
+        << twoByTwoAlpha16 << detect << 32
+        << "holds 3 bytes per pixel: it is made for LV_COLOR_DEPTH 16, not 32";
+    QTest::newRow("v8 .bin fits no depth") << v8Header(4, 2, 2) + QByteArray(5, '\0') << detect << 0
+                                           << "the data ends early: 5 of the 8 bytes";
+    QTest::newRow("v8 width 0") << v8Header(4, 0, 2) << detect << 0 << "the width is 0";
+    QTest::newRow("v8 height 0") << v8Header(14, 3, 0) << detect << 0 << "the height is 0";
+    QTest::newRow("v8 unknown cf") << v8Header(21, 2, 2) + QByteArray(8, '\0') << detect << 0
+                                   << "unknown colour format: cf 21 is not an LVGL v8 format";
+    QTest::newRow("v8 depth 24") << twoByTwoAlpha16 << detect << 24
+                                 << "shown here at LV_COLOR_DEPTH 8, 16 or 32, not 24";
+    QTest::newRow("v8 RAW that is not a PNG or JPEG")
+        << v8Header(2, 2, 2) + QByteArray("not an image") << detect << 0
+        << "the data of a RAW format is not a PNG or JPEG file";
+
+    QTest::newRow("v9 header cut short") << v9Header(0x12, 0, 3, 2, 6).left(11) << detect << 0
+                                         << "the file ends inside its 12-byte header (11 bytes)";
+    QTest::newRow("v9 bad magic") << v9Header(0x12, 0, 1, 1, 2, 0x18) + hex("0000")
+                                  << int(LvglVersion::V9) << 0
+                                  << "the magic byte is 0x18; a v9 image starts with 0x19";
+    QTest::newRow("v9 stride smaller than the width needs")
+        << v9Header(0x12, 0, 3, 2, 5) + QByteArray(10, '\0') << detect << 0
+        << "the stride 5 is smaller than the 6 bytes a row of 3 pixels of RGB565 needs";
+    QTest::newRow("v9 stride 0") << v9Header(0x10, 0, 3, 2, 0) << detect << 0
+                                 << "the stride is 0: a v9 image needs its bytes per row (12 here)";
+    QTest::newRow("v9 odd RGB565A8 stride")
+        << v9Header(0x14, 0, 1, 2, 3) + QByteArray(8, '\0') << detect << 0
+        << "the stride of RGB565A8 must be even, not 3";
+    QTest::newRow("v9 width 0") << v9Header(0x12, 0, 0, 2, 6) << detect << 0 << "the width is 0";
+    QTest::newRow("v9 unknown cf") << v9Header(0x30, 0, 1, 1, 2) + hex("0000") << detect << 0
+                                   << "unknown colour format: cf 48 is not an LVGL v9 format";
+    QTest::newRow("v9 data ends early")
+        << v9Header(0x12, 0, 3, 2, 8) + QByteArray(15, '\0') << detect << 0
+        << "the data ends early: 15 of the 16 bytes the header describes";
+    QTest::newRow("v9 depth 8") << v9Header(0x12, 0, 1, 1, 2) + hex("0000") << detect << 8
+                                << "shown here at LV_COLOR_DEPTH 16, 24 or 32, not 8";
+
+    const QByteArray red4 = hex("0400f8"); // 4 RGB565 blocks of red
+    const QByteArray head = v9Header(0x12, 8, 2, 2, 4);
+    QTest::newRow("v9 compressed length disagrees: a trailing byte")
+        << head + compressedBlock(1, red4, 8) + '\0' << detect << 0
+        << "the compressed length 3 disagrees with the file, which holds 4 bytes after the "
+           "block header";
+    QTest::newRow("v9 compressed length disagrees: the data ends early")
+        << head + compressedBlock(1, red4, 8).left(14) << detect << 0
+        << "the compressed length 3 disagrees with the file, which holds 2 bytes";
+    QTest::newRow("v9 compressed data cut inside its block header")
+        << head + hex("0100000003") << detect << 0
+        << "the compressed data ends inside its 12-byte header (5 bytes)";
+    QTest::newRow("v9 uncompressed length disagrees")
+        << head + compressedBlock(1, red4, 9) << detect << 0
+        << "the uncompressed length 9 disagrees with the 8 bytes the header describes";
+    QTest::newRow("v9 a few bytes that claim megabytes")
+        << v9Header(0x12, 8, 2000, 4000, 4000) + compressedBlock(1, red4, 16000000) << detect << 0
+        << "3 bytes of compressed data cannot expand to the 16000000 bytes";
+    QTest::newRow("v9 unknown compression method")
+        << head + compressedBlock(3, red4, 8) << detect << 0
+        << "unknown compression method 3 (1 is RLE, 2 LZ4)";
+    QTest::newRow("v9 RLE runs past the data")
+        << head + compressedBlock(1, hex("0500f8"), 8) << detect << 0
+        << "an RLE repeat packet runs past the end of the data";
+    QTest::newRow("v9 RLE ends early") << head + compressedBlock(1, hex("0300f8"), 8) << detect << 0
+                                       << "the RLE data ends after 6 of 8 bytes";
+    QTest::newRow("v9 RLE bytes after the end")
+        << head + compressedBlock(1, hex("0400f80000"), 8) << detect << 0
+        << "2 bytes follow the end of the RLE data";
+    QTest::newRow("v9 RLE literal packet cut short")
+        << head + compressedBlock(1, hex("8400f800f8"), 8) << detect << 0
+        << "the RLE data ends inside a literal packet";
+    // 8 bytes of RGB888 are 2 blocks and 2 bytes: a repeat packet must not
+    // end in the partial block.
+    QTest::newRow("v9 RLE partial block in a repeat packet")
+        << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("030000ff"), 8) << detect << 0
+        << "the RLE data ends in a partial block of a repeat packet, which LVGL 9.5 drops";
+    QTest::newRow("v9 LZ4 corrupt")
+        << head + compressedBlock(2, hex("f0ff"), 8) << detect << 0 << "the LZ4 data is corrupt";
+    QTest::newRow("v9 LZ4 expands short")
+        << head + compressedBlock(2, hex("4000f800f8"), 8) << detect << 0
+        << "the LZ4 data expands to 4 bytes, not 8";
+
+    // C arrays.
+    const QByteArray v9c = "const uint8_t m[] = { 1, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0, 0, 4, 0, 248 "
+                           "};\n"
+                           "const lv_image_dsc_t i = {\n"
+                           "  .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
+                           "  .header.cf = LV_COLOR_FORMAT_RGB565,\n"
+                           "  .header.flags = LV_IMAGE_FLAGS_COMPRESSED,\n"
+                           "  .header.w = 2, .header.h = 2, .header.stride = 4,\n"
+                           "  .data_size = DATA_SIZE,\n"
+                           "  .data = m,\n"
+                           "};\n";
+    QTest::newRow("C v9 compressed length disagrees with .data_size")
+        << QByteArray("#define DATA_SIZE 16\n") + QByteArray(v9c).replace("248 ", "248, 0 ")
+        << detect << 0 << "the compressed length 3 disagrees with .data_size 16";
+    QTest::newRow("C .data_size off by one") << QByteArray("#define DATA_SIZE 16\n")
+            + v9c << detect << 0 << ".data_size is 16, but the array holds 15 bytes";
+    QTest::newRow("C v9 bad magic")
+        << QByteArray("#define DATA_SIZE 15\n")
+            + QByteArray(v9c).replace("LV_IMAGE_HEADER_MAGIC", "0x20")
+        << detect << 0 << "line 4: .header.magic is 0x20; a v9 image has 0x19";
+    QTest::newRow("C v9 stride too small")
+        << QByteArray("#define DATA_SIZE 15\n")
+            + QByteArray(v9c).replace(".header.stride = 4", ".header.stride = 3")
+        << detect << 0 << "the stride 3 is smaller than the 4 bytes";
+    QTest::newRow("C v9 without a stride") << QByteArray("#define DATA_SIZE 15\n")
+            + QByteArray(v9c).replace(", .header.stride = 4", "")
+                                           << detect << 0 << "the stride is 0";
+    QTest::newRow("C file of the other version") << QByteArray("#define DATA_SIZE 15\n")
+            + v9c << int(LvglVersion::V8) << 0 << "the file holds an LVGL v9 image";
+}
+
+void TestDecoder::inconsistentFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, version);
+    QFETCH(int, depth);
+    QFETCH(QString, error);
+
+    // A copy without spare capacity, so that reading past it is caught.
+    const QByteArray exact(file.constData(), file.size());
+    const LvglDecodeResult decoded = decodeLvglFile(exact, device(depth), LvglVersion(version));
+    QVERIFY2(!decoded.ok(), "the file was taken as consistent");
+    QVERIFY2(decoded.error.contains(error), qPrintable(decoded.error));
+    QVERIFY(decoded.image.isNull());
+}
+
+namespace {
+
+// A 2 x 2 TRUE_COLOR_ALPHA image as another converter writes it: red,
+// half-transparent green, quarter-transparent blue and transparent black,
+// with the usual include and attribute lines, both kinds of comments and
+// an odd line layout.
+const char otherTool[] = R"(/* Generated by another converter.
+ * It spans lines. #if 0 inside a comment is not a directive.
+ */
+#if defined(LV_LVGL_H_INCLUDE_SIMPLE)
+#include "lvgl.h"
+#else
+#include "lvgl/lvgl.h"
+#endif
+
+
+#ifndef LV_ATTRIBUTE_MEM_ALIGN
+#define LV_ATTRIBUTE_MEM_ALIGN
+#endif
+
+#ifndef LV_ATTRIBUTE_IMG_DOT
+#define LV_ATTRIBUTE_IMG_DOT
+#endif
+
+const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST LV_ATTRIBUTE_IMG_DOT uint8_t dot_map[] = {
+#if LV_COLOR_DEPTH == 1 || LV_COLOR_DEPTH == 8
+  /*Pixel format: Alpha 8 bit, Red: 3 bit, Green: 3 bit, Blue: 2 bit*/
+  0xe0, 0xff, 0x1c,
+  0x80, // the second pixel ends here
+  0x03, 0x40, 0x00, 0x00,
+#endif
+#if LV_COLOR_DEPTH == 16 && \
+    LV_COLOR_16_SWAP == 0
+  /*Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit*/
+  0x00, 0xf8, 0xff, 0xe0, 0x07, 0x80,
+  0x1f, 0x00, 0x40,   0x00, 0x00, 0x00,
+#endif
+#if LV_COLOR_DEPTH == 16 && LV_COLOR_16_SWAP != 0
+  /*Pixel format: Alpha 8 bit, Red: 5 bit, Green: 6 bit, Blue: 5 bit  BUT the 2 color bytes are swapped*/
+  0xf8, 0x00, 0xff, 0x07, 0xe0, 0x80, 0x00, 0x1f, 0x40, 0x00, 0x00, 0x00, /* a trailing comma */
+#endif
+#if (LV_COLOR_DEPTH == 32)
+  /*Pixel format: Fix 0xFF: 8 bit, Red: 8 bit, Green: 8 bit, Blue: 8 bit*/
+  0x00, 0x00, 0xff, 0xff,
+  0x00, 0xff,
+  0x00, 0x80, 255, 0, 0, 64, 0, 0, 0, 0,
+#endif
+};
+
+const lv_img_dsc_t dot = {
+  .header.cf = LV_IMG_CF_TRUE_COLOR_ALPHA,
+  .header.always_zero = 0,
+  .header.reserved = 0,
+  .header.w = 2,
+  .header.h = 2,
+  .data_size = 4 * LV_IMG_PX_SIZE_ALPHA_BYTE,
+  .data = dot_map,
+};
+)";
+
+// The same kind of file with nested header fields, a numeric cf, a data
+// size that depends on the depth, an attribute and a cast.
+const char nestedFields[] = R"(#include "lvgl.h"
+static const unsigned char __attribute__((aligned(4))) px[] = {
+#if LV_COLOR_DEPTH != 32
+    0x00, 0xf8, 0xe0, 0x07,
+#else
+    0, 0, 255, 255, 0, 255, 0, 255
+#endif
+};
+LV_IMG_DECLARE(px_img);
+const lv_img_dsc_t px_img = { .data_size = (LV_COLOR_DEPTH == 32 ? 8 : 4), .header = { .w = 2, .h = 1, .cf = 4 }, .data = (const uint8_t *)px };
+)";
+
+const char v9Source[] = R"(#ifndef LV_ATTRIBUTE_MEM_ALIGN
+#define LV_ATTRIBUTE_MEM_ALIGN
+#endif
+#ifndef LV_ATTRIBUTE_IMAGE_ARROW
+#define LV_ATTRIBUTE_IMAGE_ARROW
+#endif
+
+static const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST LV_ATTRIBUTE_IMAGE_ARROW uint8_t arrow_map[] = {
+  0x00,0xf8, 0xe0,0x07, 0x1f,0x00, 0x00,0x00,  /* row 0, padded to 8 */
+  0xff,0xff, 0x00,0x00, 0x10,0x84, 0x00,0x00,
+};
+
+const lv_image_dsc_t arrow = {
+  .header.magic = LV_IMAGE_HEADER_MAGIC,
+  .header.cf = LV_COLOR_FORMAT_RGB565,
+  .header.flags = 0,
+  .header.w = 3,
+  .header.h = 2,
+  .header.stride = 8,
+  .data_size = sizeof(arrow_map),
+  .data = arrow_map,
+};
+)";
+
+} // namespace
+
+void TestDecoder::cSources_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("swap");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("sections");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QVector<QRgb>>("pixels");
+
+    const QVector<QRgb> dot = {qRgb(255, 0, 0), qRgba(0, 255, 0, 0x80), qRgba(0, 0, 255, 0x40), 0};
+    const QStringList all = {QStringLiteral("8"), QStringLiteral("16"), QStringLiteral("16swap"),
+                             QStringLiteral("32")};
+    const QString alphaFormat = QStringLiteral("LV_IMG_CF_TRUE_COLOR_ALPHA");
+    for (const int depth : {8, 16, 32}) {
+        QTest::addRow("another tool's array, depth %d", depth)
+            << QByteArray(otherTool) << depth << false << 8 << alphaFormat << all << 2 << dot;
+    }
+    QTest::newRow("another tool's array, depth 16 swapped")
+        << QByteArray(otherTool) << 16 << true << 8 << alphaFormat << all << 2 << dot;
+    QTest::newRow("another tool's array with CRLF line ends")
+        << QByteArray(otherTool).replace("\n", "\r\n") << 16 << true << 8 << alphaFormat << all << 2
+        << dot;
+    QTest::newRow("nested header fields, depth 16")
+        << QByteArray(nestedFields) << 16 << false << 8 << "LV_IMG_CF_TRUE_COLOR" << all << 2
+        << QVector<QRgb> {qRgb(255, 0, 0), qRgb(0, 255, 0)};
+    QTest::newRow("nested header fields, depth 32")
+        << QByteArray(nestedFields) << 32 << false << 8 << "LV_IMG_CF_TRUE_COLOR" << all << 2
+        << QVector<QRgb> {qRgb(255, 0, 0), qRgb(0, 255, 0)};
+    QTest::newRow("v9 array with a stride")
+        << QByteArray(v9Source) << 32 << false << 9 << "LV_COLOR_FORMAT_RGB565" << QStringList()
+        << 3 << QVector<QRgb> {qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
+                               qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(132, 130, 132)};
+    // Without a depth, a true-colour array without sections is read at the
+    // depth its length fits.
+    QTest::newRow("one-depth array read without a depth")
+        << QByteArray("uint8_t a[] = {0x00,0x00,0xff,0xff};\n"
+                      "const lv_img_dsc_t b = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 1, "
+                      ".header.h = 1, .data_size = 1 * LV_COLOR_SIZE / 8, .data = a};")
+        << 0 << false << 8 << "LV_IMG_CF_TRUE_COLOR" << QStringList() << 1
+        << QVector<QRgb> {qRgb(255, 0, 0)};
+    // C pads an array shorter than its declared length with zeros.
+    QTest::newRow("a declared length pads with zeros")
+        << QByteArray("#define SIDE 3\nuint8_t a[SIDE * 1] = {255};\n"
+                      "const lv_img_dsc_t b = {.header.cf = LV_IMG_CF_ALPHA_8BIT, .header.w = SIDE,"
+                      " .header.h = 1, .data_size = sizeof a, .data = &a[0]};")
+        << 16 << false << 8 << "LV_IMG_CF_ALPHA_8BIT" << QStringList() << 3
+        << QVector<QRgb> {0xff000000, 0, 0};
+}
+
+void TestDecoder::cSources()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, depth);
+    QFETCH(bool, swap);
+    QFETCH(int, version);
+    QFETCH(QString, format);
+    QFETCH(QStringList, sections);
+    QFETCH(int, width);
+    QFETCH(QVector<QRgb>, pixels);
+
+    const LvglDecodeResult decoded = decodeLvglSource(text, device(depth, swap));
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QVERIFY(decoded.info.fromC);
+    QCOMPARE(decoded.info.version, version);
+    QCOMPARE(decoded.info.formatName, format);
+    QCOMPARE(decoded.info.depthSections, sections);
+    QCOMPARE(decoded.info.dataSize, decoded.info.bytesPresent);
+    const int height = pixels.size() / width;
+    // Colours shown at depth 8 or 16 are the stored ones reduced.
+    QVector<QRgb> shown;
+    const int shownDepth = version == 9 ? (depth ? depth : 16) : decoded.info.depth;
+    for (const QRgb p : pixels)
+        shown << (version == 9 && shownDepth == 32 ? p : atDepth(p, shownDepth));
+    const QString difference = firstDifference(decoded.image, pixelsImage(width, height, shown));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Files the reader does not understand: an error naming the line, never a
+// guess.
+void TestDecoder::cErrors_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray descriptor = "const lv_img_dsc_t d = { .header.cf = LV_IMG_CF_ALPHA_8BIT, "
+                                  ".header.w = 1, .header.h = 1, .data_size = 1, .data = m };\n";
+    QTest::newRow("not an image array")
+        << QByteArray("/* a helper */\n\nint main(void)\n{\n    return 0;\n}\n") << 16
+        << "line 3: 'main' is declared as 'int', not as an image array or descriptor";
+    QTest::newRow("a statement") << QByteArray("\n\nx = 3;\n") << 16
+                                 << "line 3: 'x' is not a declaration of an image array";
+    QTest::newRow("a value past 255") << QByteArray("uint8_t m[] = {\n  0x10,\n  0x100,\n};\n")
+            + descriptor << 16 << "line 3: the value 0x100 does not fit a byte";
+    QTest::newRow("two values without a comma") << QByteArray("uint8_t m[] = { 1 2 };\n")
+            + descriptor << 16 << "line 1: expected ',' or '}', found '2'";
+    QTest::newRow("a condition on an unknown macro")
+        << QByteArray("\n#if LVGL_VERSION_MAJOR >= 9\n#endif\n") << 16
+        << "line 2: the condition uses LVGL_VERSION_MAJOR, which the reader does not know";
+    QTest::newRow("a macro with arguments in a condition")
+        << QByteArray("#define V(x) x\n#if V(1)\n#endif\n") << 16
+        << "line 2: V is a macro with arguments";
+    QTest::newRow("a comment that never ends") << QByteArray("uint8_t m[] = {1};\n/* open\n\n")
+                                               << 16 << "line 2: a comment that never ends";
+    QTest::newRow("#else without #if")
+        << QByteArray("\n#else\n") << 16 << "line 2: #else without #if";
+    QTest::newRow("#if without #endif") << QByteArray("#if 1\nuint8_t m[] = {1};\n") << 16
+                                        << "line 1: this conditional has no #endif";
+    QTest::newRow("no descriptor") << QByteArray("uint8_t m[] = {1, 2};\n") << 16
+                                   << "line 2: the file ends without an image descriptor";
+    QTest::newRow(".data names no array") << QByteArray("uint8_t n[] = {1};\n")
+            + descriptor << 16 << "line 2: .data names 'm', which the file does not define";
+    QTest::newRow("fields by position")
+        << QByteArray("uint8_t m[] = {1};\nconst lv_img_dsc_t d = {\n  {14, 0, 0, 1, 1},\n};\n")
+        << 16 << "line 3: expected a named field";
+    QTest::newRow("an unknown field")
+        << QByteArray("uint8_t m[] = {1};\nconst lv_img_dsc_t d = {\n  .header.depth = 1,\n};\n")
+        << 16 << "line 3: the field .header.depth is not one the reader knows";
+    QTest::newRow("a field given twice")
+        << QByteArray("uint8_t m[] = {1};\nconst lv_img_dsc_t d = {.header.w = 1,\n"
+                      ".header.w = 2};\n")
+        << 16 << "line 3: the field .header.w is given twice";
+    QTest::newRow("an unknown cf name")
+        << QByteArray("uint8_t m[] = {1};\n")
+            + QByteArray(descriptor).replace("LV_IMG_CF_ALPHA_8BIT", "LV_IMG_CF_RGB888")
+        << 16 << "line 2: LV_IMG_CF_RGB888 is not a name the reader knows";
+    QTest::newRow("an #error at the depth read")
+        << QByteArray("uint8_t m[] = {1};\n#if LV_COLOR_DEPTH == 32\n#error \"no\"\n#endif\n")
+            + descriptor
+        << 32 << "line 3: the file stops the build at LV_COLOR_DEPTH 32: #error \"no\"";
+    QTest::newRow("an array longer than declared") << QByteArray("uint8_t m[1] = {1, 2};\n")
+            + descriptor << 16 << "line 1: 'm' has 2 values for 1 bytes";
+    QTest::newRow("a division by zero") << QByteArray("uint8_t m[] = {1};\n")
+            + QByteArray(descriptor).replace(".data_size = 1", ".data_size = 1 / 0")
+                                        << 16 << "line 2: a division by zero";
+    QTest::newRow("an overflow") << QByteArray("#if 9223372036854775807 + 1\n#endif\n") << 16
+                                 << "line 1: the value of an expression overflows";
+    QTest::newRow("a v8 side past 11 bits") << QByteArray("uint8_t m[] = {1};\n")
+            + QByteArray(descriptor).replace(".header.w = 1", ".header.w = 2048")
+                                            << 16 << "line 2: .header.w is 2048, outside 0 to 2047";
+    QTest::newRow("v8 and v9 names mixed")
+        << QByteArray("uint8_t m[] = {1};\n")
+            + QByteArray(descriptor).replace(".data_size = 1", ".header.stride = 1, .data_size = 1")
+        << 16 << "line 2: the descriptor 'd' mixes LVGL v8 and v9 names";
+    QTest::newRow("deeply nested parentheses")
+        << QByteArray("#if ") + QByteArray(5000, '(') + "1" + QByteArray(5000, ')') + "\n#endif\n"
+        << 16 << "line 1: the expression nests too deeply";
+    QTest::newRow("macros that expand without end")
+        << QByteArray("#define A B B B B B B B B\n#define B C C C C C C C C\n"
+                      "#define C D D D D D D D D\n#define D E E E E E E E E\n"
+                      "#define E F F F F F F F F\n#define F 1 1 1 1 1 1 1 1\n#if A\n#endif\n")
+        << 16 << "the macros expand too far";
+    QTest::newRow("no section for the depth")
+        << QByteArray("uint8_t m[] = {\n#if LV_COLOR_DEPTH == 16\n 0, 0,\n#endif\n};\n"
+                      "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 1,"
+                      " .header.h = 1, .data_size = 2, .data = m};\n")
+        << 32 << "the array has no data for LV_COLOR_DEPTH 32 (its sections: 16, 16swap)";
+}
+
+void TestDecoder::cErrors()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, depth);
+    QFETCH(QString, error);
+
+    const QByteArray exact(text.constData(), text.size());
+    const LvglDecodeResult decoded = decodeLvglSource(exact, device(depth));
+    QVERIFY2(!decoded.ok(), "the file was read");
+    QVERIFY2(decoded.error.contains(error), qPrintable(decoded.error));
+}
+
+// The traps the library sets, reported as warnings on files that are
+// otherwise fine.
+void TestDecoder::warnings_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("a true-colour .bin fits one depth")
+        << v8Header(5, 1, 2) + QByteArray(6, '\0') << 0
+        << "a true-colour .bin fits one LV_COLOR_DEPTH only: this one is packed for depth 16";
+    QTest::newRow("RGB565A8 at depth 32") << v8Header(20, 2, 2) + QByteArray(12, '\0') << 32
+                                          << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
+    QTest::newRow("1 pixel wide") << v8Header(14, 1, 3) + QByteArray(3, '\0') << 0
+                                  << "the image is 1 pixel wide: the v8.3 image widget does not "
+                                     "draw it at all";
+    QTest::newRow("1 pixel tall") << v8Header(14, 3, 1) + QByteArray(3, '\0') << 0
+                                  << "1 pixel tall";
+    QTest::newRow("C data that starts like a JPEG")
+        << QByteArray("uint8_t m[] = {0xff, 0xd8, 0xff, 0xff, 0, 0, 0, 0};\n"
+                      "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 2, "
+                      ".header.h = 1, .data_size = 2 * LV_COLOR_SIZE / 8, .data = m};\n")
+        << 32 << "the data starts like a JPEG file: with LV_USE_SJPG enabled";
+    QTest::newRow("C data that starts like a PNG")
+        << QByteArray("uint8_t m[] = {0x89, 0x50, 0x4e, 0x47};\n"
+                      "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_ALPHA_8BIT, .header.w = 2, "
+                      ".header.h = 2, .data_size = 4, .data = m};\n")
+        << 16 << "the data starts like a PNG file: with LV_USE_PNG enabled";
+    QTest::newRow("v9 ARGB8888 with the PREMULTIPLIED flag")
+        << v9Header(0x10, 1, 1, 1, 4) + hex("10101080") << 32
+        << "the PREMULTIPLIED flag is set, but the software renderer reads it only as the format "
+           "ARGB8888_PREMULTIPLIED";
+    QTest::newRow("v9 uncompressed L8 .bin") << v9Header(0x06, 0, 1, 1, 1) + hex("80") << 32
+                                             << "LVGL 9.5 cannot open an uncompressed .bin of L8";
+    QTest::newRow("v9 ARGB8565") << v9Header(0x13, 0, 1, 1, 3) + hex("0000ff") << 32
+                                 << "the software renderer does not draw ARGB8565";
+}
+
+void TestDecoder::warnings()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, depth);
+    QFETCH(QString, warning);
+
+    const LvglDecodeResult decoded = decodeLvglFile(file, device(depth));
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    const QString all = decoded.info.warnings.join(QLatin1Char('\n'));
+    QVERIFY2(all.contains(warning), qPrintable(all));
+}
+
+// The chroma key, the recolour and the background the device is set up
+// with.
+void TestDecoder::deviceSettings_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<DeviceSettings>("settings");
+    QTest::addColumn<QRgb>("pixel");
+
+    DeviceSettings blueKey = device(32);
+    blueKey.chromaKey = 0x0000ff;
+    // TRUE_COLOR_CHROMA_KEYED at depth 32: blue, then green.
+    const QByteArray keyed = v8Header(6, 2, 1) + hex("ff0000ff00ff00ff");
+    QTest::newRow("a chroma key of blue hides blue") << keyed << blueKey << QRgb(0x000000ff);
+    QTest::newRow("the default key leaves blue") << keyed << device(32) << QRgb(0xff0000ff);
+
+    DeviceSettings recolour = device(32);
+    recolour.recolor = 0x336699;
+    const QByteArray alpha = v8Header(14, 1, 1) + hex("80");
+    QTest::newRow("alpha in the recolour") << alpha << recolour << QRgb(0x80336699);
+    DeviceSettings recolour16 = recolour;
+    recolour16.depth = 16;
+    QTest::newRow("the recolour at depth 16") << alpha << recolour16 << QRgb(0x8031659c);
+
+    DeviceSettings background = recolour;
+    background.hasBackground = true;
+    background.background = 0xffffff;
+    // 0x33 * 128/255 + 0xff * 127/255 and so on, rounded.
+    QTest::newRow("over a white background") << alpha << background << QRgb(0xff99b2cc);
+    DeviceSettings keyOverBackground = blueKey;
+    keyOverBackground.hasBackground = true;
+    keyOverBackground.background = 0x102030;
+    QTest::newRow("a keyed pixel shows the background")
+        << keyed << keyOverBackground << QRgb(0xff102030);
+}
+
+void TestDecoder::deviceSettings()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(DeviceSettings, settings);
+    QFETCH(QRgb, pixel);
+
+    const LvglDecodeResult decoded = decodeLvglBinary(file, settings);
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QCOMPARE(decoded.image.format(),
+             settings.hasBackground ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    const QRgb actual = decoded.image.pixel(0, 0);
+    QVERIFY2(actual == pixel,
+             qPrintable(QStringLiteral("%1, expected %2")
+                            .arg(actual, 8, 16, QLatin1Char('0'))
+                            .arg(pixel, 8, 16, QLatin1Char('0'))));
+}
+
+QTEST_GUILESS_MAIN(TestDecoder)
+#include "tst_decoder.moc"
