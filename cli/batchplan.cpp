@@ -45,6 +45,7 @@ bool BatchPlan::build(const CommandLine &commandLine)
 {
     m_jobs.clear();
     m_directoryToCreate.clear();
+    m_previewDirectoryToCreate.clear();
 
     QStringList sources;
     if (!collectSources(commandLine, &sources))
@@ -84,8 +85,10 @@ bool BatchPlan::build(const CommandLine &commandLine)
             target = QDir::cleanPath(batchOutputPath(output, source, extension));
         else
             target = QDir::cleanPath(batchOutputPath(QFileInfo(source).path(), source, extension));
-        m_jobs.append({source, target});
+        m_jobs.append({source, target, QString()});
     }
+    if (!planPreviews(commandLine.previewPath(), singleFile))
+        return false;
     if (!checkOutputs())
         return false;
     if (!spec.binary && !checkSymbols(commandLine.symbol()))
@@ -149,28 +152,65 @@ bool BatchPlan::collectSources(const CommandLine &commandLine, QStringList *sour
     return true;
 }
 
+bool BatchPlan::planPreviews(const QString &preview, bool singleFile)
+{
+    if (preview.isEmpty())
+        return true;
+    // One input: the PNG itself, or a folder to write it into. Several: a
+    // folder. A preview is named after its output, extension included
+    // ("logo.c.png"), so that it never takes a source's name.
+    const bool trailingSlash =
+        preview.endsWith(QLatin1Char('/')) || preview.endsWith(QDir::separator());
+    const FileStatus status = fileStatus(withoutTrailingSlashes(preview));
+    const bool folder = !singleFile || status.kind == FileKind::Directory || trailingSlash;
+    if (folder) {
+        if (status.kind != FileKind::Directory && status.kind != FileKind::Missing)
+            return fail(tr("the preview folder '%1' is not a directory").arg(native(preview)));
+        if (status.kind == FileKind::Missing)
+            m_previewDirectoryToCreate = preview;
+    }
+    for (Job &job : m_jobs) {
+        job.preview = folder
+            ? QDir::cleanPath(preview + QLatin1Char('/') + QFileInfo(job.output).fileName()
+                              + QStringLiteral(".png"))
+            : preview;
+    }
+    return true;
+}
+
 bool BatchPlan::checkOutputs()
 {
     QHash<QString, int> sourceOf; // identity of a source -> job index
     for (int i = 0; i < m_jobs.size(); ++i)
         sourceOf.insert(pathIdentity(m_jobs.at(i).source), i);
 
-    QHash<QString, int> writerOf; // identity of an output -> job index
-    for (int i = 0; i < m_jobs.size(); ++i) {
+    // Outputs and previews alike: no file may be written twice, and none
+    // may replace a source.
+    QHash<QString, int> writerOf; // identity of a written file -> job index
+    const auto claim = [&](int i, const QString &written) {
         const Job &job = m_jobs.at(i);
-        const QString target = pathIdentity(job.output);
+        const QString target = pathIdentity(written);
         const auto input = sourceOf.constFind(target);
         if (input != sourceOf.constEnd()) {
             return fail(tr("the output '%1' would replace the input '%2'")
-                            .arg(native(job.output), native(m_jobs.at(*input).source)));
+                            .arg(native(written), native(m_jobs.at(*input).source)));
         }
         const auto other = writerOf.constFind(target);
         if (other != writerOf.constEnd()) {
             return fail(
                 tr("'%1' and '%2' would both be written to '%3'")
-                    .arg(native(m_jobs.at(*other).source), native(job.source), native(job.output)));
+                    .arg(native(m_jobs.at(*other).source), native(job.source), native(written)));
         }
         writerOf.insert(target, i);
+        return true;
+    };
+    for (int i = 0; i < m_jobs.size(); ++i) {
+        if (!claim(i, m_jobs.at(i).output))
+            return false;
+    }
+    for (int i = 0; i < m_jobs.size(); ++i) {
+        if (!m_jobs.at(i).preview.isEmpty() && !claim(i, m_jobs.at(i).preview))
+            return false;
     }
     return true;
 }

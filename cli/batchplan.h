@@ -23,6 +23,7 @@ public:
     {
         QString source; // as given, or joined onto the input directory as given
         QString output;
+        QString preview; // the PNG of what the device shows (--preview), or empty
     };
 
     BatchPlan() = default;
@@ -34,6 +35,8 @@ public:
     // The output directory the run must create first; empty when none is
     // missing.
     QString directoryToCreate() const { return m_directoryToCreate; }
+    // The same for the previews' folder.
+    QString previewDirectoryToCreate() const { return m_previewDirectoryToCreate; }
 
     // Whether a directory contributes a file of this name.
     static bool hasImageSuffix(const QString &fileName);
@@ -43,6 +46,7 @@ private:
 
     bool fail(const QString &error);
     bool collectSources(const CommandLine &commandLine, QStringList *sources);
+    bool planPreviews(const QString &preview, bool singleFile);
     bool checkOutputs();
     bool checkSymbols(const QString &symbol);
     bool checkSources(const Convert::OutputSpec &spec);
@@ -50,6 +54,7 @@ private:
     QString m_error;
     QVector<Job> m_jobs;
     QString m_directoryToCreate;
+    QString m_previewDirectoryToCreate;
 };
 
 #endif // BATCHPLAN_H

@@ -3,6 +3,7 @@
 #include "console.h"
 
 #include <converter.h>
+#include <preview.h>
 
 #include <QElapsedTimer>
 
@@ -158,6 +159,44 @@ int BatchRunner::run(int threadCount)
             worker.join();
     }
     m_console->clearProgress();
+    m_written.assign(size_t(total), 0);
+    for (int i = 0; i < total; ++i)
+        m_written[size_t(i)] = results[size_t(i)].ok() ? 1 : 0;
+    return failures;
+}
+
+int BatchRunner::writePreviews(int threadCount)
+{
+    std::vector<int> todo;
+    for (int i = 0; i < m_jobs.size(); ++i) {
+        if (size_t(i) < m_written.size() && m_written[size_t(i)] && !m_jobs.at(i).preview.isEmpty())
+            todo.push_back(i);
+    }
+    std::vector<ConvertResult> results(todo.size());
+    std::atomic<size_t> next {0};
+    const auto work = [&] {
+        for (size_t k = next++; k < todo.size(); k = next++) {
+            const BatchPlan::Job &job = m_jobs.at(todo[k]);
+            results[k] = writePreview(job.output, job.preview);
+        }
+    };
+    std::vector<std::thread> workers;
+    const int workerCount = qBound(1, threadCount, int(qMax<size_t>(1, todo.size())));
+    for (int i = 0; i < workerCount; ++i)
+        workers.emplace_back(work);
+    for (std::thread &worker : workers)
+        worker.join();
+
+    int failures = 0;
+    for (size_t k = 0; k < todo.size(); ++k) {
+        if (results[k].ok())
+            continue;
+        const BatchPlan::Job &job = m_jobs.at(todo[k]);
+        m_console->printError(tr("brindleforge-cli: %1 -> %2: %3")
+                                  .arg(displayPath(job.source), displayPath(job.preview),
+                                       escapeControls(results[k].reason())));
+        ++failures;
+    }
     return failures;
 }
 

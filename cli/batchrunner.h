@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QVector>
 
+#include <vector>
+
 class Console;
 
 // Converts the jobs of a plan on worker threads. Each worker decodes,
@@ -35,6 +37,11 @@ public:
     // output is renamed into place.
     int run(int threadCount);
 
+    // Writes the preview of every job whose output run() wrote, with at
+    // most threadCount workers; reports each failure on its line and
+    // returns their number.
+    int writePreviews(int threadCount);
+
     // Reports every job as failed with result, converting none (used when
     // the output directory cannot be created). Returns the number of jobs.
     int failAll(const Convert::ConvertResult &result);
@@ -52,6 +59,7 @@ private:
     const QString m_symbol;
     Console *const m_console;
     bool m_verbose = false;
+    std::vector<char> m_written; // per job: whether run() wrote its output
 };
 
 #endif // BATCHRUNNER_H

@@ -132,6 +132,13 @@ CommandLine::CommandLine()
                         "write it into). Otherwise the output directory, created if missing. "
                         "Default: beside each source."),
                      tr("path"))
+    , m_previewOption(QStringLiteral("preview"),
+                      tr("Also write, as a PNG, what the device will show for each output, "
+                         "decoded from the file just written: with one input the PNG (or a "
+                         "folder for it), otherwise a folder; each preview is named after its "
+                         "output (logo.c.png). A .bin is shown at the depth it was made for, "
+                         "a C array at LV_COLOR_DEPTH 16."),
+                      tr("path"))
     , m_nameOption({QStringLiteral("n"), QStringLiteral("name")},
                    tr("C symbol stem for one input file (a C identifier). Default: the output's "
                       "base name."),
@@ -155,8 +162,9 @@ CommandLine::CommandLine()
            "files (.bin)."));
     m_parser.addOptions({m_formatOption, m_colorOption, m_depthOption, m_ditherOption, m_lvglOption,
                          m_strideOption, m_premultiplyOption, m_compressOption, m_backgroundOption,
-                         m_outputOption, m_nameOption, m_recursiveOption, m_jobsOption,
-                         m_quietOption, m_verboseOption, m_helpOption, m_versionOption});
+                         m_outputOption, m_previewOption, m_nameOption, m_recursiveOption,
+                         m_jobsOption, m_quietOption, m_verboseOption, m_helpOption,
+                         m_versionOption});
     m_parser.addPositionalArgument(
         QStringLiteral("INPUT"),
         tr("Image files, or directories whose bmp, jpg, jpeg and png files are converted."),
@@ -175,8 +183,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     // A value given twice is most likely a mistake in a script; the parser
     // would silently take the last one.
     for (const QCommandLineOption *option :
-         {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_nameOption,
-          &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption, &m_backgroundOption}) {
+         {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_previewOption,
+          &m_nameOption, &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption,
+          &m_backgroundOption}) {
         if (m_parser.values(*option).size() > 1) {
             return fail(tr("--%1 is given more than once").arg(option->names().constLast()));
         }
@@ -229,6 +238,12 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         m_outputPath = m_parser.value(m_outputOption);
         if (m_outputPath.isEmpty())
             return fail(tr("the output path is empty"));
+    }
+
+    if (m_parser.isSet(m_previewOption)) {
+        m_previewPath = m_parser.value(m_previewOption);
+        if (m_previewPath.isEmpty())
+            return fail(tr("the preview path is empty"));
     }
 
     if (m_parser.isSet(m_nameOption)) {
@@ -427,7 +442,9 @@ QString CommandLine::helpText() const
     // shows the window's names for the formats.
     QString options = m_parser.helpText();
     options.remove(0, options.indexOf(QLatin1Char('\n')) + 1);
-    return tr("Usage: brindleforge-cli [options] INPUT...\n") + options + QLatin1Char('\n')
+    return tr("Usage: brindleforge-cli [options] INPUT...\n"
+              "       brindleforge-cli inspect [options] FILE...   (see inspect --help)\n")
+        + options + QLatin1Char('\n')
         + tr("Output formats (-f):\n"
              "  c                 C array (the default)\n"
              "  bin               binary image file of the colour format -c chooses\n"
@@ -455,6 +472,9 @@ QString CommandLine::helpText() const
              "then \".c\" or \".bin\". Two inputs that would write the same output are refused.\n"
              "An output is written to a temporary file first and renamed over the target\n"
              "only when complete, so a failed conversion leaves an existing file untouched.\n"
+             "\n"
+             "brindleforge-cli inspect reads LVGL image files (.bin or C, v8 or v9) back: what\n"
+             "they hold, whether they are consistent, and what the device will show.\n"
              "\n"
              "Exit status:\n"
              "  0  every output was written\n"

@@ -31,6 +31,7 @@ public:
     // What to write.
     const Convert::OutputSpec &spec() const { return m_spec; }
     QString outputPath() const { return m_outputPath; }
+    QString previewPath() const { return m_previewPath; }
     QString symbol() const { return m_symbol; }
     QStringList inputs() const { return m_inputs; }
     bool recursive() const { return m_recursive; }
@@ -59,6 +60,7 @@ private:
     QCommandLineOption m_backgroundOption;
     QCommandLineOption m_ditherOption;
     QCommandLineOption m_outputOption;
+    QCommandLineOption m_previewOption;
     QCommandLineOption m_nameOption;
     QCommandLineOption m_recursiveOption;
     QCommandLineOption m_jobsOption;
@@ -72,6 +74,7 @@ private:
     Convert::ColorFormat m_colorFormat = Convert::TrueColor;
     Convert::OutputSpec m_spec;
     QString m_outputPath;
+    QString m_previewPath;
     QString m_symbol;
     QStringList m_inputs;
     bool m_recursive = false;

@@ -97,6 +97,16 @@ int main(int argc, char *argv[])
         failures = runner.failAll(Convert::ConvertResult::openFailed(directory, error));
     } else {
         failures = runner.run(commandLine.jobs());
+        // Previews of what was written, once every output is in place.
+        const QString previews = plan.previewDirectoryToCreate();
+        if (!previews.isEmpty() && !Convert::makePath(previews, &error)) {
+            const QString line =
+                QStringLiteral("brindleforge-cli: ") + Convert::escapeControls(error);
+            console.printError(line);
+            ++failures;
+        } else if (!commandLine.previewPath().isEmpty()) {
+            failures += runner.writePreviews(commandLine.jobs());
+        }
     }
     interrupts.setBeforeExit({});
     messageConsole = nullptr;

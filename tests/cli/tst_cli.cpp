@@ -210,6 +210,8 @@ private slots:
     void v8Formats();
     void v9Formats_data();
     void v9Formats();
+    void previews_data();
+    void previews();
     void outputNaming_data();
     void outputNaming();
     void directoryInput_data();
@@ -670,6 +672,68 @@ void TestCli::v9Formats()
                          && line.contains("does not make the data smaller"),
                      line.constData());
         }
+    }
+}
+
+void TestCli::previews_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("previews"); // output -> preview, "out.c=shown.png"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error"); // for a usage error
+
+    QTest::newRow("one image, a PNG")
+        << QStringList {"-c", "INDEXED_4BIT", "--dither", "--preview", "shown.png", "a.png"}
+        << QStringList {"a.c=shown.png"} << 0 << QString();
+    QTest::newRow("one image, into a folder")
+        << QStringList {"-f", "bin", "--depth", "8", "--preview", "seen/", "a.png"}
+        << QStringList {"a.bin=seen/a.bin.png"} << 0 << QString();
+    QTest::newRow("a batch, into a new folder")
+        << QStringList {"--lvgl",    "9",    "--cf", "RGB565", "--compress", "rle",
+                        "--preview", "seen", "-o",   "out",    "a.png",      "b.png"}
+        << QStringList {"out/a.c=seen/a.c.png", "out/b.c=seen/b.c.png"} << 0 << QString();
+    QTest::newRow("a preview that would replace its source")
+        << QStringList {"--preview", "a.png", "a.png"} << QStringList() << 2
+        << "the output 'a.png' would replace the input 'a.png'";
+    QTest::newRow("a preview on its own output")
+        << QStringList {"--preview", "x.c", "-o", "x.c", "a.png"} << QStringList() << 2
+        << "'a.png' and 'a.png' would both be written to 'x.c'";
+    QTest::newRow("a batch whose preview folder is a file")
+        << QStringList {"--preview", "b.png", "-o", "out", "a.png", "c.png"} << QStringList() << 2
+        << "the preview folder 'b.png' is not a directory";
+}
+
+// --preview writes what the device shows for each output, read back from
+// the file written: the decoder's picture of it, as a PNG.
+void TestCli::previews()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, previews);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    saveImage(dir.filePath(QStringLiteral("a.png")), TestImages::photo(30, 20, 1), "PNG");
+    saveImage(dir.filePath(QStringLiteral("b.png")), TestImages::photo(17, 9, 2), "PNG");
+    saveImage(dir.filePath(QStringLiteral("c.png")), TestImages::photo(5, 5, 3), "PNG");
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QCOMPARE(outcome.exitCode, exitCode);
+    if (exitCode == 2) {
+        QVERIFY2(outcome.err.contains(error.toUtf8()), outcome.err.constData());
+        QCOMPARE(snapshot(dir.path()), before);
+        return;
+    }
+    VERIFY_SUCCESS(outcome);
+    for (const QString &pair : qAsConst(previews)) {
+        const QString output = dir.filePath(pair.section(QLatin1Char('='), 0, 0));
+        const QString preview = dir.filePath(pair.section(QLatin1Char('='), 1));
+        const LvglDecodeResult shown = decodeLvglFile(readFile(output), DeviceSettings());
+        QVERIFY2(shown.ok(), qPrintable(shown.error));
+        QImage png;
+        QVERIFY2(png.load(preview, "PNG"), qPrintable(preview));
+        QCOMPARE(png.convertToFormat(QImage::Format_ARGB32),
+                 shown.image.convertToFormat(QImage::Format_ARGB32));
     }
 }
 
