@@ -288,7 +288,7 @@ int Inspect::inspectAll()
             }
             continue;
         }
-        const LvglDecodeResult result = decodeLvglFile(bytes, m_device, m_version);
+        const LvglDecodeResult result = decodeLvglFileNamed(file, bytes, m_device, m_version);
         QString preview;
         if (!result.ok())
             reportFailure(file, result.error);

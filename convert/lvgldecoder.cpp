@@ -5,6 +5,8 @@
 #include "formats.h"
 #include "imagesource.h"
 
+#include <QFileInfo>
+
 #include <lz4.h>
 
 #include <algorithm>
@@ -1166,8 +1168,12 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
 bool looksLikeCSource(const QByteArray &bytes)
 {
     const QByteArray head = bytes.left(4096);
-    if (head.contains('\0'))
-        return false;
+    // Text has no control characters but white space.
+    for (const char c : head) {
+        const uchar u = uchar(c);
+        if ((u < 0x20 && !std::strchr("\t\r\n\f\v", c)) || u == 0x7f || u == 0)
+            return false;
+    }
     int at = head.startsWith("\xef\xbb\xbf") ? 3 : 0;
     while (at < head.size() && std::strchr(" \t\r\n\f\v", head.at(at)))
         ++at;
@@ -1182,6 +1188,19 @@ LvglDecodeResult decodeLvglFile(const QByteArray &bytes, const DeviceSettings &d
 {
     return looksLikeCSource(bytes) ? decodeLvglSource(bytes, device, version)
                                    : decodeLvglBinary(bytes, device, version);
+}
+
+LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &bytes,
+                                     const DeviceSettings &device, LvglVersion version)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("bin"))
+        return decodeLvglBinary(bytes, device, version);
+    for (const char *source : {"c", "h", "cpp", "cc", "inc"}) {
+        if (suffix == QLatin1String(source))
+            return decodeLvglSource(bytes, device, version);
+    }
+    return decodeLvglFile(bytes, device, version);
 }
 
 ConvertResult readLvglFile(const QString &path, QByteArray *bytes)

@@ -129,10 +129,17 @@ LvglDecodeResult decodeLvglBinary(const QByteArray &file, const DeviceSettings &
 // version other than Detect, a file of the other version is an error.
 LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &device,
                                   LvglVersion version = LvglVersion::Detect);
-// Either, told apart by the content: C source is text.
+// Either, told apart by the content: C source is text. A v8 .bin can
+// start with a byte C counts as white space (cf 9 to 13), so where the
+// file's name is known, decodeLvglFileNamed() goes by its extension first.
 bool looksLikeCSource(const QByteArray &bytes);
 LvglDecodeResult decodeLvglFile(const QByteArray &bytes, const DeviceSettings &device,
                                 LvglVersion version = LvglVersion::Detect);
+// A ".bin" file as a .bin, a ".c", ".h", ".cpp" or ".inc" file as C
+// source, any other by its content.
+LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &bytes,
+                                     const DeviceSettings &device,
+                                     LvglVersion version = LvglVersion::Detect);
 
 // A file larger than this is not read: 2047 x 2047 true colour with alpha
 // in four depth sections is about 300 MB of C text.

@@ -14,7 +14,7 @@ ConvertResult writePreview(const QString &outputPath, const QString &pngPath)
     const ConvertResult read = readLvglFile(outputPath, &bytes);
     if (!read.ok())
         return read;
-    const LvglDecodeResult decoded = decodeLvglFile(bytes, DeviceSettings());
+    const LvglDecodeResult decoded = decodeLvglFileNamed(outputPath, bytes, DeviceSettings());
     if (!decoded.ok()) {
         return ConvertResult::writeFailed(
             pngPath, QStringLiteral("the written file cannot be read back: %1").arg(decoded.error));

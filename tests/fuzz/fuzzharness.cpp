@@ -2,6 +2,9 @@
 
 #include <converter.h>
 #include <csymbol.h>
+#include <lvgl8formats.h>
+#include <lvgl9formats.h>
+#include <lvgldecoder.h>
 #include <referenceencoder.h>
 
 #include <cstring>
@@ -205,6 +208,89 @@ QString checkOutput(const Case &fuzzCase, const Output &output, const QString &s
     return QString();
 }
 
+// Every v8 and v9 format (but RAW, which needs a file), C array and .bin,
+// with dithering, stride alignment and compression chosen from the case:
+// the engine must encode it, and the independent decoder must read each
+// result back as a consistent image of the same size.
+QString checkEveryFormat(const Case &fuzzCase)
+{
+    const QImage &image = fuzzCase.image;
+    if (image.isNull())
+        return QString();
+    const int w = image.width();
+    const int h = image.height();
+    SourceImage source;
+    source.image = image;
+    const bool dither = (w + h) % 2 != 0;
+    const int align = 1 << ((w * 3 + h) % 4);
+    const auto compression = Lvgl9::Compression((w + 2 * h) % 3);
+
+    const auto verify = [&](const OutputSpec &spec, const char *name) -> QString {
+        QByteArray bytes;
+        const ConvertResult result = encodeSource(source, spec, fuzzCase.name, &bytes);
+        const QString where =
+            QLatin1String(name) + (spec.binary ? QLatin1String(" .bin: ") : QLatin1String(" C: "));
+        if (spec.lvgl == 8 && (w > MaxImageSide || h > MaxImageSide)) {
+            if (result.status() != ConvertResult::TooLarge || !bytes.isEmpty())
+                return where + QStringLiteral("an oversized image was not refused");
+            return QString();
+        }
+        if (!result.ok())
+            return where + QStringLiteral("failed: ") + result.message();
+        const LvglDecodeResult decoded = spec.binary ? decodeLvglBinary(bytes, DeviceSettings())
+                                                     : decodeLvglSource(bytes, DeviceSettings());
+        if (!decoded.ok())
+            return where + QStringLiteral("the decoder refuses it: ") + decoded.error;
+        if (decoded.info.width != w || decoded.info.height != h
+            || decoded.image.size() != QSize(w, h))
+            return where
+                + QStringLiteral("read back as %1 x %2")
+                      .arg(decoded.info.width)
+                      .arg(decoded.info.height);
+        return QString();
+    };
+
+    for (int i = 0; i < Lvgl8::formatCount(); ++i) {
+        const Lvgl8::Format &format = Lvgl8::formats()[i];
+        if (format.layout == Lvgl8::Layout::Raw)
+            continue;
+        OutputSpec spec;
+        spec.format = &format;
+        spec.dither = dither;
+        QString failure = verify(spec, format.name);
+        spec.binary = true;
+        for (int d = 0; failure.isEmpty() && d < ColorDepthCount; ++d) {
+            spec.depth = ColorDepth(d);
+            if (format.sections && !(format.sections & depthBit(spec.depth)))
+                continue;
+            failure = verify(spec, format.name);
+            if (!format.sections)
+                break;
+        }
+        if (!failure.isEmpty())
+            return failure;
+    }
+    for (int i = 0; i < Lvgl9::formatCount(); ++i) {
+        const Lvgl9::Format &format = Lvgl9::formats()[i];
+        if (format.layout == Lvgl9::Layout::Raw)
+            continue;
+        OutputSpec spec;
+        spec.lvgl = 9;
+        spec.format9 = &format;
+        spec.dither = dither;
+        spec.strideAlign = align;
+        spec.compression = compression;
+        QString failure = verify(spec, format.name);
+        if (failure.isEmpty() && (format.plainBinary || compression != Lvgl9::Compression::None)) {
+            spec.binary = true;
+            failure = verify(spec, format.name);
+        }
+        if (!failure.isEmpty())
+            return failure;
+    }
+    return QString();
+}
+
 QtMessageHandler previousHandler = nullptr;
 
 void filterMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -324,6 +410,8 @@ QString check(const Case &fuzzCase)
             break;
         failure = checkOutput(fuzzCase, output, symbol);
     }
+    if (failure.isEmpty())
+        failure = checkEveryFormat(fuzzCase);
     if (failure.isEmpty())
         return failure;
     return describe(fuzzCase) + QLatin1String(": ") + failure;
