@@ -1235,6 +1235,25 @@ public:
     {
         return m_source.get();
     }
+
+    // The whole file, refused when it is larger than maxBytes.
+    ConvertResult readAll(const QString &path, qint64 maxBytes, QByteArray *bytes)
+    {
+        if (m_size > maxBytes) {
+            return ConvertResult::readFailed(
+                path,
+                QStringLiteral("the file is %1 MiB; files larger than %2 MiB are not read")
+                    .arg(QString::number(m_size >> 20), QString::number(maxBytes >> 20)));
+        }
+        *bytes = QByteArray(int(m_size), Qt::Uninitialized);
+        const qint64 count = m_source->readAt(0, bytes->data(), bytes->size());
+        if (count < 0) {
+            bytes->clear();
+            return ConvertResult::readFailed(path, errnoText(m_source->error()));
+        }
+        bytes->truncate(int(count)); // the file may have shrunk since fstat
+        return ConvertResult::success();
+    }
     qint64 size() const
     {
         return m_size;
@@ -1251,6 +1270,16 @@ private:
 };
 
 } // namespace
+
+ConvertResult readRegularFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
+{
+    bytes->clear();
+    SourceFile file;
+    const ConvertResult opened = file.open(path);
+    if (!opened.ok())
+        return opened;
+    return file.readAll(path, maxBytes, bytes);
+}
 
 ConvertResult probeImage(const QString &path, ImageProbe *probe)
 {
@@ -1284,17 +1313,10 @@ ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *sou
     if (!result.ok())
         return result;
 
-    if (file.size() > MaxSourceBytes) {
-        return ConvertResult::readFailed(
-            path,
-            QStringLiteral("the file is %1 MiB; sources larger than %2 MiB are not read")
-                .arg(QString::number(file.size() >> 20), QString::number(MaxSourceBytes >> 20)));
-    }
-    QByteArray bytes(int(file.size()), Qt::Uninitialized);
-    const qint64 count = file.source()->readAt(0, bytes.data(), bytes.size());
-    if (count < 0)
-        return ConvertResult::readFailed(path, errnoText(file.source()->error()));
-    bytes.truncate(int(count)); // the file may have shrunk since fstat
+    QByteArray bytes;
+    result = file.readAll(path, MaxSourceBytes, &bytes);
+    if (!result.ok())
+        return result;
     return decodeImageData(bytes, path, maxSide, source);
 }
 

@@ -42,6 +42,12 @@ struct SourceImage
     QImage image;
 };
 
+// Reads all of path, which must be a regular file (after following links):
+// anything else is refused as NotRegularFile without being opened, so a
+// FIFO never blocks. A file larger than maxBytes is refused unread. Other
+// failures: ReadFailed.
+ConvertResult readRegularFile(const QString &path, qint64 maxBytes, QByteArray *bytes);
+
 // The kind of image that data starts with.
 ImageKind sniffImageKind(const QByteArray &head);
 

@@ -1,5 +1,6 @@
 #include "lvgl8cframe.h"
 
+#include "pixelpacking.h"
 #include "textsink.h"
 
 #include <buildconfig.h>
@@ -69,6 +70,21 @@ void appendIncludes(TextSink &out)
 void appendArrayHead(TextSink &out, const QByteArray &symbol)
 {
     out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN uint8_t " + symbol + "_map[] = {");
+}
+
+void appendPalette(TextSink &out, const QByteArray &palette)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(palette.constData());
+    for (int i = 0; i < palette.size() / 4; ++i) {
+        char *p = out.reserve(64);
+        *p++ = ' ';
+        *p++ = ' ';
+        for (int j = 0; j < 4; ++j)
+            p = putHex(p, bytes[i * 4 + j]);
+        out.commit(p);
+        out.appendLine("/*Color of index " + QByteArray::number(i) + "*/");
+    }
+    out.appendLine("");
 }
 
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,

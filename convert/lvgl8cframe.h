@@ -35,6 +35,10 @@ namespace Lvgl8 {
 void appendBanner(TextSink &out);
 void appendIncludes(TextSink &out);
 void appendArrayHead(TextSink &out, const QByteArray &symbol);
+// The palette of an indexed image (4 bytes an entry: blue, green, red,
+// alpha), a line an entry ending in "/*Color of index N*/", then an empty
+// line. The same in v8 and v9 files.
+void appendPalette(TextSink &out, const QByteArray &palette);
 // "};" and the empty line that close the array, then the descriptor and
 // the end marker.
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,

@@ -18,39 +18,12 @@ const char *const depthConditions[ColorDepthCount] = {
     "#if LV_COLOR_DEPTH == 32",
 };
 
-// Two spaces, "0xHH, " for each byte, the line end.
-void appendRowLine(TextSink &out, const uchar *bytes, int count)
-{
-    char *p = out.reserve(2 + count * HexByteChars + 1 + HexSlack);
-    *p++ = ' ';
-    *p++ = ' ';
-    for (int i = 0; i < count; ++i)
-        p = putHex(p, bytes[i]);
-    *p++ = '\n';
-    out.commit(p);
-}
-
-void appendPalette(TextSink &out, const QByteArray &palette)
-{
-    const auto *bytes = reinterpret_cast<const uchar *>(palette.constData());
-    for (int i = 0; i < palette.size() / 4; ++i) {
-        char *p = out.reserve(64);
-        *p++ = ' ';
-        *p++ = ' ';
-        for (int j = 0; j < 4; ++j)
-            p = putHex(p, bytes[i * 4 + j]);
-        out.commit(p);
-        out.appendLine("/*Color of index " + QByteArray::number(i) + "*/");
-    }
-    out.appendLine("");
-}
-
 void appendRows(TextSink &out, SectionEncoder &section, int height)
 {
     for (int plane = 0; plane < section.planeCount(); ++plane) {
         const int bytes = section.rowBytes(plane);
         for (int y = 0; y < height && out.ok(); ++y)
-            appendRowLine(out, section.row(plane, y), bytes);
+            out.appendHexLine(section.row(plane, y), bytes);
     }
 }
 
@@ -85,7 +58,7 @@ bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol
         const auto *bytes = reinterpret_cast<const uchar *>(prepared.raw.constData());
         const int size = prepared.raw.size();
         for (int at = 0; at < size && out.ok(); at += 16)
-            appendRowLine(out, bytes + at, qMin(16, size - at));
+            out.appendHexLine(bytes + at, qMin(16, size - at));
     } else if (format.sections == 0) {
         SectionEncoder section(prepared, ColorDepth::Depth32, dither);
         if (format.layout == Layout::Indexed)

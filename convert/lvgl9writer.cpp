@@ -243,36 +243,10 @@ private:
     int m_plane = -1;
 };
 
-QByteArray paletteBytes(const Format &format, const QVector<QRgb> &colours)
-{
-    const int entries = paletteEntries(format);
-    QByteArray bytes(entries * 4, '\0');
-    for (int i = 0; i < entries && i < colours.size(); ++i) {
-        const QRgb c = colours.at(i);
-        bytes[i * 4] = char(qBlue(c));
-        bytes[i * 4 + 1] = char(qGreen(c));
-        bytes[i * 4 + 2] = char(qRed(c));
-        bytes[i * 4 + 3] = char(qAlpha(c));
-    }
-    return bytes;
-}
-
 void putLittleEndian(uchar *d, quint32 value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         d[i] = uchar(value >> (8 * i));
-}
-
-// Two spaces, "0xHH, " for each byte, the line end.
-void appendRowLine(TextSink &out, const uchar *bytes, int count)
-{
-    char *p = out.reserve(2 + count * HexByteChars + 1 + HexSlack);
-    *p++ = ' ';
-    *p++ = ' ';
-    for (int i = 0; i < count; ++i)
-        p = putHex(p, bytes[i]);
-    *p++ = '\n';
-    out.commit(p);
 }
 
 QByteArray flagsText(quint16 flags)
@@ -339,7 +313,7 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
             indexed = quantize(image, paletteEntries(format),
                                format.bits == 8 ? options.quantizer : QuantizerKind::Best,
                                options.dither);
-        const QByteArray palette = paletteBytes(format, indexed.palette);
+        const QByteArray palette = paletteBytes(paletteEntries(format), indexed.palette);
         const int stride = encoded.stride;
         const int planes = format.layout == Layout::Rgb565A8 ? 2 : 1;
         const qint64 total = palette.size() + qint64(stride) * encoded.height
@@ -484,25 +458,16 @@ bool writeC(const Options &options, const Encoded &encoded, const QByteArray &sy
     const int palette = (encoded.flags & FlagCompressed) ? 0 : paletteEntries(format) * 4;
     if ((encoded.flags & FlagCompressed) || format.layout == Layout::Raw) {
         for (int at = 0; at < size && out.ok(); at += 16)
-            appendRowLine(out, bytes + at, qMin(16, size - at));
+            out.appendHexLine(bytes + at, qMin(16, size - at));
     } else {
-        for (int i = 0; i < palette / 4; ++i) {
-            char *p = out.reserve(64);
-            *p++ = ' ';
-            *p++ = ' ';
-            for (int j = 0; j < 4; ++j)
-                p = putHex(p, bytes[i * 4 + j]);
-            out.commit(p);
-            out.appendLine("/*Color of index " + QByteArray::number(i) + "*/");
-        }
         if (palette > 0)
-            out.appendLine("");
+            Lvgl8::appendPalette(out, QByteArray::fromRawData(encoded.data(), palette));
         // Rows of stride bytes, then RGB565A8's alpha rows of stride / 2.
         int at = palette;
         for (int plane = 0; plane < (format.layout == Layout::Rgb565A8 ? 2 : 1); ++plane) {
             const int step = plane == 0 ? encoded.stride : encoded.stride / 2;
             for (int y = 0; y < encoded.height && out.ok() && step > 0; ++y, at += step)
-                appendRowLine(out, bytes + at, step);
+                out.appendHexLine(bytes + at, step);
         }
     }
 

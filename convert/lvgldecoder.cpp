@@ -16,14 +16,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#else
-#include <QFile>
-#endif
-
 namespace Convert {
 
 namespace {
@@ -1205,76 +1197,7 @@ LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &byte
 
 ConvertResult readLvglFile(const QString &path, QByteArray *bytes)
 {
-    bytes->clear();
-    // A FIFO or a device is refused before it is opened: opening a FIFO
-    // for reading blocks until a writer comes.
-    const FileStatus status = fileStatus(path);
-    switch (status.kind) {
-    case FileKind::Regular:
-        break;
-    case FileKind::Missing:
-    case FileKind::Error:
-        return ConvertResult::readFailed(path, errnoText(status.error ? status.error : ENOENT));
-    case FileKind::Directory:
-    case FileKind::Symlink:
-    case FileKind::Other:
-        return ConvertResult::notRegularFile(path);
-    }
-    const auto tooLarge = [&path](qint64 size) {
-        return ConvertResult::readFailed(
-            path,
-            QStringLiteral("the file is %1 MiB; files larger than %2 MiB are not read")
-                .arg(size >> 20)
-                .arg(MaxLvglFileBytes >> 20));
-    };
-#ifdef Q_OS_UNIX
-    // O_NONBLOCK: should the path have become a FIFO since the check, the
-    // open returns at once and fstat below refuses it.
-    const int fd =
-        ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return ConvertResult::readFailed(path, errnoText(errno));
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return ConvertResult::readFailed(path, errnoText(error));
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return ConvertResult::notRegularFile(path);
-    }
-    if (st.st_size > MaxLvglFileBytes) {
-        ::close(fd);
-        return tooLarge(st.st_size);
-    }
-    QByteArray data(int(st.st_size), Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return ConvertResult::readFailed(path, errnoText(error));
-        }
-        if (n == 0)
-            break; // the file shrank since fstat
-        done += n;
-    }
-    ::close(fd);
-    data.truncate(int(done));
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return ConvertResult::readFailed(path, file.errorString());
-    if (file.size() > MaxLvglFileBytes)
-        return tooLarge(file.size());
-    const QByteArray data = file.readAll();
-#endif
-    *bytes = data;
-    return ConvertResult::success();
+    return readRegularFile(path, MaxLvglFileBytes, bytes);
 }
 
 } // namespace Convert

@@ -36,6 +36,19 @@ void packLevels(uchar *d, const uchar *values, int count, int bits)
     }
 }
 
+QByteArray paletteBytes(int entries, const QVector<QRgb> &colours)
+{
+    QByteArray bytes(entries * 4, '\0');
+    for (int i = 0; i < entries && i < colours.size(); ++i) {
+        const QRgb c = colours.at(i);
+        bytes[i * 4] = char(qBlue(c));
+        bytes[i * 4 + 1] = char(qGreen(c));
+        bytes[i * 4 + 2] = char(qRed(c));
+        bytes[i * 4 + 3] = char(qAlpha(c));
+    }
+    return bytes;
+}
+
 int ErrorDiffusion::shownValue(int level, int bits, bool replicate)
 {
     if (!replicate)
@@ -245,17 +258,7 @@ QByteArray SectionEncoder::palette() const
 {
     if (m_format.layout != Layout::Indexed)
         return QByteArray();
-    const int entries = paletteEntries(m_format);
-    const QVector<QRgb> &colours = m_prepared.indexed.palette;
-    QByteArray bytes(entries * 4, '\0');
-    for (int i = 0; i < entries && i < colours.size(); ++i) {
-        const QRgb c = colours.at(i);
-        bytes[i * 4] = char(qBlue(c));
-        bytes[i * 4 + 1] = char(qGreen(c));
-        bytes[i * 4 + 2] = char(qRed(c));
-        bytes[i * 4 + 3] = char(qAlpha(c));
-    }
-    return bytes;
+    return paletteBytes(paletteEntries(m_format), m_prepared.indexed.palette);
 }
 
 int SectionEncoder::planeCount() const

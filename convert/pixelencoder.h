@@ -57,6 +57,10 @@ private:
     std::vector<int> m_next;
 };
 
+// A palette of entries entries of 4 bytes (blue, green, red, alpha) from
+// colours, the entries past them zero: LVGL reads every entry.
+QByteArray paletteBytes(int entries, const QVector<QRgb> &colours);
+
 // Packs count values of bits each (1, 2, 4 or 8) into bytes, the first
 // value in the most significant bits of its byte, the last byte padded
 // with zero bits: ceil(count * bits / 8) bytes.

@@ -1,5 +1,7 @@
 #include "textsink.h"
 
+#include "pixelpacking.h"
+
 #include <QIODevice>
 
 #include <cstring>
@@ -36,6 +38,17 @@ void TextSink::append(const char *text, int length)
         text += chunk;
         length -= chunk;
     }
+}
+
+void TextSink::appendHexLine(const uchar *bytes, int count)
+{
+    char *p = reserve(2 + count * HexByteChars + 1 + HexSlack);
+    *p++ = ' ';
+    *p++ = ' ';
+    for (int i = 0; i < count; ++i)
+        p = putHex(p, bytes[i]);
+    *p++ = '\n';
+    commit(p);
 }
 
 void TextSink::appendLine(const char *text)

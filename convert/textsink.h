@@ -33,6 +33,9 @@ public:
     void appendLine(const QByteArray &text);
     // Text without a line end.
     void append(const char *text, int length);
+    // A row line of a C array: two spaces, "0xHH, " for each byte, the line
+    // end.
+    void appendHexLine(const uchar *bytes, int count);
 
     // Returns a pointer to at least n (<= BlockSize) writable bytes. Write
     // into them and hand the new end to commit().

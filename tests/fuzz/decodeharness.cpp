@@ -1,5 +1,7 @@
 #include "decodeharness.h"
 
+#include <hostilefiles.h>
+
 #include <converter.h>
 #include <lvgldecoder.h>
 
@@ -107,15 +109,6 @@ QImage seedImage(int width, int height)
             image.setPixel(x, y, qRgba(x * 50, y * 90, 255 - x * 40, (x + y) % 3 ? 255 : 100));
     }
     return image;
-}
-
-QByteArray encodedAs(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
 }
 
 QByteArray le16(int v)
@@ -255,7 +248,7 @@ void addV9Seeds(QVector<QByteArray> *seeds)
             }
         }
     }
-    const QByteArray png = encodedAs(seedImage(4, 3), "PNG");
+    const QByteArray png = HostileFiles::encoded(seedImage(4, 3), "PNG");
     *seeds << makeInput(Mode::BinaryV9,
                         QByteArray::fromHex("19020000040003000000") + le16(0) + png);
 }
@@ -343,8 +336,8 @@ QVector<QByteArray> seeds()
 {
     QVector<QByteArray> all;
     const QImage image = seedImage(5, 3);
-    const QByteArray png = encodedAs(image, "PNG");
-    const QByteArray jpeg = encodedAs(image, "JPEG");
+    const QByteArray png = HostileFiles::encoded(image, "PNG");
+    const QByteArray jpeg = HostileFiles::encoded(image, "JPEG");
     const ColorDepth colorDepths[] = {ColorDepth::Depth8, ColorDepth::Depth16,
                                       ColorDepth::Depth16Swap, ColorDepth::Depth32};
     const int depthValues[] = {8, 16, 16, 32};
