@@ -159,19 +159,17 @@ private:
             } else if (m_diffusion) {
                 m_diffusion->row(pixels, levels);
             } else {
-                // Rounded to the nearest level.
-                const int top = (1 << bits) - 1;
-                for (int x = 0; x < w; ++x)
-                    levels[x] = uchar((qAlpha(pixels[x]) * top + 127) / 255);
+                roundAlphaLevels(pixels, levels, w, bits);
             }
             packLevels(d, levels, w, bits);
             break;
         }
         case Layout::Rgb888:
             for (int x = 0; x < w; ++x) {
-                *d++ = uchar(qBlue(pixels[x]));
-                *d++ = uchar(qGreen(pixels[x]));
-                *d++ = uchar(qRed(pixels[x]));
+                const QRgb c = pixels[x];
+                *d++ = uchar(qBlue(c));
+                *d++ = uchar(qGreen(c));
+                *d++ = uchar(qRed(c));
             }
             break;
         case Layout::Argb8888:
@@ -184,11 +182,15 @@ private:
             }
             break;
         case Layout::Xrgb8888:
+            // Blue, green, red, 0xff is the pixel's own little-endian word
+            // with the alpha byte set.
             for (int x = 0; x < w; ++x) {
-                *d++ = uchar(qBlue(pixels[x]));
-                *d++ = uchar(qGreen(pixels[x]));
-                *d++ = uchar(qRed(pixels[x]));
-                *d++ = 0xff;
+                const quint32 c = pixels[x] | 0xff000000u;
+                d[0] = uchar(c);
+                d[1] = uchar(c >> 8);
+                d[2] = uchar(c >> 16);
+                d[3] = uchar(c >> 24);
+                d += 4;
             }
             break;
         case Layout::Argb8888Premultiplied:

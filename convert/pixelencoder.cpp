@@ -17,23 +17,61 @@ int levelCount(int bits)
 
 } // namespace
 
-void packLevels(uchar *d, const uchar *values, int count, int bits)
+namespace {
+
+template<int Bits> void packLevelsOf(uchar *d, const uchar *values, int count)
 {
-    if (bits == 8) {
-        std::memcpy(d, values, size_t(count));
-        return;
-    }
-    const int perByte = 8 / bits;
-    const int bytes = (count * bits + 7) / 8;
-    for (int i = 0; i < bytes; ++i) {
+    constexpr int perByte = 8 / Bits;
+    const int whole = count / perByte;
+    for (int i = 0; i < whole; ++i, values += perByte) {
         uint byte = 0;
-        for (int j = 0; j < perByte; ++j) {
-            const int x = i * perByte + j;
-            const uint v = x < count ? values[x] : 0u;
-            byte |= v << (8 - bits * (j + 1));
-        }
+        for (int j = 0; j < perByte; ++j)
+            byte = (byte << Bits) | values[j];
         d[i] = uchar(byte);
     }
+    const int rest = count - whole * perByte;
+    if (rest > 0) {
+        uint byte = 0;
+        for (int j = 0; j < perByte; ++j)
+            byte = (byte << Bits) | (j < rest ? values[j] : 0u);
+        d[whole] = uchar(byte);
+    }
+}
+
+} // namespace
+
+void packLevels(uchar *d, const uchar *values, int count, int bits)
+{
+    switch (bits) {
+    case 1:
+        packLevelsOf<1>(d, values, count);
+        break;
+    case 2:
+        packLevelsOf<2>(d, values, count);
+        break;
+    case 4:
+        packLevelsOf<4>(d, values, count);
+        break;
+    default:
+        std::memcpy(d, values, size_t(count));
+        break;
+    }
+}
+
+void roundAlphaLevels(const QRgb *pixels, uchar *levels, int count, int bits)
+{
+    // (a * (2^bits - 1) + 127) / 255, one table per width.
+    static const auto tables = [] {
+        std::array<std::array<uchar, 256>, 8> t {};
+        for (int b = 1; b < 8; ++b) {
+            for (int a = 0; a < 256; ++a)
+                t[size_t(b)][size_t(a)] = uchar((a * ((1 << b) - 1) + 127) / 255);
+        }
+        return t;
+    }();
+    const uchar *table = tables[size_t(bits)].data();
+    for (int x = 0; x < count; ++x)
+        levels[x] = table[pixels[x] >> 24];
 }
 
 QByteArray paletteBytes(int entries, const QVector<QRgb> &colours)
@@ -91,6 +129,8 @@ ErrorDiffusion::ErrorDiffusion(int width, std::vector<Target> targets)
                     t.nearest[v] = uchar(nearestLevel(v, bits, replicate != 0));
                 for (int level = 0; level < levelCount(bits); ++level)
                     t.shown[level] = uchar(shownValue(level, bits, replicate != 0));
+                for (int v = 0; v < 256; ++v)
+                    t.residual[v] = static_cast<signed char>(v - t.shown[t.nearest[v]]);
             }
         }
     });
@@ -98,32 +138,83 @@ ErrorDiffusion::ErrorDiffusion(int width, std::vector<Target> targets)
         m_tables.push_back(&tables[target.replicate ? 1 : 0][target.bits]);
 }
 
-void ErrorDiffusion::row(const QRgb *pixels, uchar *levels)
+namespace {
+
+// Floyd-Steinberg over one row for N channels: 7/16 of a pixel's error to
+// its right neighbour, 3/16, 5/16 and 1/16 to the three pixels below.
+// Errors are kept in sixteenths; next[] is indexed from -1 (one pixel of
+// margin on each side). The right neighbour's share travels in a register,
+// and each pixel of the next row is written once, when its three shares
+// from this row are known.
+template<int N>
+void diffuseRow(const QRgb *__restrict pixels, uchar *__restrict levels, int width,
+                const int *__restrict current, int *__restrict next, const int *shiftsIn,
+                const uchar *const *nearestIn, const signed char *const *residualIn)
 {
-    // Floyd-Steinberg, left to right: 7/16 of a pixel's error to its right
-    // neighbour, 3/16, 5/16 and 1/16 to the three pixels below. Errors are
-    // kept in sixteenths.
-    const int n = int(m_targets.size());
-    std::fill(m_next.begin(), m_next.end(), 0);
-    for (int x = 0; x < m_width; ++x) {
+    // Everything the loop reads is copied to locals first: levels is a
+    // byte pointer, which would otherwise make the compiler reload them
+    // after every store.
+    int shifts[N];
+    const uchar *nearest[N];
+    const signed char *residual[N];
+    for (int t = 0; t < N; ++t) {
+        shifts[t] = shiftsIn[t];
+        nearest[t] = nearestIn[t];
+        residual[t] = residualIn[t];
+    }
+    int right[N] = {};
+    int pending[N] = {}; // next[x - 1] so far: 1/16 from x - 2, 5/16 from x - 1
+    int last[N] = {}; // next[x] so far: 1/16 from x - 1
+    for (int x = 0; x < width; ++x) {
         const QRgb p = pixels[x];
-        int *here = m_current.data() + (x + 1) * n;
-        int *below = m_next.data() + (x + 1) * n;
-        for (int t = 0; t < n; ++t) {
-            const int source = int((p >> m_targets[size_t(t)].channel) & 0xff);
+        const int *here = current + (x + 1) * N;
+        int *below = next + x * N;
+        uchar *out = levels + x * N;
+        for (int t = 0; t < N; ++t) {
+            const int carried16 = here[t] + right[t];
             // The carried error, rounded half away from zero.
-            const int carried = here[t] >= 0 ? (here[t] + 8) / 16 : -((8 - here[t]) / 16);
-            const int value = qBound(0, source + carried, 255);
-            const Tables &table = *m_tables[size_t(t)];
-            const int level = table.nearest[value];
-            const int error = value - table.shown[level];
-            levels[x * n + t] = uchar(level);
-            here[n + t] += error * 7;
-            below[t - n] += error * 3;
-            below[t] += error * 5;
-            below[n + t] += error;
+            const int sign = carried16 >> 31;
+            const int carried = ((((carried16 ^ sign) - sign + 8) >> 4) ^ sign) - sign;
+            const int value = qBound(0, int((p >> shifts[t]) & 0xff) + carried, 255);
+            const int error = residual[t][value];
+            out[t] = nearest[t][value];
+            right[t] = error * 7;
+            below[t] = pending[t] + error * 3; // x - 1, with the margin
+            pending[t] = last[t] + error * 5;
+            last[t] = error;
         }
     }
+    for (int t = 0; t < N; ++t) {
+        next[width * N + t] = pending[t];
+        next[(width + 1) * N + t] = last[t];
+    }
+}
+
+} // namespace
+
+void ErrorDiffusion::row(const QRgb *pixels, uchar *levels)
+{
+    const int n = int(m_targets.size());
+    int shifts[4];
+    const uchar *nearest[4];
+    const signed char *residual[4];
+    for (int t = 0; t < n && t < 4; ++t) {
+        shifts[t] = m_targets[size_t(t)].channel;
+        nearest[t] = m_tables[size_t(t)]->nearest;
+        residual[t] = m_tables[size_t(t)]->residual;
+    }
+    if (n == 3)
+        diffuseRow<3>(pixels, levels, m_width, m_current.data(), m_next.data(), shifts, nearest,
+                      residual);
+    else if (n == 1)
+        diffuseRow<1>(pixels, levels, m_width, m_current.data(), m_next.data(), shifts, nearest,
+                      residual);
+    else if (n == 2)
+        diffuseRow<2>(pixels, levels, m_width, m_current.data(), m_next.data(), shifts, nearest,
+                      residual);
+    else
+        diffuseRow<4>(pixels, levels, m_width, m_current.data(), m_next.data(), shifts, nearest,
+                      residual);
     m_current.swap(m_next);
 }
 
@@ -368,10 +459,7 @@ void SectionEncoder::rowTo(int plane, int y, uchar *out)
         } else if (m_diffusion) {
             m_diffusion->row(pixels, levels);
         } else {
-            // Rounded to the nearest level.
-            const int top = levelCount(bits) - 1;
-            for (int x = 0; x < width; ++x)
-                levels[x] = uchar((qAlpha(pixels[x]) * top + 127) / 255);
+            roundAlphaLevels(pixels, levels, width, bits);
         }
         packLevels(out, levels, width, bits);
         break;

@@ -48,6 +48,9 @@ private:
     {
         uchar nearest[256];
         uchar shown[128];
+        // value - shown[nearest[value]]: the error, without a second
+        // dependent load on the diffusion's critical path.
+        signed char residual[256];
     };
 
     int m_width;
@@ -65,6 +68,10 @@ QByteArray paletteBytes(int entries, const QVector<QRgb> &colours);
 // value in the most significant bits of its byte, the last byte padded
 // with zero bits: ceil(count * bits / 8) bytes.
 void packLevels(uchar *out, const uchar *values, int count, int bits);
+
+// The alpha level of bits (1 to 7) nearest to each pixel's alpha:
+// (a * (2^bits - 1) + 127) / 255.
+void roundAlphaLevels(const QRgb *pixels, uchar *levels, int count, int bits);
 
 namespace Lvgl8 {
 
