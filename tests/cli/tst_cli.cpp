@@ -549,8 +549,8 @@ void TestCli::v8Formats()
         dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
     QCOMPARE(readFile(target), wanted);
     if (spec.format->layout == Lvgl8::Layout::Raw) {
-        QVERIFY(wanted.contains("    .data_size = " + QByteArray::number(readFile(source).size())
-                                + ','));
+        QVERIFY(wanted.contains(
+            QByteArray("    .data_size = " + QByteArray::number(readFile(source).size()) + ',')));
         QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
     }
 }
@@ -699,7 +699,7 @@ void TestCli::outputNaming()
     const QString path = dir.filePath(target);
     const QByteArray written = readFile(path);
     QCOMPARE(written, expected(source, CArray, TrueColor, path, symbol));
-    QVERIFY(written.contains("const lv_img_dsc_t " + symbol.toUtf8() + " = {"));
+    QVERIFY(written.contains(QByteArray("const lv_img_dsc_t " + symbol.toUtf8() + " = {")));
 }
 
 void TestCli::directoryInput_data()
@@ -1367,7 +1367,7 @@ void TestCli::hostileTargets()
                  QByteArray("Try 'brindleforge-cli --help' for more information."));
     QCOMPARE(errLines.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i) {
-        QVERIFY2(errLines.at(i).startsWith("brindleforge-cli: " + lines.at(i).toUtf8()),
+        QVERIFY2(errLines.at(i).startsWith(QByteArray("brindleforge-cli: " + lines.at(i).toUtf8())),
                  errLines.at(i).constData());
     }
     if (exitCode == 2)

@@ -76,10 +76,26 @@ template<typename Dialog, typename Ui> QString objectNameAfterSetupUi(const QStr
     return dialog.objectName();
 }
 
-// Qt 5's rich text keeps a CSS font weight w as the QFont weight w / 8.
+// Qt 6's font weights are CSS weights; Qt 5's rich text keeps a CSS font
+// weight w as the QFont weight w / 8.
 int cssWeight(const QTextCharFormat &format)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return format.fontWeight();
+#else
     return format.fontWeight() * 8;
+#endif
+}
+
+// The first font family the format names. Qt 6 keeps a list of families
+// (fontFamily() is deprecated there); Qt 5's rich text sets a single one.
+QString fontFamily(const QTextCharFormat &format)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return format.fontFamilies().toStringList().value(0);
+#else
+    return format.fontFamily();
+#endif
 }
 
 // The format a paragraph shows its text in; an empty paragraph keeps its
@@ -332,7 +348,7 @@ void TestDialogs::notesParagraphs()
     QCOMPARE(paragraph.text(), text);
 
     const QTextCharFormat format = paragraphFormat(paragraph);
-    QCOMPARE(format.fontFamily(), QStringLiteral("SimSun"));
+    QCOMPARE(fontFamily(format), QStringLiteral("SimSun"));
     QCOMPARE(qRound(format.fontPointSize()), pointSize);
     QCOMPARE(cssWeight(format), weight);
     if (colour.isEmpty())
