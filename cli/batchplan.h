@@ -23,6 +23,9 @@ public:
     {
         QString source; // as given, or joined onto the input directory as given
         QString output;
+        // The C symbol stem before the symbol rule (cSymbol): the --symbol-prefix,
+        // then the --name or the output's base name.
+        QString symbol;
     };
 
     BatchPlan() = default;
@@ -44,7 +47,7 @@ private:
     bool fail(const QString &error);
     bool collectSources(const CommandLine &commandLine, QStringList *sources);
     bool checkOutputs();
-    bool checkSymbols(const QString &symbol);
+    bool checkSymbols();
     bool checkSources(const Convert::OutputSpec &spec);
 
     QString m_error;

@@ -26,10 +26,9 @@ constexpr qint64 progressInterval = 100;
 } // namespace
 
 BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &spec,
-                         const QString &symbol, Console *console)
+                         Console *console)
     : m_jobs(jobs)
     , m_spec(spec)
-    , m_symbol(symbol)
     , m_console(console)
 {
 }
@@ -43,6 +42,7 @@ int BatchRunner::run(int threadCount)
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<int> next {0};
+    int idleWorkers = 0;
 
     // One image keeps its own flush; a batch flushes its outputs together.
     std::unique_ptr<CommitGroup> group;
@@ -68,7 +68,7 @@ int BatchRunner::run(int threadCount)
         for (int i = next++; i < total; i = next++) {
             const BatchPlan::Job &job = m_jobs.at(i);
             ConvertResult result =
-                convertFile(job.source, m_spec, job.output, m_symbol, group.get(), i);
+                convertFile(job.source, m_spec, job.output, job.symbol, group.get(), i);
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 const bool pending = group && result.ok();
@@ -81,6 +81,13 @@ int BatchRunner::run(int threadCount)
             }
             changed.notify_one();
         }
+        // The last worker to run out of jobs wakes the reporter, which then
+        // commits what the group holds instead of waiting for its timeout.
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++idleWorkers;
+        }
+        changed.notify_one();
     };
 
     std::vector<std::thread> workers;
@@ -101,8 +108,9 @@ int BatchRunner::run(int threadCount)
         std::vector<std::pair<int, ConvertResult>> ready;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait_for(lock, std::chrono::milliseconds(progressInterval),
-                             [&] { return finishedCount > done; });
+            changed.wait_for(lock, std::chrono::milliseconds(progressInterval), [&] {
+                return finishedCount > done || (!joined && idleWorkers == workerCount);
+            });
             done = finishedCount;
             while (reported < total && finished[size_t(reported)]) {
                 const ConvertResult &result = results[size_t(reported)];

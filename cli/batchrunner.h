@@ -22,8 +22,9 @@ class BatchRunner
     Q_DECLARE_TR_FUNCTIONS(BatchRunner)
 
 public:
+    // Each job's C symbol stem is its own (BatchPlan::Job::symbol).
     BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputSpec &spec,
-                const QString &symbol, Console *console);
+                Console *console);
 
     // With verbose, the notes a decoder made about a source that was
     // converted are printed too.
@@ -49,7 +50,6 @@ private:
 
     const QVector<BatchPlan::Job> m_jobs;
     const Convert::OutputSpec m_spec;
-    const QString m_symbol;
     Console *const m_console;
     bool m_verbose = false;
 };
