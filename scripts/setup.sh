@@ -13,8 +13,9 @@ qt5="qtbase5-dev qtbase5-dev-tools"
 # which qt6-base-dev brings.
 qt6="qt6-base-dev qt6-base-dev-tools"
 
-# dpkg-dev: dpkg-shlibdeps, which "cpack -G DEB" runs. groff-base: the
-# manual page test renders the page.
+# dpkg-dev and file: dpkg-shlibdeps and file, which "cpack -G DEB" runs to
+# find the package's dependencies. groff-base: the manual page test renders
+# the page.
 packages="
     build-essential
     cmake
@@ -28,6 +29,7 @@ packages="
     xvfb
     xauth
     dpkg-dev
+    file
     groff-base
 "
 
