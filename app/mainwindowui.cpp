@@ -70,7 +70,7 @@ void MainWindowUi::setupUi(MainWindow *window)
     QFont statusFont;
     statusFont.setPointSize(11);
     statusFont.setBold(true);
-    statusFont.setWeight(75);
+    statusFont.setWeight(QFont::Bold);
     label->setFont(statusFont);
     horizontalLayout->addWidget(label);
     label_size = new QLabel(centralWidget);
@@ -122,7 +122,7 @@ void MainWindowUi::setupUi(MainWindow *window)
     captionFont.setFamily(QStringLiteral("Arial"));
     captionFont.setPointSize(11);
     captionFont.setBold(true);
-    captionFont.setWeight(75);
+    captionFont.setWeight(QFont::Bold);
     label_2 = new QLabel(scrollAreaWidgetContents);
     label_2->setObjectName(QStringLiteral("label_2"));
     label_2->setGeometry(QRect(0, 0, 91, 21));

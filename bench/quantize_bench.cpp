@@ -100,7 +100,7 @@ void run(const char *imageName, const QImage &image, int runs)
         std::sort(nanoseconds.begin(), nanoseconds.end());
         const Error e = measure(image, result);
         std::printf("%-18s %-16s %7d %10.2f %9.0f %10.2f %9.0f %9.1f\n", imageName, c.name,
-                    result.palette.size(), e.blackMean, e.blackMax, e.whiteMean, e.whiteMax,
+                    int(result.palette.size()), e.blackMean, e.blackMax, e.whiteMean, e.whiteMax,
                     nanoseconds[nanoseconds.size() / 2] / 1e6);
         std::fflush(stdout);
     }

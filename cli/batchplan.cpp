@@ -85,13 +85,15 @@ bool BatchPlan::build(const CommandLine &commandLine)
             target = QDir::cleanPath(batchOutputPath(output, source, extension));
         else
             target = QDir::cleanPath(batchOutputPath(QFileInfo(source).path(), source, extension));
-        m_jobs.append({source, target, QString()});
+        const QString stem =
+            commandLine.symbol().isEmpty() ? QFileInfo(target).baseName() : commandLine.symbol();
+        m_jobs.append({source, target, QString(), commandLine.symbolPrefix() + stem});
     }
     if (!planPreviews(commandLine.previewPath(), singleFile))
         return false;
     if (!checkOutputs())
         return false;
-    if (!spec.binary && !checkSymbols(commandLine.symbol()))
+    if (!spec.binary && !checkSymbols())
         return false;
     return checkSources(spec);
 }
@@ -215,7 +217,7 @@ bool BatchPlan::checkOutputs()
     return true;
 }
 
-bool BatchPlan::checkSymbols(const QString &symbol)
+bool BatchPlan::checkSymbols()
 {
     // Every C file defines "<stem>" and "<stem>_map". Files of one batch are
     // usually linked into one program, where two equal names do not link:
@@ -224,7 +226,7 @@ bool BatchPlan::checkSymbols(const QString &symbol)
     QHash<QString, int> definedBy;
     for (int i = 0; i < m_jobs.size(); ++i) {
         const Job &job = m_jobs.at(i);
-        const QString stem = symbol.isEmpty() ? cSymbolForPath(job.output) : cSymbol(symbol);
+        const QString stem = cSymbol(job.symbol);
         for (const QString &name : {stem, QString(stem + QStringLiteral("_map"))}) {
             const auto other = definedBy.constFind(name);
             if (other != definedBy.constEnd() && *other != i) {

@@ -24,6 +24,9 @@ public:
         QString source; // as given, or joined onto the input directory as given
         QString output;
         QString preview; // the PNG of what the device shows (--preview), or empty
+        // The C symbol stem before the symbol rule (cSymbol): the --symbol-prefix,
+        // then the --name or the output's base name.
+        QString symbol;
     };
 
     BatchPlan() = default;
@@ -48,7 +51,7 @@ private:
     bool collectSources(const CommandLine &commandLine, QStringList *sources);
     bool planPreviews(const QString &preview, bool singleFile);
     bool checkOutputs();
-    bool checkSymbols(const QString &symbol);
+    bool checkSymbols();
     bool checkSources(const Convert::OutputSpec &spec);
 
     QString m_error;

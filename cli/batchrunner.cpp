@@ -27,10 +27,9 @@ constexpr qint64 progressInterval = 100;
 } // namespace
 
 BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &spec,
-                         const QString &symbol, Console *console)
+                         Console *console)
     : m_jobs(jobs)
     , m_spec(spec)
-    , m_symbol(symbol)
     , m_console(console)
 {
 }
@@ -44,6 +43,7 @@ int BatchRunner::run(int threadCount)
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<int> next {0};
+    int idleWorkers = 0;
 
     // One image keeps its own flush; a batch flushes its outputs together.
     std::unique_ptr<CommitGroup> group;
@@ -73,7 +73,7 @@ int BatchRunner::run(int threadCount)
         for (int i = next++; i < total; i = next++) {
             const BatchPlan::Job &job = m_jobs.at(i);
             ConvertResult result =
-                convertFile(job.source, m_spec, job.output, m_symbol, group.get(), i);
+                convertFile(job.source, m_spec, job.output, job.symbol, group.get(), i);
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 const bool pending = group && result.ok();

@@ -24,8 +24,9 @@ class BatchRunner
     Q_DECLARE_TR_FUNCTIONS(BatchRunner)
 
 public:
+    // Each job's C symbol stem is its own (BatchPlan::Job::symbol).
     BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputSpec &spec,
-                const QString &symbol, Console *console);
+                Console *console);
 
     // With verbose, the notes a decoder made about a source that was
     // converted are printed too.
@@ -56,7 +57,6 @@ private:
 
     const QVector<BatchPlan::Job> m_jobs;
     const Convert::OutputSpec m_spec;
-    const QString m_symbol;
     Console *const m_console;
     bool m_verbose = false;
     std::vector<char> m_written; // per job: whether run() wrote its output

@@ -47,6 +47,24 @@ const ColorFormatName colorFormatNames[] = {
 
 const char *const depthNames[] = {"8", "16", "16swap", "32"};
 
+const char *const shellNames[] = {"bash", "zsh"};
+
+// Whether a symbol prefix can start a C identifier that is not reserved: an
+// ASCII letter, then letters, digits and '_'.
+bool canStartIdentifier(const QString &prefix)
+{
+    const auto isLetter = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    };
+    if (prefix.isEmpty() || !isLetter(prefix.at(0)))
+        return false;
+    return std::all_of(prefix.begin(), prefix.end(), [&isLetter](QChar c) {
+        return isLetter(c) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            || c == QLatin1Char('_');
+    });
+}
+
 QString joinedNames(const QStringList &given)
 {
     QStringList names = given;
@@ -143,6 +161,14 @@ CommandLine::CommandLine()
                    tr("C symbol stem for one input file (a C identifier). Default: the output's "
                       "base name."),
                    tr("symbol"))
+    , m_symbolPrefixOption(QStringLiteral("symbol-prefix"),
+                           tr("Put P before every C symbol stem: the stem becomes P and the "
+                              "--name, or P and the output's base name, made a C identifier. P "
+                              "starts with a letter and holds letters, digits and '_'."),
+                           QStringLiteral("P"))
+    , m_dryRunOption(QStringLiteral("dry-run"),
+                     tr("Check the options and the inputs as for a conversion and print "
+                        "\"SOURCE -> OUTPUT\" for each image, writing nothing."))
     , m_recursiveOption({QStringLiteral("r"), QStringLiteral("recursive")},
                         tr("Also take the images in subdirectories of input directories."))
     , m_jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
@@ -156,19 +182,26 @@ CommandLine::CommandLine()
                          "(a damaged ancillary PNG chunk, say), one line per remark."))
     , m_helpOption({QStringLiteral("h"), QStringLiteral("help")}, tr("Show this help and exit."))
     , m_versionOption(QStringLiteral("version"), tr("Show the version and exit."))
+    , m_completionOption(QStringLiteral("completion"),
+                         tr("Print the completion script for the shell (bash or zsh) and exit."),
+                         tr("shell"))
+    , m_manPageOption(QStringLiteral("manpage"), tr("Print the manual page (roff) and exit."))
 {
     m_parser.setApplicationDescription(
         tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
            "files (.bin)."));
-    m_parser.addOptions({m_formatOption, m_colorOption, m_depthOption, m_ditherOption, m_lvglOption,
-                         m_strideOption, m_premultiplyOption, m_compressOption, m_backgroundOption,
-                         m_outputOption, m_previewOption, m_nameOption, m_recursiveOption,
-                         m_jobsOption, m_quietOption, m_verboseOption, m_helpOption,
-                         m_versionOption});
-    m_parser.addPositionalArgument(
-        QStringLiteral("INPUT"),
-        tr("Image files, or directories whose bmp, jpg, jpeg and png files are converted."),
-        QStringLiteral("INPUT..."));
+    m_listedOptions = {
+        m_formatOption, m_colorOption,        m_depthOption,    m_ditherOption,     m_lvglOption,
+        m_strideOption, m_premultiplyOption,  m_compressOption, m_backgroundOption, m_outputOption,
+        m_previewOption, m_nameOption,   m_symbolPrefixOption, m_dryRunOption,   m_recursiveOption,  m_jobsOption,
+        m_quietOption,  m_verboseOption,      m_helpOption,     m_versionOption};
+    m_parser.addOptions(m_listedOptions);
+    // The build makes the manual page and the completion scripts with these.
+    m_completionOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    m_manPageOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    m_parser.addOptions({m_completionOption, m_manPageOption});
+    m_parser.addPositionalArgument(QStringLiteral("INPUT"), inputsDescription(),
+                                   QStringLiteral("INPUT..."));
 }
 
 CommandLine::Action CommandLine::parse(const QStringList &arguments)
@@ -179,13 +212,23 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         return Action::ShowHelp;
     if (m_parser.isSet(m_versionOption))
         return Action::ShowVersion;
+    if (m_parser.isSet(m_completionOption)) {
+        m_completionShell = m_parser.value(m_completionOption);
+        if (std::none_of(std::begin(shellNames), std::end(shellNames), [this](const char *shell) {
+                return m_completionShell == QLatin1String(shell);
+            }))
+            return fail(tr("--completion takes bash or zsh, not '%1'").arg(m_completionShell));
+        return Action::ShowCompletion;
+    }
+    if (m_parser.isSet(m_manPageOption))
+        return Action::ShowManPage;
 
     // A value given twice is most likely a mistake in a script; the parser
     // would silently take the last one.
     for (const QCommandLineOption *option :
-         {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_previewOption,
-          &m_nameOption, &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption,
-          &m_backgroundOption}) {
+         {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_nameOption,
+          &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption, &m_backgroundOption,
+          &m_symbolPrefixOption, &m_previewOption}) {
         if (m_parser.values(*option).size() > 1) {
             return fail(tr("--%1 is given more than once").arg(option->names().constLast()));
         }
@@ -254,6 +297,17 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         if (!problem.isEmpty())
             return fail(tr("--name: %1").arg(problem));
     }
+    if (m_parser.isSet(m_symbolPrefixOption)) {
+        m_symbolPrefix = m_parser.value(m_symbolPrefixOption);
+        if (m_spec.binary)
+            return fail(tr("--symbol-prefix applies to C arrays only (-f c)"));
+        if (!canStartIdentifier(m_symbolPrefix)) {
+            return fail(tr("--symbol-prefix: '%1' cannot start a C identifier (a letter, then "
+                           "letters, digits or '_')")
+                            .arg(m_symbolPrefix));
+        }
+    }
+    m_dryRun = m_parser.isSet(m_dryRunOption);
 
     m_jobs = qMax(1, QThread::idealThreadCount());
     if (m_parser.isSet(m_jobsOption)) {
@@ -434,17 +488,23 @@ QString CommandLine::lvgl9Alternative(const QString &name)
     }
 }
 
+// The usage line and the parser's own list of the options.
+QString CommandLine::helpHead() const
+{
+    QString options = m_parser.helpText();
+    options.remove(0, options.indexOf(QLatin1Char('\n')) + 1);
+    return tr("Usage: brindleforge-cli [options] INPUT...\n"
+              "       brindleforge-cli inspect [options] FILE...   (see inspect --help)\n")
+        + options + QLatin1Char('\n');
+}
+
 QString CommandLine::helpText() const
 {
     // QCommandLineParser's own text gives the description, the options and
     // the arguments (its usage line would show the whole path the program
     // was started by); the rest explains the values and the exit codes and
     // shows the window's names for the formats.
-    QString options = m_parser.helpText();
-    options.remove(0, options.indexOf(QLatin1Char('\n')) + 1);
-    return tr("Usage: brindleforge-cli [options] INPUT...\n"
-              "       brindleforge-cli inspect [options] FILE...   (see inspect --help)\n")
-        + options + QLatin1Char('\n')
+    return helpHead()
         + tr("Output formats (-f):\n"
              "  c                 C array (the default)\n"
              "  bin               binary image file of the colour format -c chooses\n"
@@ -500,6 +560,63 @@ QString CommandLine::helpText() const
              "      v9 .bin files, rows aligned to 4 bytes.\n"
              "  brindleforge-cli --lvgl 9 --cf I4 --compress lz4 --dither logo.png\n"
              "      A v9 C array of 16 colours, dithered, LZ4-compressed.\n");
+}
+
+QString CommandLine::detailsText() const
+{
+    return helpText().mid(helpHead().size());
+}
+
+QString CommandLine::description() const
+{
+    return m_parser.applicationDescription();
+}
+
+QString CommandLine::inputsDescription()
+{
+    return tr("Image files, or directories whose bmp, jpg, jpeg and png files are converted.");
+}
+
+QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl) const
+{
+    const auto is = [&option](const QCommandLineOption &other) {
+        return option.names() == other.names();
+    };
+    QStringList values;
+    if (is(m_formatOption)) {
+        // v9 writes a C array or the .bin of its --cf only.
+        for (const OutputFormatName &entry : outputFormatNames) {
+            if (lvgl == 8 || entry.format == CArray)
+                values << QString::fromLatin1(entry.name);
+        }
+    } else if (is(m_colorOption) && lvgl == 9) {
+        for (int i = 0; i < Lvgl9::formatCount(); ++i)
+            values << QString::fromLatin1(Lvgl9::formats()[i].name);
+    } else if (is(m_colorOption)) {
+        for (const ColorFormatName &entry : colorFormatNames)
+            values << QString::fromLatin1(entry.name);
+        for (int i = 0; i < Lvgl8::formatCount(); ++i)
+            values << QString::fromLatin1(Lvgl8::formats()[i].name);
+        for (int i = 0; i < Lvgl8::formatCount(); ++i)
+            values << QString::fromLatin1(Lvgl8::formats()[i].dashed);
+        values.removeDuplicates();
+    } else if (is(m_depthOption)) {
+        for (const char *name : depthNames)
+            values << QString::fromLatin1(name);
+    } else if (is(m_lvglOption)) {
+        values << QStringLiteral("8") << QStringLiteral("9");
+    } else if (is(m_compressOption)) {
+        values << QStringLiteral("none") << QStringLiteral("rle") << QStringLiteral("lz4");
+    } else if (is(m_completionOption)) {
+        for (const char *name : shellNames)
+            values << QString::fromLatin1(name);
+    }
+    return values;
+}
+
+bool CommandLine::takesPath(const QCommandLineOption &option) const
+{
+    return option.names() == m_outputOption.names();
 }
 
 QString CommandLine::versionText()

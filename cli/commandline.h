@@ -16,7 +16,14 @@ class CommandLine
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 
 public:
-    enum class Action { Convert, ShowHelp, ShowVersion, UsageError };
+    enum class Action {
+        Convert,
+        ShowHelp,
+        ShowVersion,
+        ShowCompletion, // a shell completion script: completionShell() names the shell
+        ShowManPage,
+        UsageError
+    };
 
     CommandLine();
 
@@ -28,11 +35,32 @@ public:
     QString helpText() const;
     static QString versionText();
 
+    // For the manual page and the shell completions (clidocs.h), which are
+    // made from the same options and tables as helpText().
+    QString description() const;
+    static QString inputsDescription();
+    // The options --help lists, in its order.
+    QList<QCommandLineOption> listedOptions() const { return m_listedOptions; }
+    // The values option takes with --lvgl lvgl (8 or 9) when they form a
+    // fixed set (-f, -c, --depth...); empty for a free value.
+    QStringList valueChoices(const QCommandLineOption &option, int lvgl) const;
+    // Whether option's value is a path.
+    bool takesPath(const QCommandLineOption &option) const;
+    // The part of helpText() after the options: the format tables, the
+    // exit status and the examples.
+    QString detailsText() const;
+    // "bash" or "zsh", with Action::ShowCompletion.
+    QString completionShell() const { return m_completionShell; }
+
     // What to write.
     const Convert::OutputSpec &spec() const { return m_spec; }
     QString outputPath() const { return m_outputPath; }
     QString previewPath() const { return m_previewPath; }
     QString symbol() const { return m_symbol; }
+    // Put before every C symbol stem (--symbol-prefix); empty for none.
+    QString symbolPrefix() const { return m_symbolPrefix; }
+    // Check the options and inputs and list the outputs, writing nothing.
+    bool dryRun() const { return m_dryRun; }
     QStringList inputs() const { return m_inputs; }
     bool recursive() const { return m_recursive; }
     int jobs() const { return m_jobs; }
@@ -43,6 +71,7 @@ private:
     Q_DISABLE_COPY(CommandLine)
 
     Action fail(const QString &error);
+    QString helpHead() const;
     // Read the format options for one LVGL version into m_spec; return a
     // usage error, or an empty string.
     QString parseLvgl8(Convert::OutputFormat windowFormat, bool anyBinary);
@@ -62,12 +91,17 @@ private:
     QCommandLineOption m_outputOption;
     QCommandLineOption m_previewOption;
     QCommandLineOption m_nameOption;
+    QCommandLineOption m_symbolPrefixOption;
+    QCommandLineOption m_dryRunOption;
     QCommandLineOption m_recursiveOption;
     QCommandLineOption m_jobsOption;
     QCommandLineOption m_quietOption;
     QCommandLineOption m_verboseOption;
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
+    QCommandLineOption m_completionOption; // hidden
+    QCommandLineOption m_manPageOption; // hidden
+    QList<QCommandLineOption> m_listedOptions;
 
     QString m_error;
     Convert::OutputFormat m_outputFormat = Convert::CArray;
@@ -76,6 +110,9 @@ private:
     QString m_outputPath;
     QString m_previewPath;
     QString m_symbol;
+    QString m_symbolPrefix;
+    QString m_completionShell;
+    bool m_dryRun = false;
     QStringList m_inputs;
     bool m_recursive = false;
     int m_jobs = 1;

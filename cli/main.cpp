@@ -1,5 +1,6 @@
 #include "batchplan.h"
 #include "batchrunner.h"
+#include "clidocs.h"
 #include "commandline.h"
 #include "console.h"
 #include "inspect.h"
@@ -74,6 +75,12 @@ int main(int argc, char *argv[])
     case CommandLine::Action::ShowVersion:
         print(stdout, CommandLine::versionText());
         return AllWritten;
+    case CommandLine::Action::ShowCompletion:
+        print(stdout, CliDocs::completion(commandLine, commandLine.completionShell()));
+        return AllWritten;
+    case CommandLine::Action::ShowManPage:
+        print(stdout, CliDocs::manPage(commandLine));
+        return AllWritten;
     case CommandLine::Action::UsageError:
         return usageError(commandLine.errorText());
     case CommandLine::Action::Convert:
@@ -83,11 +90,19 @@ int main(int argc, char *argv[])
     BatchPlan plan;
     if (!plan.build(commandLine))
         return usageError(plan.errorText());
+    if (commandLine.dryRun()) {
+        for (const BatchPlan::Job &job : plan.jobs()) {
+            print(stdout,
+                  Convert::displayPath(job.source) + QStringLiteral(" -> ")
+                      + Convert::displayPath(job.output) + QLatin1Char('\n'));
+        }
+        return AllWritten;
+    }
 
     Console console(plan.jobs().size() > 1 && !commandLine.quiet() && Console::stderrIsTerminal());
     messageConsole = &console;
     interrupts.setBeforeExit([&console] { console.clearProgress(); });
-    BatchRunner runner(plan.jobs(), commandLine.spec(), commandLine.symbol(), &console);
+    BatchRunner runner(plan.jobs(), commandLine.spec(), &console);
     runner.setVerbose(commandLine.verbose());
 
     int failures = 0;

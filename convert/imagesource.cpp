@@ -188,7 +188,7 @@ public:
             m_start = offset;
             m_length = int(n);
         }
-        const int available = int(qBound<qint64>(0, m_start + m_length - offset, count));
+        const int available = int(qBound(qint64(0), m_start + m_length - offset, qint64(count)));
         std::memcpy(out, m_window + (offset - m_start), size_t(available));
         return available;
     }
@@ -482,19 +482,20 @@ ConvertResult checkLimits(const ImageProbe &probe, const QString &path, int maxS
 // ---------------------------------------------------------------------------
 // PNG: checked, and the image data handed on re-framed
 //
-// libpng reports what it cannot read through its error callback, and Qt
-// 5.15 installs none: libpng's default one prints "libpng error: ..." to the
-// process's stderr, past any Qt message handler. So libpng must never meet
-// data it would fail on. Every chunk is checked first: complete, of a valid
-// type, within libpng's size limits, with a correct CRC if it is critical
-// (libpng only warns about an ancillary one), in an order libpng accepts,
-// IEND present. The image data is then not handed on as it is: it is
-// inflated here, once, its rows checked, and given to Qt as stored
-// (uncompressed) deflate blocks. Whatever the source holds, libpng sees a
-// well-formed stream with every row it needs, and inflating stored blocks
-// costs it no more than a copy, so checking the data costs about one
-// inflate in all. Should the source's stream prove damaged part way, the
-// remaining rows go to libpng as zeros and the source fails.
+// libpng reports what it cannot read through its error callback, and
+// neither Qt 5.15 nor Qt 6.4 installs one: libpng's default one prints
+// "libpng error: ..." to the process's stderr, past any Qt message handler.
+// So libpng must never meet data it would fail on. Every chunk is checked
+// first: complete, of a valid type, within libpng's size limits, with a
+// correct CRC if it is critical (libpng only warns about an ancillary one),
+// in an order libpng accepts, IEND present. The image data is then not
+// handed on as it is: it is inflated here, once, its rows checked, and
+// given to Qt as stored (uncompressed) deflate blocks. Whatever the source
+// holds, libpng sees a well-formed stream with every row it needs, and
+// inflating stored blocks costs it no more than a copy, so checking the
+// data costs about one inflate in all. Should the source's stream prove
+// damaged part way, the remaining rows go to libpng as zeros and the source
+// fails.
 //
 // The PNG that Qt decodes: the source's bytes up to its first IDAT chunk;
 // then for each block k of n, one IDAT chunk: u32 length, "IDAT", the zlib
@@ -1095,13 +1096,33 @@ struct DecodeAttempt
     PngCheck png; // what became of the source's PNG image data
 };
 
+// Qt 6's image handlers refuse to allocate an image of more than
+// QImageReader::allocationLimit() MiB themselves (128 by default; Qt 5 has
+// no such limit). They skip that check when they reuse a destination, as
+// decodeOnce() prepares one, but the retry for a handler that picks another
+// format than it announced lets the handler allocate. Sources have been
+// checked against the decoding budget from their header by then, so the
+// limit is raised, once for the process, to hold the budget.
+void allowDecodeBudget()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    static std::once_flag raised;
+    std::call_once(raised, [] {
+        const int budgetMiB = int(DecodeBudgetBytes >> 20) + 1;
+        const int limit = QImageReader::allocationLimit();
+        if (limit != 0 && limit < budgetMiB)
+            QImageReader::setAllocationLimit(budgetMiB);
+    });
+#endif
+}
+
 // One decode with Qt's handler for kind. The destination is allocated
 // first, zero-filled, at the header's size and in format (or the format
-// the handler announces). Qt 5.15's BMP (read_dib_body), PNG (setup_qt)
-// and JPEG (ensureValidImage) handlers all keep a destination whose size
-// and format match what they would allocate and write into it, so a row or
-// pixel they skip (a BMP cut short, an RLE bitmap that jumps over pixels)
-// stays zero instead of holding whatever the heap held before.
+// the handler announces). The BMP (read_dib_body), PNG (setup_qt) and JPEG
+// (ensureValidImage) handlers of Qt 5.15 and 6.4 all keep a destination
+// whose size and format match what they would allocate and write into it,
+// so a row or pixel they skip (a BMP cut short, an RLE bitmap that jumps
+// over pixels) stays zero instead of holding whatever the heap held before.
 DecodeAttempt decodeOnce(const QByteArray &data, const PngLayout *png, ImageKind kind, QSize size,
                          QImage::Format format)
 {
@@ -1344,6 +1365,7 @@ ConvertResult decodeImageData(const QByteArray &data, const QString &path, int m
     }
     const PngLayout *png = probe.kind == ImageKind::Png ? &layout : nullptr;
 
+    allowDecodeBudget();
     DecodeAttempt attempt = decodeOnce(data, png, probe.kind, probe.size, QImage::Format_Invalid);
     // Should a handler pick another format than it announced, it allocated
     // its own image: decode once more into a zeroed one of that format.

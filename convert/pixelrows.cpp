@@ -220,9 +220,13 @@ const QRgb *PixelRows::row(int y)
         readIndexed(y, out);
         break;
     case Path::Generic:
+        // Qt 6's floating-point formats hold values outside 0..1, and NaN,
+        // for which QColor reports components outside 0..255 (a NaN alpha
+        // reads as INT_MIN): each is clamped.
         for (int x = 0; x < w; ++x) {
             const QColor c = m_image.pixelColor(x, y);
-            out[x] = qRgba(c.red(), c.green(), c.blue(), c.alpha());
+            out[x] = qRgba(qBound(0, c.red(), 255), qBound(0, c.green(), 255),
+                           qBound(0, c.blue(), 255), qBound(0, c.alpha(), 255));
         }
         break;
     }

@@ -11,7 +11,9 @@ namespace Convert {
 // Reads an image row by row as non-premultiplied 8-bit ARGB values
 // (0xAARRGGBB) that are, for every pixel format, exactly the components
 // QImage::pixelColor() reports: red(), green(), blue() and alpha() of the
-// QColor it returns. The writers' bytes are defined by that reading.
+// QColor it returns, each clamped to 0..255 (only Qt 6's floating-point
+// formats give values outside). The writers' bytes are defined by that
+// reading.
 //
 // The common formats are converted straight from the scanline, with the
 // same arithmetic Qt uses (including its 16-bit unpremultiply for

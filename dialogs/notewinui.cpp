@@ -5,8 +5,44 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QMetaObject>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The notes' HTML was written by Qt 5's rich text, which keeps Bold as the
+// CSS weight 600 and reads 600 back as Bold (600 / 8 = 75). Qt 6 reads CSS
+// weights as they are: 600 is DemiBold, which the fonts that show the
+// Chinese text lack, so the headings would come out regular. Every DemiBold
+// run is made Bold, as Qt 5 shows it (under Qt 5 there is none).
+void showDemiBoldAsBold(QTextDocument *document)
+{
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    std::vector<std::pair<int, int>> runs; // position, length
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.charFormat().fontWeight() == QFont::DemiBold)
+            QTextCursor(block).mergeBlockCharFormat(bold);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().fontWeight() == QFont::DemiBold)
+                runs.emplace_back(it.fragment().position(), it.fragment().length());
+        }
+    }
+    QTextCursor cursor(document);
+    for (const auto &run : runs) {
+        cursor.setPosition(run.first);
+        cursor.setPosition(run.first + run.second, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(bold);
+    }
+}
+
+} // namespace
 
 void NoteWinUi::setupUi(NoteWin *dialog)
 {
@@ -101,4 +137,5 @@ void NoteWinUi::retranslateUi(NoteWin *dialog)
         "2、修复有的图片格式定义未加const。</span></p>\n"
         "<p style=\"-qt-paragraph-type:empty; margin-top:0px; margin-bottom:0px; margin-left:0px;"
         " margin-right:0px; -qt-block-indent:0; text-indent:0px;\"><br /></p></body></html>"));
+    showDemiBoldAsBold(tb_note->document());
 }

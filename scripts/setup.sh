@@ -1,14 +1,24 @@
 #!/bin/sh
-# Installs the Debian 12 packages that building, running and testing
-# BrindleForge need, and nothing else. Safe to run again: when every
-# package is already present it only asks dpkg and returns.
+# Installs the Debian 12 packages that building, running, testing and
+# packaging BrindleForge need, and nothing else. Safe to run again: when
+# every package is already present it only asks dpkg and returns.
+#
+#   scripts/setup.sh          for a build with Qt 5 (the default build)
+#   scripts/setup.sh 6        for a build with Qt 6 (-DBRINDLEFORGE_QT_MAJOR=6)
+#   scripts/setup.sh 5 6      for both (scripts/build-and-test.sh)
 set -eu
 
+qt5="qtbase5-dev qtbase5-dev-tools"
+# Qt 6's offscreen and xcb platforms and its JPEG reader are in libqt6gui6,
+# which qt6-base-dev brings.
+qt6="qt6-base-dev qt6-base-dev-tools"
+
+# dpkg-dev and file: dpkg-shlibdeps and file, which "cpack -G DEB" runs to
+# find the package's dependencies. groff-base: the manual page test renders
+# the page.
 packages="
     build-essential
     cmake
-    qtbase5-dev
-    qtbase5-dev-tools
     zlib1g-dev
     libimagequant-dev
     liblz4-dev
@@ -18,7 +28,22 @@ packages="
     libbenchmark-dev
     xvfb
     xauth
+    dpkg-dev
+    file
+    groff-base
 "
+
+[ $# -eq 0 ] && set -- 5
+for major in "$@"; do
+    case $major in
+    5) packages="$packages $qt5" ;;
+    6) packages="$packages $qt6" ;;
+    *)
+        echo "setup.sh: Qt major version 5 or 6, not '$major'" >&2
+        exit 2
+        ;;
+    esac
+done
 
 missing=""
 for p in $packages; do

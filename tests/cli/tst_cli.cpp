@@ -240,6 +240,10 @@ private slots:
     void inspectPreviews();
     void inspectPreviewFolder();
     void inspectFifo();
+    void symbolPrefixBatch_data();
+    void symbolPrefixBatch();
+    void dryRun_data();
+    void dryRun();
 };
 
 void TestCli::helpAndVersion()
@@ -401,6 +405,25 @@ void TestCli::usageErrors_data()
     QTest::newRow("an array name is another descriptor")
         << args("-o out in/x.png in/x_map.png")
         << "'in/x.png' and 'in/x_map.png' would both define the C symbol 'x_map'";
+    QTest::newRow("symbol prefix starting with a digit")
+        << args("--symbol-prefix 2d in/other.png")
+        << "--symbol-prefix: '2d' cannot start a C identifier";
+    QTest::newRow("symbol prefix starting with an underscore")
+        << args("--symbol-prefix _ui in/other.png")
+        << "--symbol-prefix: '_ui' cannot start a C identifier";
+    QTest::newRow("symbol prefix with a dash")
+        << args("--symbol-prefix ui- in/other.png")
+        << "--symbol-prefix: 'ui-' cannot start a C identifier";
+    QTest::newRow("symbol prefix for a binary file")
+        << args("-f bin --symbol-prefix ui_ in/other.png")
+        << "--symbol-prefix applies to C arrays only";
+    // "in" + "t" is the keyword int, made int_, as "in" + "t_" is.
+    QTest::newRow("prefixed stems make one symbol")
+        << args("--symbol-prefix in -o out in/t.png in/t_.png")
+        << "'in/t.png' and 'in/t_.png' would both define the C symbol 'int_'";
+    QTest::newRow("dry run of a usage error")
+        << args("--dry-run -o out in/logo.png in/other.png in/logo.jpg")
+        << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
 }
 
 // A usage error is found before anything is converted: nothing is written.
@@ -415,7 +438,8 @@ void TestCli::usageErrors()
     saveImage(dir.filePath(QStringLiteral("in/logo.jpg")), image, "JPEG");
     saveImage(dir.filePath(QStringLiteral("in/other.png")), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
-    for (const char *name : {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png"})
+    for (const char *name :
+         {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png", "in/t.png", "in/t_.png"})
         saveImage(dir.filePath(QLatin1String(name)), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/pic.bmp")), image, "BMP");
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
@@ -564,8 +588,8 @@ void TestCli::v8Formats()
         dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
     QCOMPARE(readFile(target), wanted);
     if (spec.format->layout == Lvgl8::Layout::Raw) {
-        QVERIFY(wanted.contains("    .data_size = " + QByteArray::number(readFile(source).size())
-                                + ','));
+        QVERIFY(wanted.contains(
+            QByteArray("    .data_size = " + QByteArray::number(readFile(source).size()) + ',')));
         QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
     }
 }
@@ -758,6 +782,16 @@ void TestCli::outputNaming_data()
     QTest::newRow("new directory with a trailing slash")
         << QStringList {"-o", "made/", "src.png"} << "made/src.c"
         << "src";
+    QTest::newRow("--symbol-prefix before the base name")
+        << QStringList {"--symbol-prefix", "ui_", "-o", "out/boss-level.c", "src.png"}
+        << "out/boss-level.c"
+        << "ui_boss_level";
+    QTest::newRow("--symbol-prefix before --name")
+        << QStringList {"--symbol-prefix=Ui", "-n", "hero", "-o", "out/x.c", "src.png"} << "out/x.c"
+        << "Uihero";
+    QTest::newRow("--symbol-prefix, then the symbol rule")
+        << QStringList {"--symbol-prefix", "in", "-o", "out/t.c", "src.png"} << "out/t.c"
+        << "int_";
 }
 
 void TestCli::outputNaming()
@@ -776,7 +810,7 @@ void TestCli::outputNaming()
     const QString path = dir.filePath(target);
     const QByteArray written = readFile(path);
     QCOMPARE(written, expected(source, CArray, TrueColor, path, symbol));
-    QVERIFY(written.contains("const lv_img_dsc_t " + symbol.toUtf8() + " = {"));
+    QVERIFY(written.contains(QByteArray("const lv_img_dsc_t " + symbol.toUtf8() + " = {")));
 }
 
 void TestCli::directoryInput_data()
@@ -1468,7 +1502,7 @@ void TestCli::hostileTargets()
                  QByteArray("Try 'brindleforge-cli --help' for more information."));
     QCOMPARE(errLines.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i) {
-        QVERIFY2(errLines.at(i).startsWith("brindleforge-cli: " + lines.at(i).toUtf8()),
+        QVERIFY2(errLines.at(i).startsWith(QByteArray("brindleforge-cli: " + lines.at(i).toUtf8())),
                  errLines.at(i).constData());
     }
     if (exitCode == 2)
@@ -1976,6 +2010,85 @@ void TestCli::inspectFifo()
 #else
     QSKIP("needs FIFOs");
 #endif
+}
+
+// A batch checks the symbols the prefix makes, not those of the bare names.
+void TestCli::symbolPrefixBatch_data()
+{
+    QTest::addColumn<QStringList>("prefix");
+    QTest::addColumn<QString>("error"); // empty: converts
+    QTest::addColumn<QStringList>("symbols");
+
+    // Without a prefix "2x" is made img_2x, the symbol of "img_2x".
+    QTest::newRow("no prefix: a clash") << QStringList()
+                                        << "'in/2x.png' and 'in/img_2x.png' would both define "
+                                           "the C symbol 'img_2x'"
+                                        << QStringList();
+    QTest::newRow("prefix: no clash") << QStringList {"--symbol-prefix", "ui_"} << QString()
+                                      << QStringList {"ui_2x", "ui_img_2x"};
+}
+
+void TestCli::symbolPrefixBatch()
+{
+    QFETCH(QStringList, prefix);
+    QFETCH(QString, error);
+    QFETCH(QStringList, symbols);
+
+    QTemporaryDir dir;
+    saveImage(dir.filePath(QStringLiteral("in/2x.png")), TestImages::photo(5, 4, 1), "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/img_2x.png")), TestImages::photo(6, 3, 2), "PNG");
+    const Outcome outcome = runCli(dir.path(), prefix + QStringList {"-o", "out", "in"});
+    if (!error.isEmpty()) {
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY2(outcome.err.contains(error.toUtf8()), outcome.err.constData());
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("out"))));
+        return;
+    }
+    VERIFY_SUCCESS(outcome);
+    const QStringList outputs = {QStringLiteral("out/2x.c"), QStringLiteral("out/img_2x.c")};
+    for (int i = 0; i < outputs.size(); ++i) {
+        const QByteArray text = readFile(dir.filePath(outputs.at(i)));
+        const QByteArray symbol = symbols.at(i).toUtf8();
+        QVERIFY2(text.contains(QByteArray("\nconst lv_img_dsc_t " + symbol + " = {\n")),
+                 symbol.constData());
+        QVERIFY(text.contains(QByteArray("    .data = " + symbol + "_map,\n")));
+    }
+}
+
+// --dry-run plans as a conversion does and lists it, writing nothing.
+void TestCli::dryRun_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("listed");
+
+    QTest::newRow("folder into a new folder")
+        << QStringList {"--dry-run", "-o", "out", "in"}
+        << QByteArray("in/a.png -> out/a.c\nin/b.jpg -> out/b.c\n");
+    QTest::newRow("one file, v9 .bin beside it")
+        << QStringList {"--dry-run", "--lvgl", "9", "-f", "bin", "--cf", "I4", "in/b.jpg"}
+        << QByteArray("in/b.jpg -> in/b.bin\n");
+    // The image data is not read: a broken image is listed.
+    QTest::newRow("broken image") << QStringList {"--dry-run", "-o", "out/", "bad/broken.png"}
+                                  << QByteArray("bad/broken.png -> out/broken.c\n");
+}
+
+void TestCli::dryRun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, listed);
+
+    QTemporaryDir dir;
+    saveImage(dir.filePath(QStringLiteral("in/a.png")), TestImages::photo(5, 4, 1), "PNG");
+    saveImage(dir.filePath(QStringLiteral("in/b.jpg")), TestImages::photo(5, 4, 2), "JPEG");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("bad/broken.png")), "not an image"));
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
+    QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+    QCOMPARE(outcome.out, listed);
+    QCOMPARE(snapshot(dir.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

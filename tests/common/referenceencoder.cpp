@@ -11,6 +11,16 @@ using namespace Convert;
 
 namespace {
 
+// The pixel's components as pixelColor() reports them, each clamped to
+// 0..255. Qt 6's floating-point formats hold values outside 0..1, and NaN,
+// for which QColor's components lie outside that range.
+QColor pixelAt(const QImage &image, int x, int y)
+{
+    const QColor c = image.pixelColor(x, y);
+    const auto clamped = [](int v) { return qBound(0, v, 255); };
+    return QColor(clamped(c.red()), clamped(c.green()), clamped(c.blue()), clamped(c.alpha()));
+}
+
 QString hex(int value)
 {
     return QString::asprintf("0x%02x, ", value);
@@ -123,7 +133,7 @@ QByteArray cFile(const QImage &input, ColorFormat color, const QString &symbol)
             for (int y = 0; y < image.height(); ++y) {
                 QString row = QStringLiteral("  ");
                 for (int x = 0; x < image.width(); ++x)
-                    row += pixelText(image.pixelColor(x, y), section, alpha);
+                    row += pixelText(pixelAt(image, x, y), section, alpha);
                 lines << row;
             }
             lines << QStringLiteral("#endif");
@@ -157,7 +167,7 @@ QByteArray binaryFile(const QImage &image, OutputFormat output)
         bytes += char(header >> (8 * i));
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
+            const QColor c = pixelAt(image, x, y);
             switch (output) {
             case BinaryRgb332:
                 bytes += char(rgb332(c));

@@ -304,7 +304,7 @@ void TestCCompile::stemBesideLibraryHeaders()
     const QImage image = TestImages::photo(5, 3, 1);
     const QString source = dir.filePath(fileName);
     QVERIFY(convertImage(image, CArray, TrueColorAlpha, source).ok());
-    QVERIFY(readFile(source).contains("\nconst lv_img_dsc_t " + symbol + " = {\n"));
+    QVERIFY(readFile(source).contains(QByteArray("\nconst lv_img_dsc_t " + symbol + " = {\n")));
 
     // The headers come first, so that their macros reach the generated file.
     const char *const headers[] = {
@@ -551,7 +551,8 @@ void TestCCompile::everyV9FormatCompiles()
             || format.layout == Lvgl9::Layout::Rgb565Swapped);
     if (lacking) {
         QVERIFY(program.isEmpty());
-        QVERIFY2(log.contains("LV_COLOR_FORMAT_" + QByteArray(format.name)), log.constData());
+        QVERIFY2(log.contains(QByteArray("LV_COLOR_FORMAT_" + QByteArray(format.name))),
+                 log.constData());
         return;
     }
     QVERIFY2(!program.isEmpty(), log.constData());

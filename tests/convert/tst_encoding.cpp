@@ -813,9 +813,10 @@ void TestEncoding::symbolsInFrame()
     QVERIFY(convertImage(filled(2, 2, qRgb(1, 2, 3)), CArray, TrueColor, path).ok());
     const QByteArray text = readFile(path);
     const QByteArray name = symbol.toLatin1();
-    QVERIFY(text.contains("\nconst LV_ATTRIBUTE_MEM_ALIGN uint8_t " + name + "_map[] = {\n"));
-    QVERIFY(text.contains("\nconst lv_img_dsc_t " + name + " = {\n"));
-    QVERIFY(text.contains("\n    .data = " + name + "_map,\n"));
+    QVERIFY(text.contains(
+        QByteArray("\nconst LV_ATTRIBUTE_MEM_ALIGN uint8_t " + name + "_map[] = {\n")));
+    QVERIFY(text.contains(QByteArray("\nconst lv_img_dsc_t " + name + " = {\n")));
+    QVERIFY(text.contains(QByteArray("\n    .data = " + name + "_map,\n")));
 
     // An explicit symbol overrides the file name.
     QVERIFY(

@@ -640,6 +640,12 @@ void TestFileWriting::hostileSources_data()
         << QString() << QStringLiteral("big.jpg") << jpegHeaderOnly(60000, 4000, 3000)
         << MaxImageSide << int(ConvertResult::TooLarge) << QSize(4000, 3000) << QString()
         << QString();
+    // 8000 x 5000 decodes to 160 MB: within the decoding budget, but past the
+    // 128 MiB that Qt 6's image readers allocate by themselves.
+    QImage wide(8000, 5000, QImage::Format_RGB32);
+    wide.fill(qRgb(40, 90, 160));
+    row("jpeg 8000 x 5000, past Qt 6's own allocation limit", encoded(wide, "jpeg"), 0,
+        ConvertResult::Ok);
 
     // BMP: 24 bits as Qt writes them, rows of 16 * 3 = 48 bytes after 54
     // bytes of headers.

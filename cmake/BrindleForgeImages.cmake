@@ -1,0 +1,156 @@
+# brindleforge_add_images(<target>
+#     [LVGL 8|9] [FORMAT C|BIN] [CF <name>] [DEPTH <d>] [DITHER] [COMPRESS RLE|LZ4]
+#     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>]
+#     FILES <image>...)
+#
+# Converts each image with brindleforge-cli (BrindleForge::cli) at build time,
+# one build step per image, so a changed image reconverts only itself and the
+# steps run in parallel. The options are those of brindleforge-cli:
+#   LVGL 8|9          --lvgl (default 8)
+#   FORMAT C|BIN      -f c or -f bin (default C)
+#   CF <name>         --cf, a colour format name of that LVGL version
+#                     (brindleforge-cli --help lists them)
+#   DEPTH <d>         --depth 8|16|16swap|32, for a v8 .bin of a true-colour
+#                     format or of RGB565A8
+#   DITHER            --dither
+#   COMPRESS RLE|LZ4  --compress, LVGL 9 only
+#   SYMBOL_PREFIX <p> --symbol-prefix: C symbols are <p><stem> and <p><stem>_map
+#   OUTPUT_DIR <dir>  where the outputs go (relative: to the current binary
+#                     folder); default <current binary folder>/<target>_images
+# Each output is named after its image's stem (the file name up to its first
+# dot): <OUTPUT_DIR>/<stem>.c or <stem>.bin. FILES are relative to the
+# current source folder.
+#
+# C output: the .c files become sources of <target>, which must find LVGL's
+# header as "lvgl.h" or "lvgl/lvgl.h". BIN output: a custom target
+# <target>_images (then <target>_images_2, ...) makes the files and <target>
+# depends on it.
+#
+# Mistakes are configure errors: an unknown argument, a missing image, two
+# images of one stem, and whatever brindleforge-cli refuses (an unknown CF
+# for the LVGL version, a DEPTH or COMPRESS that does not apply, two stems
+# that make one C symbol...), which it is asked with --dry-run.
+
+include_guard(GLOBAL)
+
+function(brindleforge_add_images target)
+    set(where "brindleforge_add_images(${target})")
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER"
+        "LVGL;FORMAT;CF;DEPTH;COMPRESS;OUTPUT_DIR;SYMBOL_PREFIX" "FILES")
+    if(ARG_UNPARSED_ARGUMENTS)
+        message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
+            "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX "
+            "and FILES)")
+    endif()
+    if(ARG_KEYWORDS_MISSING_VALUES)
+        message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
+    endif()
+    if(NOT TARGET ${target})
+        message(FATAL_ERROR "${where}: there is no target ${target}")
+    endif()
+    if(NOT ARG_FILES)
+        message(FATAL_ERROR "${where}: no FILES given")
+    endif()
+
+    set(args -q)
+    if(DEFINED ARG_LVGL)
+        if(NOT ARG_LVGL MATCHES "^[89]$")
+            message(FATAL_ERROR "${where}: LVGL takes 8 or 9, not \"${ARG_LVGL}\"")
+        endif()
+        list(APPEND args --lvgl ${ARG_LVGL})
+    endif()
+    set(extension .c)
+    if(DEFINED ARG_FORMAT)
+        string(TOUPPER "${ARG_FORMAT}" format)
+        if(format STREQUAL "BIN")
+            set(extension .bin)
+            list(APPEND args -f bin)
+        elseif(NOT format STREQUAL "C")
+            message(FATAL_ERROR "${where}: FORMAT takes C or BIN, not \"${ARG_FORMAT}\"")
+        endif()
+    endif()
+    if(DEFINED ARG_CF)
+        list(APPEND args --cf ${ARG_CF})
+    endif()
+    if(DEFINED ARG_DEPTH)
+        list(APPEND args --depth ${ARG_DEPTH})
+    endif()
+    if(ARG_DITHER)
+        list(APPEND args --dither)
+    endif()
+    if(DEFINED ARG_COMPRESS)
+        string(TOLOWER "${ARG_COMPRESS}" compress)
+        if(NOT compress MATCHES "^(rle|lz4)$")
+            message(FATAL_ERROR "${where}: COMPRESS takes RLE or LZ4, not \"${ARG_COMPRESS}\"")
+        endif()
+        list(APPEND args --compress ${compress})
+    endif()
+    if(DEFINED ARG_SYMBOL_PREFIX)
+        list(APPEND args --symbol-prefix ${ARG_SYMBOL_PREFIX})
+    endif()
+
+    if(NOT DEFINED ARG_OUTPUT_DIR)
+        set(ARG_OUTPUT_DIR ${target}_images)
+    endif()
+    get_filename_component(output_dir "${ARG_OUTPUT_DIR}" ABSOLUTE
+        BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+
+    set(images "")
+    set(stems "")
+    foreach(file IN LISTS ARG_FILES)
+        get_filename_component(image "${file}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        if(NOT EXISTS "${image}" OR IS_DIRECTORY "${image}")
+            message(FATAL_ERROR "${where}: the image \"${image}\" does not exist")
+        endif()
+        get_filename_component(stem "${image}" NAME_WE)
+        list(FIND stems "${stem}" other)
+        if(other GREATER -1)
+            list(GET images ${other} first)
+            message(FATAL_ERROR "${where}: \"${first}\" and \"${image}\" have the same stem "
+                "\"${stem}\" and would both be written to ${output_dir}/${stem}${extension}")
+        endif()
+        list(APPEND images "${image}")
+        list(APPEND stems "${stem}")
+    endforeach()
+
+    # brindleforge-cli checks the options and the images as for one batch
+    # into OUTPUT_DIR, so that its rules live in one place.
+    get_target_property(cli BrindleForge::cli LOCATION)
+    execute_process(
+        COMMAND "${cli}" --dry-run ${args} -o "${output_dir}/" ${images}
+        RESULT_VARIABLE result
+        OUTPUT_QUIET
+        ERROR_VARIABLE error)
+    if(NOT result EQUAL 0)
+        string(REGEX REPLACE "\nTry 'brindleforge-cli --help'[^\n]*" "" error "${error}")
+        string(STRIP "${error}" error)
+        message(FATAL_ERROR "${where}: ${error}")
+    endif()
+
+    file(MAKE_DIRECTORY "${output_dir}")
+    set(outputs "")
+    foreach(image stem IN ZIP_LISTS images stems)
+        set(output "${output_dir}/${stem}${extension}")
+        file(RELATIVE_PATH shown "${CMAKE_BINARY_DIR}" "${output}")
+        add_custom_command(
+            OUTPUT "${output}"
+            COMMAND BrindleForge::cli ${args} -o "${output}" "${image}"
+            DEPENDS "${image}" BrindleForge::cli
+            COMMENT "Converting image ${shown}"
+            VERBATIM)
+        list(APPEND outputs "${output}")
+    endforeach()
+
+    if(extension STREQUAL ".c")
+        target_sources(${target} PRIVATE ${outputs})
+    else()
+        set(name ${target}_images)
+        set(count 1)
+        while(TARGET ${name})
+            math(EXPR count "${count} + 1")
+            set(name ${target}_images_${count})
+        endwhile()
+        add_custom_target(${name} DEPENDS ${outputs})
+        add_dependencies(${target} ${name})
+    endif()
+endfunction()

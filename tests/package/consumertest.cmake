@@ -1,0 +1,129 @@
+# Installs BrindleForge into a fresh prefix and builds the consumer project
+# against it (consumer/), as a firmware project would:
+#   1. configure, build and run the program that checks the descriptors;
+#   2. touch one image, build again: only that image is converted again;
+#   3. make each mistake of consumer/CMakeLists.txt: configure fails and
+#      says why.
+# cmake -DBUILD_DIR=<BrindleForge build> -DSOURCE_DIR=<tests/package>
+#       -DSTAND_IN=<tests/convert> -DIMAGES=<folder> -DWORK_DIR=<scratch>
+#       -DGENERATOR=<CMake generator> -P consumertest.cmake
+
+function(run)
+    cmake_parse_arguments(RUN "FAIL" "OUTPUT" "COMMAND" ${ARGN})
+    execute_process(COMMAND ${RUN_COMMAND}
+        RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(RUN_FAIL AND result EQUAL 0)
+        message(FATAL_ERROR "succeeded, but should have failed: ${RUN_COMMAND}\n${out}${err}")
+    elseif(NOT RUN_FAIL AND NOT result EQUAL 0)
+        message(FATAL_ERROR "failed (${result}): ${RUN_COMMAND}\n${out}${err}")
+    endif()
+    if(RUN_OUTPUT)
+        set(${RUN_OUTPUT} "${out}${err}" PARENT_SCOPE)
+    endif()
+endfunction()
+
+# The lines of a build's output that name a conversion.
+function(conversions output variable)
+    string(REGEX MATCHALL "Converting image [^\n]*" lines "${output}")
+    set(${variable} "${lines}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+set(prefix "${WORK_DIR}/prefix")
+set(build "${WORK_DIR}/build")
+set(images "${WORK_DIR}/images")
+run(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
+foreach(file lib/cmake/BrindleForge/BrindleForgeConfig.cmake
+        lib/cmake/BrindleForge/BrindleForgeConfigVersion.cmake bin/brindleforge-cli)
+    if(NOT EXISTS "${prefix}/${file}")
+        message(FATAL_ERROR "cmake --install did not install ${file}")
+    endif()
+endforeach()
+file(MAKE_DIRECTORY "${images}/other")
+foreach(name photo.png scene.jpg tile.bmp)
+    file(COPY "${IMAGES}/${name}" DESTINATION "${images}")
+endforeach()
+file(COPY "${IMAGES}/scene.jpg" DESTINATION "${images}/other")
+file(RENAME "${images}/other/scene.jpg" "${images}/other/photo.jpg")
+configure_file("${IMAGES}/photo.png" "${images}/a-b.png" COPYONLY)
+configure_file("${IMAGES}/photo.png" "${images}/a_b.png" COPYONLY)
+
+set(configure_args -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DIMAGES=${images}"
+    "-DSTAND_IN=${STAND_IN}")
+
+# 1. Configure, build, run.
+run(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/consumer" -B "${build}" ${configure_args})
+run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
+conversions("${output}" converted)
+list(LENGTH converted count)
+if(NOT count EQUAL 4)
+    message(FATAL_ERROR "the first build converted ${count} images, not 4:\n${output}")
+endif()
+run(COMMAND "${build}/check" OUTPUT output)
+message(STATUS "check: ${output}")
+
+# 2. Touch one image: only its C file is made again. The file times are read
+# in whole seconds, so the touch comes a second after the first build.
+set(outputs "${build}/images8_images/photo.c" "${build}/images8_images/scene.c"
+    "${build}/v9/tile.c" "${build}/fs/photo.bin")
+foreach(file IN LISTS outputs)
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "the build made no ${file}")
+    endif()
+    file(TIMESTAMP "${file}" before_${file} "%s")
+endforeach()
+execute_process(COMMAND "${CMAKE_COMMAND}" -E sleep 1.1)
+file(TOUCH "${images}/scene.jpg")
+run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
+conversions("${output}" converted)
+if(NOT converted MATCHES "^Converting image images8_images/scene\\.c$")
+    message(FATAL_ERROR "touching scene.jpg converted \"${converted}\", not scene.c alone:\n"
+        "${output}")
+endif()
+foreach(file IN LISTS outputs)
+    file(TIMESTAMP "${file}" after "%s")
+    if(file MATCHES "scene\\.c$")
+        if(after EQUAL before_${file})
+            message(FATAL_ERROR "${file} was not written again")
+        endif()
+    elseif(NOT after EQUAL before_${file})
+        message(FATAL_ERROR "${file} was written again, though its image did not change")
+    endif()
+endforeach()
+run(COMMAND "${build}/check")
+# Nothing changed: nothing is converted.
+run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
+conversions("${output}" converted)
+if(converted)
+    message(FATAL_ERROR "a build with nothing changed converted ${converted}")
+endif()
+
+# 3. Mistakes are configure errors that say what is wrong.
+set(mistakes
+    "unknown option|unknown argument \"COLOUR"
+    "option without its value|CF needs a value"
+    "missing image|the image \"[^\"]*absent.png\" does not exist"
+    "two images of one stem|have the same stem \"photo\""
+    "unknown CF|unknown color format 'INDEXED_3BIT'"
+    "v8 CF for LVGL 9|v9 has no TRUE_COLOR_ALPHA"
+    "DEPTH for a C array|--depth applies to binary files"
+    "DEPTH of a format without depths|a .bin of ALPHA_4BIT is the same at every depth"
+    "COMPRESS for LVGL 8|--compress applies to LVGL v9 output"
+    "unknown COMPRESS|COMPRESS takes RLE or LZ4, not \"ZIP\""
+    "SYMBOL_PREFIX that is no identifier|'9lives' cannot start a C identifier"
+    "two stems of one symbol|would both define the C symbol 'a_b'")
+foreach(mistake IN LISTS mistakes)
+    string(REPLACE "|" ";" parts "${mistake}")
+    list(GET parts 0 name)
+    list(GET parts 1 expected)
+    run(FAIL OUTPUT output COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/consumer"
+        -B "${WORK_DIR}/broken" ${configure_args} "-DBROKEN=${name}")
+    # CMake wraps its messages: the words are compared, not the lines.
+    string(REGEX REPLACE "[ \n]+" " " words "${output}")
+    if(NOT words MATCHES "brindleforge_add_images\\([a-z0-9]+\\): .*${expected}")
+        message(FATAL_ERROR "${name}: the configure error does not say \"${expected}\":\n"
+            "${output}")
+    endif()
+endforeach()
+message(STATUS "the consumer project built, rebuilt one touched image and refused "
+    "every mistake")
