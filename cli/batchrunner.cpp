@@ -43,7 +43,6 @@ int BatchRunner::run(int threadCount)
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<int> next {0};
-    int idleWorkers = 0;
 
     // One image keeps its own flush; a batch flushes its outputs together.
     std::unique_ptr<CommitGroup> group;
