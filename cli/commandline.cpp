@@ -84,8 +84,9 @@ QString lvgl9Table()
         const QString bits =
             f.bpp ? QString::number(f.bpp) + QStringLiteral(" bit") : QStringLiteral("file");
         text += QLatin1String("  ") + QString::fromLatin1(f.name).leftJustified(24)
-            + bits.leftJustified(8) + QString::fromLatin1(f.since).leftJustified(12)
-            + QString::fromLatin1(f.purpose) + QLatin1Char('\n');
+            + bits.leftJustified(8) + QString::fromLatin1(f.purpose) + QLatin1Char('\n')
+            + QString(34, QLatin1Char(' ')) + QStringLiteral("drawn by: ")
+            + QLatin1String(f.since) + QLatin1Char('\n');
     }
     return text;
 }
@@ -522,7 +523,8 @@ QString CommandLine::helpText() const
              "  alpha\") and chroma-keyed (\"True color chroma keyed\") are in the table.\n"
              "\n"
              "LVGL v9 colour formats (--lvgl 9 --cf NAME; LV_COLOR_FORMAT_ may precede it; the\n"
-             "default is ARGB8888), bits per pixel, the first release that draws it:\n")
+             "default is ARGB8888), bits per pixel, what it is for and the first release that\n"
+             "draws it:\n")
         + lvgl9Table()
         + tr("  An uncompressed .bin of L8, AL88 or ARGB8888_PREMULTIPLIED does not open in\n"
              "  LVGL 9.5: use a C array or --compress. I1 to I8 and A1 to A4 are widened at\n"
