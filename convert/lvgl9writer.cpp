@@ -165,33 +165,17 @@ private:
             break;
         }
         case Layout::Rgb888:
-            for (int x = 0; x < w; ++x) {
-                const QRgb c = pixels[x];
-                *d++ = uchar(qBlue(c));
-                *d++ = uchar(qGreen(c));
-                *d++ = uchar(qRed(c));
-            }
+            for (int x = 0; x < w; ++x)
+                d = putLittle(d, pixels[x] & 0xffffffu, 3);
             break;
         case Layout::Argb8888:
-            for (int x = 0; x < w; ++x) {
-                const QRgb c = pixels[x];
-                *d++ = uchar(qBlue(c));
-                *d++ = uchar(qGreen(c));
-                *d++ = uchar(qRed(c));
-                *d++ = uchar(qAlpha(c));
-            }
+            // Blue, green, red, alpha is the pixel's own little-endian word.
+            for (int x = 0; x < w; ++x)
+                d = putLittle(d, pixels[x], 4);
             break;
         case Layout::Xrgb8888:
-            // Blue, green, red, 0xff is the pixel's own little-endian word
-            // with the alpha byte set.
-            for (int x = 0; x < w; ++x) {
-                const quint32 c = pixels[x] | 0xff000000u;
-                d[0] = uchar(c);
-                d[1] = uchar(c >> 8);
-                d[2] = uchar(c >> 16);
-                d[3] = uchar(c >> 24);
-                d += 4;
-            }
+            for (int x = 0; x < w; ++x)
+                d = putLittle(d, pixels[x] | 0xff000000u, 4);
             break;
         case Layout::Argb8888Premultiplied:
             for (int x = 0; x < w; ++x) {
@@ -205,11 +189,8 @@ private:
             break;
         case Layout::Rgb565:
         case Layout::Rgb565A8:
-            for (int x = 0; x < w; ++x) {
-                const quint16 v = rgb565(pixels[x]);
-                *d++ = uchar(v & 0xff);
-                *d++ = uchar(v >> 8);
-            }
+            for (int x = 0; x < w; ++x)
+                d = putLittle(d, rgb565(pixels[x]), 2);
             break;
         case Layout::Rgb565Swapped:
             for (int x = 0; x < w; ++x) {
@@ -220,10 +201,8 @@ private:
             break;
         case Layout::Argb8565:
             for (int x = 0; x < w; ++x) {
-                const quint16 v = rgb565(pixels[x]);
-                *d++ = uchar(v & 0xff);
-                *d++ = uchar(v >> 8);
-                *d++ = uchar(qAlpha(pixels[x]));
+                const QRgb c = pixels[x];
+                d = putLittle(d, rgb565(c) | quint32(qAlpha(c)) << 16, 3);
             }
             break;
         case Layout::Indexed:

@@ -2,6 +2,8 @@
 
 #include "pixelpacking.h"
 
+#include <QtEndian>
+
 #include <array>
 #include <cstring>
 #include <mutex>
@@ -247,24 +249,23 @@ template<ColorDepth Depth, bool Alpha> uchar *packColours(uchar *d, const QRgb *
     for (int x = 0; x < width; ++x) {
         const QRgb c = pixels[x];
         if constexpr (Depth == ColorDepth::Depth8) {
-            *d++ = rgb332(c);
+            if constexpr (Alpha)
+                d = putLittle(d, rgb332(c) | quint32(qAlpha(c)) << 8, 2);
+            else
+                *d++ = rgb332(c);
         } else if constexpr (Depth == ColorDepth::Depth16) {
-            const quint16 v = rgb565(c);
-            *d++ = uchar(v & 0xff);
-            *d++ = uchar(v >> 8);
+            const quint32 v = rgb565(c);
+            d = Alpha ? putLittle(d, v | quint32(qAlpha(c)) << 16, 3) : putLittle(d, v, 2);
         } else if constexpr (Depth == ColorDepth::Depth16Swap) {
-            const quint16 v = rgb565(c);
-            *d++ = uchar(v >> 8);
-            *d++ = uchar(v & 0xff);
+            const quint32 v = rgb565(c);
+            const quint32 swapped = (v >> 8) | (v & 0xff) << 8;
+            d = Alpha ? putLittle(d, swapped | quint32(qAlpha(c)) << 16, 3)
+                      : putLittle(d, swapped, 2);
         } else {
-            *d++ = uchar(qBlue(c));
-            *d++ = uchar(qGreen(c));
-            *d++ = uchar(qRed(c));
+            // Blue, green, red and alpha (or 0xff) are the pixel's own
+            // little-endian word.
+            d = putLittle(d, Alpha ? c : (c | 0xff000000u), 4);
         }
-        if constexpr (Alpha)
-            *d++ = uchar(qAlpha(c));
-        else if constexpr (Depth == ColorDepth::Depth32)
-            *d++ = 0xff;
     }
     return d;
 }
