@@ -92,13 +92,13 @@ const QImage &picture(const std::string &name)
     return it->second;
 }
 
-void encodeBench(benchmark::State &state, OutputSpec spec, std::string pictureName)
+void encodeBench(benchmark::State &state, OutputSpec outSpec, std::string pictureName)
 {
     SourceImage source;
     source.image = picture(pictureName);
     QByteArray bytes;
     for (auto _ : state) {
-        const ConvertResult result = encodeSource(source, spec, QStringLiteral("photo"), &bytes);
+        const ConvertResult result = encodeSource(source, outSpec, QStringLiteral("photo"), &bytes);
         if (!result.ok()) {
             state.SkipWithError(result.message().toStdString().c_str());
             return;
@@ -116,25 +116,25 @@ void registerBenchmarks()
         const Lvgl8::Format &f = Lvgl8::formats()[i];
         if (f.layout == Lvgl8::Layout::Raw || f.layout == Lvgl8::Layout::Indexed)
             continue;
-        OutputSpec spec;
-        spec.format = &f;
+        OutputSpec outSpec;
+        outSpec.format = &f;
         const std::string name = f.name;
-        benchmark::RegisterBenchmark(("v8/c/" + name).c_str(), encodeBench, spec, "photo")
+        benchmark::RegisterBenchmark(("v8/c/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
             ->MinTime(1.0)
             ->UseRealTime();
-        spec.dither = true;
-        benchmark::RegisterBenchmark(("v8/c-dither/" + name).c_str(), encodeBench, spec, "photo")
+        outSpec.dither = true;
+        benchmark::RegisterBenchmark(("v8/c-dither/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
             ->MinTime(1.0)
             ->UseRealTime();
-        spec.dither = false;
-        spec.binary = true;
-        benchmark::RegisterBenchmark(("v8/bin/" + name).c_str(), encodeBench, spec, "photo")
+        outSpec.dither = false;
+        outSpec.binary = true;
+        benchmark::RegisterBenchmark(("v8/bin/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        spec.dither = true;
-        benchmark::RegisterBenchmark(("v8/bin-dither/" + name).c_str(), encodeBench, spec, "photo")
+        outSpec.dither = true;
+        benchmark::RegisterBenchmark(("v8/bin-dither/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
@@ -142,52 +142,52 @@ void registerBenchmarks()
         const Lvgl9::Format &f = Lvgl9::formats()[i];
         if (f.layout == Lvgl9::Layout::Raw || f.layout == Lvgl9::Layout::Indexed)
             continue;
-        OutputSpec spec;
-        spec.lvgl = 9;
-        spec.format9 = &f;
+        OutputSpec outSpec;
+        outSpec.lvgl = 9;
+        outSpec.format9 = &f;
         const std::string name = f.name;
-        benchmark::RegisterBenchmark(("v9/c/" + name).c_str(), encodeBench, spec, "photo")
+        benchmark::RegisterBenchmark(("v9/c/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
             ->MinTime(1.0)
             ->UseRealTime();
-        spec.dither = true;
-        benchmark::RegisterBenchmark(("v9/c-dither/" + name).c_str(), encodeBench, spec, "photo")
+        outSpec.dither = true;
+        benchmark::RegisterBenchmark(("v9/c-dither/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
             ->MinTime(1.0)
             ->UseRealTime();
-        spec.dither = false;
+        outSpec.dither = false;
         // The .bin of formats LVGL cannot open uncompressed is written as
         // a C array would hold it: the same bytes. Measure those through
         // compression only.
-        spec.binary = true;
+        outSpec.binary = true;
         if (f.plainBinary) {
-            benchmark::RegisterBenchmark(("v9/bin/" + name).c_str(), encodeBench, spec, "photo")
+            benchmark::RegisterBenchmark(("v9/bin/" + name).c_str(), encodeBench, outSpec, "photo")
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
-            spec.dither = true;
-            benchmark::RegisterBenchmark(("v9/bin-dither/" + name).c_str(), encodeBench, spec,
+            outSpec.dither = true;
+            benchmark::RegisterBenchmark(("v9/bin-dither/" + name).c_str(), encodeBench, outSpec,
                                          "photo")
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
-            spec.dither = false;
+            outSpec.dither = false;
         }
     }
     for (const char *pictureName : {"photo", "icons", "screen"}) {
         for (const char *format : {"ARGB8888", "RGB565", "A8"}) {
             for (const auto method :
                  {Lvgl9::Compression::None, Lvgl9::Compression::Rle, Lvgl9::Compression::Lz4}) {
-                OutputSpec spec;
-                spec.lvgl = 9;
-                spec.format9 = Lvgl9::findFormat(QLatin1String(format));
-                spec.binary = true;
-                spec.compression = method;
+                OutputSpec outSpec;
+                outSpec.lvgl = 9;
+                outSpec.format9 = Lvgl9::findFormat(QLatin1String(format));
+                outSpec.binary = true;
+                outSpec.compression = method;
                 const char *methodName = method == Lvgl9::Compression::None ? "none"
                     : method == Lvgl9::Compression::Rle                     ? "rle"
                                                                             : "lz4";
                 benchmark::RegisterBenchmark(
                     (std::string("compress/") + methodName + "/" + pictureName + "/" + format)
                         .c_str(),
-                    encodeBench, spec, pictureName)
+                    encodeBench, outSpec, pictureName)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
             }

@@ -57,8 +57,8 @@ bool BatchPlan::build(const CommandLine &commandLine)
     if (!commandLine.symbol().isEmpty() && !singleFile)
         return fail(tr("--name needs exactly one input file"));
 
-    const OutputSpec &spec = commandLine.spec();
-    const QString extension = outputExtension(spec);
+    const OutputSpec &outSpec = commandLine.outputKind();
+    const QString extension = outputExtension(outSpec);
     const QString output = commandLine.outputPath();
     const bool trailingSlash =
         output.endsWith(QLatin1Char('/')) || output.endsWith(QDir::separator());
@@ -93,9 +93,9 @@ bool BatchPlan::build(const CommandLine &commandLine)
         return false;
     if (!checkOutputs())
         return false;
-    if (!spec.binary && !checkSymbols())
+    if (!outSpec.binary && !checkSymbols())
         return false;
-    return checkSources(spec);
+    return checkSources(outSpec);
 }
 
 bool BatchPlan::fail(const QString &error)
@@ -239,9 +239,9 @@ bool BatchPlan::checkSymbols()
     return true;
 }
 
-bool BatchPlan::checkSources(const OutputSpec &spec)
+bool BatchPlan::checkSources(const OutputSpec &outSpec)
 {
-    if (!spec.isRaw())
+    if (!outSpec.isRaw())
         return true;
     // A RAW format embeds the file for one of LVGL's decoders, which must
     // exist for its kind; the header tells. A source that is no image at
@@ -250,7 +250,7 @@ bool BatchPlan::checkSources(const OutputSpec &spec)
         ImageProbe probe;
         if (!probeImage(job.source, &probe).ok())
             continue;
-        const QString problem = sourceProblem(spec, probe.kind);
+        const QString problem = sourceProblem(outSpec, probe.kind);
         if (!problem.isEmpty())
             return fail(tr("%1: %2").arg(native(job.source), problem));
     }

@@ -52,7 +52,7 @@ private:
     bool planPreviews(const QString &preview, bool singleFile);
     bool checkOutputs();
     bool checkSymbols();
-    bool checkSources(const Convert::OutputSpec &spec);
+    bool checkSources(const Convert::OutputSpec &outSpec);
 
     QString m_error;
     QVector<Job> m_jobs;

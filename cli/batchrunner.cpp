@@ -26,10 +26,10 @@ constexpr qint64 progressInterval = 100;
 
 } // namespace
 
-BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &spec,
+BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &outSpec,
                          Console *console)
     : m_jobs(jobs)
-    , m_spec(spec)
+    , m_spec(outSpec)
     , m_console(console)
 {
 }

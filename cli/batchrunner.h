@@ -25,7 +25,7 @@ class BatchRunner
 
 public:
     // Each job's C symbol stem is its own (BatchPlan::Job::symbol).
-    BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputSpec &spec,
+    BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputSpec &outSpec,
                 Console *console);
 
     // With verbose, the notes a decoder made about a source that was

@@ -195,7 +195,7 @@ QString bashCompletion(const CommandLine &commandLine)
 }
 
 // An option's help text, short enough for a zsh menu: its first sentence,
-// with the characters that _arguments or the single quotes around a spec
+// with the characters that _arguments or the single quotes around an option
 // would read escaped.
 QString zshDescription(const QString &description)
 {

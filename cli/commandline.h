@@ -53,7 +53,7 @@ public:
     QString completionShell() const { return m_completionShell; }
 
     // What to write.
-    const Convert::OutputSpec &spec() const { return m_spec; }
+    const Convert::OutputSpec &outputKind() const { return m_spec; }
     QString outputPath() const { return m_outputPath; }
     QString previewPath() const { return m_previewPath; }
     QString symbol() const { return m_symbol; }

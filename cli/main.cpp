@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     Console console(plan.jobs().size() > 1 && !commandLine.quiet() && Console::stderrIsTerminal());
     messageConsole = &console;
     interrupts.setBeforeExit([&console] { console.clearProgress(); });
-    BatchRunner runner(plan.jobs(), commandLine.spec(), &console);
+    BatchRunner runner(plan.jobs(), commandLine.outputKind(), &console);
     runner.setVerbose(commandLine.verbose());
 
     int failures = 0;

@@ -20,30 +20,30 @@ QString fileMessage(const char *text, const QString &path, const QString &error)
     return QCoreApplication::translate("MainWindow", text).arg(path, error);
 }
 
-Lvgl9::Options lvgl9Options(const OutputSpec &spec)
+Lvgl9::Options lvgl9Options(const OutputSpec &outSpec)
 {
     Lvgl9::Options options;
-    options.format = spec.format9;
-    options.strideAlign = spec.strideAlign;
-    options.compression = spec.compression;
-    options.dither = spec.dither;
-    options.quantizer = spec.quantizer;
-    options.hasBackground = spec.hasBackground;
-    options.background = spec.background;
+    options.format = outSpec.format9;
+    options.strideAlign = outSpec.strideAlign;
+    options.compression = outSpec.compression;
+    options.dither = outSpec.dither;
+    options.quantizer = outSpec.quantizer;
+    options.hasBackground = outSpec.hasBackground;
+    options.background = outSpec.background;
     return options;
 }
 
 // Every check that does not need the file system.
-ConvertResult checkSource(const SourceImage &source, const OutputSpec &spec, const QString &path)
+ConvertResult checkSource(const SourceImage &source, const OutputSpec &outSpec, const QString &path)
 {
-    const QString problem = specProblem(spec);
+    const QString problem = specProblem(outSpec);
     if (!problem.isEmpty())
         return ConvertResult::unsupported(path, problem);
-    if (spec.lvgl == 9) {
+    if (outSpec.lvgl == 9) {
         if (source.image.isNull())
             return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
         const QString tooLarge =
-            Lvgl9::sizeProblem(lvgl9Options(spec), source.image.width(), source.image.height());
+            Lvgl9::sizeProblem(lvgl9Options(outSpec), source.image.width(), source.image.height());
         if (!tooLarge.isEmpty())
             return ConvertResult::tooLarge(path, source.image.size(), tooLarge);
     } else {
@@ -51,8 +51,8 @@ ConvertResult checkSource(const SourceImage &source, const OutputSpec &spec, con
         if (!checked.ok())
             return checked;
     }
-    if (spec.isRaw()) {
-        const QString rawProblem = sourceProblem(spec, source.kind);
+    if (outSpec.isRaw()) {
+        const QString rawProblem = sourceProblem(outSpec, source.kind);
         if (!rawProblem.isEmpty())
             return ConvertResult::unsupported(path, rawProblem);
         if (source.bytes.isEmpty())
@@ -74,52 +74,52 @@ bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
     return false;
 }
 
-QString compressionNote(const OutputSpec &spec, const Lvgl9::Encoded &encoded)
+QString compressionNote(const OutputSpec &outSpec, const Lvgl9::Encoded &encoded)
 {
-    if (spec.compression == Lvgl9::Compression::None
+    if (outSpec.compression == Lvgl9::Compression::None
         || encoded.dataSize() < encoded.uncompressedSize)
         return QString();
     return QStringLiteral("%1 does not make the data smaller (%2 bytes with its header, %3 "
                           "without compression); written as asked")
-        .arg(spec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
+        .arg(outSpec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
                                                          : QStringLiteral("LZ4"),
              QString::number(encoded.dataSize()), QString::number(encoded.uncompressedSize));
 }
 
-// The whole .bin of spec for source, made in one buffer. Remarks that do
+// The whole .bin of outSpec for source, made in one buffer. Remarks that do
 // not stop it (compression that does not pay) go to notes.
-QByteArray binaryBytes(const SourceImage &source, const OutputSpec &spec, QStringList *notes)
+QByteArray binaryBytes(const SourceImage &source, const OutputSpec &outSpec, QStringList *notes)
 {
-    if (spec.lvgl == 9) {
-        const Lvgl9::Options options = lvgl9Options(spec);
+    if (outSpec.lvgl == 9) {
+        const Lvgl9::Options options = lvgl9Options(outSpec);
         Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
-        const QString note = compressionNote(spec, encoded);
+        const QString note = compressionNote(outSpec, encoded);
         if (!note.isEmpty())
             *notes << note;
         return Lvgl9::binary(options, std::move(encoded));
     }
     const Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*spec.format, source.image, source.bytes, spec.quantizer, spec.dither);
-    return Lvgl8::encodeBinary(prepared, spec.depth, spec.dither);
+        Lvgl8::prepare(*outSpec.format, source.image, source.bytes, outSpec.quantizer, outSpec.dither);
+    return Lvgl8::encodeBinary(prepared, outSpec.depth, outSpec.dither);
 }
 
-// Writes the output of spec for source to device.
-bool encodeTo(const SourceImage &source, const OutputSpec &spec, const QByteArray &symbol,
+// Writes the output of outSpec for source to device.
+bool encodeTo(const SourceImage &source, const OutputSpec &outSpec, const QByteArray &symbol,
               QIODevice *device, QString *error, QStringList *notes)
 {
-    if (spec.binary)
-        return writeAll(device, binaryBytes(source, spec, notes), error);
-    if (spec.lvgl == 9) {
-        const Lvgl9::Options options = lvgl9Options(spec);
+    if (outSpec.binary)
+        return writeAll(device, binaryBytes(source, outSpec, notes), error);
+    if (outSpec.lvgl == 9) {
+        const Lvgl9::Options options = lvgl9Options(outSpec);
         const Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
-        const QString note = compressionNote(spec, encoded);
+        const QString note = compressionNote(outSpec, encoded);
         if (!note.isEmpty())
             *notes << note;
         return Lvgl9::writeC(options, encoded, symbol, device, error);
     }
     const Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*spec.format, source.image, source.bytes, spec.quantizer, spec.dither);
-    return Lvgl8::writeC(prepared, spec.dither, symbol, device, error);
+        Lvgl8::prepare(*outSpec.format, source.image, source.bytes, outSpec.quantizer, outSpec.dither);
+    return Lvgl8::writeC(prepared, outSpec.dither, symbol, device, error);
 }
 
 SourceImage imageOnly(const QImage &image)
@@ -133,23 +133,23 @@ SourceImage imageOnly(const QImage &image)
 
 OutputSpec outputSpec(OutputFormat output, ColorFormat color)
 {
-    OutputSpec spec;
+    OutputSpec outSpec;
     switch (output) {
     case CArray:
         switch (color) {
         case TrueColor:
-            spec.format = &Lvgl8::format(4);
-            return spec;
+            outSpec.format = &Lvgl8::format(4);
+            return outSpec;
         case TrueColorAlpha:
-            spec.format = &Lvgl8::format(5);
-            return spec;
+            outSpec.format = &Lvgl8::format(5);
+            return outSpec;
         case TrueColorChromaKeyed:
-            spec.format = &Lvgl8::format(6);
-            return spec;
+            outSpec.format = &Lvgl8::format(6);
+            return outSpec;
         case Indexed256:
-            spec.format = &Lvgl8::format(10);
-            spec.quantizer = QuantizerKind::Toolkit;
-            return spec;
+            outSpec.format = &Lvgl8::format(10);
+            outSpec.quantizer = QuantizerKind::Toolkit;
+            return outSpec;
         }
         break;
     case BinaryRgb332:
@@ -159,14 +159,14 @@ OutputSpec outputSpec(OutputFormat output, ColorFormat color)
         // The window's binary files are "true color with alpha" at one depth.
         static const ColorDepth depths[] = {ColorDepth::Depth8, ColorDepth::Depth16,
                                             ColorDepth::Depth16Swap, ColorDepth::Depth32};
-        spec.format = &Lvgl8::format(5);
-        spec.binary = true;
-        spec.depth = depths[output - BinaryRgb332];
-        return spec;
+        outSpec.format = &Lvgl8::format(5);
+        outSpec.binary = true;
+        outSpec.depth = depths[output - BinaryRgb332];
+        return outSpec;
     }
     }
-    spec.format = nullptr;
-    return spec;
+    outSpec.format = nullptr;
+    return outSpec;
 }
 
 bool OutputSpec::isRaw() const
@@ -175,61 +175,61 @@ bool OutputSpec::isRaw() const
                      : format && format->layout == Lvgl8::Layout::Raw;
 }
 
-QString specProblem(const OutputSpec &spec)
+QString specProblem(const OutputSpec &outSpec)
 {
-    if (spec.lvgl == 9) {
-        if (!spec.format9)
+    if (outSpec.lvgl == 9) {
+        if (!outSpec.format9)
             return QStringLiteral("no such output format");
-        const Lvgl9::Format &f = *spec.format9;
-        if (spec.hasBackground && f.alpha) {
+        const Lvgl9::Format &f = *outSpec.format9;
+        if (outSpec.hasBackground && f.alpha) {
             return QStringLiteral("%1 keeps the image's alpha; --background applies to formats "
                                   "without alpha")
                 .arg(QLatin1String(f.name));
         }
-        if (f.layout == Lvgl9::Layout::Raw && spec.compression != Lvgl9::Compression::None) {
+        if (f.layout == Lvgl9::Layout::Raw && outSpec.compression != Lvgl9::Compression::None) {
             return QStringLiteral("%1 holds a PNG or JPEG file, which is compressed already: "
                                   "--compress does not apply")
                 .arg(QLatin1String(f.name));
         }
-        if (spec.strideAlign < 1 || spec.strideAlign > 1024
-            || (spec.strideAlign & (spec.strideAlign - 1)) != 0)
+        if (outSpec.strideAlign < 1 || outSpec.strideAlign > 1024
+            || (outSpec.strideAlign & (outSpec.strideAlign - 1)) != 0)
             return QStringLiteral("the stride alignment must be a power of two up to 1024");
-        if (!spec.binary)
+        if (!outSpec.binary)
             return QString();
         if (f.layout == Lvgl9::Layout::Raw) {
             return QStringLiteral("%1 exists only as a C array: LVGL does not open a .bin holding "
                                   "a PNG or JPEG (it reads such files by their own path)")
                 .arg(QLatin1String(f.name));
         }
-        if (!f.plainBinary && spec.compression == Lvgl9::Compression::None) {
+        if (!f.plainBinary && outSpec.compression == Lvgl9::Compression::None) {
             return QStringLiteral("LVGL 9.5 cannot open an uncompressed .bin of %1: write a C "
                                   "array (-f c), or compress the .bin (--compress rle or lz4)")
                 .arg(QLatin1String(f.name));
         }
         return QString();
     }
-    if (!spec.format)
+    if (!outSpec.format)
         return QStringLiteral("no such output format");
-    if (!spec.binary)
+    if (!outSpec.binary)
         return QString();
-    if (!spec.format->hasBinary) {
+    if (!outSpec.format->hasBinary) {
         return QStringLiteral("%1 exists only as a C array: LVGL does not open a .bin holding a "
                               "PNG or JPEG (it reads such files by their own path)")
-            .arg(QLatin1String(spec.format->name));
+            .arg(QLatin1String(outSpec.format->name));
     }
-    if (spec.format->sections && !(spec.format->sections & depthBit(spec.depth))) {
+    if (outSpec.format->sections && !(outSpec.format->sections & depthBit(outSpec.depth))) {
         return QStringLiteral("%1 is drawn right only at LV_COLOR_DEPTH 16 (at depth 8 it is "
                               "wrong, at depth 32 LVGL reads past it): use --depth 16 or 16swap")
-            .arg(QLatin1String(spec.format->name));
+            .arg(QLatin1String(outSpec.format->name));
     }
     return QString();
 }
 
-QString sourceProblem(const OutputSpec &spec, ImageKind kind)
+QString sourceProblem(const OutputSpec &outSpec, ImageKind kind)
 {
-    if (!spec.isRaw())
+    if (!outSpec.isRaw())
         return QString();
-    const char *name = spec.lvgl == 9 ? spec.format9->name : spec.format->name;
+    const char *name = outSpec.lvgl == 9 ? outSpec.format9->name : outSpec.format->name;
     if (kind == ImageKind::Bmp)
         return QStringLiteral("LVGL has no decoder for BMP data, so a BMP cannot be embedded as %1")
             .arg(QLatin1String(name));
@@ -239,9 +239,9 @@ QString sourceProblem(const OutputSpec &spec, ImageKind kind)
     return QString();
 }
 
-QString outputExtension(const OutputSpec &spec)
+QString outputExtension(const OutputSpec &outSpec)
 {
-    return spec.binary ? QStringLiteral(".bin") : QStringLiteral(".c");
+    return outSpec.binary ? QStringLiteral(".bin") : QStringLiteral(".c");
 }
 
 ConvertResult loadImage(const QString &path, QImage *image)
@@ -272,17 +272,17 @@ bool hasWriter(OutputFormat output, ColorFormat color)
     return outputSpec(output, color).format != nullptr;
 }
 
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, const QString &symbol,
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec, const QString &symbol,
                            QByteArray *bytes)
 {
     bytes->clear();
-    const ConvertResult checked = checkSource(source, spec, QString());
+    const ConvertResult checked = checkSource(source, outSpec, QString());
     if (!checked.ok())
         return checked;
     QStringList notes;
-    if (spec.binary) {
+    if (outSpec.binary) {
         // Made in place: no copy of a large image through a buffer.
-        *bytes = binaryBytes(source, spec, &notes);
+        *bytes = binaryBytes(source, outSpec, &notes);
         ConvertResult result = ConvertResult::success();
         result.addNotes(notes);
         return result;
@@ -290,7 +290,7 @@ ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, co
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);
     QString error;
-    if (!encodeTo(source, spec, cSymbol(symbol).toUtf8(), &buffer, &error, &notes)) {
+    if (!encodeTo(source, outSpec, cSymbol(symbol).toUtf8(), &buffer, &error, &notes)) {
         bytes->clear();
         return ConvertResult::writeFailed(QString(), error);
     }
@@ -309,11 +309,11 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
     return encodeSource(imageOnly(image), outputSpec(output, color), symbol, bytes);
 }
 
-ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
+ConvertResult convertSource(const SourceImage &source, const OutputSpec &outSpec,
                             const QString &outputPath, const QString &symbol, CommitGroup *group,
                             int tag)
 {
-    const ConvertResult checked = checkSource(source, spec, outputPath);
+    const ConvertResult checked = checkSource(source, outSpec, outputPath);
     if (!checked.ok())
         return checked;
 
@@ -321,7 +321,7 @@ ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
         (symbol.isEmpty() ? cSymbolForPath(outputPath) : cSymbol(symbol)).toUtf8();
 
     auto file = std::make_unique<OutputFile>(outputPath);
-    const ConvertResult opened = file->create(!spec.binary);
+    const ConvertResult opened = file->create(!outSpec.binary);
     if (!opened.ok()) {
         qDebug().noquote() << fileMessage("The file %1 could not be opened: %2", outputPath,
                                           opened.detail().isEmpty() ? opened.reason()
@@ -331,7 +331,7 @@ ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
 
     QString error;
     QStringList notes;
-    if (!encodeTo(source, spec, cName, file.get(), &error, &notes)) {
+    if (!encodeTo(source, outSpec, cName, file.get(), &error, &notes)) {
         file->cancel();
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           error);
@@ -363,15 +363,15 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
                          tag);
 }
 
-ConvertResult convertFile(const QString &sourcePath, const OutputSpec &spec,
+ConvertResult convertFile(const QString &sourcePath, const OutputSpec &outSpec,
                           const QString &outputPath, const QString &symbol, CommitGroup *group,
                           int tag)
 {
     SourceImage source;
-    const ConvertResult loaded = readSourceImage(sourcePath, spec.maxSide(), &source);
+    const ConvertResult loaded = readSourceImage(sourcePath, outSpec.maxSide(), &source);
     if (!loaded.ok())
         return loaded;
-    ConvertResult converted = convertSource(source, spec, outputPath, symbol, group, tag);
+    ConvertResult converted = convertSource(source, outSpec, outputPath, symbol, group, tag);
     converted.addNotes(loaded.notes());
     return converted;
 }

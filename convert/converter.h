@@ -47,19 +47,19 @@ struct OutputSpec
     int maxSide() const { return lvgl == 9 ? 65535 : MaxImageSide; }
 };
 
-// What the window's two boxes choose. A pair without a writer gives a spec
+// What the window's two boxes choose. A pair without a writer gives an OutputSpec
 // with format nullptr.
 OutputSpec outputSpec(OutputFormat output, ColorFormat color);
 
-// Why spec cannot be written (a RAW .bin, RGB565A8 at depth 8), or an
+// Why outSpec cannot be written (a RAW .bin, RGB565A8 at depth 8), or an
 // empty string.
-QString specProblem(const OutputSpec &spec);
-// Why spec cannot be written for a source of this kind (RAW of a PNG must
+QString specProblem(const OutputSpec &outSpec);
+// Why outSpec cannot be written for a source of this kind (RAW of a PNG must
 // be RAW_ALPHA; LVGL has no BMP data decoder), or an empty string.
-QString sourceProblem(const OutputSpec &spec, ImageKind kind);
+QString sourceProblem(const OutputSpec &outSpec, ImageKind kind);
 
 // ".c" or ".bin".
-QString outputExtension(const OutputSpec &spec);
+QString outputExtension(const OutputSpec &outSpec);
 
 // Decodes an image file with readSourceImage() (imagesource.h): a PNG, JPEG
 // or BMP recognised by its content, refused from its header when it is
@@ -78,7 +78,7 @@ bool hasWriter(OutputFormat output, ColorFormat color);
 
 // Encodes source in memory, with '\n' line ends. symbol is the stem of
 // the C names; it is made a C identifier first (see cSymbol).
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &spec, const QString &symbol,
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec, const QString &symbol,
                            QByteArray *bytes);
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
                           const QString &symbol, QByteArray *bytes);
@@ -97,7 +97,7 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
 //
 // Failures are also logged on Qt's debug stream as "The file %1 could not
 // be opened: %2" or "The file %1 could not be written: %2".
-ConvertResult convertSource(const SourceImage &source, const OutputSpec &spec,
+ConvertResult convertSource(const SourceImage &source, const OutputSpec &outSpec,
                             const QString &outputPath, const QString &symbol = QString(),
                             CommitGroup *group = nullptr, int tag = 0);
 ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
@@ -105,7 +105,7 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
                            CommitGroup *group = nullptr, int tag = 0);
 
 // readSourceImage() and convertSource() in one.
-ConvertResult convertFile(const QString &sourcePath, const OutputSpec &spec,
+ConvertResult convertFile(const QString &sourcePath, const OutputSpec &outSpec,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,

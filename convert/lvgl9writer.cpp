@@ -189,8 +189,11 @@ private:
             break;
         case Layout::Rgb565:
         case Layout::Rgb565A8:
-            for (int x = 0; x < w; ++x)
-                d = putLittle(d, rgb565(pixels[x]), 2);
+            for (int x = 0; x < w; ++x) {
+                const quint16 v = rgb565(pixels[x]);
+                *d++ = uchar(v & 0xff);
+                *d++ = uchar(v >> 8);
+            }
             break;
         case Layout::Rgb565Swapped:
             for (int x = 0; x < w; ++x) {

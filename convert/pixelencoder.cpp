@@ -249,18 +249,27 @@ template<ColorDepth Depth, bool Alpha> uchar *packColours(uchar *d, const QRgb *
     for (int x = 0; x < width; ++x) {
         const QRgb c = pixels[x];
         if constexpr (Depth == ColorDepth::Depth8) {
+            *d++ = rgb332(c);
             if constexpr (Alpha)
-                d = putLittle(d, rgb332(c) | quint32(qAlpha(c)) << 8, 2);
-            else
-                *d++ = rgb332(c);
+                *d++ = uchar(qAlpha(c));
         } else if constexpr (Depth == ColorDepth::Depth16) {
+            // Pixels of 1 or 2 bytes go fastest byte by byte, those of 3 and
+            // 4 as one word.
             const quint32 v = rgb565(c);
-            d = Alpha ? putLittle(d, v | quint32(qAlpha(c)) << 16, 3) : putLittle(d, v, 2);
+            if constexpr (Alpha) {
+                d = putLittle(d, v | quint32(qAlpha(c)) << 16, 3);
+            } else {
+                *d++ = uchar(v & 0xff);
+                *d++ = uchar(v >> 8);
+            }
         } else if constexpr (Depth == ColorDepth::Depth16Swap) {
             const quint32 v = rgb565(c);
-            const quint32 swapped = (v >> 8) | (v & 0xff) << 8;
-            d = Alpha ? putLittle(d, swapped | quint32(qAlpha(c)) << 16, 3)
-                      : putLittle(d, swapped, 2);
+            if constexpr (Alpha) {
+                d = putLittle(d, (v >> 8) | (v & 0xff) << 8 | quint32(qAlpha(c)) << 16, 3);
+            } else {
+                *d++ = uchar(v >> 8);
+                *d++ = uchar(v & 0xff);
+            }
         } else {
             // Blue, green, red and alpha (or 0xff) are the pixel's own
             // little-endian word.

@@ -575,19 +575,19 @@ void TestCli::v8Formats()
     const Outcome outcome = runCli(dir.path(), options << QStringLiteral("pic.png"));
     VERIFY_SUCCESS(outcome);
 
-    OutputSpec spec;
-    spec.format = Lvgl8::findFormat(format);
-    spec.binary = binary;
-    spec.depth = ColorDepth(depth);
-    spec.dither = dither;
+    OutputSpec outSpec;
+    outSpec.format = Lvgl8::findFormat(format);
+    outSpec.binary = binary;
+    outSpec.depth = ColorDepth(depth);
+    outSpec.dither = dither;
     SourceImage image;
     QVERIFY(readSourceImage(source, MaxImageSide, &image).ok());
     QByteArray wanted;
-    QVERIFY(encodeSource(image, spec, QStringLiteral("pic"), &wanted).ok());
+    QVERIFY(encodeSource(image, outSpec, QStringLiteral("pic"), &wanted).ok());
     const QString target =
         dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
     QCOMPARE(readFile(target), wanted);
-    if (spec.format->layout == Lvgl8::Layout::Raw) {
+    if (outSpec.format->layout == Lvgl8::Layout::Raw) {
         QVERIFY(wanted.contains(
             QByteArray("    .data_size = " + QByteArray::number(readFile(source).size()) + ',')));
         QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
@@ -665,21 +665,21 @@ void TestCli::v9Formats()
     const Outcome outcome = runCli(dir.path(), options << QStringLiteral("pic.png"));
     VERIFY_SUCCESS(outcome);
 
-    OutputSpec spec;
-    spec.lvgl = 9;
-    spec.format9 = Lvgl9::findFormat(format);
-    spec.binary = binary;
-    spec.strideAlign = align;
-    spec.compression = Lvgl9::Compression(compression);
-    spec.dither = dither;
+    OutputSpec outSpec;
+    outSpec.lvgl = 9;
+    outSpec.format9 = Lvgl9::findFormat(format);
+    outSpec.binary = binary;
+    outSpec.strideAlign = align;
+    outSpec.compression = Lvgl9::Compression(compression);
+    outSpec.dither = dither;
     if (!background.isEmpty()) {
-        spec.hasBackground = true;
-        spec.background = 0xff000000u | background.toUInt(nullptr, 16);
+        outSpec.hasBackground = true;
+        outSpec.background = 0xff000000u | background.toUInt(nullptr, 16);
     }
     SourceImage image;
     QVERIFY(readSourceImage(source, 65535, &image).ok());
     QByteArray wanted;
-    const ConvertResult encoded = encodeSource(image, spec, QStringLiteral("pic"), &wanted);
+    const ConvertResult encoded = encodeSource(image, outSpec, QStringLiteral("pic"), &wanted);
     QVERIFY(encoded.ok());
     const QString target =
         dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
@@ -687,7 +687,7 @@ void TestCli::v9Formats()
 
     // With -v, a compression that does not make the data smaller says so,
     // naming the source; the file is written all the same.
-    if (spec.compression != Lvgl9::Compression::None) {
+    if (outSpec.compression != Lvgl9::Compression::None) {
         const Outcome verbose = runCli(dir.path(), options << QStringLiteral("-v"));
         QCOMPARE(verbose.exitCode, 0);
         QCOMPARE(verbose.errLines().size(), encoded.notes().size());
@@ -1619,14 +1619,14 @@ namespace {
 QByteArray lvglFile(const QImage &image, const char *format, bool binary,
                     ColorDepth depth = ColorDepth::Depth16)
 {
-    OutputSpec spec;
-    spec.format = Lvgl8::findFormat(QLatin1String(format));
-    spec.binary = binary;
-    spec.depth = depth;
+    OutputSpec outSpec;
+    outSpec.format = Lvgl8::findFormat(QLatin1String(format));
+    outSpec.binary = binary;
+    outSpec.depth = depth;
     SourceImage source;
     source.image = image;
     QByteArray bytes;
-    const ConvertResult result = encodeSource(source, spec, QStringLiteral("pic"), &bytes);
+    const ConvertResult result = encodeSource(source, outSpec, QStringLiteral("pic"), &bytes);
     return result.ok() ? bytes : QByteArray();
 }
 

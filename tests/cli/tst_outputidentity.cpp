@@ -68,12 +68,12 @@ const Images &images()
     return all;
 }
 
-// The images spec can be written from (RAW takes only some kinds).
-QStringList inputsFor(const OutputSpec &spec)
+// The images outSpec can be written from (RAW takes only some kinds).
+QStringList inputsFor(const OutputSpec &outSpec)
 {
     QStringList inputs;
     for (int i = 0; i < images().paths.size(); ++i) {
-        if (sourceProblem(spec, images().kinds.at(i)).isEmpty())
+        if (sourceProblem(outSpec, images().kinds.at(i)).isEmpty())
             inputs << images().paths.at(i);
     }
     return inputs;
@@ -81,12 +81,12 @@ QStringList inputsFor(const OutputSpec &spec)
 
 int rowCount = 0;
 
-// A row for spec, when the engine writes it at all.
-void addRow(const QString &name, const QStringList &arguments, const OutputSpec &spec)
+// A row for outSpec, when the engine writes it at all.
+void addRow(const QString &name, const QStringList &arguments, const OutputSpec &outSpec)
 {
-    if (!specProblem(spec).isEmpty())
+    if (!specProblem(outSpec).isEmpty())
         return;
-    const QStringList inputs = inputsFor(spec);
+    const QStringList inputs = inputsFor(outSpec);
     if (inputs.isEmpty())
         return;
     QTest::newRow(qPrintable(name)) << arguments << inputs;
@@ -133,24 +133,24 @@ void TestOutputIdentity::sameBytes_data()
     for (int i = 0; i < Lvgl8::formatCount(); ++i) {
         const Lvgl8::Format &format = Lvgl8::formats()[i];
         const QString name = QString::fromLatin1(format.name);
-        OutputSpec spec;
-        spec.format = &format;
-        addRow(QStringLiteral("v8 c ") + name, {QStringLiteral("-c"), name}, spec);
-        spec.dither = true;
+        OutputSpec outSpec;
+        outSpec.format = &format;
+        addRow(QStringLiteral("v8 c ") + name, {QStringLiteral("-c"), name}, outSpec);
+        outSpec.dither = true;
         addRow(QStringLiteral("v8 c ") + name + QStringLiteral(" dither"),
-               {QStringLiteral("-c"), name, QStringLiteral("--dither")}, spec);
-        spec.dither = false;
-        spec.binary = true;
+               {QStringLiteral("-c"), name, QStringLiteral("--dither")}, outSpec);
+        outSpec.dither = false;
+        outSpec.binary = true;
         for (int d = 0; d < ColorDepthCount; ++d) {
             if (!Lvgl8::dependsOnDepth(format) && d != int(ColorDepth::Depth16))
                 continue;
-            spec.depth = ColorDepth(d);
-            const QString depth = depthName(spec.depth);
+            outSpec.depth = ColorDepth(d);
+            const QString depth = depthName(outSpec.depth);
             QStringList arguments = {QStringLiteral("-f"), QStringLiteral("bin"),
                                      QStringLiteral("-c"), name};
             if (Lvgl8::dependsOnDepth(format))
                 arguments << QStringLiteral("--depth") << depth;
-            addRow(QStringLiteral("v8 bin ") + name + QLatin1Char(' ') + depth, arguments, spec);
+            addRow(QStringLiteral("v8 bin ") + name + QLatin1Char(' ') + depth, arguments, outSpec);
         }
     }
     // A dithered .bin at depth 8, where RGB332 bands most.
@@ -192,30 +192,30 @@ void TestOutputIdentity::sameBytes_data()
     for (int i = 0; i < Lvgl9::formatCount(); ++i) {
         const Lvgl9::Format &format = Lvgl9::formats()[i];
         const QString name = QString::fromLatin1(format.name);
-        OutputSpec spec;
-        spec.lvgl = 9;
-        spec.format = nullptr;
-        spec.format9 = &format;
+        OutputSpec outSpec;
+        outSpec.lvgl = 9;
+        outSpec.format = nullptr;
+        outSpec.format9 = &format;
         for (const bool binary : {false, true}) {
-            spec.binary = binary;
+            outSpec.binary = binary;
             for (int c = 0; c < 3; ++c) {
-                spec.compression = Lvgl9::Compression(c);
+                outSpec.compression = Lvgl9::Compression(c);
                 addRow(QStringLiteral("v9 %1 %2 %3")
                            .arg(QLatin1String(binary ? "bin" : "c"), name,
                                 QLatin1String(compressionNames[c])),
                        {QStringLiteral("--lvgl"), QStringLiteral("9"), QStringLiteral("-f"),
                         QLatin1String(binary ? "bin" : "c"), QStringLiteral("--cf"), name,
                         QStringLiteral("--compress"), QLatin1String(compressionNames[c])},
-                       spec);
+                       outSpec);
             }
         }
-        spec.binary = false;
-        spec.compression = Lvgl9::Compression::None;
-        spec.dither = true;
+        outSpec.binary = false;
+        outSpec.compression = Lvgl9::Compression::None;
+        outSpec.dither = true;
         addRow(QStringLiteral("v9 c ") + name + QStringLiteral(" dither"),
                {QStringLiteral("--lvgl"), QStringLiteral("9"), QStringLiteral("--cf"), name,
                 QStringLiteral("--dither")},
-               spec);
+               outSpec);
     }
 
     // v9 choices beside the format.

@@ -383,12 +383,12 @@ void TestCCompile::everyFormatCompiles()
     QFETCH(int, depth);
     QFETCH(bool, dither);
 
-    OutputSpec spec;
-    spec.format = &Lvgl8::format(cf);
-    spec.dither = dither;
+    OutputSpec outSpec;
+    outSpec.format = &Lvgl8::format(cf);
+    outSpec.dither = dither;
     SourceImage source;
     source.image = TestImages::photo(13, 7, 3);
-    if (spec.format->layout == Lvgl8::Layout::Raw) {
+    if (outSpec.format->layout == Lvgl8::Layout::Raw) {
         source.kind = cf == 1 ? ImageKind::Jpeg : ImageKind::Png;
         QBuffer buffer(&source.bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -397,7 +397,7 @@ void TestCCompile::everyFormatCompiles()
 
     QTemporaryDir dir;
     QByteArray text;
-    QVERIFY(encodeSource(source, spec, QStringLiteral("pic"), &text).ok());
+    QVERIFY(encodeSource(source, outSpec, QStringLiteral("pic"), &text).ok());
     QFile c(dir.filePath(QStringLiteral("pic.c")));
     QVERIFY(c.open(QIODevice::WriteOnly));
     c.write(text);
@@ -432,17 +432,17 @@ void TestCCompile::everyFormatCompiles()
     const QByteArray output = run.readAllStandardOutput();
 
     QByteArray expected;
-    if (spec.format->layout == Lvgl8::Layout::Raw) {
+    if (outSpec.format->layout == Lvgl8::Layout::Raw) {
         expected = header(quint32(cf), source.image) + source.bytes;
     } else {
-        spec.binary = true;
-        spec.depth = ColorDepth(depth);
-        QVERIFY(encodeSource(source, spec, QString(), &expected).ok());
+        outSpec.binary = true;
+        outSpec.depth = ColorDepth(depth);
+        QVERIFY(encodeSource(source, outSpec, QString(), &expected).ok());
     }
     QCOMPARE(output.size(), expected.size());
     QCOMPARE(output.toHex(), expected.toHex());
 
-    if (spec.format->layout == Lvgl8::Layout::Rgb565A8) {
+    if (outSpec.format->layout == Lvgl8::Layout::Rgb565A8) {
         // Built for another depth, the file stops with the reason.
         QVERIFY(compile(dir, wrapper, 32, false, &log).isEmpty());
         QVERIFY2(log.contains("drawn only with LV_COLOR_DEPTH 16"), log.constData());
@@ -499,13 +499,13 @@ void TestCCompile::everyV9FormatCompiles()
     QByteArray wrapper = "#include <stdio.h>\n#include <string.h>\n";
     QByteArray expected;
     for (const Variant &variant : qAsConst(variants)) {
-        OutputSpec spec;
-        spec.lvgl = 9;
-        spec.format9 = &format;
-        spec.strideAlign = variant.align;
-        spec.compression = variant.compression;
+        OutputSpec outSpec;
+        outSpec.lvgl = 9;
+        outSpec.format9 = &format;
+        outSpec.strideAlign = variant.align;
+        outSpec.compression = variant.compression;
         QByteArray text;
-        QVERIFY(encodeSource(source, spec, QLatin1String(variant.symbol), &text).ok());
+        QVERIFY(encodeSource(source, outSpec, QLatin1String(variant.symbol), &text).ok());
         QVERIFY(text.contains("\n    .header.stride = "));
         QVERIFY(!text.contains("reserved"));
         const QString name = QLatin1String(variant.symbol) + QStringLiteral(".c");

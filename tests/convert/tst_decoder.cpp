@@ -184,10 +184,10 @@ DeviceSettings device(int depth, bool swap = false)
     return settings;
 }
 
-QByteArray encode(const SourceImage &source, const OutputSpec &spec)
+QByteArray encode(const SourceImage &source, const OutputSpec &outSpec)
 {
     QByteArray bytes;
-    const ConvertResult result = encodeSource(source, spec, QStringLiteral("pic"), &bytes);
+    const ConvertResult result = encodeSource(source, outSpec, QStringLiteral("pic"), &bytes);
     if (!result.ok())
         qWarning("%s", qPrintable(result.message()));
     return bytes;
@@ -279,11 +279,11 @@ void TestDecoder::roundTrip()
         source.image = QImage::fromData(source.bytes).convertToFormat(QImage::Format_ARGB32);
         image = source.image;
     }
-    OutputSpec spec;
-    spec.format = &format;
-    spec.binary = binary;
-    spec.depth = ColorDepth(encodedDepth);
-    const QByteArray bytes = encode(source, spec);
+    OutputSpec outSpec;
+    outSpec.format = &format;
+    outSpec.binary = binary;
+    outSpec.depth = ColorDepth(encodedDepth);
+    const QByteArray bytes = encode(source, outSpec);
     QVERIFY(!bytes.isEmpty());
     QCOMPARE(looksLikeCSource(bytes), !binary);
 
@@ -432,13 +432,13 @@ void TestDecoder::v9RoundTrip()
         source.image = QImage::fromData(source.bytes).convertToFormat(QImage::Format_ARGB32);
         image = source.image;
     }
-    OutputSpec spec;
-    spec.lvgl = 9;
-    spec.format9 = &format;
-    spec.binary = binary;
-    spec.strideAlign = align;
-    spec.compression = Lvgl9::Compression(compression);
-    const QByteArray bytes = encode(source, spec);
+    OutputSpec outSpec;
+    outSpec.lvgl = 9;
+    outSpec.format9 = &format;
+    outSpec.binary = binary;
+    outSpec.strideAlign = align;
+    outSpec.compression = Lvgl9::Compression(compression);
+    const QByteArray bytes = encode(source, outSpec);
     QVERIFY(!bytes.isEmpty());
 
     const LvglDecodeResult decoded = decodeLvglFile(bytes, device(32));

@@ -255,15 +255,15 @@ void TestEncoding::v8FormatBytes()
     QFETCH(int, depth);
     QFETCH(QByteArray, expected);
 
-    OutputSpec spec;
-    spec.format = Lvgl8::findFormat(format);
-    QVERIFY(spec.format);
-    spec.binary = true;
-    spec.depth = ColorDepth(depth);
+    OutputSpec outSpec;
+    outSpec.format = Lvgl8::findFormat(format);
+    QVERIFY(outSpec.format);
+    outSpec.binary = true;
+    outSpec.depth = ColorDepth(depth);
     SourceImage source;
     source.image = image;
     QByteArray bytes;
-    const ConvertResult result = encodeSource(source, spec, QString(), &bytes);
+    const ConvertResult result = encodeSource(source, outSpec, QString(), &bytes);
     QVERIFY2(result.ok(), qPrintable(result.message()));
     QCOMPARE(bytes.toHex(), expected);
 }
@@ -368,17 +368,17 @@ void TestEncoding::ditherLowersError()
     QFETCH(int, depth);
 
     const QImage image = gradient(96, 64);
-    OutputSpec spec;
-    spec.format = Lvgl8::findFormat(format);
-    spec.binary = true;
-    spec.depth = ColorDepth(depth);
+    OutputSpec outSpec;
+    outSpec.format = Lvgl8::findFormat(format);
+    outSpec.binary = true;
+    outSpec.depth = ColorDepth(depth);
     SourceImage source;
     source.image = image;
     QByteArray plain;
     QByteArray dithered;
-    QVERIFY(encodeSource(source, spec, QString(), &plain).ok());
-    spec.dither = true;
-    QVERIFY(encodeSource(source, spec, QString(), &dithered).ok());
+    QVERIFY(encodeSource(source, outSpec, QString(), &plain).ok());
+    outSpec.dither = true;
+    QVERIFY(encodeSource(source, outSpec, QString(), &dithered).ok());
     QCOMPARE(dithered.size(), plain.size());
 
     const bool alpha = format == QLatin1String("ALPHA_2BIT");
@@ -392,7 +392,7 @@ void TestEncoding::ditherLowersError()
 
     // The same input gives the same bytes.
     QByteArray again;
-    QVERIFY(encodeSource(source, spec, QString(), &again).ok());
+    QVERIFY(encodeSource(source, outSpec, QString(), &again).ok());
     QCOMPARE(again, dithered);
 }
 
@@ -697,18 +697,18 @@ void TestEncoding::v9SizeLimits()
     QFETCH(QString, format);
     QFETCH(QString, problem);
 
-    OutputSpec spec;
-    spec.lvgl = 9;
-    spec.format9 = Lvgl9::findFormat(format);
-    spec.binary = true;
+    OutputSpec outSpec;
+    outSpec.lvgl = 9;
+    outSpec.format9 = Lvgl9::findFormat(format);
+    outSpec.binary = true;
     SourceImage source;
     source.image = QImage(width, height, QImage::Format_ARGB32);
     source.image.fill(qRgba(1, 2, 3, 4));
     QByteArray bytes;
-    const ConvertResult result = encodeSource(source, spec, QString(), &bytes);
+    const ConvertResult result = encodeSource(source, outSpec, QString(), &bytes);
     if (problem.isEmpty()) {
         QVERIFY2(result.ok(), qPrintable(result.message()));
-        QCOMPARE(bytes.size(), 12 + int(Lvgl9::dataSize(*spec.format9, width, height, 1)));
+        QCOMPARE(bytes.size(), 12 + int(Lvgl9::dataSize(*outSpec.format9, width, height, 1)));
     } else {
         QCOMPARE(result.status(), ConvertResult::TooLarge);
         QVERIFY2(result.reason().contains(problem), qPrintable(result.reason()));

@@ -354,14 +354,14 @@ QVector<QByteArray> seeds()
             if (sectioned && !(format.sections & depthBit(colorDepths[d])))
                 continue;
             const bool swap = colorDepths[d] == ColorDepth::Depth16Swap;
-            OutputSpec spec;
-            spec.format = &format;
+            OutputSpec outSpec;
+            outSpec.format = &format;
             QByteArray bytes;
-            if (encodeSource(source, spec, QStringLiteral("seed"), &bytes).ok())
+            if (encodeSource(source, outSpec, QStringLiteral("seed"), &bytes).ok())
                 all << makeInput(Mode::Source, bytes, depthValues[d], swap, d == 3);
-            spec.binary = true;
-            spec.depth = colorDepths[d];
-            if (format.hasBinary && encodeSource(source, spec, QString(), &bytes).ok())
+            outSpec.binary = true;
+            outSpec.depth = colorDepths[d];
+            if (format.hasBinary && encodeSource(source, outSpec, QString(), &bytes).ok())
                 all << makeInput(d == 2 ? Mode::BinaryV8 : Mode::Binary, bytes,
                                  sectioned ? (d == 0 ? 0 : depthValues[d]) : depthValues[d], swap);
         }

@@ -225,19 +225,19 @@ QString checkEveryFormat(const Case &fuzzCase)
     const int align = 1 << ((w * 3 + h) % 4);
     const auto compression = Lvgl9::Compression((w + 2 * h) % 3);
 
-    const auto verify = [&](const OutputSpec &spec, const char *name) -> QString {
+    const auto verify = [&](const OutputSpec &outSpec, const char *name) -> QString {
         QByteArray bytes;
-        const ConvertResult result = encodeSource(source, spec, fuzzCase.name, &bytes);
+        const ConvertResult result = encodeSource(source, outSpec, fuzzCase.name, &bytes);
         const QString where =
-            QLatin1String(name) + (spec.binary ? QLatin1String(" .bin: ") : QLatin1String(" C: "));
-        if (spec.lvgl == 8 && (w > MaxImageSide || h > MaxImageSide)) {
+            QLatin1String(name) + (outSpec.binary ? QLatin1String(" .bin: ") : QLatin1String(" C: "));
+        if (outSpec.lvgl == 8 && (w > MaxImageSide || h > MaxImageSide)) {
             if (result.status() != ConvertResult::TooLarge || !bytes.isEmpty())
                 return where + QStringLiteral("an oversized image was not refused");
             return QString();
         }
         if (!result.ok())
             return where + QStringLiteral("failed: ") + result.message();
-        const LvglDecodeResult decoded = spec.binary ? decodeLvglBinary(bytes, DeviceSettings())
+        const LvglDecodeResult decoded = outSpec.binary ? decodeLvglBinary(bytes, DeviceSettings())
                                                      : decodeLvglSource(bytes, DeviceSettings());
         if (!decoded.ok())
             return where + QStringLiteral("the decoder refuses it: ") + decoded.error;
@@ -254,16 +254,16 @@ QString checkEveryFormat(const Case &fuzzCase)
         const Lvgl8::Format &format = Lvgl8::formats()[i];
         if (format.layout == Lvgl8::Layout::Raw)
             continue;
-        OutputSpec spec;
-        spec.format = &format;
-        spec.dither = dither;
-        QString failure = verify(spec, format.name);
-        spec.binary = true;
+        OutputSpec outSpec;
+        outSpec.format = &format;
+        outSpec.dither = dither;
+        QString failure = verify(outSpec, format.name);
+        outSpec.binary = true;
         for (int d = 0; failure.isEmpty() && d < ColorDepthCount; ++d) {
-            spec.depth = ColorDepth(d);
-            if (format.sections && !(format.sections & depthBit(spec.depth)))
+            outSpec.depth = ColorDepth(d);
+            if (format.sections && !(format.sections & depthBit(outSpec.depth)))
                 continue;
-            failure = verify(spec, format.name);
+            failure = verify(outSpec, format.name);
             if (!format.sections)
                 break;
         }
@@ -274,16 +274,16 @@ QString checkEveryFormat(const Case &fuzzCase)
         const Lvgl9::Format &format = Lvgl9::formats()[i];
         if (format.layout == Lvgl9::Layout::Raw)
             continue;
-        OutputSpec spec;
-        spec.lvgl = 9;
-        spec.format9 = &format;
-        spec.dither = dither;
-        spec.strideAlign = align;
-        spec.compression = compression;
-        QString failure = verify(spec, format.name);
+        OutputSpec outSpec;
+        outSpec.lvgl = 9;
+        outSpec.format9 = &format;
+        outSpec.dither = dither;
+        outSpec.strideAlign = align;
+        outSpec.compression = compression;
+        QString failure = verify(outSpec, format.name);
         if (failure.isEmpty() && (format.plainBinary || compression != Lvgl9::Compression::None)) {
-            spec.binary = true;
-            failure = verify(spec, format.name);
+            outSpec.binary = true;
+            failure = verify(outSpec, format.name);
         }
         if (!failure.isEmpty())
             return failure;
