@@ -102,6 +102,16 @@ done
 echo
 echo "times in seconds, wall clock, including process start and the flush of every file to the disk"
 
+# Prints "min median" in seconds of the nanosecond times given.
+stats() {
+    printf '%s\n' "$@" | sort -n | awk '
+        { t[NR] = $1 }
+        END {
+            m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2
+            printf "%.3f %.3f\n", t[1] / 1e9, m / 1e9
+        }'
+}
+
 # What the flushes cost: the icons with one job, as the command line writes
 # them (flushed to the disk in groups before their renames), against the
 # same batch with every flush turned into a no-op by eatmydata. The two
@@ -131,7 +141,6 @@ if command -v eatmydata >/dev/null; then
                 if [[ $mode == flushed ]]; then flushed+=($((end - start))); else unflushed+=($((end - start))); fi
             done
         done
-        stats() { printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.3f %.3f\n", t[1] / 1e9, m / 1e9 }'; }
         read -r fmin fmed <<<"$(stats "${flushed[@]}")"
         read -r umin umed <<<"$(stats "${unflushed[@]}")"
         ratio=$(awk -v a="$fmed" -v b="$umed" 'BEGIN { printf "%.2f", a / b }')
@@ -143,3 +152,31 @@ else
     echo
     echo "eatmydata not found (apt-get install eatmydata): the flush cost is not measured"
 fi
+
+# What --dither costs in a whole conversion of one 2000 x 2000 photo (decode,
+# encode, write, flush), with and without it in alternating runs.
+echo
+printf '%-40s %17s %17s %7s\n' "one photo, output" "plain min/med" "dither min/med" ratio
+photo=$images/photos/photo_0000.png
+for output in "-c TRUE_COLOR -f c" "-c TRUE_COLOR -f bin --depth 16" \
+    "-c TRUE_COLOR_ALPHA -f bin --depth 16" "-c ALPHA_1BIT -f bin" \
+    "--lvgl 9 --cf RGB565 -f bin" "--lvgl 9 --cf A2 -f bin"; do
+    read -r -a args <<<"$output"
+    plain=()
+    dithered=()
+    for ((i = 0; i < repetitions * 2; i++)); do
+        for mode in plain dithered; do
+            extra=()
+            [[ $mode == dithered ]] && extra=(--dither)
+            start=$(now_ns)
+            "$cli" -q "${args[@]}" "${extra[@]}" -o "$out/photo.out" "$photo"
+            end=$(now_ns)
+            if [[ $mode == plain ]]; then plain+=($((end - start))); else dithered+=($((end - start))); fi
+        done
+    done
+    read -r pmin pmed <<<"$(stats "${plain[@]}")"
+    read -r dmin dmed <<<"$(stats "${dithered[@]}")"
+    ratio=$(awk -v a="$dmed" -v b="$pmed" 'BEGIN { printf "%.2f", a / b }')
+    printf '%-40s %8s/%-8s %8s/%-8s %6sx\n' "$output" "$pmin" "$pmed" "$dmin" "$dmed" "$ratio"
+done
+echo "(${repetitions}x2 alternating runs each; seconds, wall clock)"
