@@ -3,7 +3,7 @@
 #include "clidocs.h"
 #include "commandline.h"
 #include "console.h"
-#include "inspect.h"
+#include "infocommand.h"
 #include "interrupts.h"
 
 #include <convertresult.h>

@@ -1,5 +1,5 @@
-#ifndef INSPECT_H
-#define INSPECT_H
+#ifndef INFOCOMMAND_H
+#define INFOCOMMAND_H
 
 #include <lvgldecoder.h>
 
@@ -46,4 +46,4 @@ private:
     int m_failures = 0;
 };
 
-#endif // INSPECT_H
+#endif // INFOCOMMAND_H

@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "infocommand.h"
 
 #include <filepath.h>
 #include <outputfile.h>
