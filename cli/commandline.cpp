@@ -148,15 +148,16 @@ CommandLine::CommandLine()
                         "RGB332 and RGB565 colours, palettes, alpha levels. Off by default."))
     , m_outputOption({QStringLiteral("o"), QStringLiteral("output")},
                      tr("With one input file, the output file (or an existing directory to "
-                        "write it into). Otherwise the output directory, created if missing. "
-                        "Default: beside each source."),
+                        "write it into; - for standard output). Otherwise the output directory, "
+                        "created if missing. Default: beside each source."),
                      tr("path"))
     , m_previewOption(QStringLiteral("preview"),
                       tr("Also write, as a PNG, what the device will show for each output, "
                          "decoded from the file just written: with one input the PNG (or a "
-                         "folder for it), otherwise a folder; each preview is named after its "
-                         "output (logo.c.png). A .bin is shown at the depth it was made for, "
-                         "a C array at LV_COLOR_DEPTH 16."),
+                         "folder for it, or - for standard output), otherwise a folder that is "
+                         "not an input folder; each preview is named after its output "
+                         "(logo.c.png) and replaces only an earlier preview. A .bin is shown at "
+                         "the depth it was made for, a C array at LV_COLOR_DEPTH 16."),
                       tr("path"))
     , m_nameOption({QStringLiteral("n"), QStringLiteral("name")},
                    tr("C symbol stem for one input file (a C identifier). Default: the output's "
@@ -168,8 +169,10 @@ CommandLine::CommandLine()
                               "starts with a letter and holds letters, digits and '_'."),
                            QStringLiteral("P"))
     , m_dryRunOption(QStringLiteral("dry-run"),
-                     tr("Check the options and the inputs as for a conversion and print "
-                        "\"SOURCE -> OUTPUT\" for each image, writing nothing."))
+                     tr("Do everything a conversion does but the final writes: decode and "
+                        "encode every image, check every target, print \"SOURCE -> OUTPUT\" "
+                        "for each output and \"OUTPUT -> PREVIEW\" for each preview, and exit "
+                        "as the conversion would."))
     , m_recursiveOption({QStringLiteral("r"), QStringLiteral("recursive")},
                         tr("Also take the images in subdirectories of input directories."))
     , m_jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
