@@ -4,6 +4,8 @@
 
 #include <converter.h>
 #include <csymbol.h>
+#include <outputfile.h>
+#include <preview.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,11 +62,25 @@ bool BatchPlan::build(const CommandLine &commandLine)
     const OutputSpec &outSpec = commandLine.outputKind();
     const QString extension = outputExtension(outSpec);
     const QString output = commandLine.outputPath();
+    const QString standardOutput = OutputFile::standardOutput();
+    if (output == standardOutput && !singleFile)
+        return fail(tr("-o - writes one image to standard output; it takes one input file, not "
+                       "a batch"));
+    if (!commandLine.previewPath().isEmpty() && commandLine.previewPath() == standardOutput) {
+        if (!singleFile)
+            return fail(tr("--preview - writes one preview to standard output; it takes one "
+                           "input file, not a batch"));
+        if (output == standardOutput)
+            return fail(tr("-o - and --preview - would both write to standard output"));
+    }
     const bool trailingSlash =
         output.endsWith(QLatin1Char('/')) || output.endsWith(QDir::separator());
     const FileStatus outputStatus = fileStatus(withoutTrailingSlashes(output));
-    const bool outputIsDirectory = !output.isEmpty()
+    const bool outputIsDirectory = !output.isEmpty() && output != standardOutput
         && (!singleFile || outputStatus.kind == FileKind::Directory || trailingSlash);
+    if (!output.isEmpty() && !outputIsDirectory && output != standardOutput
+        && !checkExtension(commandLine, output))
+        return false;
 
     if (outputIsDirectory) {
         if (outputStatus.kind != FileKind::Directory && outputStatus.kind != FileKind::Missing) {
@@ -85,13 +101,16 @@ bool BatchPlan::build(const CommandLine &commandLine)
             target = QDir::cleanPath(batchOutputPath(output, source, extension));
         else
             target = QDir::cleanPath(batchOutputPath(QFileInfo(source).path(), source, extension));
+        // Standard output has no name to take the symbol from: the
+        // source's base name gives it.
+        const QString named = target == standardOutput ? source : target;
         const QString stem =
-            commandLine.symbol().isEmpty() ? QFileInfo(target).baseName() : commandLine.symbol();
+            commandLine.symbol().isEmpty() ? QFileInfo(named).baseName() : commandLine.symbol();
         m_jobs.append({source, target, QString(), commandLine.symbolPrefix() + stem});
     }
-    if (!planPreviews(commandLine.previewPath(), singleFile))
+    if (!planPreviews(commandLine, singleFile))
         return false;
-    if (!checkOutputs())
+    if (!checkOutputs() || !checkPreviewTargets())
         return false;
     if (!outSpec.binary && !checkSymbols())
         return false;
@@ -154,10 +173,16 @@ bool BatchPlan::collectSources(const CommandLine &commandLine, QStringList *sour
     return true;
 }
 
-bool BatchPlan::planPreviews(const QString &preview, bool singleFile)
+bool BatchPlan::planPreviews(const CommandLine &commandLine, bool singleFile)
 {
+    const QString preview = commandLine.previewPath();
     if (preview.isEmpty())
         return true;
+    if (preview == OutputFile::standardOutput()) {
+        for (Job &job : m_jobs)
+            job.preview = preview;
+        return true;
+    }
     // One input: the PNG itself, or a folder to write it into. Several: a
     // folder. A preview is named after its output, extension included
     // ("logo.c.png"), so that it never takes a source's name.
@@ -170,12 +195,77 @@ bool BatchPlan::planPreviews(const QString &preview, bool singleFile)
             return fail(tr("the preview folder '%1' is not a directory").arg(native(preview)));
         if (status.kind == FileKind::Missing)
             m_previewDirectoryToCreate = preview;
+        if (!checkPreviewFolder(commandLine, preview))
+            return false;
     }
     for (Job &job : m_jobs) {
         job.preview = folder
             ? QDir::cleanPath(preview + QLatin1Char('/') + QFileInfo(job.output).fileName()
                               + QStringLiteral(".png"))
             : preview;
+    }
+    return true;
+}
+
+bool BatchPlan::checkPreviewTargets()
+{
+    // A preview replaces only a preview: the user's own file of that name
+    // stays.
+    for (const Job &job : qAsConst(m_jobs)) {
+        if (!job.preview.isEmpty() && !checkPreviewTarget(job.preview).ok()) {
+            return fail(tr("--preview: '%1' exists and is not a preview made by "
+                           "brindleforge-cli; it is left alone (remove it, or choose another "
+                           "--preview)")
+                            .arg(native(job.preview)));
+        }
+    }
+    return true;
+}
+
+bool BatchPlan::checkPreviewFolder(const CommandLine &commandLine, const QString &preview)
+{
+    // Previews are PNG files: in a folder that is converted, the next run
+    // would take them for images. With -r, the folders below an input
+    // folder are converted too.
+    const QString previewIdentity = pathIdentity(withoutTrailingSlashes(preview));
+    for (const QString &input : commandLine.inputs()) {
+        if (fileStatus(input).kind != FileKind::Directory)
+            continue;
+        const QString inputIdentity = pathIdentity(withoutTrailingSlashes(input));
+        bool inside = previewIdentity == inputIdentity;
+        if (!inside && commandLine.recursive()) {
+            QString folder = QDir::cleanPath(QDir::current().absoluteFilePath(preview));
+            while (!inside && folder.contains(QLatin1Char('/')) && folder != QLatin1String("/")) {
+                folder = QFileInfo(folder).path();
+                inside = pathIdentity(folder) == inputIdentity;
+            }
+        }
+        if (inside) {
+            return fail(tr("the preview folder '%1' is %2 the input folder '%3': the next run "
+                           "would take its previews for images; choose another folder")
+                            .arg(native(preview),
+                                 previewIdentity == inputIdentity ? tr("also") : tr("inside"),
+                                 native(input)));
+        }
+    }
+    return true;
+}
+
+bool BatchPlan::checkExtension(const CommandLine &commandLine, const QString &output)
+{
+    // An output named for the other kind of file is a mistake that would
+    // go unseen until the device reads C text as pixels.
+    const QString suffix = QFileInfo(output).suffix().toLower();
+    const bool binary = commandLine.outputKind().binary;
+    if (suffix == QLatin1String("bin") && !binary) {
+        return fail(tr("the output '%1' is named .bin, but -f %2 writes C source: use -f bin for a "
+                       "binary image file, or name the output .c")
+                        .arg(native(output), commandLine.formatName()));
+    }
+    if (suffix == QLatin1String("c") && binary) {
+        return fail(tr("the output '%1' is named .c, but -f %2 writes a binary image file: use "
+                       "-f c for C source, or name the output .bin")
+                        .arg(native(output), commandLine.formatName()));
     }
     return true;
 }
@@ -187,31 +277,46 @@ bool BatchPlan::checkOutputs()
         sourceOf.insert(pathIdentity(m_jobs.at(i).source), i);
 
     // Outputs and previews alike: no file may be written twice, and none
-    // may replace a source.
-    QHash<QString, int> writerOf; // identity of a written file -> job index
-    const auto claim = [&](int i, const QString &written) {
-        const Job &job = m_jobs.at(i);
+    // may replace a source. Standard output is checked by build().
+    struct Writer
+    {
+        int job;
+        bool preview;
+    };
+    QHash<QString, Writer> writerOf; // identity of a written file -> who writes it
+    const auto what = [this](const Writer &writer) {
+        const QString source = native(m_jobs.at(writer.job).source);
+        return writer.preview ? tr("the preview of '%1'").arg(source)
+                              : QStringLiteral("'%1'").arg(source);
+    };
+    const auto claim = [&](const Writer &writer, const QString &written) {
+        if (written == OutputFile::standardOutput())
+            return true;
         const QString target = pathIdentity(written);
         const auto input = sourceOf.constFind(target);
         if (input != sourceOf.constEnd()) {
-            return fail(tr("the output '%1' would replace the input '%2'")
+            return fail((writer.preview ? tr("the preview '%1' would replace the input '%2'")
+                                        : tr("the output '%1' would replace the input '%2'"))
                             .arg(native(written), native(m_jobs.at(*input).source)));
         }
         const auto other = writerOf.constFind(target);
         if (other != writerOf.constEnd()) {
-            return fail(
-                tr("'%1' and '%2' would both be written to '%3'")
-                    .arg(native(m_jobs.at(*other).source), native(job.source), native(written)));
+            if (other->job == writer.job) {
+                return fail(tr("the preview '%1' of '%2' would replace its own output")
+                                .arg(native(written), native(m_jobs.at(writer.job).source)));
+            }
+            return fail(tr("%1 and %2 would both be written to '%3'")
+                            .arg(what(*other), what(writer), native(written)));
         }
-        writerOf.insert(target, i);
+        writerOf.insert(target, writer);
         return true;
     };
     for (int i = 0; i < m_jobs.size(); ++i) {
-        if (!claim(i, m_jobs.at(i).output))
+        if (!claim({i, false}, m_jobs.at(i).output))
             return false;
     }
     for (int i = 0; i < m_jobs.size(); ++i) {
-        if (!m_jobs.at(i).preview.isEmpty() && !claim(i, m_jobs.at(i).preview))
+        if (!m_jobs.at(i).preview.isEmpty() && !claim({i, true}, m_jobs.at(i).preview))
             return false;
     }
     return true;

@@ -22,8 +22,8 @@ public:
     struct Job
     {
         QString source; // as given, or joined onto the input directory as given
-        QString output;
-        QString preview; // the PNG of what the device shows (--preview), or empty
+        QString output; // "-" for standard output
+        QString preview; // the PNG of what the device shows (--preview), "-", or empty
         // The C symbol stem before the symbol rule (cSymbol): the --symbol-prefix,
         // then the --name or the output's base name.
         QString symbol;
@@ -49,8 +49,11 @@ private:
 
     bool fail(const QString &error);
     bool collectSources(const CommandLine &commandLine, QStringList *sources);
-    bool planPreviews(const QString &preview, bool singleFile);
+    bool planPreviews(const CommandLine &commandLine, bool singleFile);
+    bool checkPreviewFolder(const CommandLine &commandLine, const QString &preview);
+    bool checkExtension(const CommandLine &commandLine, const QString &output);
     bool checkOutputs();
+    bool checkPreviewTargets();
     bool checkSymbols();
     bool checkSources(const Convert::OutputSpec &outSpec);
 

@@ -3,8 +3,11 @@
 #include "console.h"
 
 #include <converter.h>
+#include <csymbol.h>
+#include <outputfile.h>
 #include <preview.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 
 #include <atomic>
@@ -34,9 +37,83 @@ BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &
 {
 }
 
+ConvertResult BatchRunner::runJob(int index, CommitGroup *group)
+{
+    if (m_dryRun)
+        return checkJob(index);
+    const BatchPlan::Job &job = m_jobs.at(index);
+    if (job.output == OutputFile::standardOutput())
+        return writeToStandardOutput(index);
+    return convertFile(job.source, m_spec, job.output, job.symbol, group, index);
+}
+
+bool BatchRunner::inMissingFolder(const QString &path) const
+{
+    for (const QString &folder : m_missingFolders) {
+        if (!folder.isEmpty() && path.startsWith(QDir::cleanPath(folder) + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+ConvertResult BatchRunner::checkJob(int index)
+{
+    const BatchPlan::Job &job = m_jobs.at(index);
+    SourceImage source;
+    const ConvertResult loaded = loadSource(job.source, m_spec, &source);
+    if (!loaded.ok())
+        return loaded;
+    QByteArray &bytes = m_encoded[size_t(index)];
+    ConvertResult result = encodeSource(source, m_spec, job.symbol, &bytes);
+    result.addNotes(loaded.notes());
+    if (!result.ok())
+        return result;
+    // In a folder that the run makes first nothing can be in the way; the
+    // folder itself is checked by the caller.
+    if (job.output != OutputFile::standardOutput() && !inMissingFolder(job.output)) {
+        ConvertResult target = OutputFile::checkTarget(job.output);
+        if (!target.ok()) {
+            bytes.clear();
+            return target;
+        }
+    }
+    // The preview is made now, so that a batch holds no encoded outputs;
+    // writePreviews() reports it in its turn.
+    if (!job.preview.isEmpty())
+        m_previewResults[size_t(index)] = previewJob(index);
+    bytes.clear();
+    return result;
+}
+
+ConvertResult BatchRunner::writeToStandardOutput(int index)
+{
+    // Standard output cannot be read back, so the bytes are kept for the
+    // preview; they are what the file would hold.
+    const BatchPlan::Job &job = m_jobs.at(index);
+    SourceImage source;
+    const ConvertResult loaded = loadSource(job.source, m_spec, &source);
+    if (!loaded.ok())
+        return loaded;
+    QByteArray &bytes = m_encoded[size_t(index)];
+    ConvertResult result = encodeSource(source, m_spec, job.symbol, &bytes);
+    result.addNotes(loaded.notes());
+    if (!result.ok())
+        return result;
+    OutputFile out(job.output);
+    ConvertResult written = out.create();
+    if (written.ok() && out.write(bytes) != bytes.size())
+        written = ConvertResult::writeFailed(job.output, out.errorString());
+    if (written.ok())
+        written = out.commit();
+    written.addNotes(result.notes());
+    return written;
+}
+
 int BatchRunner::run(int threadCount)
 {
     const int total = m_jobs.size();
+    m_encoded.assign(size_t(total), QByteArray());
+    m_previewResults.assign(size_t(total), ConvertResult());
     std::vector<ConvertResult> results(static_cast<size_t>(total));
     std::vector<char> finished(size_t(total), 0);
     int finishedCount = 0;
@@ -46,7 +123,7 @@ int BatchRunner::run(int threadCount)
 
     // One image keeps its own flush; a batch flushes its outputs together.
     std::unique_ptr<CommitGroup> group;
-    if (total > 1)
+    if (total > 1 && !m_dryRun)
         group.reset(new CommitGroup);
 
     // Results of files committed by the group are only known after the
@@ -70,9 +147,7 @@ int BatchRunner::run(int threadCount)
 
     const auto work = [&]() {
         for (int i = next++; i < total; i = next++) {
-            const BatchPlan::Job &job = m_jobs.at(i);
-            ConvertResult result =
-                convertFile(job.source, m_spec, job.output, job.symbol, group.get(), i);
+            ConvertResult result = runJob(i, group.get());
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 const bool pending = group && result.ok();
@@ -164,6 +239,27 @@ int BatchRunner::run(int threadCount)
     return failures;
 }
 
+ConvertResult BatchRunner::previewJob(int index)
+{
+    const BatchPlan::Job &job = m_jobs.at(index);
+    const QByteArray &bytes = m_encoded[size_t(index)];
+    if (bytes.isEmpty())
+        return writePreview(job.output, job.preview);
+    const QString name = job.output == OutputFile::standardOutput()
+        ? QStringLiteral("-") + outputExtension(m_spec)
+        : job.output;
+    QByteArray png;
+    const ConvertResult made = previewPng(name, bytes, &png);
+    if (!made.ok())
+        return ConvertResult::writeFailed(job.preview, made.detail());
+    if (!m_dryRun)
+        return writePreviewPng(png, job.preview);
+    ConvertResult target = checkPreviewTarget(job.preview);
+    if (target.ok() && job.preview != OutputFile::standardOutput() && !inMissingFolder(job.preview))
+        target = OutputFile::checkTarget(job.preview);
+    return target;
+}
+
 int BatchRunner::writePreviews(int threadCount)
 {
     std::vector<int> todo;
@@ -174,10 +270,8 @@ int BatchRunner::writePreviews(int threadCount)
     std::vector<ConvertResult> results(todo.size());
     std::atomic<size_t> next {0};
     const auto work = [&] {
-        for (size_t k = next++; k < todo.size(); k = next++) {
-            const BatchPlan::Job &job = m_jobs.at(todo[k]);
-            results[k] = writePreview(job.output, job.preview);
-        }
+        for (size_t k = next++; k < todo.size(); k = next++)
+            results[k] = m_dryRun ? m_previewResults[size_t(todo[k])] : previewJob(todo[k]);
     };
     std::vector<std::thread> workers;
     const int workerCount = qBound(1, threadCount, int(qMax<size_t>(1, todo.size())));
@@ -186,10 +280,13 @@ int BatchRunner::writePreviews(int threadCount)
     for (std::thread &worker : workers)
         worker.join();
 
+    m_previewed.assign(size_t(m_jobs.size()), 0);
     int failures = 0;
     for (size_t k = 0; k < todo.size(); ++k) {
-        if (results[k].ok())
+        if (results[k].ok()) {
+            m_previewed[size_t(todo[k])] = 1;
             continue;
+        }
         const BatchPlan::Job &job = m_jobs.at(todo[k]);
         m_console->printError(tr("brindleforge-cli: %1 -> %2: %3")
                                   .arg(displayPath(job.source), displayPath(job.preview),
@@ -197,6 +294,22 @@ int BatchRunner::writePreviews(int threadCount)
         ++failures;
     }
     return failures;
+}
+
+QString BatchRunner::dryRunListing() const
+{
+    QString text;
+    for (int i = 0; i < m_jobs.size(); ++i) {
+        if (size_t(i) >= m_written.size() || !m_written[size_t(i)])
+            continue;
+        const BatchPlan::Job &job = m_jobs.at(i);
+        text += displayPath(job.source) + QStringLiteral(" -> ") + displayPath(job.output)
+            + QLatin1Char('\n');
+        if (size_t(i) < m_previewed.size() && m_previewed[size_t(i)])
+            text += displayPath(job.output) + QStringLiteral(" -> ") + displayPath(job.preview)
+                + QLatin1Char('\n');
+    }
+    return text;
 }
 
 int BatchRunner::failAll(const ConvertResult &result)

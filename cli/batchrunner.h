@@ -31,6 +31,13 @@ public:
     // With verbose, the notes a decoder made about a source that was
     // converted are printed too.
     void setVerbose(bool verbose) { m_verbose = verbose; }
+    // A dry run does all that a run does but the final writes: every source
+    // is decoded and encoded in memory, its preview made, and every target
+    // checked as it would be written; nothing is left on the disk.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // Folders that the run makes before it writes into them: a dry run
+    // checks no target inside them.
+    void setMissingFolders(const QStringList &folders) { m_missingFolders = folders; }
 
     // Runs every job with at most threadCount workers and returns the
     // number of failed jobs. With several jobs, outputs are committed in
@@ -40,8 +47,12 @@ public:
 
     // Writes the preview of every job whose output run() wrote, with at
     // most threadCount workers; reports each failure on its line and
-    // returns their number.
+    // returns their number. In a dry run, only reports what run() found.
     int writePreviews(int threadCount);
+
+    // After a dry run: "SOURCE -> OUTPUT" for each output that would be
+    // written and "OUTPUT -> PREVIEW" for each preview, in plan order.
+    QString dryRunListing() const;
 
     // Reports every job as failed with result, converting none (used when
     // the output directory cannot be created). Returns the number of jobs.
@@ -55,11 +66,27 @@ public:
 private:
     Q_DISABLE_COPY(BatchRunner)
 
+    // One job of run(): the output converted and written (or handed to
+    // group), or in a dry run checked.
+    Convert::ConvertResult runJob(int index, Convert::CommitGroup *group);
+    Convert::ConvertResult checkJob(int index);
+    bool inMissingFolder(const QString &path) const;
+    Convert::ConvertResult writeToStandardOutput(int index);
+    // The preview of a job whose output run() wrote (or checked).
+    Convert::ConvertResult previewJob(int index);
+
     const QVector<BatchPlan::Job> m_jobs;
     const Convert::OutputSpec m_spec;
     Console *const m_console;
     bool m_verbose = false;
-    std::vector<char> m_written; // per job: whether run() wrote its output
+    bool m_dryRun = false;
+    QStringList m_missingFolders;
+    std::vector<char> m_written; // per job: whether run() wrote (or would write) its output
+    // Per job: the encoded output, kept where the preview cannot read it
+    // back from the disk (a dry run, standard output).
+    std::vector<QByteArray> m_encoded;
+    std::vector<Convert::ConvertResult> m_previewResults; // a dry run's, by job
+    std::vector<char> m_previewed; // per job: whether its preview was (or would be) written
 };
 
 #endif // BATCHRUNNER_H

@@ -51,7 +51,7 @@ const char *const shellNames[] = {"bash", "zsh"};
 
 // Whether a symbol prefix can start a C identifier that is not reserved: an
 // ASCII letter, then letters, digits and '_'.
-bool canStartIdentifier(const QString &prefix)
+bool isPrefixText(const QString &prefix)
 {
     const auto isLetter = [](QChar c) {
         return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
@@ -85,8 +85,8 @@ QString lvgl9Table()
             f.bpp ? QString::number(f.bpp) + QStringLiteral(" bit") : QStringLiteral("file");
         text += QLatin1String("  ") + QString::fromLatin1(f.name).leftJustified(24)
             + bits.leftJustified(8) + QString::fromLatin1(f.purpose) + QLatin1Char('\n')
-            + QString(34, QLatin1Char(' ')) + QStringLiteral("drawn by: ")
-            + QLatin1String(f.since) + QLatin1Char('\n');
+            + QString(34, QLatin1Char(' ')) + QStringLiteral("drawn by: ") + QLatin1String(f.since)
+            + QLatin1Char('\n');
     }
     return text;
 }
@@ -148,15 +148,16 @@ CommandLine::CommandLine()
                         "RGB332 and RGB565 colours, palettes, alpha levels. Off by default."))
     , m_outputOption({QStringLiteral("o"), QStringLiteral("output")},
                      tr("With one input file, the output file (or an existing directory to "
-                        "write it into). Otherwise the output directory, created if missing. "
-                        "Default: beside each source."),
+                        "write it into; - for standard output). Otherwise the output directory, "
+                        "created if missing. Default: beside each source."),
                      tr("path"))
     , m_previewOption(QStringLiteral("preview"),
                       tr("Also write, as a PNG, what the device will show for each output, "
                          "decoded from the file just written: with one input the PNG (or a "
-                         "folder for it), otherwise a folder; each preview is named after its "
-                         "output (logo.c.png). A .bin is shown at the depth it was made for, "
-                         "a C array at LV_COLOR_DEPTH 16."),
+                         "folder for it, or - for standard output), otherwise a folder that is "
+                         "not an input folder; each preview is named after its output "
+                         "(logo.c.png) and replaces only an earlier preview. A .bin is shown at "
+                         "the depth it was made for, a C array at LV_COLOR_DEPTH 16."),
                       tr("path"))
     , m_nameOption({QStringLiteral("n"), QStringLiteral("name")},
                    tr("C symbol stem for one input file (a C identifier). Default: the output's "
@@ -168,8 +169,10 @@ CommandLine::CommandLine()
                               "starts with a letter and holds letters, digits and '_'."),
                            QStringLiteral("P"))
     , m_dryRunOption(QStringLiteral("dry-run"),
-                     tr("Check the options and the inputs as for a conversion and print "
-                        "\"SOURCE -> OUTPUT\" for each image, writing nothing."))
+                     tr("Do everything a conversion does but the final writes: decode and "
+                        "encode every image, check every target, print \"SOURCE -> OUTPUT\" "
+                        "for each output and \"OUTPUT -> PREVIEW\" for each preview, and exit "
+                        "as the conversion would."))
     , m_recursiveOption({QStringLiteral("r"), QStringLiteral("recursive")},
                         tr("Also take the images in subdirectories of input directories."))
     , m_jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
@@ -191,11 +194,11 @@ CommandLine::CommandLine()
     m_parser.setApplicationDescription(
         tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
            "files (.bin)."));
-    m_listedOptions = {
-        m_formatOption, m_colorOption,        m_depthOption,    m_ditherOption,     m_lvglOption,
-        m_strideOption, m_premultiplyOption,  m_compressOption, m_backgroundOption, m_outputOption,
-        m_previewOption, m_nameOption,   m_symbolPrefixOption, m_dryRunOption,   m_recursiveOption,  m_jobsOption,
-        m_quietOption,  m_verboseOption,      m_helpOption,     m_versionOption};
+    m_listedOptions = {m_formatOption,       m_colorOption,   m_depthOption,       m_ditherOption,
+                       m_lvglOption,         m_strideOption,  m_premultiplyOption, m_compressOption,
+                       m_backgroundOption,   m_outputOption,  m_previewOption,     m_nameOption,
+                       m_symbolPrefixOption, m_dryRunOption,  m_recursiveOption,   m_jobsOption,
+                       m_quietOption,        m_verboseOption, m_helpOption,        m_versionOption};
     m_parser.addOptions(m_listedOptions);
     // The build makes the manual page and the completion scripts with these.
     m_completionOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -241,7 +244,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         const QString name = m_parser.value(m_formatOption);
         const auto it = std::find_if(
             std::begin(outputFormatNames), std::end(outputFormatNames),
-            [&name](const OutputFormatName &entry) { return name == QLatin1String(entry.name); });
+            [&name](const OutputFormatName &entry) {
+                return name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0;
+            });
         if (it == std::end(outputFormatNames)) {
             QStringList names;
             for (const OutputFormatName &entry : outputFormatNames)
@@ -251,6 +256,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         }
         windowFormat = it->format;
         anyBinary = it->anyBinary;
+        m_formatName = QString::fromLatin1(it->name);
     }
     m_outputFormat = windowFormat;
 
@@ -290,22 +296,26 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return fail(tr("the preview path is empty"));
     }
 
-    if (m_parser.isSet(m_nameOption)) {
-        m_symbol = m_parser.value(m_nameOption);
-        if (m_spec.binary)
-            return fail(tr("--name applies to C arrays only (-f c)"));
-        const QString problem = symbolProblem(m_symbol);
-        if (!problem.isEmpty())
-            return fail(tr("--name: %1").arg(problem));
-    }
     if (m_parser.isSet(m_symbolPrefixOption)) {
         m_symbolPrefix = m_parser.value(m_symbolPrefixOption);
         if (m_spec.binary)
             return fail(tr("--symbol-prefix applies to C arrays only (-f c)"));
-        if (!canStartIdentifier(m_symbolPrefix)) {
-            return fail(tr("--symbol-prefix: '%1' cannot start a C identifier (a letter, then "
-                           "letters, digits or '_')")
+        if (!isPrefixText(m_symbolPrefix)) {
+            return fail(tr("--symbol-prefix: '%1' is not a prefix of C symbols: it must start "
+                           "with a letter, then hold letters, digits or '_'")
                             .arg(m_symbolPrefix));
+        }
+    }
+    if (m_parser.isSet(m_nameOption)) {
+        m_symbol = m_parser.value(m_nameOption);
+        if (m_spec.binary)
+            return fail(tr("--name applies to C arrays only (-f c)"));
+        // The symbol the file defines is the prefix and the name joined.
+        const QString problem = symbolProblem(m_symbolPrefix + m_symbol);
+        if (!problem.isEmpty()) {
+            return fail(m_symbolPrefix.isEmpty()
+                            ? tr("--name: %1").arg(problem)
+                            : tr("--symbol-prefix and --name: %1").arg(problem));
         }
     }
     m_dryRun = m_parser.isSet(m_dryRunOption);
@@ -384,6 +394,8 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
         m_spec.depth = ColorDepth(it - std::begin(depthNames));
     }
     m_spec.dither = m_parser.isSet(m_ditherOption);
+    if (m_spec.dither && m_spec.format->layout == Lvgl8::Layout::Raw)
+        return rawRefusal(QLatin1String(m_spec.format->name), QStringLiteral("--dither"));
     const QString problem = specProblem(m_spec);
     if (!problem.isEmpty())
         return (problem);
@@ -451,6 +463,8 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
         QString value = m_parser.value(m_backgroundOption);
         if (value.startsWith(QLatin1Char('#')))
             value.remove(0, 1);
+        else if (value.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            value.remove(0, 2);
         bool ok = false;
         const uint rgb = value.toUInt(&ok, 16);
         if (!ok || value.size() != 6)
@@ -460,7 +474,25 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
         m_spec.background = qRgb(int(rgb >> 16) & 0xff, int(rgb >> 8) & 0xff, int(rgb) & 0xff);
     }
     m_spec.dither = m_parser.isSet(m_ditherOption);
+    if (m_spec.format9->layout == Lvgl9::Layout::Raw) {
+        const QString name = QLatin1String(m_spec.format9->name);
+        if (m_parser.isSet(m_backgroundOption))
+            return rawRefusal(name, QStringLiteral("--background"));
+        if (m_parser.isSet(m_strideOption))
+            return rawRefusal(name, QStringLiteral("--stride-align"));
+        if (m_spec.dither)
+            return rawRefusal(name, QStringLiteral("--dither"));
+    }
     return specProblem(m_spec);
+}
+
+// What to say about an option that cannot change a RAW image: it embeds
+// the source file, which the device's own decoder draws.
+QString CommandLine::rawRefusal(const QString &format, const QString &option)
+{
+    return tr("%1 embeds the source file as it is, for the library's own decoder: %2 does not "
+              "apply")
+        .arg(format, option);
 }
 
 // What to say when a v8 name is given for v9 output.

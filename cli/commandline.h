@@ -54,6 +54,8 @@ public:
 
     // What to write.
     const Convert::OutputSpec &outputKind() const { return m_spec; }
+    // The -f value, as its table spells it ("c" when none was given).
+    QString formatName() const { return m_formatName; }
     QString outputPath() const { return m_outputPath; }
     QString previewPath() const { return m_previewPath; }
     QString symbol() const { return m_symbol; }
@@ -77,6 +79,7 @@ private:
     QString parseLvgl8(Convert::OutputFormat windowFormat, bool anyBinary);
     QString parseLvgl9(Convert::OutputFormat windowFormat, bool anyBinary);
     static QString lvgl9Alternative(const QString &name);
+    static QString rawRefusal(const QString &format, const QString &option);
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
@@ -107,6 +110,7 @@ private:
     Convert::OutputFormat m_outputFormat = Convert::CArray;
     Convert::ColorFormat m_colorFormat = Convert::TrueColor;
     Convert::OutputSpec m_spec;
+    QString m_formatName = QStringLiteral("c");
     QString m_outputPath;
     QString m_previewPath;
     QString m_symbol;

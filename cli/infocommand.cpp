@@ -10,6 +10,7 @@
 #include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 
@@ -42,6 +43,19 @@ bool parseColour(QString text, QRgb *colour)
 QString fileNameOf(const QString &path)
 {
     return QFileInfo(path).fileName();
+}
+
+// A file name as JSON gives it: the name exactly, as a string, which JSON
+// escapes as it must. A name that is not UTF-8 cannot be a JSON string as
+// it is; it gets its bytes in hex beside it ("fileBytes"), so that a
+// script can still find the file.
+void insertName(QJsonObject *object, const QString &key, const QString &path)
+{
+    const QByteArray bytes = encodeFileName(path);
+    const QString text = QString::fromUtf8(bytes);
+    object->insert(key, text);
+    if (text.toUtf8() != bytes)
+        object->insert(key + QStringLiteral("Bytes"), QString::fromLatin1(bytes.toHex()));
 }
 
 QString sourceKind(const LvglImageInfo &info)
@@ -194,6 +208,14 @@ int Inspect::parse(const QStringList &arguments)
         m_png = parser.value(png);
         if (m_png.isEmpty())
             return usage(tr("the --png path is empty"));
+        if (m_png == OutputFile::standardOutput()) {
+            // Standard output then carries the PNG alone.
+            if (m_files.size() > 1)
+                return usage(tr("--png - writes one PNG to standard output; it takes one file"));
+            if (m_json)
+                return usage(tr("--png - and --json would both write to standard output"));
+            return Proceed;
+        }
         const FileKind kind = fileStatus(m_png).kind;
         m_pngFolder =
             m_files.size() > 1 || kind == FileKind::Directory || m_png.endsWith(QLatin1Char('/'));
@@ -281,10 +303,11 @@ int Inspect::inspectAll()
         if (!read.ok()) {
             reportFailure(file, read.reason());
             if (m_json) {
-                files.append(QJsonObject {{QStringLiteral("file"), displayPath(file)},
-                                          {QStringLiteral("readable"), false},
-                                          {QStringLiteral("consistent"), false},
-                                          {QStringLiteral("error"), read.reason()}});
+                QJsonObject object {{QStringLiteral("readable"), false},
+                                    {QStringLiteral("consistent"), false},
+                                    {QStringLiteral("error"), read.reason()}};
+                insertName(&object, QStringLiteral("file"), file);
+                files.append(object);
             }
             continue;
         }
@@ -296,11 +319,11 @@ int Inspect::inspectAll()
             preview.clear();
         if (m_json) {
             QJsonObject object = facts(result);
-            object.insert(QStringLiteral("file"), displayPath(file));
+            insertName(&object, QStringLiteral("file"), file);
             if (!preview.isEmpty())
-                object.insert(QStringLiteral("preview"), displayPath(preview));
+                insertName(&object, QStringLiteral("preview"), preview);
             files.append(object);
-        } else {
+        } else if (m_png != OutputFile::standardOutput()) {
             print(stdout, describe(file, result));
         }
     }

@@ -8,9 +8,15 @@
 
 #include <convertresult.h>
 #include <filepath.h>
+#include <outputfile.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +55,65 @@ int usageError(const QString &error)
           QStringLiteral("brindleforge-cli: ") + Convert::escapeControls(error)
               + QStringLiteral("\nTry 'brindleforge-cli --help' for more information.\n"));
     return UsageError;
+}
+
+// Whether makePath(dir) would succeed, without making anything: the path
+// down to the first missing folder holds only folders, and that one's
+// parent takes a new entry.
+bool canMakePath(const QString &dir, QString *error)
+{
+    const QString clean = QDir::cleanPath(dir);
+    QString parent = clean.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QStringLiteral(".");
+    int from = clean.startsWith(QLatin1Char('/')) ? 1 : 0;
+    while (true) {
+        const int slash = clean.indexOf(QLatin1Char('/'), from);
+        const QString part = slash < 0 ? clean : clean.left(slash);
+        if (!part.isEmpty() && part != QLatin1String(".") && part != QLatin1String("..")) {
+            const Convert::FileKind kind = Convert::fileStatus(part).kind;
+            if (kind == Convert::FileKind::Missing) {
+                const Convert::ConvertResult probe = Convert::OutputFile::checkTarget(
+                    parent + QStringLiteral("/.brindleforge-dry-run"));
+                if (probe.ok())
+                    return true;
+                *error = QStringLiteral("the directory %1 cannot be created: %2")
+                             .arg(Convert::displayPath(part), probe.detail());
+                return false;
+            }
+            if (kind != Convert::FileKind::Directory) {
+                *error = QStringLiteral("the directory %1 cannot be created: %2")
+                             .arg(Convert::displayPath(part), Convert::errnoText(ENOTDIR));
+                return false;
+            }
+            parent = part;
+        }
+        if (slash < 0)
+            return true;
+        from = slash + 1;
+    }
+}
+
+// Removes what killed runs left in the folders this run writes into.
+void removeStaleTemporaries(const BatchPlan &plan, bool verbose, Console *console)
+{
+    QSet<QString> folders;
+    for (const BatchPlan::Job &job : plan.jobs()) {
+        for (const QString &path : {job.output, job.preview}) {
+            if (!path.isEmpty() && path != Convert::OutputFile::standardOutput())
+                folders.insert(QFileInfo(path).path());
+        }
+    }
+    QStringList sorted = folders.values();
+    std::sort(sorted.begin(), sorted.end());
+    for (const QString &folder : qAsConst(sorted)) {
+        const int removed = Convert::removeStaleTemporaries(folder);
+        if (removed > 0 && verbose) {
+            console->printError(
+                QStringLiteral("brindleforge-cli: %1: removed %2 temporary file%3 that a killed "
+                               "run left behind")
+                    .arg(Convert::displayPath(folder), QString::number(removed),
+                         removed == 1 ? QString() : QStringLiteral("s")));
+        }
+    }
 }
 
 } // namespace
@@ -90,31 +155,30 @@ int main(int argc, char *argv[])
     BatchPlan plan;
     if (!plan.build(commandLine))
         return usageError(plan.errorText());
-    if (commandLine.dryRun()) {
-        for (const BatchPlan::Job &job : plan.jobs()) {
-            print(stdout,
-                  Convert::displayPath(job.source) + QStringLiteral(" -> ")
-                      + Convert::displayPath(job.output) + QLatin1Char('\n'));
-        }
-        return AllWritten;
-    }
-
     Console console(plan.jobs().size() > 1 && !commandLine.quiet() && Console::stderrIsTerminal());
     messageConsole = &console;
     interrupts.setBeforeExit([&console] { console.clearProgress(); });
     BatchRunner runner(plan.jobs(), commandLine.outputKind(), &console);
     runner.setVerbose(commandLine.verbose());
+    runner.setDryRun(commandLine.dryRun());
 
+    // A dry run checks that the folders can be made; a run makes them.
+    const auto makeFolder = [&commandLine](const QString &folder, QString *error) {
+        return commandLine.dryRun() ? canMakePath(folder, error) : Convert::makePath(folder, error);
+    };
     int failures = 0;
     const QString directory = plan.directoryToCreate();
+    const QString previews = plan.previewDirectoryToCreate();
+    runner.setMissingFolders(QStringList {directory, previews});
     QString error;
-    if (!directory.isEmpty() && !Convert::makePath(directory, &error)) {
+    if (!directory.isEmpty() && !makeFolder(directory, &error)) {
         failures = runner.failAll(Convert::ConvertResult::openFailed(directory, error));
     } else {
+        if (!commandLine.dryRun())
+            removeStaleTemporaries(plan, commandLine.verbose(), &console);
         failures = runner.run(commandLine.jobs());
         // Previews of what was written, once every output is in place.
-        const QString previews = plan.previewDirectoryToCreate();
-        if (!previews.isEmpty() && !Convert::makePath(previews, &error)) {
+        if (!previews.isEmpty() && !makeFolder(previews, &error)) {
             const QString line =
                 QStringLiteral("brindleforge-cli: ") + Convert::escapeControls(error);
             console.printError(line);
@@ -123,6 +187,8 @@ int main(int argc, char *argv[])
             failures += runner.writePreviews(commandLine.jobs());
         }
     }
+    if (commandLine.dryRun())
+        print(stdout, runner.dryRunListing());
     interrupts.setBeforeExit({});
     messageConsole = nullptr;
     return failures == 0 ? AllWritten : SomeFailed;

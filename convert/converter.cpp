@@ -33,23 +33,29 @@ Lvgl9::Options lvgl9Options(const OutputSpec &outSpec)
     return options;
 }
 
+// The width and height the output describes: the decoded image's, or for
+// a source embedded as it is, its header's.
+QSize sourceSize(const SourceImage &source)
+{
+    return source.image.isNull() ? source.size : source.image.size();
+}
+
 // Every check that does not need the file system.
 ConvertResult checkSource(const SourceImage &source, const OutputSpec &outSpec, const QString &path)
 {
     const QString problem = specProblem(outSpec);
     if (!problem.isEmpty())
         return ConvertResult::unsupported(path, problem);
+    const QSize size = sourceSize(source);
+    if (source.image.isNull() && (!outSpec.isRaw() || size.isEmpty()))
+        return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
     if (outSpec.lvgl == 9) {
-        if (source.image.isNull())
-            return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
         const QString tooLarge =
-            Lvgl9::sizeProblem(lvgl9Options(outSpec), source.image.width(), source.image.height());
+            Lvgl9::sizeProblem(lvgl9Options(outSpec), size.width(), size.height());
         if (!tooLarge.isEmpty())
-            return ConvertResult::tooLarge(path, source.image.size(), tooLarge);
-    } else {
-        const ConvertResult checked = checkImage(source.image, path);
-        if (!checked.ok())
-            return checked;
+            return ConvertResult::tooLarge(path, size, tooLarge);
+    } else if (size.width() > MaxImageSide || size.height() > MaxImageSide) {
+        return ConvertResult::tooLarge(path, size);
     }
     if (outSpec.isRaw()) {
         const QString rawProblem = sourceProblem(outSpec, source.kind);
@@ -60,6 +66,27 @@ ConvertResult checkSource(const SourceImage &source, const OutputSpec &outSpec, 
                                               QStringLiteral("a RAW format needs the source file"));
     }
     return ConvertResult::success();
+}
+
+// What the device's own decoder needs to draw an embedded PNG or JPEG: it
+// holds the whole decoded image in RAM (4 bytes a pixel for PNG, 3 for
+// JPEG), which a large photo does not fit on most devices.
+QString rawMemoryNote(const SourceImage &source)
+{
+    const qint64 perPixel = source.kind == ImageKind::Png ? 4 : 3;
+    const qint64 bytes = qint64(source.size.width()) * source.size.height() * perPixel;
+    QString note =
+        QStringLiteral("the library's %1 decoder needs about %2 of RAM to draw it (%3 x "
+                       "%4 x %5 bytes)")
+            .arg(source.kind == ImageKind::Png ? QStringLiteral("PNG") : QStringLiteral("JPEG"),
+                 bytes >= (qint64(1) << 20)
+                     ? QStringLiteral("%1 MiB").arg(double(bytes) / (1 << 20), 0, 'f', 1)
+                     : QStringLiteral("%1 KiB").arg((bytes + 1023) / 1024),
+                 QString::number(source.size.width()), QString::number(source.size.height()),
+                 QString::number(perPixel));
+    if (bytes > (qint64(8) << 20))
+        note += QStringLiteral(", more than most devices have");
+    return note;
 }
 
 bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
@@ -82,8 +109,31 @@ QString compressionNote(const OutputSpec &outSpec, const Lvgl9::Encoded &encoded
     return QStringLiteral("%1 does not make the data smaller (%2 bytes with its header, %3 "
                           "without compression); written as asked")
         .arg(outSpec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
-                                                         : QStringLiteral("LZ4"),
+                                                            : QStringLiteral("LZ4"),
              QString::number(encoded.dataSize()), QString::number(encoded.uncompressedSize));
+}
+
+// The writers take the size from the image; an embedded source has none
+// decoded, so its header's size is put in.
+Lvgl9::Encoded encode9(const Lvgl9::Options &options, const SourceImage &source)
+{
+    Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
+    if (source.image.isNull()) {
+        encoded.width = source.size.width();
+        encoded.height = source.size.height();
+    }
+    return encoded;
+}
+
+Lvgl8::PreparedImage prepare8(const OutputSpec &outSpec, const SourceImage &source)
+{
+    Lvgl8::PreparedImage prepared = Lvgl8::prepare(*outSpec.format, source.image, source.bytes,
+                                                   outSpec.quantizer, outSpec.dither);
+    if (source.image.isNull()) {
+        prepared.width = source.size.width();
+        prepared.height = source.size.height();
+    }
+    return prepared;
 }
 
 // The whole .bin of outSpec for source, made in one buffer. Remarks that do
@@ -92,15 +142,13 @@ QByteArray binaryBytes(const SourceImage &source, const OutputSpec &outSpec, QSt
 {
     if (outSpec.lvgl == 9) {
         const Lvgl9::Options options = lvgl9Options(outSpec);
-        Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
+        Lvgl9::Encoded encoded = encode9(options, source);
         const QString note = compressionNote(outSpec, encoded);
         if (!note.isEmpty())
             *notes << note;
         return Lvgl9::binary(options, std::move(encoded));
     }
-    const Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*outSpec.format, source.image, source.bytes, outSpec.quantizer, outSpec.dither);
-    return Lvgl8::encodeBinary(prepared, outSpec.depth, outSpec.dither);
+    return Lvgl8::encodeBinary(prepare8(outSpec, source), outSpec.depth, outSpec.dither);
 }
 
 // Writes the output of outSpec for source to device.
@@ -111,15 +159,13 @@ bool encodeTo(const SourceImage &source, const OutputSpec &outSpec, const QByteA
         return writeAll(device, binaryBytes(source, outSpec, notes), error);
     if (outSpec.lvgl == 9) {
         const Lvgl9::Options options = lvgl9Options(outSpec);
-        const Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
+        const Lvgl9::Encoded encoded = encode9(options, source);
         const QString note = compressionNote(outSpec, encoded);
         if (!note.isEmpty())
             *notes << note;
         return Lvgl9::writeC(options, encoded, symbol, device, error);
     }
-    const Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*outSpec.format, source.image, source.bytes, outSpec.quantizer, outSpec.dither);
-    return Lvgl8::writeC(prepared, outSpec.dither, symbol, device, error);
+    return Lvgl8::writeC(prepare8(outSpec, source), outSpec.dither, symbol, device, error);
 }
 
 SourceImage imageOnly(const QImage &image)
@@ -258,6 +304,16 @@ ConvertResult loadImage(const QString &path, QImage *image)
     return result;
 }
 
+ConvertResult loadSource(const QString &path, const OutputSpec &outSpec, SourceImage *source)
+{
+    if (!outSpec.isRaw())
+        return readSourceImage(path, outSpec.maxSide(), source);
+    ConvertResult result = readEmbeddedSource(path, outSpec.maxSide(), source);
+    if (result.ok() && source->kind != ImageKind::Bmp)
+        result.addNotes({rawMemoryNote(*source)});
+    return result;
+}
+
 ConvertResult checkImage(const QImage &image, const QString &path)
 {
     if (image.isNull())
@@ -272,8 +328,8 @@ bool hasWriter(OutputFormat output, ColorFormat color)
     return outputSpec(output, color).format != nullptr;
 }
 
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec, const QString &symbol,
-                           QByteArray *bytes)
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec,
+                           const QString &symbol, QByteArray *bytes)
 {
     bytes->clear();
     const ConvertResult checked = checkSource(source, outSpec, QString());
@@ -368,7 +424,7 @@ ConvertResult convertFile(const QString &sourcePath, const OutputSpec &outSpec,
                           int tag)
 {
     SourceImage source;
-    const ConvertResult loaded = readSourceImage(sourcePath, outSpec.maxSide(), &source);
+    const ConvertResult loaded = loadSource(sourcePath, outSpec, &source);
     if (!loaded.ok())
         return loaded;
     ConvertResult converted = convertSource(source, outSpec, outputPath, symbol, group, tag);

@@ -67,6 +67,12 @@ QString outputExtension(const OutputSpec &outSpec);
 // corrupt. A successful result may carry the decoder's notes.
 ConvertResult loadImage(const QString &path, QImage *image);
 
+// Reads the source at path for outSpec: decoded by readSourceImage(), or,
+// for the RAW formats, which embed the file, checked without being decoded
+// (readEmbeddedSource()), with a note of the RAM the device's decoder
+// will need.
+ConvertResult loadSource(const QString &path, const OutputSpec &outSpec, SourceImage *source);
+
 // Whether image can be written at all: not null (a failed decode gives a
 // null image) and at most MaxImageSide pixels wide and high. path is only
 // used to name the file in the result.
@@ -78,8 +84,8 @@ bool hasWriter(OutputFormat output, ColorFormat color);
 
 // Encodes source in memory, with '\n' line ends. symbol is the stem of
 // the C names; it is made a C identifier first (see cSymbol).
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec, const QString &symbol,
-                           QByteArray *bytes);
+ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec,
+                           const QString &symbol, QByteArray *bytes);
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
                           const QString &symbol, QByteArray *bytes);
 

@@ -430,6 +430,71 @@ HeaderStatus readJpegHeader(HeaderReader &in, ImageProbe *probe, QString *detail
     return invalid("the JPEG has no frame header in its first segments");
 }
 
+// Follows a whole JPEG without decoding it: every segment complete, a frame
+// header before the first scan, each scan's entropy-coded data ending at
+// a marker (0xFF followed by a byte other than 0x00 and RST0..7), and the
+// end marker EOI at last. This is what a file embedded for the library's
+// own decoder must hold; its pixels are that decoder's business.
+QString checkJpegStructure(const QByteArray &data)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data.constData());
+    const qint64 size = data.size();
+    bool haveFrame = false;
+    bool haveScan = false;
+    qint64 pos = 2; // past SOI
+    while (pos < size) {
+        if (p[pos] != 0xff)
+            return QStringLiteral("the JPEG has data between its segments");
+        while (pos < size && p[pos] == 0xff) // fill bytes
+            ++pos;
+        if (pos == size)
+            break;
+        const uchar code = p[pos++];
+        if (code == 0xd9)
+            return haveScan ? QString() : QStringLiteral("the JPEG has no image data");
+        if (code == 0x01 || (code >= 0xd0 && code <= 0xd7))
+            continue;
+        if (code == 0x00 || code == 0xd8)
+            return QStringLiteral("the JPEG has a misplaced marker");
+        if (size - pos < 2)
+            break;
+        const qint64 length = be16(p + pos);
+        if (length < 2)
+            return QStringLiteral("the JPEG has a segment of impossible length");
+        if (size - pos < length)
+            break;
+        if (isJpegFrameMarker(code))
+            haveFrame = true;
+        pos += length;
+        if (code != 0xda)
+            continue;
+        if (!haveFrame)
+            return QStringLiteral("the JPEG has no frame header before its image data");
+        haveScan = true;
+        // The entropy-coded data: 0xFF 0x00 is a stuffed byte, 0xFF RSTn a
+        // restart marker inside the scan.
+        for (;;) {
+            const void *next = std::memchr(p + pos, 0xff, size_t(size - pos));
+            if (!next) {
+                pos = size;
+                break;
+            }
+            pos = static_cast<const uchar *>(next) - p;
+            if (pos + 1 >= size) {
+                pos = size;
+                break;
+            }
+            const uchar after = p[pos + 1];
+            if (after == 0x00 || (after >= 0xd0 && after <= 0xd7) || after == 0xff) {
+                pos += after == 0xff ? 1 : 2;
+                continue;
+            }
+            break; // the next marker
+        }
+    }
+    return QStringLiteral("the data ends early");
+}
+
 HeaderStatus readHeader(ByteSource *source, ImageProbe *probe, QString *detail)
 {
     HeaderReader in(source);
@@ -1302,6 +1367,23 @@ ConvertResult readRegularFile(const QString &path, qint64 maxBytes, QByteArray *
     return file.readAll(path, maxBytes, bytes);
 }
 
+ConvertResult readFileHead(const QString &path, int maxBytes, QByteArray *bytes)
+{
+    bytes->clear();
+    SourceFile file;
+    const ConvertResult opened = file.open(path);
+    if (!opened.ok())
+        return opened;
+    *bytes = QByteArray(int(qBound<qint64>(0, file.size(), maxBytes)), Qt::Uninitialized);
+    const qint64 count = file.source()->readAt(0, bytes->data(), bytes->size());
+    if (count < 0) {
+        bytes->clear();
+        return ConvertResult::readFailed(path, errnoText(file.source()->error()));
+    }
+    bytes->truncate(int(count));
+    return ConvertResult::success();
+}
+
 ConvertResult probeImage(const QString &path, ImageProbe *probe)
 {
     *probe = ImageProbe();
@@ -1339,6 +1421,48 @@ ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *sou
     if (!result.ok())
         return result;
     return decodeImageData(bytes, path, maxSide, source);
+}
+
+ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *source)
+{
+    *source = SourceImage();
+    SourceFile file;
+    ConvertResult result = file.open(path);
+    if (!result.ok())
+        return result;
+    ImageProbe probe;
+    QString detail;
+    result = headerResult(readHeader(file.source(), &probe, &detail), path, detail,
+                          file.source()->error());
+    if (!result.ok())
+        return result;
+    if (probe.kind == ImageKind::Bmp)
+        return readSourceImage(path, maxSide, source);
+    if (maxSide > 0 && (probe.size.width() > maxSide || probe.size.height() > maxSide))
+        return ConvertResult::tooLarge(path, probe.size).withSideLimit(maxSide);
+
+    QByteArray bytes;
+    result = file.readAll(path, MaxSourceBytes, &bytes);
+    if (!result.ok())
+        return result;
+    if (probe.kind == ImageKind::Png) {
+        PngLayout layout;
+        PngCheck check = checkPngChunks(bytes, &layout);
+        if (check.outcome == PngCheck::Valid)
+            check = PngRewrite(bytes, layout).finish();
+        if (check.outcome == PngCheck::Corrupt)
+            return ConvertResult::corrupt(path, check.detail);
+        if (check.outcome == PngCheck::Refused)
+            return ConvertResult::notDecodable(path, check.detail);
+    } else {
+        const QString problem = checkJpegStructure(bytes);
+        if (!problem.isEmpty())
+            return ConvertResult::corrupt(path, problem);
+    }
+    source->kind = probe.kind;
+    source->size = probe.size;
+    source->bytes = std::move(bytes);
+    return result;
 }
 
 ConvertResult decodeImageData(const QByteArray &data, const QString &path, int maxSide,
@@ -1417,6 +1541,7 @@ ConvertResult decodeImageData(const QByteArray &data, const QString &path, int m
     source->kind = probe.kind;
     source->bytes = data;
     source->image = std::move(attempt.image);
+    source->size = source->image.size();
     return result;
 }
 

@@ -39,7 +39,8 @@ struct SourceImage
 {
     ImageKind kind = ImageKind::Unknown;
     QByteArray bytes; // the file's content, unchanged
-    QImage image;
+    QImage image; // null for a source read by readEmbeddedSource()
+    QSize size; // the image's width and height
 };
 
 // Reads all of path, which must be a regular file (after following links):
@@ -47,6 +48,10 @@ struct SourceImage
 // FIFO never blocks. A file larger than maxBytes is refused unread. Other
 // failures: ReadFailed.
 ConvertResult readRegularFile(const QString &path, qint64 maxBytes, QByteArray *bytes);
+
+// Reads at most maxBytes from the start of path, with the same checks as
+// readRegularFile(); a shorter file gives all of it.
+ConvertResult readFileHead(const QString &path, int maxBytes, QByteArray *bytes);
 
 // The kind of image that data starts with.
 ImageKind sniffImageKind(const QByteArray &head);
@@ -65,6 +70,15 @@ bool withinDecodeBudget(const ImageProbe &probe);
 // fails with OverBudget. Other failures: NotRegularFile, ReadFailed,
 // NotAnImage, Corrupt. A successful result may carry notes. Thread-safe.
 ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *source);
+
+// Reads path to embed it as it is, for the library's own PNG and JPEG
+// decoders (the RAW formats). The header gives the kind and the size, and
+// maxSide applies; the decoding budget does not, since nothing is decoded
+// here. The data is checked whole instead: a PNG's chunks, their CRCs and
+// every row of its compressed image data, a JPEG's segments and scans up
+// to its end marker; data that ends early or is corrupt fails as Corrupt.
+// source->image stays null. A BMP is decoded as readSourceImage() does.
+ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *source);
 
 // Decodes data already in memory, with the same checks; path only names
 // the source in the result.

@@ -2,17 +2,28 @@
 
 #include "filepath.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 
 #ifdef Q_OS_UNIX
+#ifdef Q_OS_LINUX
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -37,16 +48,47 @@ TemporaryRegistry &registry()
     return *instance;
 }
 
-// ".bf-" and ten random letters and digits, ".tmp": 18 bytes whatever the
-// target's name, so the temporary name always fits the file system's limit
-// on a name. The leading dot keeps it out of directory scans.
+// ".bf-", the writer's process id as five base-36 digits (Linux's pids
+// are below 2^22, 36^5 is above 2^25), five random base-36 digits and
+// ".tmp": 18 bytes whatever the target's name, so the temporary name always
+// fits the file system's limit on a name. The leading dot keeps it out of
+// directory scans.
+std::atomic<bool> anonymousTemporaries {true};
+
+const char Base36[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr int TemporaryNameLength = 18;
+
 QByteArray temporaryName()
 {
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     QByteArray name(".bf-");
-    for (int i = 0; i < 10; ++i)
-        name += alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet) - 1)];
+    quint64 pid = quint64(QCoreApplication::applicationPid());
+    char digits[5];
+    for (int i = 4; i >= 0; --i) {
+        digits[i] = Base36[pid % 36];
+        pid /= 36;
+    }
+    name.append(digits, 5);
+    for (int i = 0; i < 5; ++i)
+        name += Base36[QRandomGenerator::global()->bounded(36)];
     return name + ".tmp";
+}
+
+// The process id a temporary name carries, or -1 when the name is not one
+// of ours.
+qint64 temporaryWriter(const char *name)
+{
+    if (std::strlen(name) != size_t(TemporaryNameLength) || std::strncmp(name, ".bf-", 4) != 0
+        || std::strcmp(name + 14, ".tmp") != 0)
+        return -1;
+    qint64 pid = 0;
+    for (int i = 4; i < 14; ++i) {
+        const char *digit = std::strchr(Base36, name[i]);
+        if (!name[i] || !digit)
+            return -1;
+        if (i < 9)
+            pid = pid * 36 + (digit - Base36);
+    }
+    return pid;
 }
 
 } // namespace
@@ -68,62 +110,143 @@ qint64 OutputFile::readData(char *, qint64)
 
 #ifdef Q_OS_UNIX
 
+namespace {
+
+// Whether following the link at path passes through /proc, as /dev/stdout
+// does (to /proc/self/fd/1): such a link stands for a descriptor or a
+// process's file, not a file to replace, whatever it leads to.
+bool linkLeadsIntoProc(const QByteArray &path)
+{
+#ifdef Q_OS_LINUX
+    QByteArray current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[4096];
+        const ssize_t n = ::readlink(current.constData(), target, sizeof target - 1);
+        if (n < 0)
+            return false;
+        QByteArray next(target, int(n));
+        if (!next.startsWith('/')) {
+            const int slash = current.lastIndexOf('/');
+            next.prepend(slash < 0 ? QByteArray() : current.left(slash + 1));
+        }
+        const int slash = next.lastIndexOf('/');
+        const QByteArray folder = slash <= 0 ? QByteArray("/") : next.left(slash);
+        struct statfs fs;
+        if (::statfs(folder.constData(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC)
+            return true;
+        current = next;
+    }
+#else
+    Q_UNUSED(path)
+#endif
+    return false;
+}
+
+// What is at the target decides whether it may be replaced: nothing, a
+// regular file, or a link that points nowhere or to a regular file. A link
+// to anything else (a terminal, a FIFO, a descriptor through /proc such as
+// /dev/stdout)
+// would be replaced by a regular file that nobody reads, so it is refused
+// and left alone, as a device, FIFO or socket at the target itself is.
+ConvertResult checkExistingTarget(const QString &target, const QByteArray &encoded,
+                                  struct stat *existing, bool *keepMode)
+{
+    *keepMode = false;
+    if (::lstat(encoded.constData(), existing) != 0) {
+        if (errno != ENOENT)
+            return ConvertResult::openFailed(target, errnoText(errno));
+        return ConvertResult::success();
+    }
+    if (S_ISDIR(existing->st_mode))
+        return ConvertResult::openFailed(target, errnoText(EISDIR));
+    if (S_ISLNK(existing->st_mode)) {
+        struct stat pointed;
+        if ((::stat(encoded.constData(), &pointed) == 0 && !S_ISREG(pointed.st_mode))
+            || linkLeadsIntoProc(encoded))
+            return ConvertResult::outputNotRegular(target);
+        return ConvertResult::success();
+    }
+    if (!S_ISREG(existing->st_mode))
+        return ConvertResult::outputNotRegular(target);
+    if (::access(encoded.constData(), W_OK) != 0)
+        return ConvertResult::openFailed(target, errnoText(errno));
+    *keepMode = true;
+    return ConvertResult::success();
+}
+
+} // namespace
+
 ConvertResult OutputFile::create(bool)
 {
     if (m_target.isEmpty())
         return ConvertResult::openFailed(m_target, QStringLiteral("no file name given"));
-    m_encodedTarget = encodeFileName(m_target);
-
-    // What is there now decides whether it may be replaced. A link is
-    // replaced as a link, whatever it points to.
-    struct stat existing;
-    bool keepMode = false;
-    if (::lstat(m_encodedTarget.constData(), &existing) == 0) {
-        if (S_ISDIR(existing.st_mode))
-            return ConvertResult::openFailed(m_target, errnoText(EISDIR));
-        if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
-            return ConvertResult::outputNotRegular(m_target);
-        if (S_ISREG(existing.st_mode)) {
-            if (::access(m_encodedTarget.constData(), W_OK) != 0)
-                return ConvertResult::openFailed(m_target, errnoText(errno));
-            keepMode = true;
-        }
-    } else if (errno != ENOENT) {
-        return ConvertResult::openFailed(m_target, errnoText(errno));
-    }
-
-    const int slash = m_encodedTarget.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray() : m_encodedTarget.left(slash + 1);
-    if (m_encodedTarget.endsWith('/'))
-        return ConvertResult::openFailed(m_target, errnoText(EISDIR));
-
-    TemporaryRegistry &temporaries = registry();
-    std::lock_guard<std::mutex> lock(temporaries.mutex);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QByteArray path = folder + temporaryName();
-        const int fd =
-            ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return ConvertResult::openFailed(m_target, errnoText(errno));
-        }
-        if (keepMode)
-            ::fchmod(fd, existing.st_mode & 07777);
-        struct stat created;
-        if (::fstat(fd, &created) == 0)
-            m_device = quint64(created.st_dev);
-        m_fd = fd;
-        m_temporary = path;
-        temporaries.paths.insert(path.toStdString());
+    if (m_target == standardOutput()) {
+        m_toStandardOutput = true;
+        m_held.clear();
         QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         return ConvertResult::success();
     }
-    return ConvertResult::openFailed(m_target, errnoText(EEXIST));
+    m_encodedTarget = encodeFileName(m_target);
+    if (m_encodedTarget.endsWith('/'))
+        return ConvertResult::openFailed(m_target, errnoText(EISDIR));
+
+    struct stat existing;
+    bool keepMode = false;
+    const ConvertResult checked =
+        checkExistingTarget(m_target, m_encodedTarget, &existing, &keepMode);
+    if (!checked.ok())
+        return checked;
+
+    const int slash = m_encodedTarget.lastIndexOf('/');
+    m_folder = slash < 0 ? QByteArray() : m_encodedTarget.left(slash + 1);
+
+    int fd = -1;
+#ifdef O_TMPFILE
+    // An anonymous file first. A file system without them says EOPNOTSUPP;
+    // a kernel older than O_TMPFILE takes it for O_DIRECTORY and says
+    // EISDIR; both mean: use a named one. A missing or read-only folder
+    // fails here as it would below.
+    if (anonymousTemporaries) {
+        fd = ::open(m_folder.isEmpty() ? "." : m_folder.constData(),
+                    O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return ConvertResult::openFailed(m_target, errnoText(errno));
+        m_anonymous = fd >= 0;
+    }
+#endif
+    if (fd < 0) {
+        TemporaryRegistry &temporaries = registry();
+        std::lock_guard<std::mutex> lock(temporaries.mutex);
+        for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+            const QByteArray path = m_folder + temporaryName();
+            fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+            if (fd >= 0) {
+                m_temporary = path;
+                temporaries.paths.insert(path.toStdString());
+            } else if (errno != EEXIST) {
+                return ConvertResult::openFailed(m_target, errnoText(errno));
+            }
+        }
+        if (fd < 0)
+            return ConvertResult::openFailed(m_target, errnoText(EEXIST));
+    }
+    if (keepMode)
+        ::fchmod(fd, existing.st_mode & 07777);
+    struct stat created;
+    if (::fstat(fd, &created) == 0)
+        m_device = quint64(created.st_dev);
+    m_fd = fd;
+    QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    return ConvertResult::success();
 }
 
 qint64 OutputFile::writeData(const char *data, qint64 size)
 {
+    if (m_toStandardOutput) {
+        m_held.append(data, int(size));
+        m_written += size;
+        return size;
+    }
     if (m_fd < 0)
         return -1;
     qint64 done = 0;
@@ -149,6 +272,8 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
 
 ConvertResult OutputFile::flushToDisk()
 {
+    if (m_toStandardOutput)
+        return ConvertResult::success();
     if (m_fd < 0)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file is not open"));
     // The data must be on the disk before the name points at it. A file
@@ -163,7 +288,9 @@ ConvertResult OutputFile::flushToDisk()
 
 ConvertResult OutputFile::closeFile()
 {
-    if (m_fd < 0)
+    // An anonymous file lives only through its descriptor until it is
+    // linked into place.
+    if (m_fd < 0 || m_anonymous)
         return ConvertResult::success();
     const int fd = m_fd;
     m_fd = -1;
@@ -177,25 +304,95 @@ ConvertResult OutputFile::closeFile()
     return ConvertResult::success();
 }
 
+ConvertResult OutputFile::writeToStandardOutput()
+{
+    QIODevice::close();
+    const char *data = m_held.constData();
+    qint64 left = m_held.size();
+    while (left > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, size_t(qMin<qint64>(left, 1 << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            m_held.clear();
+            return ConvertResult::writeFailed(m_target, errnoText(error));
+        }
+        data += n;
+        left -= n;
+    }
+    m_held.clear();
+    return ConvertResult::success();
+}
+
 ConvertResult OutputFile::renameIntoPlace()
 {
-    if (m_temporary.isEmpty())
+    if (m_toStandardOutput)
+        return writeToStandardOutput();
+    if (m_temporary.isEmpty() && !m_anonymous)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file was not written"));
     TemporaryRegistry &temporaries = registry();
     std::lock_guard<std::mutex> lock(temporaries.mutex);
     const auto drop = [&] {
-        ::unlink(m_temporary.constData());
-        temporaries.paths.erase(m_temporary.toStdString());
-        m_temporary.clear();
+        if (!m_temporary.isEmpty()) {
+            ::unlink(m_temporary.constData());
+            temporaries.paths.erase(m_temporary.toStdString());
+            m_temporary.clear();
+        }
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        m_anonymous = false;
+        QIODevice::close();
     };
-    // Something else may have been put at the target meanwhile; a device or
-    // a FIFO there is still never replaced.
+    // Something else may have been put at the target meanwhile; a device,
+    // a FIFO or a link to one there is still never replaced.
     struct stat existing;
-    if (::lstat(m_encodedTarget.constData(), &existing) == 0 && !S_ISREG(existing.st_mode)
-        && !S_ISLNK(existing.st_mode)) {
+    bool keepMode = false;
+    const ConvertResult checked =
+        checkExistingTarget(m_target, m_encodedTarget, &existing, &keepMode);
+    if (!checked.ok()) {
         drop();
-        return S_ISDIR(existing.st_mode) ? ConvertResult::writeFailed(m_target, errnoText(EISDIR))
-                                         : ConvertResult::outputNotRegular(m_target);
+        return checked.status() == ConvertResult::OutputNotRegular
+            ? checked
+            : ConvertResult::writeFailed(m_target, checked.detail());
+    }
+    if (m_anonymous) {
+        // The anonymous file gets a temporary name first (rename replaces
+        // the target at once, linkat cannot); it is registered, so that an
+        // interrupt in between still removes it.
+        for (int attempt = 0; attempt < 16 && m_temporary.isEmpty(); ++attempt) {
+            const QByteArray path = m_folder + temporaryName();
+            int linked = ::linkat(m_fd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH);
+            if (linked != 0 && errno != EEXIST) {
+                // AT_EMPTY_PATH needs CAP_DAC_READ_SEARCH; /proc does not.
+                const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+                linked = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(),
+                                  AT_SYMLINK_FOLLOW);
+            }
+            if (linked == 0) {
+                m_temporary = path;
+                temporaries.paths.insert(path.toStdString());
+            } else if (errno != EEXIST) {
+                const ConvertResult failed = ConvertResult::writeFailed(m_target, errnoText(errno));
+                drop();
+                return failed;
+            }
+        }
+        if (m_temporary.isEmpty()) {
+            drop();
+            return ConvertResult::writeFailed(m_target, errnoText(EEXIST));
+        }
+        const int fd = m_fd;
+        m_fd = -1;
+        m_anonymous = false;
+        QIODevice::close();
+        if (::close(fd) != 0 && errno != EINTR) {
+            const ConvertResult failed = ConvertResult::writeFailed(m_target, errnoText(errno));
+            drop();
+            return failed;
+        }
     }
     if (::rename(m_temporary.constData(), m_encodedTarget.constData()) != 0) {
         const ConvertResult failed = ConvertResult::writeFailed(m_target, errnoText(errno));
@@ -209,10 +406,12 @@ ConvertResult OutputFile::renameIntoPlace()
 
 void OutputFile::removeTemporary()
 {
+    m_held.clear();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
+    m_anonymous = false;
     if (isOpen())
         QIODevice::close();
     if (m_temporary.isEmpty())
@@ -233,12 +432,43 @@ void removeTemporaryFilesAndExit(int status)
     ::_exit(status);
 }
 
+int removeStaleTemporaries(const QString &folder)
+{
+    const QByteArray path = encodeFileName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    DIR *dir = ::opendir(path.constData());
+    if (!dir)
+        return 0;
+    const qint64 self = QCoreApplication::applicationPid();
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const qint64 pid = temporaryWriter(entry->d_name);
+        if (pid <= 0 || pid == self)
+            continue;
+        // A writer that still runs (or that this user may not signal) keeps
+        // its file; kill() with signal 0 only asks.
+        if (pid <= qint64(INT_MAX) && (::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
+            continue;
+        const QByteArray file = path + '/' + entry->d_name;
+        struct stat st;
+        if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode)
+            && ::unlink(file.constData()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
 #else // not Q_OS_UNIX: QSaveFile, without group commit or the registry
 
 ConvertResult OutputFile::create(bool text)
 {
     if (m_target.isEmpty())
         return ConvertResult::openFailed(m_target, QStringLiteral("no file name given"));
+    if (m_target == standardOutput()) {
+        m_toStandardOutput = true;
+        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        return ConvertResult::success();
+    }
     const FileStatus status = linkStatus(m_target);
     if (status.kind == FileKind::Directory)
         return ConvertResult::openFailed(m_target, errnoText(EISDIR));
@@ -256,6 +486,11 @@ ConvertResult OutputFile::create(bool text)
 
 qint64 OutputFile::writeData(const char *data, qint64 size)
 {
+    if (m_toStandardOutput) {
+        m_held.append(data, int(size));
+        m_written += size;
+        return size;
+    }
     if (!m_file)
         return -1;
     const qint64 n = m_file->write(data, size);
@@ -268,6 +503,8 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
 
 ConvertResult OutputFile::flushToDisk()
 {
+    if (m_toStandardOutput)
+        return ConvertResult::success();
     if (!m_file)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file is not open"));
     if (!m_file->flush()) {
@@ -283,8 +520,20 @@ ConvertResult OutputFile::closeFile()
     return ConvertResult::success();
 }
 
+ConvertResult OutputFile::writeToStandardOutput()
+{
+    QIODevice::close();
+    const size_t size = size_t(m_held.size());
+    const bool ok =
+        std::fwrite(m_held.constData(), 1, size, stdout) == size && std::fflush(stdout) == 0;
+    m_held.clear();
+    return ok ? ConvertResult::success() : ConvertResult::writeFailed(m_target, errnoText(errno));
+}
+
 ConvertResult OutputFile::renameIntoPlace()
 {
+    if (m_toStandardOutput)
+        return writeToStandardOutput();
     if (!m_file)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file was not written"));
     QIODevice::close();
@@ -313,6 +562,11 @@ void removeTemporaryFilesAndExit(int status)
     std::_Exit(status);
 }
 
+int removeStaleTemporaries(const QString &)
+{
+    return 0; // QSaveFile's temporary files carry no writer
+}
+
 #endif
 
 ConvertResult OutputFile::commit()
@@ -330,13 +584,60 @@ void OutputFile::cancel()
     removeTemporary();
 }
 
+ConvertResult OutputFile::checkExisting(const QString &target)
+{
+#ifdef Q_OS_UNIX
+    if (target.isEmpty() || target == standardOutput())
+        return ConvertResult::success();
+    struct stat existing;
+    bool keepMode = false;
+    return checkExistingTarget(target, encodeFileName(target), &existing, &keepMode);
+#else
+    const FileStatus status = linkStatus(target);
+    if (status.kind == FileKind::Directory)
+        return ConvertResult::openFailed(target, errnoText(EISDIR));
+    if (status.kind == FileKind::Other)
+        return ConvertResult::outputNotRegular(target);
+    return ConvertResult::success();
+#endif
+}
+
+void OutputFile::setAnonymousTemporaries(bool enabled)
+{
+    anonymousTemporaries = enabled;
+}
+
+ConvertResult OutputFile::checkTarget(const QString &target)
+{
+    OutputFile file(target);
+    const ConvertResult created = file.create();
+    file.cancel();
+    return created;
+}
+
 CommitGroup::CommitGroup()
     : CommitGroup(Limits())
 {
 }
 
+namespace {
+
+// Anonymous files stay open until their group commits, so a group holds
+// at most a quarter of the descriptors the process may open.
+CommitGroup::Limits withinDescriptors(CommitGroup::Limits limits)
+{
+#ifdef Q_OS_UNIX
+    rlimit descriptors;
+    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY)
+        limits.files = int(qBound<rlim_t>(1, descriptors.rlim_cur / 4, rlim_t(limits.files)));
+#endif
+    return limits;
+}
+
+} // namespace
+
 CommitGroup::CommitGroup(Limits limits)
-    : m_limits(limits)
+    : m_limits(withinDescriptors(limits))
 {
 }
 
@@ -351,8 +652,9 @@ void CommitGroup::add(int tag, std::unique_ptr<OutputFile> file)
     if (file->m_fd >= 0)
         ::sync_file_range(file->m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
-    // Closed now, so that a large group holds no descriptors; the sync of
-    // the file system below covers closed files too.
+    // A named file is closed now, so that a large group holds few
+    // descriptors; the sync of the file system below covers closed files
+    // too. An anonymous one stays open until it is linked into place.
     ConvertResult closed = file->closeFile();
 #else
     ConvertResult closed = ConvertResult::success();
@@ -389,13 +691,15 @@ void CommitGroup::flushLocked()
         const quint64 device = pending.file->m_device;
         if (!synced.insert(device).second)
             continue;
-        const QByteArray &temporary = pending.file->m_temporary;
-        const int slash = temporary.lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArray(".") : temporary.left(slash + 1);
-        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // An anonymous file's own descriptor names its file system; a
+        // closed named file is reached through its folder.
+        const QByteArray &folder = pending.file->m_folder;
+        const int fd = pending.file->m_fd >= 0 ? pending.file->m_fd
+                                               : ::open(folder.isEmpty() ? "." : folder.constData(),
+                                                        O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0 || ::syncfs(fd) != 0)
             failedDevices.emplace_back(device, errnoText(errno));
-        if (fd >= 0)
+        if (fd >= 0 && fd != pending.file->m_fd)
             ::close(fd);
     }
     for (Pending &pending : m_pending) {

@@ -18,17 +18,25 @@ namespace Convert {
 
 // One output file, written so that nothing is ever lost or left half done:
 //
-// - The data goes to a temporary file in the target's folder. Its name is
-//   short and fixed in length (".bf-XXXXXXXXXX.tmp"), so it fits wherever
-//   the target's name fits, however long that is.
+// - The data goes to a temporary file in the target's folder. Where the
+//   file system has anonymous files (O_TMPFILE on Linux: ext4, xfs, btrfs,
+//   tmpfs), it has no name until it is committed, so a process that is
+//   killed leaves nothing behind. Elsewhere its name is short and fixed in
+//   length (".bf-PPPPPRRRRR.tmp": the writer's process id and five random
+//   letters, in base 36), so it fits wherever the target's name fits, and
+//   a later run can tell whether its writer still runs
+//   (removeStaleTemporaries()).
 // - commit() flushes the data to the disk and only then renames the file
 //   over the target, so a crash never leaves an empty or partial file
 //   behind a good name, and a failure leaves an existing target as it was.
 // - The target is always a regular file at the path given. A symbolic link
 //   there is replaced by the new file, the way rename() replaces it; its
-//   target is never written. An existing target that is not a regular file
-//   or a link (a device node, a FIFO, a socket) is refused and left alone;
-//   so is a folder.
+//   target is never written. A link whose target exists and is not a
+//   regular file (/dev/stdout, a terminal, a FIFO, a /proc descriptor) is
+//   refused and left alone, as is an existing target that is not a regular
+//   file or a link (a device node, a FIFO, a socket) and a folder.
+// - The target "-" is standard output: the data is held in memory and
+//   written there by commit(), in one piece.
 // - An existing regular target keeps its permission bits.
 // - Every temporary file the process holds is known, so that an interrupt
 //   can remove them all (removeTemporaryFilesAndExit()).
@@ -46,6 +54,22 @@ public:
     Q_DISABLE_COPY(OutputFile)
 
     QString target() const { return m_target; }
+
+    // The target that names standard output.
+    static QString standardOutput() { return QStringLiteral("-"); }
+
+    // Whether a file could be made at target now: every check of create(),
+    // and the temporary file made and removed again. Nothing is left
+    // behind, and an existing target is not touched.
+    static ConvertResult checkTarget(const QString &target);
+    // Only the check of what is at target now: whether create() would
+    // refuse it (a folder, a device, a link to one).
+    static ConvertResult checkExisting(const QString &target);
+
+    // Whether temporary files are anonymous where the file system allows
+    // (the default). Off, every temporary file is named, as on a file
+    // system without anonymous files; the tests of that path use it.
+    static void setAnonymousTemporaries(bool enabled);
 
     // Checks the target and creates the temporary file, opened for writing.
     // Fails with OpenFailed (the folder is missing, not a folder or not
@@ -76,12 +100,20 @@ private:
     ConvertResult renameIntoPlace();
     void removeTemporary();
 
+    ConvertResult writeToStandardOutput();
+
     QString m_target;
     qint64 m_written = 0;
+    bool m_toStandardOutput = false;
+    QByteArray m_held; // the data for standard output
 #ifdef Q_OS_UNIX
     int m_fd = -1;
     quint64 m_device = 0; // the file system the temporary file is on
-    QByteArray m_temporary; // encoded path of the temporary file
+    // The anonymous file has no name yet; it needs its descriptor open
+    // until it is linked into place.
+    bool m_anonymous = false;
+    QByteArray m_folder; // encoded folder of the target, with its '/', or empty
+    QByteArray m_temporary; // encoded path of the named temporary file
     QByteArray m_encodedTarget;
 #else
     std::unique_ptr<QSaveFile> m_file;
@@ -149,6 +181,11 @@ private:
 // other thread can make or rename a file meanwhile. Call it from a thread
 // that handles SIGINT and its kin, never from a signal handler itself.
 [[noreturn]] void removeTemporaryFilesAndExit(int status);
+
+// Removes the temporary files in folder that a writer of this program left
+// behind when it was killed: those whose name carries the process id of a
+// process that no longer runs. Returns how many it removed.
+int removeStaleTemporaries(const QString &folder);
 
 } // namespace Convert
 

@@ -244,6 +244,10 @@ private slots:
     void symbolPrefixBatch();
     void dryRun_data();
     void dryRun();
+    void standardOutput_data();
+    void standardOutput();
+    void embeddedSources_data();
+    void embeddedSources();
 };
 
 void TestCli::helpAndVersion()
@@ -407,13 +411,13 @@ void TestCli::usageErrors_data()
         << "'in/x.png' and 'in/x_map.png' would both define the C symbol 'x_map'";
     QTest::newRow("symbol prefix starting with a digit")
         << args("--symbol-prefix 2d in/other.png")
-        << "--symbol-prefix: '2d' cannot start a C identifier";
+        << "--symbol-prefix: '2d' is not a prefix of C symbols: it must start with a letter";
     QTest::newRow("symbol prefix starting with an underscore")
         << args("--symbol-prefix _ui in/other.png")
-        << "--symbol-prefix: '_ui' cannot start a C identifier";
+        << "--symbol-prefix: '_ui' is not a prefix of C symbols: it must start with a letter";
     QTest::newRow("symbol prefix with a dash")
         << args("--symbol-prefix ui- in/other.png")
-        << "--symbol-prefix: 'ui-' cannot start a C identifier";
+        << "--symbol-prefix: 'ui-' is not a prefix of C symbols";
     QTest::newRow("symbol prefix for a binary file")
         << args("-f bin --symbol-prefix ui_ in/other.png")
         << "--symbol-prefix applies to C arrays only";
@@ -421,6 +425,33 @@ void TestCli::usageErrors_data()
     QTest::newRow("prefixed stems make one symbol")
         << args("--symbol-prefix in -o out in/t.png in/t_.png")
         << "'in/t.png' and 'in/t_.png' would both define the C symbol 'int_'";
+    QTest::newRow("standard output for a batch")
+        << args("-o - in/logo.png in/other.png") << "-o - writes one image to standard output";
+    QTest::newRow("standard output for a folder")
+        << args("-o - in") << "-o - writes one image to standard output";
+    QTest::newRow("output and preview both to standard output")
+        << args("-o - --preview - in/other.png")
+        << "-o - and --preview - would both write to standard output";
+    QTest::newRow("C source named .bin")
+        << args("-o logo.bin in/other.png")
+        << "the output 'logo.bin' is named .bin, but -f c writes C source: use -f bin";
+    QTest::newRow("a binary file named .c") << args("-f bin-rgb565 -o logo.C in/other.png")
+                                            << "the output 'logo.C' is named .c, but -f bin-rgb565 "
+                                               "writes a binary image file: use -f c";
+    QTest::newRow("v9 background with RAW")
+        << args("--lvgl 9 --cf RAW_ALPHA --background 102030 in/other.png")
+        << "RAW_ALPHA embeds the source file as it is, for the library's own decoder: "
+           "--background does not apply";
+    QTest::newRow("stride alignment with RAW")
+        << args("--lvgl 9 --cf RAW_ALPHA --stride-align 64 in/other.png")
+        << "--stride-align does not apply";
+    QTest::newRow("dithering RAW")
+        << args("-c RAW_ALPHA --dither in/other.png") << "--dither does not apply";
+    QTest::newRow("v9 dithering RAW")
+        << args("--lvgl 9 --cf raw --dither in/logo.jpg") << "--dither does not apply";
+    QTest::newRow("prefix and name make a keyword")
+        << args("--symbol-prefix in -n t in/other.png")
+        << "--symbol-prefix and --name: 'int' is a C keyword";
     QTest::newRow("dry run of a usage error")
         << args("--dry-run -o out in/logo.png in/other.png in/logo.jpg")
         << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
@@ -499,6 +530,11 @@ void TestCli::outputFormats_data()
     QTest::newRow("-f bin --cf true_color_alpha --depth 32 is bin-rgb888")
         << QStringList {"-f", "bin", "--cf", "true_color_alpha", "--depth", "32"} << BinaryRgb888
         << TrueColor;
+    // -f takes any case, as -c does.
+    QTest::newRow("-f BIN") << QStringList {"-f", "BIN", "-c", "true-color-alpha"} << BinaryRgb565
+                            << TrueColor;
+    QTest::newRow("-f C") << QStringList {"-f", "C", "-c", "chroma-keyed"} << CArray
+                          << TrueColorChromaKeyed;
 }
 
 // One image end to end, written beside its source under the base name (up
@@ -718,13 +754,27 @@ void TestCli::previews_data()
         << QStringList {"out/a.c=seen/a.c.png", "out/b.c=seen/b.c.png"} << 0 << QString();
     QTest::newRow("a preview that would replace its source")
         << QStringList {"--preview", "a.png", "a.png"} << QStringList() << 2
-        << "the output 'a.png' would replace the input 'a.png'";
+        << "the preview 'a.png' would replace the input 'a.png'";
     QTest::newRow("a preview on its own output")
         << QStringList {"--preview", "x.c", "-o", "x.c", "a.png"} << QStringList() << 2
-        << "'a.png' and 'a.png' would both be written to 'x.c'";
+        << "the preview 'x.c' of 'a.png' would replace its own output";
     QTest::newRow("a batch whose preview folder is a file")
         << QStringList {"--preview", "b.png", "-o", "out", "a.png", "c.png"} << QStringList() << 2
         << "the preview folder 'b.png' is not a directory";
+    // The next run of the folder would take the previews for images.
+    QTest::newRow("previews into the input folder")
+        << QStringList {"--preview", ".", "-o", "out", "."} << QStringList() << 2
+        << "the preview folder '.' is also the input folder '.'";
+    QTest::newRow("previews below the input folder, recursive")
+        << QStringList {"-r", "--preview", "seen", "-o", "out", "."} << QStringList() << 2
+        << "the preview folder 'seen' is inside the input folder '.'";
+    QTest::newRow("a preview over the user's own file")
+        << QStringList {"--preview", "c.png", "a.png"} << QStringList() << 2
+        << "--preview: 'c.png' exists and is not a preview made by brindleforge-cli";
+    QTest::newRow("previews below the input folder, not recursive")
+        << QStringList {"--preview", "seen", "-o", "out", "."}
+        << QStringList {"out/a.c=seen/a.c.png", "out/b.c=seen/b.c.png", "out/c.c=seen/c.c.png"} << 0
+        << QString();
 }
 
 // --preview writes what the device shows for each output, read back from
@@ -759,6 +809,8 @@ void TestCli::previews()
         QCOMPARE(png.convertToFormat(QImage::Format_ARGB32),
                  shown.image.convertToFormat(QImage::Format_ARGB32));
     }
+    // The previews are marked as such, so the same run again replaces them.
+    VERIFY_SUCCESS(runCli(dir.path(), arguments));
 }
 
 void TestCli::outputNaming_data()
@@ -1394,6 +1446,10 @@ enum class Planted {
     DeviceNode,
     LongName,
     FileSizeLimit,
+    LinkToDevice,
+    LinkIntoProc,
+    StaleTemporaries,
+    Nothing,
 };
 Q_DECLARE_METATYPE(Planted)
 
@@ -1431,6 +1487,22 @@ void TestCli::hostileTargets_data()
     QTest::newRow("output name of 255 bytes, twice")
         << Planted::LongName << QStringList {"-o", QString(253, QLatin1Char('n')) + ".c", "in.png"}
         << 0 << QStringList();
+    // A link to something that is not a regular file stands for it, as
+    // /dev/stdout stands for a descriptor through /proc: it is kept.
+    QTest::newRow("link to a device")
+        << Planted::LinkToDevice << QStringList {"-o", "out.c", "in.png"} << 1
+        << QStringList {"in.png -> out.c: the output is not a regular file"};
+    QTest::newRow("link into /proc")
+        << Planted::LinkIntoProc << QStringList {"-o", "out.c", "in.png"} << 1
+        << QStringList {"in.png -> out.c: the output is not a regular file"};
+    QTest::newRow("/dev/stdout") << Planted::Nothing << QStringList {"-o", "/dev/stdout", "in.png"}
+                                 << 1
+                                 << QStringList {"in.png -> /dev/stdout: the output is not a "
+                                                 "regular file"};
+    // What killed runs left: the one whose writer is gone goes, with -v.
+    QTest::newRow("temporaries of a killed run")
+        << Planted::StaleTemporaries << QStringList {"-v", "-o", "out", "in.png", "b.png"} << 0
+        << QStringList {"out: removed 1 temporary file that a killed run left behind"};
     QTest::newRow("file size limit with SIGXFSZ at its default")
         << Planted::FileSizeLimit
         << QStringList {"-f", "bin-rgb565", "-o", "out", "in.png", "b.png"} << 1
@@ -1482,8 +1554,29 @@ void TestCli::hostileTargets()
         if (::mknod(encoded(path("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
             QSKIP("making a device node needs root");
         break;
+    case Planted::LinkToDevice:
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path("out.c")));
+        break;
+    case Planted::LinkIntoProc:
+        if (!QFileInfo::exists(QStringLiteral("/proc/self/status")))
+            QSKIP("no /proc");
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/status"), path("out.c")));
+        break;
+    case Planted::StaleTemporaries: {
+        // Process ids above Linux's largest (2^22) never run; ours does.
+        const QString dead = QStringLiteral(".bf-zzzzzabcde.tmp");
+        QVERIFY(writeFile(path("out/") + dead, "left by a killed run"));
+        QString alive = QStringLiteral(".bf-");
+        for (qint64 pid = QCoreApplication::applicationPid(), i = 0; i < 5; ++i, pid /= 36)
+            alive.insert(4, QLatin1Char("0123456789abcdefghijklmnopqrstuvwxyz"[pid % 36]));
+        alive += QStringLiteral("abcde.tmp");
+        QVERIFY(writeFile(path("out/") + alive, "being written"));
+        QVERIFY(writeFile(path("out/.bf-not-ours.tmp"), "someone else's"));
+        break;
+    }
     case Planted::LongName:
     case Planted::FileSizeLimit:
+    case Planted::Nothing:
         break;
     }
     const QMap<QString, QByteArray> before = snapshot(dir.path());
@@ -1527,6 +1620,21 @@ void TestCli::hostileTargets()
         QCOMPARE(::lstat(encoded(path("null")).constData(), &st), 0);
         QVERIFY(S_ISCHR(st.st_mode));
         break;
+    case Planted::LinkToDevice:
+    case Planted::LinkIntoProc:
+        QCOMPARE(::lstat(encoded(path("out.c")).constData(), &st), 0);
+        QVERIFY(S_ISLNK(st.st_mode));
+        break;
+    case Planted::StaleTemporaries: {
+        QStringList left = entries(path("out"));
+        left.sort();
+        QCOMPARE(left.size(), 4);
+        QCOMPARE(left.at(2), QStringLiteral("b.c"));
+        QCOMPARE(left.at(3), QStringLiteral("in.c"));
+        QCOMPARE(left.at(1), QStringLiteral(".bf-not-ours.tmp"));
+        QVERIFY(left.at(0).startsWith(QLatin1String(".bf-")) && left.at(0) != ".bf-zzzzzabcde.tmp");
+        break;
+    }
     case Planted::LongName: {
         const QString output = dir.filePath(arguments.at(1));
         QCOMPARE(readFile(output), expected(path("in.png"), CArray, TrueColor, output));
@@ -1557,6 +1665,8 @@ void TestCli::interrupts_data()
     QTest::newRow("SIGINT") << int(SIGINT) << 130;
     QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
     QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+    // Nothing can clean up after SIGKILL: the files in flight have no name.
+    QTest::newRow("SIGKILL") << int(SIGKILL) << -1;
 #endif
 }
 
@@ -1582,21 +1692,26 @@ void TestCli::interrupts()
     process.start(QStringLiteral(BRINDLEFORGE_CLI),
                   {"-q", "-j", "1", "-c", "true-color-alpha", "-o", "out", "in"});
     QVERIFY(process.waitForStarted());
-    // Wait until a temporary file exists, then interrupt.
+    // Wait until the first output is in place, with the next ones being
+    // written, then interrupt.
     bool seen = false;
     QElapsedTimer timer;
     timer.start();
     while (!seen && process.state() == QProcess::Running && timer.elapsed() < 30000) {
         for (const QString &name : entries(out))
-            seen = seen || name.startsWith(QLatin1String(".bf-"));
+            seen = seen || !name.startsWith(QLatin1Char('.'));
         if (!seen)
             QThread::usleep(200);
     }
-    QVERIFY2(seen, "no temporary file appeared before the batch ended");
+    QVERIFY2(seen, "no output appeared before the batch ended");
     ::kill(pid_t(process.processId()), signalNumber);
     QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), exitCode);
+    if (exitCode < 0) {
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    } else {
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+    }
 
     const QStringList left = entries(out);
     QVERIFY2(left.size() < count, qPrintable(left.join(QLatin1Char(' '))));
@@ -1900,6 +2015,34 @@ void TestCli::inspectJson()
     QCOMPARE(gone.value(QStringLiteral("consistent")).toBool(), false);
     QCOMPARE(gone.value(QStringLiteral("error")).toString(),
              QStringLiteral("cannot be read (no such file or directory)"));
+
+#ifdef Q_OS_UNIX
+    // Each "file" maps back to its file: the name exactly, as JSON escapes
+    // it, and the bytes in hex beside a name that is not UTF-8.
+    const QList<QByteArray> names = {"nl\\nx.bin", "nl\nx.bin", "caf\xe9.bin"};
+    for (const QByteArray &name : names) {
+        const QByteArray file = QFile::encodeName(dir.path()) + '/' + name;
+        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray bytes = v9Compressed();
+        QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        ::close(fd);
+    }
+    const Outcome named = runCliBytes(dir.path(), QList<QByteArray> {"inspect", "--json"} + names);
+    QCOMPARE(named.exitCode, 0);
+    QVERIFY(named.out.contains("\"file\": \"nl\\\\nx.bin\""));
+    QVERIFY(named.out.contains("\"file\": \"nl\\nx.bin\""));
+    const QJsonArray namedFiles =
+        QJsonDocument::fromJson(named.out).object().value(QStringLiteral("files")).toArray();
+    QCOMPARE(namedFiles.size(), 3);
+    QCOMPARE(namedFiles.at(0).toObject().value(QStringLiteral("file")).toString(),
+             QStringLiteral("nl\\nx.bin"));
+    QCOMPARE(namedFiles.at(1).toObject().value(QStringLiteral("file")).toString(),
+             QStringLiteral("nl\nx.bin"));
+    QVERIFY(!namedFiles.at(1).toObject().contains(QStringLiteral("fileBytes")));
+    QCOMPARE(namedFiles.at(2).toObject().value(QStringLiteral("fileBytes")).toString(),
+             QStringLiteral("636166e92e62696e"));
+#endif
 }
 
 void TestCli::inspectPreviews_data()
@@ -2058,37 +2201,242 @@ void TestCli::symbolPrefixBatch()
 // --dry-run plans as a conversion does and lists it, writing nothing.
 void TestCli::dryRun_data()
 {
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("arguments"); // the real run's; the dry run adds --dry-run
+    QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("listed");
 
     QTest::newRow("folder into a new folder")
-        << QStringList {"--dry-run", "-o", "out", "in"}
+        << QStringList {"-o", "out", "in"} << 0
         << QByteArray("in/a.png -> out/a.c\nin/b.jpg -> out/b.c\n");
     QTest::newRow("one file, v9 .bin beside it")
-        << QStringList {"--dry-run", "--lvgl", "9", "-f", "bin", "--cf", "I4", "in/b.jpg"}
+        << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "I4", "in/b.jpg"} << 0
         << QByteArray("in/b.jpg -> in/b.bin\n");
-    // The image data is not read: a broken image is listed.
-    QTest::newRow("broken image") << QStringList {"--dry-run", "-o", "out/", "bad/broken.png"}
-                                  << QByteArray("bad/broken.png -> out/broken.c\n");
+    QTest::newRow("previews are listed")
+        << QStringList {"--preview", "seen", "-o", "out", "in"} << 0
+        << QByteArray("in/a.png -> out/a.c\nout/a.c -> seen/a.c.png\n"
+                      "in/b.jpg -> out/b.c\nout/b.c -> seen/b.c.png\n");
+    QTest::newRow("a truncated PNG") << QStringList {"-o", "out", "in/a.png", "bad/cut.png"} << 1
+                                     << QByteArray("in/a.png -> out/a.c\n");
+    QTest::newRow("a text file named .png")
+        << QStringList {"-o", "out/", "bad/text.png"} << 1 << QByteArray();
+    QTest::newRow("an image too wide for v8")
+        << QStringList {"-o", "out/", "bad/wide.png"} << 1 << QByteArray();
+    QTest::newRow("a FIFO as the output")
+        << QStringList {"-o", "special/fifo.c", "in/a.png"} << 1 << QByteArray();
+    QTest::newRow("/dev/full as the output")
+        << QStringList {"-o", "/dev/full", "in/a.png"} << 1 << QByteArray();
+    QTest::newRow("the output's folder is missing")
+        << QStringList {"-o", "missing/a.c", "in/a.png"} << 1 << QByteArray();
+    QTest::newRow("the new output folder is under a file")
+        << QStringList {"-o", "bad/text.png/out", "in"} << 1 << QByteArray();
+    QTest::newRow("a folder where a preview goes")
+        << QStringList {"--preview", "shown", "-o", "out", "in"} << 1
+        << QByteArray("in/a.png -> out/a.c\nin/b.jpg -> out/b.c\nout/b.c -> shown/b.c.png\n");
 }
 
+// A dry run does all that the run does but the final writes: the same exit
+// status, the same failure lines, and nothing written.
 void TestCli::dryRun()
 {
+#ifdef Q_OS_UNIX
     QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
     QFETCH(QByteArray, listed);
 
     QTemporaryDir dir;
-    saveImage(dir.filePath(QStringLiteral("in/a.png")), TestImages::photo(5, 4, 1), "PNG");
-    saveImage(dir.filePath(QStringLiteral("in/b.jpg")), TestImages::photo(5, 4, 2), "JPEG");
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad")));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("bad/broken.png")), "not an image"));
-    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    saveImage(path("in/a.png"), TestImages::photo(5, 4, 1), "PNG");
+    saveImage(path("in/b.jpg"), TestImages::photo(5, 4, 2), "JPEG");
+    saveImage(path("bad/wide.png"), TestImages::photo(3000, 10, 3), "PNG");
+    QVERIFY(writeFile(path("bad/text.png"), "not an image"));
+    const QByteArray png = readFile(path("in/a.png"));
+    QVERIFY(writeFile(path("bad/cut.png"), png.left(png.size() / 2)));
+    QVERIFY(QDir().mkpath(path("shown/a.c.png")));
+    QVERIFY(QDir().mkpath(path("special")));
+    QCOMPARE(::mkfifo(QFile::encodeName(path("special/fifo.c")).constData(), 0644), 0);
+    // What is there before, but for the FIFO, which must not be read.
+    const auto files = [&] {
+        QMap<QString, QByteArray> all = snapshot(path("in"));
+        const QMap<QString, QByteArray> bad = snapshot(path("bad"));
+        for (auto it = bad.constBegin(); it != bad.constEnd(); ++it)
+            all.insert(QStringLiteral("bad/") + it.key(), it.value());
+        for (const char *folder : {"out", "seen", "shown", "missing"})
+            all.insert(QLatin1String(folder), QFileInfo::exists(path(folder)) ? "here" : "none");
+        return all;
+    };
+    const QMap<QString, QByteArray> before = files();
+
+    QList<QByteArray> dryArguments {"--dry-run"};
+    QList<QByteArray> realArguments;
+    for (const QString &a : qAsConst(arguments)) {
+        dryArguments << a.toUtf8();
+        realArguments << a.toUtf8();
+    }
+    const Outcome dry = runCliBytes(dir.path(), dryArguments);
+    QCOMPARE(dry.exitCode, exitCode);
+    QCOMPARE(dry.out, listed);
+    QCOMPARE(files(), before);
+    struct stat st;
+    QVERIFY(::lstat(QFile::encodeName(path("special/fifo.c")).constData(), &st) == 0
+            && S_ISFIFO(st.st_mode));
+
+    const Outcome real = runCliBytes(dir.path(), realArguments);
+    QCOMPARE(real.exitCode, exitCode);
+    QCOMPARE(real.err, dry.err);
+    QVERIFY(real.out.isEmpty());
+#else
+    QSKIP("needs FIFOs");
+#endif
+}
+
+void TestCli::standardOutput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("written"); // what stdout holds: a file's name, or "preview:" one
+
+    QTest::newRow("a C array") << QStringList {"-o", "-", "logo.png"} << "expected.c";
+    QTest::newRow("a .bin") << QStringList {"-f", "bin-rgb565", "-o", "-", "logo.png"}
+                            << "expected.bin";
+    QTest::newRow("the prefix and the name joined")
+        << QStringList {"--symbol-prefix", "lv_img", "-n", "_decoder_open", "-o", "-", "logo.png"}
+        << "named.c";
+    QTest::newRow("a preview") << QStringList {"--preview", "-", "-o", "logo.c", "logo.png"}
+                               << "preview:logo.c";
+    QTest::newRow("the output, and its preview from the same bytes")
+        << QStringList {"-o", "-", "--preview", "shown.png", "logo.png"} << "expected.c";
+    QTest::newRow("inspect's PNG")
+        << QStringList {"inspect", "--png", "-", "expected.bin"} << "preview:expected.bin";
+}
+
+// "-" is standard output, for one output, one preview or one inspected PNG.
+void TestCli::standardOutput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, written);
+
+    QTemporaryDir dir;
+    const QImage image = TestImages::photo(9, 6, 4);
+    saveImage(dir.filePath(QStringLiteral("logo.png")), image, "PNG");
+    const QString source = dir.filePath(QStringLiteral("logo.png"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("expected.c")),
+                      expected(source, CArray, TrueColor, QStringLiteral("logo.c"))));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("expected.bin")),
+                      expected(source, BinaryRgb565, TrueColor, QStringLiteral("logo.bin"))));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("named.c")),
+                      expected(source, CArray, TrueColor, QStringLiteral("x.c"),
+                               QStringLiteral("lv_img_decoder_open"))));
 
     const Outcome outcome = runCli(dir.path(), arguments);
     QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
     QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
-    QCOMPARE(outcome.out, listed);
-    QCOMPARE(snapshot(dir.path()), before);
+    if (written.startsWith(QLatin1String("preview:"))) {
+        const QString file = dir.filePath(written.mid(8));
+        const LvglDecodeResult shown = decodeLvglFileNamed(file, readFile(file), DeviceSettings());
+        QVERIFY2(shown.ok(), qPrintable(shown.error));
+        QImage png;
+        QVERIFY(png.loadFromData(outcome.out, "PNG"));
+        QCOMPARE(png.convertToFormat(QImage::Format_ARGB32),
+                 shown.image.convertToFormat(QImage::Format_ARGB32));
+    } else {
+        QCOMPARE(outcome.out, readFile(dir.filePath(written)));
+    }
+    // Nothing named "-" was made.
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("-"))));
+    const QString shown = dir.filePath(QStringLiteral("shown.png"));
+    if (arguments.contains(QStringLiteral("shown.png"))) {
+        const LvglDecodeResult decoded = decodeLvglFile(outcome.out, DeviceSettings());
+        QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+        QCOMPARE(QImage(shown).convertToFormat(QImage::Format_ARGB32),
+                 decoded.image.convertToFormat(QImage::Format_ARGB32));
+    }
+}
+
+namespace {
+
+// A JPEG whose frame header claims width x height: the segments and the
+// scan stay whole, so only a decoder would notice.
+QByteArray jpegClaiming(const QByteArray &jpeg, int width, int height)
+{
+    QByteArray patched = jpeg;
+    for (int i = 2; i + 9 < patched.size(); ++i) {
+        const uchar marker = uchar(patched.at(i + 1));
+        if (uchar(patched.at(i)) == 0xff && marker >= 0xc0 && marker <= 0xc2) {
+            patched[i + 5] = char(height >> 8);
+            patched[i + 6] = char(height);
+            patched[i + 7] = char(width >> 8);
+            patched[i + 8] = char(width);
+            break;
+        }
+    }
+    return patched;
+}
+
+} // namespace
+
+void TestCli::embeddedSources_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said"); // in stderr
+    QTest::addColumn<QByteArray>("header"); // in the C file written
+
+    // The RAW formats embed the file: its header and a walk over its data
+    // decide, whatever a decode would cost.
+    QTest::newRow("a JPEG past the decoding budget")
+        << QStringList {"-v", "--lvgl", "9", "--cf", "RAW", "-o", "out.c", "huge.jpg"} << 0
+        << QByteArray("huge.jpg: the library's JPEG decoder needs about 274.7 MiB of RAM to draw "
+                      "it (12000 x 8000 x 3 bytes), more than most devices have")
+        << QByteArray("    .header.w = 12000,\n    .header.h = 8000,\n");
+    QTest::newRow("a small PNG, with its RAM")
+        << QStringList {"-v", "-c", "RAW_ALPHA", "-o", "out.c", "small.png"} << 0
+        << QByteArray("small.png: the library's PNG decoder needs about 1 KiB of RAM to draw it "
+                      "(16 x 12 x 4 bytes)")
+        << QByteArray("    .header.w = 16,\n    .header.h = 12,\n");
+    QTest::newRow("a JPEG cut short")
+        << QStringList {"-c", "RAW", "-o", "out.c", "cut.jpg"} << 1
+        << QByteArray("cut.jpg -> out.c: cannot be decoded (truncated or corrupt data)")
+        << QByteArray();
+    QTest::newRow("a PNG cut short")
+        << QStringList {"--lvgl", "9", "--cf", "RAW_ALPHA", "-o", "out.c", "cut.png"} << 1
+        << QByteArray("cut.png -> out.c: cannot be decoded (truncated or corrupt data)")
+        << QByteArray();
+    QTest::newRow("a PNG with a damaged image data CRC")
+        << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "crc.png"} << 1
+        << QByteArray("crc.png -> out.c: cannot be decoded (truncated or corrupt data)")
+        << QByteArray();
+}
+
+void TestCli::embeddedSources()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
+    QFETCH(QByteArray, header);
+
+    QTemporaryDir dir;
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    saveImage(path("photo.jpg"), TestImages::photo(40, 30, 5), "JPEG");
+    saveImage(path("small.png"), TestImages::photo(16, 12, 6), "PNG");
+    const QByteArray jpeg = readFile(path("photo.jpg"));
+    const QByteArray png = readFile(path("small.png"));
+    QVERIFY(writeFile(path("huge.jpg"), jpegClaiming(jpeg, 12000, 8000)));
+    QVERIFY(writeFile(path("cut.jpg"), jpeg.left(jpeg.size() - 40)));
+    QVERIFY(writeFile(path("cut.png"), png.left(png.size() - 20)));
+    QByteArray crc = png;
+    crc[crc.indexOf("IDAT") + 6] = char(crc.at(crc.indexOf("IDAT") + 6) ^ 0x40);
+    QVERIFY(writeFile(path("crc.png"), crc));
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QVERIFY2(outcome.err.contains(said), outcome.err.constData());
+    if (exitCode != 0) {
+        QVERIFY(!QFileInfo::exists(path("out.c")));
+        return;
+    }
+    const QByteArray text = readFile(path("out.c"));
+    QVERIFY2(text.contains(header), text.right(300).constData());
+    const QByteArray embedded = readFile(dir.filePath(arguments.constLast()));
+    QVERIFY(text.contains(".data_size = " + QByteArray::number(embedded.size()) + ","));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

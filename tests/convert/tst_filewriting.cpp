@@ -1,5 +1,6 @@
 #include <converter.h>
 #include <imagesource.h>
+#include <outputfile.h>
 #include <testfiles.h>
 #include <testimages.h>
 
@@ -319,6 +320,7 @@ private slots:
     void replacesLongerFile();
     void failedWriteKeepsGoodOutput_data();
     void failedWriteKeepsGoodOutput();
+    void successLeavesOnlyTheOutput_data();
     void successLeavesOnlyTheOutput();
     void loadImage_data();
     void loadImage();
@@ -392,16 +394,35 @@ void TestFileWriting::cannotOpen()
     QVERIFY(!QFileInfo(target).isFile());
 }
 
+namespace {
+
+// Named temporary files, as on a file system without anonymous ones, for
+// the life of one test.
+class NamedTemporaries
+{
+public:
+    explicit NamedTemporaries(bool named) { OutputFile::setAnonymousTemporaries(!named); }
+    ~NamedTemporaries() { OutputFile::setAnonymousTemporaries(true); }
+    Q_DISABLE_COPY(NamedTemporaries)
+};
+
+} // namespace
+
 void TestFileWriting::replacesLongerFile_data()
 {
     QTest::addColumn<int>("output");
-    QTest::newRow("C array") << int(CArray);
-    QTest::newRow("binary") << int(BinaryRgb888);
+    QTest::addColumn<bool>("named");
+    QTest::newRow("C array") << int(CArray) << false;
+    QTest::newRow("binary") << int(BinaryRgb888) << false;
+    QTest::newRow("C array, named temporary") << int(CArray) << true;
+    QTest::newRow("binary, named temporary") << int(BinaryRgb888) << true;
 }
 
 void TestFileWriting::replacesLongerFile()
 {
     QFETCH(int, output);
+    QFETCH(bool, named);
+    const NamedTemporaries temporaries(named);
 
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("logo.out"));
@@ -421,15 +442,22 @@ void TestFileWriting::failedWriteKeepsGoodOutput_data()
     QTest::addColumn<int>("color");
     QTest::addColumn<int>("side");
     QTest::addColumn<int>("limit");
+    QTest::addColumn<bool>("named");
 
     // Each output is larger than the limit the write may reach.
-    QTest::newRow("C array, alpha") << int(CArray) << int(TrueColorAlpha) << 300 << 65536;
-    QTest::newRow("C array, indexed") << int(CArray) << int(Indexed256) << 300 << 65536;
-    QTest::newRow("binary RGB888") << int(BinaryRgb888) << int(TrueColor) << 300 << 65536;
+    QTest::newRow("C array, alpha, named temporary")
+        << int(CArray) << int(TrueColorAlpha) << 300 << 65536 << true;
+    QTest::newRow("small binary, last flush, named temporary")
+        << int(BinaryRgb565) << int(TrueColor) << 20 << 1000 << true;
+    QTest::newRow("C array, alpha") << int(CArray) << int(TrueColorAlpha) << 300 << 65536 << false;
+    QTest::newRow("C array, indexed") << int(CArray) << int(Indexed256) << 300 << 65536 << false;
+    QTest::newRow("binary RGB888") << int(BinaryRgb888) << int(TrueColor) << 300 << 65536 << false;
     // Small outputs stay in the file's write buffer until the end, so they
     // fail only in the last flush.
-    QTest::newRow("small binary, last flush") << int(BinaryRgb565) << int(TrueColor) << 20 << 1000;
-    QTest::newRow("small C array, last flush") << int(CArray) << int(TrueColor) << 1 << 1000;
+    QTest::newRow("small binary, last flush")
+        << int(BinaryRgb565) << int(TrueColor) << 20 << 1000 << false;
+    QTest::newRow("small C array, last flush")
+        << int(CArray) << int(TrueColor) << 1 << 1000 << false;
 }
 
 void TestFileWriting::failedWriteKeepsGoodOutput()
@@ -438,6 +466,8 @@ void TestFileWriting::failedWriteKeepsGoodOutput()
     QFETCH(int, color);
     QFETCH(int, side);
     QFETCH(int, limit);
+    QFETCH(bool, named);
+    const NamedTemporaries temporaries(named);
 
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("photo.c"));
@@ -465,8 +495,40 @@ void TestFileWriting::failedWriteKeepsGoodOutput()
     QVERIFY(readFile(target).size() > limit);
 }
 
+void TestFileWriting::successLeavesOnlyTheOutput_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::newRow("anonymous temporary") << false;
+    QTest::newRow("named temporary") << true;
+}
+
 void TestFileWriting::successLeavesOnlyTheOutput()
 {
+    QFETCH(bool, named);
+    const NamedTemporaries temporaries(named);
+
+    // While it is written, a temporary file has no name, or one that
+    // carries the writer's process id; cancelled, it leaves nothing.
+    QTemporaryDir scratch;
+    OutputFile file(scratch.filePath(QStringLiteral("out.c")));
+    QVERIFY(file.create().ok());
+    QCOMPARE(file.write("data"), qint64(4));
+    const QStringList during = entries(scratch.path());
+    if (named) {
+        QCOMPARE(during.size(), 1);
+        QString pid;
+        for (qint64 p = QCoreApplication::applicationPid(), i = 0; i < 5; ++i, p /= 36)
+            pid.prepend(QLatin1Char("0123456789abcdefghijklmnopqrstuvwxyz"[p % 36]));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\.bf-%1[0-9a-z]{5}\\.tmp$").arg(pid))
+                     .match(during.first())
+                     .hasMatch(),
+                 qPrintable(during.first()));
+    } else {
+        QCOMPARE(during, QStringList());
+    }
+    file.cancel();
+    QCOMPARE(entries(scratch.path()), QStringList());
+
     // A C array of several blocks is streamed, yet appears whole, under its
     // own name only.
     QTemporaryDir dir;

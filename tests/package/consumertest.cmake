@@ -110,7 +110,7 @@ set(mistakes
     "DEPTH of a format without depths|a .bin of ALPHA_4BIT is the same at every depth"
     "COMPRESS for LVGL 8|--compress applies to LVGL v9 output"
     "unknown COMPRESS|COMPRESS takes RLE or LZ4, not \"ZIP\""
-    "SYMBOL_PREFIX that is no identifier|'9lives' cannot start a C identifier"
+    "SYMBOL_PREFIX that is no identifier|'9lives' is not a prefix of C symbols"
     "two stems of one symbol|would both define the C symbol 'a_b'")
 foreach(mistake IN LISTS mistakes)
     string(REPLACE "|" ";" parts "${mistake}")
