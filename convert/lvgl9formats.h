@@ -33,7 +33,8 @@ namespace Lvgl9 {
 //   RGB888        blue, green, red
 //   ARGB8888      blue, green, red, alpha
 //   XRGB8888      blue, green, red, 0xff
-//   ARGB8888_PREMULTIPLIED  blue, green, red premultiplied ((c * a) >> 8), alpha
+//   ARGB8888_PREMULTIPLIED  blue, green, red premultiplied, rounded
+//                 ((c * a + 127) / 255), alpha
 //   RGB565        RGB565 low byte first
 //   RGB565_SWAPPED  RGB565 high byte first
 //   ARGB8565      RGB565 low byte, high byte, alpha (alpha last)

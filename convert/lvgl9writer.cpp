@@ -181,9 +181,10 @@ private:
             for (int x = 0; x < w; ++x) {
                 const QRgb c = pixels[x];
                 const uint a = uint(qAlpha(c));
-                *d++ = uchar((uint(qBlue(c)) * a) >> 8);
-                *d++ = uchar((uint(qGreen(c)) * a) >> 8);
-                *d++ = uchar((uint(qRed(c)) * a) >> 8);
+                // Rounded, so that an opaque colour stays as it is.
+                *d++ = uchar((uint(qBlue(c)) * a + 127) / 255);
+                *d++ = uchar((uint(qGreen(c)) * a + 127) / 255);
+                *d++ = uchar((uint(qRed(c)) * a + 127) / 255);
                 *d++ = uchar(a);
             }
             break;

@@ -430,11 +430,12 @@ void TestEncoding::v9FormatBytes_data()
                               << header("10", "0000", 12)
             + "0000ffff00ff0080ff000000"
               "ffffffff000000ff3264c840";
-    // (c * a) >> 8, so that an opaque 255 becomes 254.
+    // (c * a + 127) / 255: an opaque colour stays as it is; 255 at alpha
+    // 128 is 128, and (200, 100, 50) at 64 is (50, 25, 13).
     QTest::newRow("ARGB8888_PREMULTIPLIED") << six << "ARGB8888_PREMULTIPLIED" << 1 << none
                                             << header("1a", "0100", 12)
-            + "0000feff007f008000000000"
-              "fefefeff000000ff0c193240";
+            + "0000ffff0080008000000000"
+              "ffffffff000000ff0d193240";
     QTest::newRow("XRGB8888") << six << "XRGB8888" << 1 << none
                               << header("11", "0000", 12)
             + "0000ffff00ff00ffff0000ff"
