@@ -76,7 +76,7 @@ const Format table[] = {
     {"TRUE_COLOR_CHROMA_KEYED", "chroma-keyed", 6, Layout::TrueColor, 0, AllDepths,
      trueColorComments, DataSize::PixelsTimesColorSize, true,
      "opaque pictures whose pixels of the chroma key colour are not drawn", EveryDepth,
-     "LV_COLOR_CHROMA_KEY (0x00FF00 unless configured)"},
+     "LV_COLOR_CHROMA_KEY (0x00FF00 unless configured)", true},
     {"INDEXED_1BIT", "indexed-1", 7, Layout::Indexed, 1, 0, nullptr, DataSize::Exact, true,
      "2 colours from a palette: monochrome displays, logos", EveryDepth, ""},
     {"INDEXED_2BIT", "indexed-2", 8, Layout::Indexed, 2, 0, nullptr, DataSize::Exact, true,

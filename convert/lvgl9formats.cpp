@@ -94,7 +94,12 @@ int maxWidth(const Format &format, int align)
 
 qint64 dataSize(const Format &format, int width, int height, int align)
 {
-    const qint64 rows = stride(format, width, align) * height;
+    return dataSizeOfStride(format, stride(format, width, align), height);
+}
+
+qint64 dataSizeOfStride(const Format &format, qint64 rowStride, int height)
+{
+    const qint64 rows = rowStride * height;
     const qint64 alphaRows = format.layout == Layout::Rgb565A8 ? rows / 2 : 0;
     return qint64(paletteEntries(format)) * 4 + rows + alphaRows;
 }

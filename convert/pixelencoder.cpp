@@ -351,6 +351,11 @@ SectionEncoder::SectionEncoder(const PreparedImage &prepared, ColorDepth depth, 
     m_out.resize(size_t(widest) + 8);
     m_levels.resize(size_t(width) * 3 + 8);
     m_reduced.resize(size_t(width) + 1);
+    if (m_format.chromaKeyed) {
+        const QRgb key = 0xff000000u | ChromaKey;
+        packColoursAt<false>(depth, m_key, &key, 1);
+        m_pixelBytes = depth == ColorDepth::Depth32 ? 4 : colourBytes(depth);
+    }
 }
 
 SectionEncoder::~SectionEncoder() = default;
@@ -419,6 +424,18 @@ void SectionEncoder::packColourRow(const QRgb *pixels, uchar *out, bool withAlph
         packColoursAt<false>(m_depth, out, pixels, width);
 }
 
+void SectionEncoder::countHidden(const QRgb *pixels, const uchar *out)
+{
+    const int size = m_pixelBytes;
+    for (int x = 0; x < m_prepared.width; ++x) {
+        const QRgb c = pixels[x];
+        // A pixel of the key colour itself is meant to be left out.
+        if (qAlpha(c) == 255 && (c & 0xffffffu) != ChromaKey
+            && std::memcmp(out + x * size, m_key, size_t(size)) == 0)
+            ++m_hidden;
+    }
+}
+
 const uchar *SectionEncoder::row(int plane, int y)
 {
     rowTo(plane, y, m_out.data());
@@ -443,9 +460,13 @@ void SectionEncoder::rowTo(int plane, int y, uchar *out)
 
     switch (m_format.layout) {
     case Layout::TrueColor:
-    case Layout::TrueColorAlpha:
-        packColourRow(m_rows->row(y), out, m_format.layout == Layout::TrueColorAlpha);
+    case Layout::TrueColorAlpha: {
+        const QRgb *pixels = m_rows->row(y);
+        packColourRow(pixels, out, m_format.layout == Layout::TrueColorAlpha);
+        if (m_format.chromaKeyed)
+            countHidden(pixels, out);
         break;
+    }
     case Layout::Rgb565A8: {
         const QRgb *pixels = m_rows->row(y);
         if (plane == 0) {
