@@ -218,33 +218,6 @@ void TestOutputIdentity::sameBytes_data()
                outSpec);
     }
 
-    // The include styles that are not a version's default.
-    const struct
-    {
-        int lvgl;
-        const char *format;
-        const char *include;
-    } includes[] = {{8, "TRUE_COLOR_ALPHA", "auto"},
-                    {8, "TRUE_COLOR_ALPHA", "simple"},
-                    {9, "ARGB8888", "subdir"},
-                    {9, "ARGB8888", "simple"}};
-    for (const auto &row : includes) {
-        OutputSpec outSpec;
-        outSpec.lvgl = row.lvgl;
-        if (row.lvgl == 9) {
-            outSpec.format = nullptr;
-            outSpec.format9 = Lvgl9::findFormat(QLatin1String(row.format));
-        } else {
-            outSpec.format = Lvgl8::findFormat(QLatin1String(row.format));
-        }
-        addRow(QStringLiteral("v%1 c %2 include %3")
-                   .arg(QString::number(row.lvgl), QLatin1String(row.format),
-                        QLatin1String(row.include)),
-               {QStringLiteral("--lvgl"), QString::number(row.lvgl), QStringLiteral("--cf"),
-                QLatin1String(row.format), QStringLiteral("--include"), QLatin1String(row.include)},
-               outSpec);
-    }
-
     // v9 choices beside the format.
     OutputSpec v9;
     v9.lvgl = 9;
