@@ -424,15 +424,50 @@ void SectionEncoder::packColourRow(const QRgb *pixels, uchar *out, bool withAlph
         packColoursAt<false>(m_depth, out, pixels, width);
 }
 
+namespace {
+
+// The opaque pixels that are not the key colour but whose bytes in out (a
+// T each) are the key's. The bytes alone are looked at first: they rarely
+// match, and that loop is cheap.
+template<typename T>
+int keyedPixels(const QRgb *pixels, const uchar *out, int width, const uchar *keyBytes)
+{
+    T key;
+    std::memcpy(&key, keyBytes, sizeof(T));
+    const auto valueAt = [out](int x) {
+        T value;
+        std::memcpy(&value, out + size_t(x) * sizeof(T), sizeof(T));
+        return value;
+    };
+    int matches = 0; // a row has at most 65535 pixels
+    for (int x = 0; x < width; ++x)
+        matches += int(valueAt(x) == key);
+    if (matches == 0)
+        return 0;
+    int count = 0;
+    for (int x = 0; x < width; ++x) {
+        // A pixel of the key colour itself is meant to be left out.
+        const QRgb c = pixels[x];
+        count += int(valueAt(x) == key) & int(c >= 0xff000000u) & int((c & 0xffffffu) != ChromaKey);
+    }
+    return count;
+}
+
+} // namespace
+
 void SectionEncoder::countHidden(const QRgb *pixels, const uchar *out)
 {
-    const int size = m_pixelBytes;
-    for (int x = 0; x < m_prepared.width; ++x) {
-        const QRgb c = pixels[x];
-        // A pixel of the key colour itself is meant to be left out.
-        if (qAlpha(c) == 255 && (c & 0xffffffu) != ChromaKey
-            && std::memcmp(out + x * size, m_key, size_t(size)) == 0)
-            ++m_hidden;
+    const int width = m_prepared.width;
+    switch (m_pixelBytes) {
+    case 1:
+        m_hidden += keyedPixels<quint8>(pixels, out, width, m_key);
+        break;
+    case 2:
+        m_hidden += keyedPixels<quint16>(pixels, out, width, m_key);
+        break;
+    default:
+        m_hidden += keyedPixels<quint32>(pixels, out, width, m_key);
+        break;
     }
 }
 
