@@ -134,6 +134,7 @@ int BatchRunner::run(int threadCount)
         for (auto &entry : group->takeFinished()) {
             const size_t i = size_t(entry.first);
             entry.second.addNotes(results[i].notes());
+            entry.second.addWarnings(results[i].warnings());
             results[i] = std::move(entry.second);
             finished[i] = 1;
             ++finishedCount;
@@ -195,7 +196,8 @@ int BatchRunner::run(int threadCount)
             done = finishedCount;
             while (reported < total && finished[size_t(reported)]) {
                 const ConvertResult &result = results[size_t(reported)];
-                if (!result.ok() || (m_verbose && !result.notes().isEmpty()))
+                if (!result.ok() || !result.warnings().isEmpty()
+                    || (m_verbose && !result.notes().isEmpty()))
                     ready.emplace_back(reported, result);
                 ++reported;
             }
@@ -205,6 +207,13 @@ int BatchRunner::run(int threadCount)
             if (m_verbose) {
                 for (const QString &line : noteLines(job, entry.second))
                     m_console->printError(line);
+            }
+            // What the device will show wrongly, with or without -v.
+            for (const QString &warning : entry.second.warnings()) {
+                if (entry.second.ok())
+                    m_console->printError(tr("brindleforge-cli: %1 -> %2: warning: %3")
+                                              .arg(displayPath(job.source), displayPath(job.output),
+                                                   escapeControls(warning)));
             }
             if (!entry.second.ok()) {
                 m_console->printError(failureLine(job, entry.second));

@@ -49,6 +49,9 @@ const char *const depthNames[] = {"8", "16", "16swap", "32"};
 
 const char *const shellNames[] = {"bash", "zsh"};
 
+// The values of --include, in the order of IncludeStyle.
+const char *const includeNames[] = {"auto", "subdir", "simple"};
+
 // Whether a symbol prefix can start a C identifier that is not reserved: an
 // ASCII letter, then letters, digits and '_'.
 bool isPrefixText(const QString &prefix)
@@ -168,6 +171,14 @@ CommandLine::CommandLine()
                               "--name, or P and the output's base name, made a C identifier. P "
                               "starts with a letter and holds letters, digits and '_'."),
                            QStringLiteral("P"))
+    , m_includeOption(QStringLiteral("include"),
+                      tr("C arrays: how LVGL's header is included. subdir: \"lvgl/lvgl.h\" (the "
+                         "default for v8); simple: \"lvgl.h\" (an ESP-IDF project with LVGL "
+                         "as a managed component, say); auto: a block that takes \"lvgl.h\" "
+                         "where LV_LVGL_H_INCLUDE_SIMPLE is set or the compiler finds it, "
+                         "<lvgl.h> with LV_LVGL_H_INCLUDE_SYSTEM, else \"lvgl/lvgl.h\" (the "
+                         "default for v9)."),
+                      tr("style"))
     , m_dryRunOption(QStringLiteral("dry-run"),
                      tr("Do everything a conversion does but the final writes: decode and "
                         "encode every image, check every target, print \"SOURCE -> OUTPUT\" "
@@ -194,11 +205,13 @@ CommandLine::CommandLine()
     m_parser.setApplicationDescription(
         tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
            "files (.bin)."));
-    m_listedOptions = {m_formatOption,       m_colorOption,   m_depthOption,       m_ditherOption,
-                       m_lvglOption,         m_strideOption,  m_premultiplyOption, m_compressOption,
-                       m_backgroundOption,   m_outputOption,  m_previewOption,     m_nameOption,
-                       m_symbolPrefixOption, m_dryRunOption,  m_recursiveOption,   m_jobsOption,
-                       m_quietOption,        m_verboseOption, m_helpOption,        m_versionOption};
+    m_listedOptions = {m_formatOption,       m_colorOption,    m_depthOption,
+                       m_ditherOption,       m_lvglOption,     m_strideOption,
+                       m_premultiplyOption,  m_compressOption, m_backgroundOption,
+                       m_outputOption,       m_previewOption,  m_nameOption,
+                       m_symbolPrefixOption, m_includeOption,  m_dryRunOption,
+                       m_recursiveOption,    m_jobsOption,     m_quietOption,
+                       m_verboseOption,      m_helpOption,     m_versionOption};
     m_parser.addOptions(m_listedOptions);
     // The build makes the manual page and the completion scripts with these.
     m_completionOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -317,6 +330,17 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                             ? tr("--name: %1").arg(problem)
                             : tr("--symbol-prefix and --name: %1").arg(problem));
         }
+    }
+    if (m_parser.isSet(m_includeOption)) {
+        const QString value = m_parser.value(m_includeOption);
+        const auto it =
+            std::find_if(std::begin(includeNames), std::end(includeNames),
+                         [&value](const char *name) { return value == QLatin1String(name); });
+        if (it == std::end(includeNames))
+            return fail(tr("--include takes auto, subdir or simple, not '%1'").arg(value));
+        if (m_spec.binary)
+            return fail(tr("--include applies to C arrays only (-f c): a .bin includes nothing"));
+        m_spec.include = IncludeStyle(it - std::begin(includeNames));
     }
     m_dryRun = m_parser.isSet(m_dryRunOption);
 
@@ -639,6 +663,9 @@ QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl
             values << QString::fromLatin1(name);
     } else if (is(m_lvglOption)) {
         values << QStringLiteral("8") << QStringLiteral("9");
+    } else if (is(m_includeOption)) {
+        for (const char *name : includeNames)
+            values << QString::fromLatin1(name);
     } else if (is(m_compressOption)) {
         values << QStringLiteral("none") << QStringLiteral("rle") << QStringLiteral("lz4");
     } else if (is(m_completionOption)) {

@@ -95,6 +95,7 @@ private:
     QCommandLineOption m_previewOption;
     QCommandLineOption m_nameOption;
     QCommandLineOption m_symbolPrefixOption;
+    QCommandLineOption m_includeOption;
     QCommandLineOption m_dryRunOption;
     QCommandLineOption m_recursiveOption;
     QCommandLineOption m_jobsOption;

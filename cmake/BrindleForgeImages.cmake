@@ -1,6 +1,6 @@
 # brindleforge_add_images(<target>
 #     [LVGL 8|9] [FORMAT C|BIN] [CF <name>] [DEPTH <d>] [DITHER] [COMPRESS RLE|LZ4]
-#     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>]
+#     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>] [INCLUDE AUTO|SUBDIR|SIMPLE]
 #     FILES <image>...)
 #
 # Converts each image with brindleforge-cli (BrindleForge::cli) at build time,
@@ -15,6 +15,8 @@
 #   DITHER            --dither
 #   COMPRESS RLE|LZ4  --compress, LVGL 9 only
 #   SYMBOL_PREFIX <p> --symbol-prefix: C symbols are <p><stem> and <p><stem>_map
+#   INCLUDE AUTO|SUBDIR|SIMPLE  --include: how a C file includes LVGL's header
+#                     (default: "lvgl/lvgl.h" for LVGL 8, AUTO for LVGL 9)
 #   OUTPUT_DIR <dir>  where the outputs go (relative: to the current binary
 #                     folder); default <current binary folder>/<target>_images
 # Each output is named after its image's stem (the file name up to its first
@@ -22,7 +24,7 @@
 # current source folder.
 #
 # C output: the .c files become sources of <target>, which must find LVGL's
-# header as "lvgl.h" or "lvgl/lvgl.h". BIN output: a custom target
+# header as INCLUDE says (AUTO: "lvgl.h" or "lvgl/lvgl.h"). BIN output: a custom target
 # <target>_images (then <target>_images_2, ...) makes the files and <target>
 # depends on it.
 #
@@ -36,11 +38,11 @@ include_guard(GLOBAL)
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
     cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER"
-        "LVGL;FORMAT;CF;DEPTH;COMPRESS;OUTPUT_DIR;SYMBOL_PREFIX" "FILES")
+        "LVGL;FORMAT;CF;DEPTH;COMPRESS;OUTPUT_DIR;SYMBOL_PREFIX;INCLUDE" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
-            "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX "
-            "and FILES)")
+            "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
+            "INCLUDE and FILES)")
     endif()
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
@@ -87,6 +89,14 @@ function(brindleforge_add_images target)
     endif()
     if(DEFINED ARG_SYMBOL_PREFIX)
         list(APPEND args --symbol-prefix ${ARG_SYMBOL_PREFIX})
+    endif()
+    if(DEFINED ARG_INCLUDE)
+        string(TOLOWER "${ARG_INCLUDE}" include_style)
+        if(NOT include_style MATCHES "^(auto|subdir|simple)$")
+            message(FATAL_ERROR "${where}: INCLUDE takes AUTO, SUBDIR or SIMPLE, not "
+                "\"${ARG_INCLUDE}\"")
+        endif()
+        list(APPEND args --include ${include_style})
     endif()
 
     if(NOT DEFINED ARG_OUTPUT_DIR)

@@ -30,6 +30,7 @@ Lvgl9::Options lvgl9Options(const OutputSpec &outSpec)
     options.quantizer = outSpec.quantizer;
     options.hasBackground = outSpec.hasBackground;
     options.background = outSpec.background;
+    options.include = outSpec.includeStyle();
     return options;
 }
 
@@ -101,16 +102,74 @@ bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
     return false;
 }
 
-QString compressionNote(const OutputSpec &outSpec, const Lvgl9::Encoded &encoded)
+// What an encoding says without failing: notes (shown with -v) and
+// warnings (always shown).
+struct Remarks
 {
+    QStringList notes;
+    QStringList warnings;
+
+    void addTo(ConvertResult *result) const
+    {
+        result->addNotes(notes);
+        result->addWarnings(warnings);
+    }
+};
+
+void addV9Notes(const OutputSpec &outSpec, const Lvgl9::Options &options,
+                const Lvgl9::Encoded &encoded, Remarks *remarks)
+{
+    const int aligned = Lvgl9::alignedStride(options, encoded.width);
+    if (encoded.stride != aligned) {
+        remarks->notes << QStringLiteral("under RLE the stride is widened from %1 to %2 bytes, so "
+                                         "that LVGL reads the data as whole blocks of %3 bytes")
+                              .arg(QString::number(aligned), QString::number(encoded.stride),
+                                   QString::number(Lvgl9::rleBlockSize(*options.format)));
+    }
     if (outSpec.compression == Lvgl9::Compression::None
         || encoded.dataSize() < encoded.uncompressedSize)
-        return QString();
-    return QStringLiteral("%1 does not make the data smaller (%2 bytes with its header, %3 "
-                          "without compression); written as asked")
-        .arg(outSpec.compression == Lvgl9::Compression::Rle ? QStringLiteral("RLE")
-                                                            : QStringLiteral("LZ4"),
-             QString::number(encoded.dataSize()), QString::number(encoded.uncompressedSize));
+        return;
+    remarks->notes << QStringLiteral("%1 does not make the data smaller (%2 bytes with its "
+                                     "header, %3 without compression); written as asked")
+                          .arg(outSpec.compression == Lvgl9::Compression::Rle
+                                   ? QStringLiteral("RLE")
+                                   : QStringLiteral("LZ4"),
+                               QString::number(encoded.dataSize()),
+                               QString::number(encoded.uncompressedSize));
+}
+
+QString depthSetting(ColorDepth depth)
+{
+    switch (depth) {
+    case ColorDepth::Depth8:
+        return QStringLiteral("LV_COLOR_DEPTH 8");
+    case ColorDepth::Depth16:
+        return QStringLiteral("LV_COLOR_DEPTH 16");
+    case ColorDepth::Depth16Swap:
+        return QStringLiteral("LV_COLOR_DEPTH 16 with LV_COLOR_16_SWAP");
+    case ColorDepth::Depth32:
+        return QStringLiteral("LV_COLOR_DEPTH 32");
+    }
+    return QString();
+}
+
+// One warning for each depth at which opaque pixels take the chroma key's
+// value: the device leaves them out, so a part of the picture vanishes.
+void addKeyWarnings(const Lvgl8::HiddenPixels &hidden, Remarks *remarks)
+{
+    for (int d = 0; d < ColorDepthCount; ++d) {
+        const qint64 count = hidden[size_t(d)];
+        if (count == 0)
+            continue;
+        const QString what = count == 1
+            ? QStringLiteral("%1 opaque pixel near the chroma key 0x00FF00 takes its value at %2 "
+                             "and is not drawn")
+            : QStringLiteral("%1 opaque pixels near the chroma key 0x00FF00 take its value at %2 "
+                             "and are not drawn");
+        remarks->warnings << what.arg(QString::number(count), depthSetting(ColorDepth(d)))
+                + QStringLiteral("; choose a key colour the image does not use "
+                                 "(LV_COLOR_CHROMA_KEY), or a format with alpha");
+    }
 }
 
 // The writers take the size from the image; an embedded source has none
@@ -136,36 +195,40 @@ Lvgl8::PreparedImage prepare8(const OutputSpec &outSpec, const SourceImage &sour
     return prepared;
 }
 
-// The whole .bin of outSpec for source, made in one buffer. Remarks that do
-// not stop it (compression that does not pay) go to notes.
-QByteArray binaryBytes(const SourceImage &source, const OutputSpec &outSpec, QStringList *notes)
+// The whole .bin of outSpec for source, made in one buffer.
+QByteArray binaryBytes(const SourceImage &source, const OutputSpec &outSpec, Remarks *remarks)
 {
     if (outSpec.lvgl == 9) {
         const Lvgl9::Options options = lvgl9Options(outSpec);
         Lvgl9::Encoded encoded = encode9(options, source);
-        const QString note = compressionNote(outSpec, encoded);
-        if (!note.isEmpty())
-            *notes << note;
+        addV9Notes(outSpec, options, encoded, remarks);
         return Lvgl9::binary(options, std::move(encoded));
     }
-    return Lvgl8::encodeBinary(prepare8(outSpec, source), outSpec.depth, outSpec.dither);
+    const Lvgl8::PreparedImage prepared = prepare8(outSpec, source);
+    Lvgl8::HiddenPixels hidden {};
+    QByteArray bytes = Lvgl8::encodeBinary(prepared, outSpec.depth, outSpec.dither, &hidden);
+    addKeyWarnings(hidden, remarks);
+    return bytes;
 }
 
 // Writes the output of outSpec for source to device.
 bool encodeTo(const SourceImage &source, const OutputSpec &outSpec, const QByteArray &symbol,
-              QIODevice *device, QString *error, QStringList *notes)
+              QIODevice *device, QString *error, Remarks *remarks)
 {
     if (outSpec.binary)
-        return writeAll(device, binaryBytes(source, outSpec, notes), error);
+        return writeAll(device, binaryBytes(source, outSpec, remarks), error);
     if (outSpec.lvgl == 9) {
         const Lvgl9::Options options = lvgl9Options(outSpec);
         const Lvgl9::Encoded encoded = encode9(options, source);
-        const QString note = compressionNote(outSpec, encoded);
-        if (!note.isEmpty())
-            *notes << note;
+        addV9Notes(outSpec, options, encoded, remarks);
         return Lvgl9::writeC(options, encoded, symbol, device, error);
     }
-    return Lvgl8::writeC(prepare8(outSpec, source), outSpec.dither, symbol, device, error);
+    const Lvgl8::PreparedImage prepared = prepare8(outSpec, source);
+    Lvgl8::HiddenPixels hidden {};
+    const bool written = Lvgl8::writeC(prepared, outSpec.dither, outSpec.includeStyle(), symbol,
+                                       device, error, &hidden);
+    addKeyWarnings(hidden, remarks);
+    return written;
 }
 
 SourceImage imageOnly(const QImage &image)
@@ -335,23 +398,22 @@ ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec,
     const ConvertResult checked = checkSource(source, outSpec, QString());
     if (!checked.ok())
         return checked;
-    QStringList notes;
+    Remarks remarks;
+    ConvertResult result = ConvertResult::success();
     if (outSpec.binary) {
         // Made in place: no copy of a large image through a buffer.
-        *bytes = binaryBytes(source, outSpec, &notes);
-        ConvertResult result = ConvertResult::success();
-        result.addNotes(notes);
+        *bytes = binaryBytes(source, outSpec, &remarks);
+        remarks.addTo(&result);
         return result;
     }
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);
     QString error;
-    if (!encodeTo(source, outSpec, cSymbol(symbol).toUtf8(), &buffer, &error, &notes)) {
+    if (!encodeTo(source, outSpec, cSymbol(symbol).toUtf8(), &buffer, &error, &remarks)) {
         bytes->clear();
         return ConvertResult::writeFailed(QString(), error);
     }
-    ConvertResult result = ConvertResult::success();
-    result.addNotes(notes);
+    remarks.addTo(&result);
     return result;
 }
 
@@ -386,8 +448,8 @@ ConvertResult convertSource(const SourceImage &source, const OutputSpec &outSpec
     }
 
     QString error;
-    QStringList notes;
-    if (!encodeTo(source, outSpec, cName, file.get(), &error, &notes)) {
+    Remarks remarks;
+    if (!encodeTo(source, outSpec, cName, file.get(), &error, &remarks)) {
         file->cancel();
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           error);
@@ -396,11 +458,11 @@ ConvertResult convertSource(const SourceImage &source, const OutputSpec &outSpec
     if (group) {
         group->add(tag, std::move(file));
         ConvertResult written = ConvertResult::success();
-        written.addNotes(notes);
+        remarks.addTo(&written);
         return written;
     }
     ConvertResult committed = file->commit();
-    committed.addNotes(notes);
+    remarks.addTo(&committed);
     if (!committed.ok()) {
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,
                                           committed.detail().isEmpty() ? committed.reason()

@@ -5,6 +5,7 @@
 #include "filepath.h"
 #include "formats.h"
 #include "imagesource.h"
+#include "lvgl8cframe.h"
 #include "lvgl8formats.h"
 #include "lvgl9formats.h"
 #include "outputfile.h"
@@ -13,6 +14,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+
+#include <optional>
 
 // The conversion engine's public face. Everything here is a pure function
 // of its arguments: no shared mutable state, so separate images may be
@@ -41,8 +44,15 @@ struct OutputSpec
     Lvgl9::Compression compression = Lvgl9::Compression::None;
     bool hasBackground = false;
     QRgb background = 0;
+    // C files: how LVGL's header is included. Unset: "lvgl/lvgl.h" for v8,
+    // as the window writes it, and the block that finds either for v9.
+    std::optional<IncludeStyle> include;
 
     bool isRaw() const;
+    IncludeStyle includeStyle() const
+    {
+        return include.value_or(lvgl == 9 ? IncludeStyle::Auto : IncludeStyle::Subdir);
+    }
     // The largest width and height a source may have for this output.
     int maxSide() const { return lvgl == 9 ? 65535 : MaxImageSide; }
 };

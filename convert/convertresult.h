@@ -71,6 +71,12 @@ public:
     QStringList notes() const { return m_notes; }
     void addNotes(const QStringList &notes) { m_notes += notes; }
 
+    // What the device will show wrongly in an output that was written all
+    // the same (opaque pixels that take the chroma key's value, say). The
+    // command line always shows them; they do not make the result fail.
+    QStringList warnings() const { return m_warnings; }
+    void addWarnings(const QStringList &warnings) { m_warnings += warnings; }
+
     // English description without the file name, e.g. "cannot be decoded
     // (Unsupported image format)".
     QString reason() const;
@@ -86,6 +92,7 @@ private:
     QSize m_size;
     int m_limit = 0;
     QStringList m_notes;
+    QStringList m_warnings;
 };
 
 } // namespace Convert

@@ -56,9 +56,36 @@ void appendBanner(TextSink &out)
     out.appendLine("");
 }
 
-void appendIncludes(TextSink &out)
+void appendInclude(TextSink &out, IncludeStyle include)
 {
+    switch (include) {
+    case IncludeStyle::Subdir:
+        out.appendLine("#include \"lvgl/lvgl.h\"");
+        return;
+    case IncludeStyle::Simple:
+        out.appendLine("#include \"lvgl.h\"");
+        return;
+    case IncludeStyle::Auto:
+        break;
+    }
+    out.appendLine("#if defined(LV_LVGL_H_INCLUDE_SIMPLE)");
+    out.appendLine("#include \"lvgl.h\"");
+    out.appendLine("#elif defined(LV_LVGL_H_INCLUDE_SYSTEM)");
+    out.appendLine("#include <lvgl.h>");
+    out.appendLine("#elif defined(__has_include)");
+    out.appendLine("#if __has_include(\"lvgl.h\")");
+    out.appendLine("#include \"lvgl.h\"");
+    out.appendLine("#else");
     out.appendLine("#include \"lvgl/lvgl.h\"");
+    out.appendLine("#endif");
+    out.appendLine("#else");
+    out.appendLine("#include \"lvgl/lvgl.h\"");
+    out.appendLine("#endif");
+}
+
+void appendIncludes(TextSink &out, IncludeStyle include)
+{
+    appendInclude(out, include);
     out.appendLine("");
     out.appendLine("#ifndef LV_ATTRIBUTE_MEM_ALIGN");
     out.appendLine("#define LV_ATTRIBUTE_MEM_ALIGN");

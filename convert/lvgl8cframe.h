@@ -12,7 +12,9 @@ class TextSink;
 //
 //    1-11  banner comment (appendBanner), ending in two empty lines
 //   12-18  #include "lvgl/lvgl.h" and the LV_ATTRIBUTE_MEM_ALIGN fallback
-//          (appendIncludes), ending in two empty lines
+//          (appendIncludes), ending in two empty lines; another include
+//          style (appendInclude) puts its own lines in place of the first,
+//          and the line numbers below move with them
 //      19  const LV_ATTRIBUTE_MEM_ALIGN uint8_t <name>_map[] = {
 //          body: the writer's lines (depth sections, or palette and indices)
 //          };
@@ -30,10 +32,40 @@ class TextSink;
 //
 // A row line of the body is two spaces followed by "0xHH, " for every byte
 // of the row, with no break inside the row.
+
+// How a C file reaches LVGL's header. Projects differ: the library's own
+// examples put it on the include path as "lvgl/lvgl.h", an ESP-IDF project
+// with the library as a managed component has it as "lvgl.h".
+enum class IncludeStyle {
+    // The block the library's own generated font files use:
+    //   #if defined(LV_LVGL_H_INCLUDE_SIMPLE)
+    //   #include "lvgl.h"
+    //   #elif defined(LV_LVGL_H_INCLUDE_SYSTEM)
+    //   #include <lvgl.h>
+    //   #elif defined(__has_include)
+    //   #if __has_include("lvgl.h")
+    //   #include "lvgl.h"
+    //   #else
+    //   #include "lvgl/lvgl.h"
+    //   #endif
+    //   #else
+    //   #include "lvgl/lvgl.h"
+    //   #endif
+    // __has_include is tested by defined() first, in an #if of its own: an
+    // unknown function-like macro in an #if is an error on old compilers.
+    Auto,
+    Subdir, // #include "lvgl/lvgl.h"
+    Simple, // #include "lvgl.h"
+};
+
 namespace Lvgl8 {
 
 void appendBanner(TextSink &out);
-void appendIncludes(TextSink &out);
+// The lines that include LVGL's header, in the given style.
+void appendInclude(TextSink &out, IncludeStyle include);
+// The include lines, an empty line, the LV_ATTRIBUTE_MEM_ALIGN fallback and
+// two empty lines.
+void appendIncludes(TextSink &out, IncludeStyle include = IncludeStyle::Subdir);
 void appendArrayHead(TextSink &out, const QByteArray &symbol);
 // The palette of an indexed image (4 bytes an entry: blue, green, red,
 // alpha), a line an entry ending in "/*Color of index N*/", then an empty

@@ -54,14 +54,18 @@ const char *const rgb565a8Comments[ColorDepthCount] = {
 };
 
 const char EveryDepth[] = "every depth";
+// LVGL's own PNG decoder swaps red and blue at depth 8, and its JPEG
+// decoder packs R2G3B3 there instead of R3G3B2.
+const char EveryDepthWrongAt8[] =
+    "every depth, but wrong colours at depth 8 (a fault of the library's decoder)";
 const char Recolour[] = "the image recolour (black without one)";
 
 const Format table[] = {
     {"RAW", "raw", 1, Layout::Raw, 0, 0, nullptr, DataSize::Exact, false,
-     "a JPEG file embedded as it is, for LVGL's JPEG decoder", EveryDepth,
+     "a JPEG file embedded as it is, for LVGL's JPEG decoder", EveryDepthWrongAt8,
      "LV_USE_SJPG; a C array only"},
     {"RAW_ALPHA", "raw-alpha", 2, Layout::Raw, 0, 0, nullptr, DataSize::Exact, false,
-     "a PNG or JPEG file embedded as it is, for LVGL's decoders", EveryDepth,
+     "a PNG or JPEG file embedded as it is, for LVGL's decoders", EveryDepthWrongAt8,
      "LV_USE_PNG (LV_USE_SJPG for JPEG); a C array only"},
     {"TRUE_COLOR", "true-color", 4, Layout::TrueColor, 0, AllDepths, trueColorComments,
      DataSize::PixelsTimesColorSize, true, "opaque pictures in the display's own colours",
@@ -72,7 +76,7 @@ const Format table[] = {
     {"TRUE_COLOR_CHROMA_KEYED", "chroma-keyed", 6, Layout::TrueColor, 0, AllDepths,
      trueColorComments, DataSize::PixelsTimesColorSize, true,
      "opaque pictures whose pixels of the chroma key colour are not drawn", EveryDepth,
-     "LV_COLOR_CHROMA_KEY (0x00FF00 unless configured)"},
+     "LV_COLOR_CHROMA_KEY (0x00FF00 unless configured)", true},
     {"INDEXED_1BIT", "indexed-1", 7, Layout::Indexed, 1, 0, nullptr, DataSize::Exact, true,
      "2 colours from a palette: monochrome displays, logos", EveryDepth, ""},
     {"INDEXED_2BIT", "indexed-2", 8, Layout::Indexed, 2, 0, nullptr, DataSize::Exact, true,

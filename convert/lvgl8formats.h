@@ -76,7 +76,13 @@ struct Format
     const char *purpose;
     const char *drawnAt; // at which LV_COLOR_DEPTH the library draws it
     const char *needs; // what the device needs for it, or ""
+    // Whether the device leaves out the pixels whose value is the chroma
+    // key's (ChromaKey, encoded at the depth).
+    bool chromaKeyed = false;
 };
+
+// LV_COLOR_CHROMA_KEY as the library sets it unless configured: pure green.
+constexpr unsigned ChromaKey = 0x00ff00;
 
 // Every v8 format, in the order of their cf numbers.
 const Format *formats();

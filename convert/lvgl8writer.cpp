@@ -45,13 +45,13 @@ QByteArray dataSizeLine(const PreparedImage &prepared)
 
 } // namespace
 
-bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol, QIODevice *device,
-            QString *error)
+bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
+            const QByteArray &symbol, QIODevice *device, QString *error, HiddenPixels *hidden)
 {
     const Format &format = *prepared.format;
     TextSink out(device);
     appendBanner(out);
-    appendIncludes(out);
+    appendIncludes(out, include);
     appendArrayHead(out, symbol);
 
     if (format.layout == Layout::Raw) {
@@ -74,6 +74,8 @@ bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol
                 out.appendLine(format.comments[d]);
             SectionEncoder section(prepared, depth, dither);
             appendRows(out, section, prepared.height);
+            if (hidden)
+                (*hidden)[size_t(d)] = section.hiddenPixels();
             out.appendLine("#endif");
         }
         if (format.layout == Layout::Rgb565A8) {
@@ -97,10 +99,12 @@ bool writeC(const PreparedImage &prepared, bool dither, const QByteArray &symbol
     return false;
 }
 
-QByteArray encodeBinary(const PreparedImage &prepared, ColorDepth depth, bool dither)
+QByteArray encodeBinary(const PreparedImage &prepared, ColorDepth depth, bool dither,
+                        HiddenPixels *hidden)
 {
     const Format &format = *prepared.format;
-    SectionEncoder section(prepared, format.sections ? depth : ColorDepth::Depth32, dither);
+    const ColorDepth sectionDepth = format.sections ? depth : ColorDepth::Depth32;
+    SectionEncoder section(prepared, sectionDepth, dither);
     // 8 bytes of slack for rowTo()'s scratch writes past the last row.
     QByteArray bytes(int(4 + section.totalBytes() + 8), Qt::Uninitialized);
     auto *d = reinterpret_cast<uchar *>(bytes.data());
@@ -121,6 +125,8 @@ QByteArray encodeBinary(const PreparedImage &prepared, ColorDepth depth, bool di
             d += rowBytes;
         }
     }
+    if (hidden)
+        (*hidden)[size_t(sectionDepth)] = section.hiddenPixels();
     bytes.chop(8);
     return bytes;
 }

@@ -9,6 +9,12 @@ namespace Lvgl9 {
 
 namespace {
 
+// 9.0's streaming decoder (LV_BIN_DECODER_RAM_LOAD 0) draws .bin files of
+// these formats wrongly, at any stride; 9.5 draws the same files right, and
+// C arrays are right on both.
+const char Stream90[] = "9.0 (a .bin: 9.0 draws it wrong with LV_BIN_DECODER_RAM_LOAD 0; 9.5 "
+                        "and C arrays are right)";
+
 const Format table[] = {
     {"RAW", 0x01, Layout::Raw, 0, 0, false, false, "9.0",
      "a JPEG file embedded as it is, for LVGL's JPEG decoder"},
@@ -23,21 +29,23 @@ const Format table[] = {
     {"A2", 0x0C, Layout::Alpha, 2, 2, true, true, "9.0", "4 levels of opacity"},
     {"A4", 0x0D, Layout::Alpha, 4, 4, true, true, "9.0", "16 levels: icons and glyphs"},
     {"A8", 0x0E, Layout::Alpha, 8, 8, true, true, "9.0", "256 levels: masks and shadows"},
-    {"RGB888", 0x0F, Layout::Rgb888, 24, 0, false, true, "9.0", "opaque, 3 bytes a pixel"},
-    {"ARGB8888", 0x10, Layout::Argb8888, 32, 0, true, true, "9.0", "with alpha, 4 bytes a pixel"},
-    {"XRGB8888", 0x11, Layout::Xrgb8888, 32, 0, false, true, "9.0",
+    {"RGB888", 0x0F, Layout::Rgb888, 24, 0, false, true, Stream90, "opaque, 3 bytes a pixel"},
+    {"ARGB8888", 0x10, Layout::Argb8888, 32, 0, true, true, Stream90,
+     "with alpha, 4 bytes a pixel"},
+    {"XRGB8888", 0x11, Layout::Xrgb8888, 32, 0, false, true, Stream90,
      "opaque, 4 bytes a pixel (the default screen's own)"},
-    {"RGB565", 0x12, Layout::Rgb565, 16, 0, false, true, "9.0", "opaque, 2 bytes a pixel"},
+    {"RGB565", 0x12, Layout::Rgb565, 16, 0, false, true, Stream90, "opaque, 2 bytes a pixel"},
     {"ARGB8565", 0x13, Layout::Argb8565, 24, 0, true, true,
      "none in software (GPU back-ends; not in 9.0)",
      "RGB565 and alpha, for GPU back-ends; the software renderer does not draw it"},
-    {"RGB565A8", 0x14, Layout::Rgb565A8, 16, 0, true, true, "9.0",
+    {"RGB565A8", 0x14, Layout::Rgb565A8, 16, 0, true, true, Stream90,
      "RGB565 rows, then an alpha plane"},
     {"AL88", 0x15, Layout::Al88, 16, 0, true, false, "9.2", "grey levels with alpha"},
     {"ARGB8888_PREMULTIPLIED", 0x1A, Layout::Argb8888Premultiplied, 32, 0, true, false, "9.3",
      "with alpha, colours premultiplied"},
-    {"RGB565_SWAPPED", 0x1B, Layout::Rgb565Swapped, 16, 0, false, true, "9.3",
-     "opaque RGB565, high byte first (RGB565 and ARGB8888 screens)"},
+    {"RGB565_SWAPPED", 0x1B, Layout::Rgb565Swapped, 16, 0, false, true,
+     "9.3, on RGB565 and ARGB8888 screens (not on the default XRGB8888 screen)",
+     "opaque RGB565, high byte first"},
 };
 
 } // namespace
@@ -86,7 +94,12 @@ int maxWidth(const Format &format, int align)
 
 qint64 dataSize(const Format &format, int width, int height, int align)
 {
-    const qint64 rows = stride(format, width, align) * height;
+    return dataSizeOfStride(format, stride(format, width, align), height);
+}
+
+qint64 dataSizeOfStride(const Format &format, qint64 rowStride, int height)
+{
+    const qint64 rows = rowStride * height;
     const qint64 alphaRows = format.layout == Layout::Rgb565A8 ? rows / 2 : 0;
     return qint64(paletteEntries(format)) * 4 + rows + alphaRows;
 }

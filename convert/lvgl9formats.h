@@ -2,6 +2,7 @@
 #define LVGL9FORMATS_H
 
 #include <QString>
+#include <QtGlobal>
 
 namespace Convert {
 namespace Lvgl9 {
@@ -33,7 +34,8 @@ namespace Lvgl9 {
 //   RGB888        blue, green, red
 //   ARGB8888      blue, green, red, alpha
 //   XRGB8888      blue, green, red, 0xff
-//   ARGB8888_PREMULTIPLIED  blue, green, red premultiplied ((c * a) >> 8), alpha
+//   ARGB8888_PREMULTIPLIED  blue, green, red premultiplied, rounded
+//                 ((c * a + 127) / 255), alpha
 //   RGB565        RGB565 low byte first
 //   RGB565_SWAPPED  RGB565 high byte first
 //   ARGB8565      RGB565 low byte, high byte, alpha (alpha last)
@@ -102,9 +104,18 @@ inline qint64 stride(const Format &format, int width, int align)
 // The largest width whose stride still fits the header's 16 bits.
 int maxWidth(const Format &format, int align);
 
+// The bytes of the block RLE repeats: one pixel (at least a byte), and 2
+// for RGB565A8, whose colour rows and alpha plane are read alike.
+inline int rleBlockSize(const Format &format)
+{
+    return format.layout == Layout::Rgb565A8 ? 2 : qMax(1, (format.bpp + 7) / 8);
+}
+
 // Every byte of the uncompressed data: palette, rows, RGB565A8's alpha
 // rows.
 qint64 dataSize(const Format &format, int width, int height, int align);
+// The same for rows of rowStride bytes.
+qint64 dataSizeOfStride(const Format &format, qint64 rowStride, int height);
 
 } // namespace Lvgl9
 } // namespace Convert

@@ -181,9 +181,10 @@ private:
             for (int x = 0; x < w; ++x) {
                 const QRgb c = pixels[x];
                 const uint a = uint(qAlpha(c));
-                *d++ = uchar((uint(qBlue(c)) * a) >> 8);
-                *d++ = uchar((uint(qGreen(c)) * a) >> 8);
-                *d++ = uchar((uint(qRed(c)) * a) >> 8);
+                // Rounded, so that an opaque colour stays as it is.
+                *d++ = uchar((uint(qBlue(c)) * a + 127) / 255);
+                *d++ = uchar((uint(qGreen(c)) * a + 127) / 255);
+                *d++ = uchar((uint(qRed(c)) * a + 127) / 255);
                 *d++ = uchar(a);
             }
             break;
@@ -247,14 +248,48 @@ QByteArray flagsText(quint16 flags)
 
 } // namespace
 
-int effectiveStride(const Options &options, int width)
+namespace {
+
+// The alignment of the rows: --stride-align, and at least 4 for RGB565A8
+// under RLE.
+int rowAlignment(const Options &options)
 {
-    int align = options.strideAlign;
     if (options.format->layout == Layout::Rgb565A8 && options.compression == Compression::Rle)
-        align = qMax(align, 4);
+        return qMax(options.strideAlign, 4);
+    return options.strideAlign;
+}
+
+qint64 strideOf(const Options &options, int width, int height)
+{
+    const Format &format = *options.format;
+    const int align = rowAlignment(options);
+    const qint64 aligned = stride(format, width, align);
+    if (options.compression != Compression::Rle)
+        return aligned;
+    // The alignment is a power of two and a block at most 4 bytes, so one
+    // of the next `block` multiples of the alignment makes whole blocks.
+    const int block = rleBlockSize(format);
+    for (qint64 wider = aligned; wider < aligned + qint64(block) * align; wider += align) {
+        if (dataSizeOfStride(format, wider, height) % block == 0)
+            return wider;
+    }
+    return aligned;
+}
+
+} // namespace
+
+int alignedStride(const Options &options, int width)
+{
     if (options.format->layout == Layout::Raw)
         return 0;
-    return int(stride(*options.format, width, align));
+    return int(stride(*options.format, width, options.strideAlign));
+}
+
+int effectiveStride(const Options &options, int width, int height)
+{
+    if (options.format->layout == Layout::Raw)
+        return 0;
+    return int(strideOf(options, width, height));
 }
 
 QString sizeProblem(const Options &options, int width, int height)
@@ -265,14 +300,13 @@ QString sizeProblem(const Options &options, int width, int height)
                               "65535 x 65535")
             .arg(QString::number(width), QString::number(height));
     }
-    int align = options.strideAlign;
-    if (format.layout == Layout::Rgb565A8 && options.compression == Compression::Rle)
-        align = qMax(align, 4);
-    if (format.layout != Layout::Raw && stride(format, width, align) > 65535) {
+    if (format.layout != Layout::Raw && strideOf(options, width, height) > 65535) {
+        int widest = maxWidth(format, rowAlignment(options));
+        while (widest > 0 && strideOf(options, widest, height) > 65535)
+            --widest;
         return QStringLiteral("the image is %1 pixels wide; a row of %2 can be at most %3 "
                               "pixels wide, because the stride is 16 bits")
-            .arg(QString::number(width), QLatin1String(format.name),
-                 QString::number(maxWidth(format, align)));
+            .arg(QString::number(width), QLatin1String(format.name), QString::number(widest));
     }
     return QString();
 }
@@ -283,7 +317,7 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
     Encoded encoded;
     encoded.width = image.width();
     encoded.height = image.height();
-    encoded.stride = effectiveStride(options, image.width());
+    encoded.stride = effectiveStride(options, image.width(), image.height());
     if (format.layout == Layout::Argb8888Premultiplied)
         encoded.flags |= FlagPremultiplied;
 
@@ -328,8 +362,7 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
     const QByteArray plain = data.mid(Room);
     QByteArray payload;
     if (options.compression == Compression::Rle) {
-        const int block = format.layout == Layout::Rgb565A8 ? 2 : qMax(1, (format.bpp + 7) / 8);
-        payload = rleCompress(plain, block);
+        payload = rleCompress(plain, rleBlockSize(format));
     } else {
         payload.resize(LZ4_compressBound(plain.size()));
         const int n = LZ4_compress_HC(plain.constData(), payload.data(), plain.size(),
@@ -407,20 +440,9 @@ bool writeC(const Options &options, const Encoded &encoded, const QByteArray &sy
     const Format &format = *options.format;
     TextSink out(device);
     Lvgl8::appendBanner(out);
-    // The header is "lvgl.h" where LVGL says so or it is on the include
-    // path, else "lvgl/lvgl.h"; the attribute macros fall back to nothing.
+    // The attribute macros fall back to nothing.
     const QByteArray attribute = "LV_ATTRIBUTE_IMAGE_" + symbol.toUpper();
-    out.appendLine("#if defined(LV_LVGL_H_INCLUDE_SIMPLE)");
-    out.appendLine("#include \"lvgl.h\"");
-    out.appendLine("#elif defined(__has_include)");
-    out.appendLine("#if __has_include(\"lvgl.h\")");
-    out.appendLine("#include \"lvgl.h\"");
-    out.appendLine("#else");
-    out.appendLine("#include \"lvgl/lvgl.h\"");
-    out.appendLine("#endif");
-    out.appendLine("#else");
-    out.appendLine("#include \"lvgl/lvgl.h\"");
-    out.appendLine("#endif");
+    Lvgl8::appendInclude(out, options.include);
     out.appendLine("");
     for (const QByteArray &macro : {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"),
                                     QByteArray("LV_ATTRIBUTE_LARGE_CONST"), attribute}) {

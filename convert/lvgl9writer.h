@@ -1,6 +1,7 @@
 #ifndef LVGL9WRITER_H
 #define LVGL9WRITER_H
 
+#include "lvgl8cframe.h"
 #include "lvgl9formats.h"
 #include "quantizer.h"
 
@@ -28,15 +29,27 @@ struct Options
     // ignored, as v8's true colour does).
     bool hasBackground = false;
     QRgb background = 0;
+    // C files: how LVGL's header is included.
+    IncludeStyle include = IncludeStyle::Auto;
 };
 
 // Why an image of this size cannot be written (its stride or a side does
 // not fit 16 bits), or an empty string.
 QString sizeProblem(const Options &options, int width, int height);
 
-// The stride the header carries. RLE of RGB565A8 aligns rows to at least
-// 4 bytes, so that the alpha plane is a whole number of 2-byte blocks.
-int effectiveStride(const Options &options, int width);
+// The stride the header carries: the format's rows rounded up to the
+// alignment. Under RLE it may be wider, because LVGL's decoders (9.0 and
+// 9.5) refuse a stream whose last block is partial: RGB565A8 aligns its
+// rows to at least 4 bytes, so that the alpha plane is a whole number of
+// 2-byte blocks, and then the stride is the smallest multiple of the
+// alignment that makes all of the data a whole number of blocks. Only
+// 3-byte blocks (RGB888, ARGB8565) need that, and only with an alignment of
+// 2 or more: 37 x 23 RGB888 aligned to 4 takes 120 bytes, not 112, since
+// 112 * 23 is not a multiple of 3. (Rows of 1-, 2- and 4-byte blocks are
+// whole blocks at any alignment, and at alignment 1 a 3-byte row is too.)
+int effectiveStride(const Options &options, int width, int height);
+// The stride the alignment alone gives, before RLE widens it.
+int alignedStride(const Options &options, int width);
 
 // An encoded image: the header's fields and the data that follows it.
 struct Encoded
@@ -71,7 +84,8 @@ QByteArray binary(const Options &options, Encoded encoded);
 // RLE as LVGL's decoder reads it: blocks of blockSize bytes; a control
 // byte c with c & 0x80 is followed by c & 0x7f literal blocks, any other
 // by one block that is repeated c times; at most 127 blocks a run; a
-// partial last block only ever in a literal packet.
+// partial last block only ever in a literal packet (the writer's own data
+// never ends in one: see effectiveStride).
 QByteArray rleCompress(const QByteArray &data, int blockSize);
 
 } // namespace Lvgl9

@@ -351,6 +351,11 @@ SectionEncoder::SectionEncoder(const PreparedImage &prepared, ColorDepth depth, 
     m_out.resize(size_t(widest) + 8);
     m_levels.resize(size_t(width) * 3 + 8);
     m_reduced.resize(size_t(width) + 1);
+    if (m_format.chromaKeyed) {
+        const QRgb key = 0xff000000u | ChromaKey;
+        packColoursAt<false>(depth, m_key, &key, 1);
+        m_pixelBytes = depth == ColorDepth::Depth32 ? 4 : colourBytes(depth);
+    }
 }
 
 SectionEncoder::~SectionEncoder() = default;
@@ -419,6 +424,53 @@ void SectionEncoder::packColourRow(const QRgb *pixels, uchar *out, bool withAlph
         packColoursAt<false>(m_depth, out, pixels, width);
 }
 
+namespace {
+
+// The opaque pixels that are not the key colour but whose bytes in out (a
+// T each) are the key's. The bytes alone are looked at first: they rarely
+// match, and that loop is cheap.
+template<typename T>
+int keyedPixels(const QRgb *pixels, const uchar *out, int width, const uchar *keyBytes)
+{
+    T key;
+    std::memcpy(&key, keyBytes, sizeof(T));
+    const auto valueAt = [out](int x) {
+        T value;
+        std::memcpy(&value, out + size_t(x) * sizeof(T), sizeof(T));
+        return value;
+    };
+    int matches = 0; // a row has at most 65535 pixels
+    for (int x = 0; x < width; ++x)
+        matches += int(valueAt(x) == key);
+    if (matches == 0)
+        return 0;
+    int count = 0;
+    for (int x = 0; x < width; ++x) {
+        // A pixel of the key colour itself is meant to be left out.
+        const QRgb c = pixels[x];
+        count += int(valueAt(x) == key) & int(c >= 0xff000000u) & int((c & 0xffffffu) != ChromaKey);
+    }
+    return count;
+}
+
+} // namespace
+
+void SectionEncoder::countHidden(const QRgb *pixels, const uchar *out)
+{
+    const int width = m_prepared.width;
+    switch (m_pixelBytes) {
+    case 1:
+        m_hidden += keyedPixels<quint8>(pixels, out, width, m_key);
+        break;
+    case 2:
+        m_hidden += keyedPixels<quint16>(pixels, out, width, m_key);
+        break;
+    default:
+        m_hidden += keyedPixels<quint32>(pixels, out, width, m_key);
+        break;
+    }
+}
+
 const uchar *SectionEncoder::row(int plane, int y)
 {
     rowTo(plane, y, m_out.data());
@@ -443,9 +495,13 @@ void SectionEncoder::rowTo(int plane, int y, uchar *out)
 
     switch (m_format.layout) {
     case Layout::TrueColor:
-    case Layout::TrueColorAlpha:
-        packColourRow(m_rows->row(y), out, m_format.layout == Layout::TrueColorAlpha);
+    case Layout::TrueColorAlpha: {
+        const QRgb *pixels = m_rows->row(y);
+        packColourRow(pixels, out, m_format.layout == Layout::TrueColorAlpha);
+        if (m_format.chromaKeyed)
+            countHidden(pixels, out);
         break;
+    }
     case Layout::Rgb565A8: {
         const QRgb *pixels = m_rows->row(y);
         if (plane == 0) {

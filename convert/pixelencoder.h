@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QtEndian>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -104,6 +105,12 @@ struct PreparedImage
 PreparedImage prepare(const Format &format, const QImage &image, const QByteArray &fileBytes,
                       QuantizerKind quantizer, bool dither);
 
+// Per depth, the opaque pixels of a chroma-keyed image that are not the key
+// colour but take its value there, so that the device does not draw them
+// (0x00FC00 is RGB565 0x07E0, as the key 0x00FF00 is); 0 for a depth
+// without a section.
+using HiddenPixels = std::array<qint64, ColorDepthCount>;
+
 // The bytes of one section of a prepared image: those the C array holds
 // under one "#if LV_COLOR_DEPTH" (or the only block of a format without
 // sections), and a .bin holds after its header. Planes are read in order
@@ -130,8 +137,14 @@ public:
     // Every byte of the section, palette first.
     qint64 totalBytes() const;
 
+    // A chroma-keyed format: the opaque pixels of the rows made so far
+    // that are not the key colour but whose bytes are the key's, as the
+    // device compares them. Always 0 for other formats.
+    qint64 hiddenPixels() const { return m_hidden; }
+
 private:
     void packColourRow(const QRgb *pixels, uchar *out, bool withAlpha);
+    void countHidden(const QRgb *pixels, const uchar *out);
 
     const PreparedImage &m_prepared;
     const Format &m_format;
@@ -143,6 +156,9 @@ private:
     std::vector<uchar> m_levels;
     std::vector<uchar> m_out;
     int m_plane = -1;
+    uchar m_key[8] = {}; // the key's bytes at this depth, and scratch
+    int m_pixelBytes = 0;
+    qint64 m_hidden = 0;
 };
 
 } // namespace Lvgl8

@@ -248,6 +248,7 @@ private slots:
     void standardOutput();
     void embeddedSources_data();
     void embeddedSources();
+    void chromaKeyWarnings();
 };
 
 void TestCli::helpAndVersion()
@@ -452,6 +453,8 @@ void TestCli::usageErrors_data()
     QTest::newRow("prefix and name make a keyword")
         << args("--symbol-prefix in -n t in/other.png")
         << "--symbol-prefix and --name: 'int' is a C keyword";
+    QTest::newRow("include style for a binary file")
+        << args("-f bin --include auto in/other.png") << "--include applies to C arrays only";
     QTest::newRow("dry run of a usage error")
         << args("--dry-run -o out in/logo.png in/other.png in/logo.jpg")
         << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
@@ -674,6 +677,12 @@ void TestCli::v9Formats_data()
     QTest::newRow("--cf RAW_ALPHA")
         << QStringList {"--lvgl", "9", "--cf", "RAW_ALPHA"} << "RAW_ALPHA" << false << 1 << none
         << false << QString() << small;
+    // 23 x 17 aligned to 4 would be 72 bytes a row, and 72 * 17 is a whole
+    // number of 3-byte blocks; aligned to 2, 70 * 17 is not: 72.
+    QTest::newRow("-f bin --cf RGB888 --stride-align 2 --compress rle")
+        << QStringList {"--lvgl",         "9", "-f",         "bin", "--cf", "RGB888",
+                        "--stride-align", "2", "--compress", "rle"}
+        << "RGB888" << true << 2 << rle << false << QString() << small;
     // v9 stores 16-bit sizes: no 2047 limit.
     QTest::newRow("2048 x 1, A8 .bin")
         << QStringList {"--lvgl", "9", "-f", "bin", "--cf", "A8"} << "A8" << true << 1 << none
@@ -722,14 +731,16 @@ void TestCli::v9Formats()
     QCOMPARE(readFile(target), wanted);
 
     // With -v, a compression that does not make the data smaller says so,
-    // naming the source; the file is written all the same.
+    // and so does a stride that RLE widened, naming the source; the file is
+    // written all the same.
     if (outSpec.compression != Lvgl9::Compression::None) {
         const Outcome verbose = runCli(dir.path(), options << QStringLiteral("-v"));
         QCOMPARE(verbose.exitCode, 0);
         QCOMPARE(verbose.errLines().size(), encoded.notes().size());
         for (const QByteArray &line : verbose.errLines()) {
             QVERIFY2(line.startsWith("brindleforge-cli: pic.png: ")
-                         && line.contains("does not make the data smaller"),
+                         && (line.contains("does not make the data smaller")
+                             || line.contains("the stride is widened from 70 to 72 bytes")),
                      line.constData());
         }
     }
@@ -2437,6 +2448,34 @@ void TestCli::embeddedSources()
     QVERIFY2(text.contains(header), text.right(300).constData());
     const QByteArray embedded = readFile(dir.filePath(arguments.constLast()));
     QVERIFY(text.contains(".data_size = " + QByteArray::number(embedded.size()) + ","));
+}
+
+// A batch in which opaque pixels of one image take the chroma key's value
+// is written, exit code 0, with one warning per depth section that names
+// the files, even with -q.
+void TestCli::chromaKeyWarnings()
+{
+    QTemporaryDir dir;
+    QImage image(15, 5, QImage::Format_RGB32);
+    image.fill(qRgb(200, 50, 50));
+    saveImage(dir.filePath(QStringLiteral("in/plain.png")), image, "PNG");
+    for (int x = 0; x < 15; ++x)
+        image.setPixel(x, 2, qRgb(0, 0xfc, 0));
+    saveImage(dir.filePath(QStringLiteral("in/key.png")), image, "PNG");
+
+    const Outcome outcome =
+        runCli(dir.path(), {"-q", "-j", "2", "-c", "chroma-keyed", "-o", "out", "in"});
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(entries(dir.filePath(QStringLiteral("out"))), QStringList({"key.c", "plain.c"}));
+    QList<QByteArray> lines;
+    for (const char *depth : {"8", "16", "16 with LV_COLOR_16_SWAP"}) {
+        lines << "brindleforge-cli: in/key.png -> out/key.c: warning: 15 opaque pixels near the "
+                 "chroma key 0x00FF00 take its value at LV_COLOR_DEPTH "
+                + QByteArray(depth)
+                + " and are not drawn; choose a key colour the image does not use "
+                  "(LV_COLOR_CHROMA_KEY), or a format with alpha";
+    }
+    QCOMPARE(outcome.errLines(), lines);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

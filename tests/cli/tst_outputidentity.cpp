@@ -240,6 +240,15 @@ void TestOutputIdentity::sameBytes_data()
             QStringLiteral("--compress"), QStringLiteral("rle"), QStringLiteral("--stride-align"),
             QStringLiteral("4")},
            v9);
+    // RLE widens the stride of 3-byte blocks where the aligned rows are not
+    // whole blocks (photo, grey16 and scene here).
+    v9.format9 = Lvgl9::findFormat(QStringLiteral("RGB888"));
+    addRow(QStringLiteral("v9 bin RGB888 rle stride 4"),
+           {QStringLiteral("--lvgl"), QStringLiteral("9"), QStringLiteral("-f"),
+            QStringLiteral("bin"), QStringLiteral("--cf"), QStringLiteral("RGB888"),
+            QStringLiteral("--compress"), QStringLiteral("rle"), QStringLiteral("--stride-align"),
+            QStringLiteral("4")},
+           v9);
     v9 = OutputSpec();
     v9.lvgl = 9;
     v9.format = nullptr;

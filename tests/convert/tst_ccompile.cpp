@@ -80,6 +80,8 @@ private slots:
     void everyV9FormatCompiles();
     void stemBesideLibraryHeaders_data();
     void stemBesideLibraryHeaders();
+    void includeStyles_data();
+    void includeStyles();
 
 private:
     // Compiles main.c in dir against the stand-in header at the depth;
@@ -564,6 +566,67 @@ void TestCCompile::everyV9FormatCompiles()
     const QByteArray output = run.readAllStandardOutput();
     QCOMPARE(output.size(), expected.size());
     QCOMPARE(output.toHex(), expected.toHex());
+}
+
+void TestCCompile::includeStyles_data()
+{
+    QTest::addColumn<int>("lvgl");
+    QTest::addColumn<int>("include"); // an IncludeStyle
+    QTest::addColumn<int>("reach"); // the header as "lvgl.h", "lvgl/lvgl.h" or <lvgl.h> only
+
+    const char *const styles[] = {"auto", "subdir", "simple"};
+    const char *const reaches[] = {"\"lvgl.h\"", "\"lvgl/lvgl.h\"", "<lvgl.h>"};
+    for (const int lvgl : {8, 9}) {
+        for (int style = 0; style < 3; ++style) {
+            for (int reach = 0; reach < 3; ++reach)
+                QTest::addRow("v%d, %s, %s", lvgl, styles[style], reaches[reach])
+                    << lvgl << style << reach;
+        }
+    }
+}
+
+// auto compiles wherever the project has LVGL's header: as "lvgl.h" (an
+// ESP-IDF managed component), as "lvgl/lvgl.h", or, with
+// LV_LVGL_H_INCLUDE_SYSTEM, as <lvgl.h> only (a quoted "lvgl.h" is then
+// another file, which stops the build); subdir and simple compile where the
+// header is what they name.
+void TestCCompile::includeStyles()
+{
+    QFETCH(int, lvgl);
+    QFETCH(int, include);
+    QFETCH(int, reach);
+
+    OutputSpec outSpec;
+    outSpec.lvgl = lvgl;
+    outSpec.format = lvgl == 9 ? nullptr : &Lvgl8::format(5);
+    outSpec.format9 = Lvgl9::findFormat(QStringLiteral("RGB565"));
+    outSpec.include = IncludeStyle(include);
+    SourceImage source;
+    source.image = TestImages::photo(5, 3, 1);
+    QByteArray text;
+    QVERIFY(encodeSource(source, outSpec, QStringLiteral("pic"), &text).ok());
+
+    QTemporaryDir dir;
+    const QString header = QStringLiteral(BRINDLEFORGE_TEST_SOURCE_DIR)
+        + (lvgl == 9 ? QStringLiteral("/lvgl9/lvgl") : QStringLiteral("/lvgl"));
+    QStringList arguments = {QStringLiteral("-I")
+                             + (reach == 1 ? QFileInfo(header).path() : header)};
+    if (reach == 2) {
+        // Beside the file, so that a quoted "lvgl.h" finds it first.
+        QFile other(dir.filePath(QStringLiteral("lvgl.h")));
+        QVERIFY(other.open(QIODevice::WriteOnly) && other.write("#error \"not LVGL\"\n") > 0);
+        other.close();
+        arguments = QStringList {QStringLiteral("-isystem") + header,
+                                 QStringLiteral("-DLV_LVGL_H_INCLUDE_SYSTEM")};
+    }
+    QByteArray log;
+    const QString program = compileWith(
+        dir, text + "\nint main(void) { return pic.header.w == 5 ? 0 : 1; }\n", arguments, &log);
+    const bool compiles = include == int(IncludeStyle::Auto)
+        || (include == int(IncludeStyle::Subdir) ? reach == 1 : reach == 0);
+    QVERIFY2(program.isEmpty() != compiles, log.constData());
+    if (compiles)
+        QCOMPARE(QProcess::execute(program, QStringList()), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCCompile)

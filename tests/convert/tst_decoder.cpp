@@ -355,9 +355,9 @@ QRgb expectedV9(const Lvgl9::Format &format, QRgb source)
     case Lvgl9::Layout::Xrgb8888:
         return source | 0xff000000u;
     case Lvgl9::Layout::Argb8888Premultiplied: {
-        // Stored as (c * a) >> 8, shown as the plain colour again.
+        // Stored as (c * a + 127) / 255, shown as the plain colour again.
         const auto shown = [a](int c) {
-            const int p = (c * a) >> 8;
+            const int p = (c * a + 127) / 255;
             return a ? (qMin(p, a) * 255 + a / 2) / a : 0;
         };
         return qRgba(shown(qRed(source)), shown(qGreen(source)), shown(qBlue(source)), a);

@@ -114,6 +114,8 @@ private slots:
     void truncation_data();
     void truncation();
     void trueColorIgnoresAlpha();
+    void chromaKeyWarnings_data();
+    void chromaKeyWarnings();
     void opaqueImageHasOpaqueAlpha_data();
     void opaqueImageHasOpaqueAlpha();
     void indexedPalette();
@@ -430,11 +432,12 @@ void TestEncoding::v9FormatBytes_data()
                               << header("10", "0000", 12)
             + "0000ffff00ff0080ff000000"
               "ffffffff000000ff3264c840";
-    // (c * a) >> 8, so that an opaque 255 becomes 254.
+    // (c * a + 127) / 255: an opaque colour stays as it is; 255 at alpha
+    // 128 is 128, and (200, 100, 50) at 64 is (50, 25, 13).
     QTest::newRow("ARGB8888_PREMULTIPLIED") << six << "ARGB8888_PREMULTIPLIED" << 1 << none
                                             << header("1a", "0100", 12)
-            + "0000feff007f008000000000"
-              "fefefeff000000ff0c193240";
+            + "0000ffff0080008000000000"
+              "ffffffff000000ff0d193240";
     QTest::newRow("XRGB8888") << six << "XRGB8888" << 1 << none
                               << header("11", "0000", 12)
             + "0000ffff00ff00ffff0000ff"
@@ -525,14 +528,28 @@ void TestEncoding::v9FormatBytes_data()
               "03000000"
               "08000000"
               "0400f8";
-    // A partial last block travels in a literal packet.
-    QTest::newRow("ARGB8565, RLE, stride 4 of 3-byte blocks")
+    // Under RLE the data is whole 3-byte blocks: one pixel aligned to 4
+    // takes a stride of 12, not 4 (one literal pixel, 3 zero blocks).
+    QTest::newRow("ARGB8565, RLE, stride 12 for an alignment of 4")
         << red.copy(0, 0, 1, 1) << "ARGB8565" << 4 << int(Lvgl9::Compression::Rle)
-        << QByteArray("191308000100010004000000")
+        << QByteArray("19130800010001000c000000")
             + "01000000"
-              "05000000"
-              "04000000"
-              "8200f8ff00";
+              "08000000"
+              "0c000000"
+              "8100f8ff"
+              "03000000";
+    // 37 x 23 aligned to 4 would be 112 bytes a row, and 112 * 23 is no
+    // multiple of 3: the stride is 120, 37 red blocks and 3 zero blocks a
+    // row, 2760 bytes in all.
+    QImage wideRed(37, 23, QImage::Format_ARGB32);
+    wideRed.fill(qRgba(255, 0, 0, 255));
+    QTest::newRow("RGB888, RLE, 37 x 23, stride 120 for an alignment of 4")
+        << wideRed << "RGB888" << 4 << int(Lvgl9::Compression::Rle)
+        << QByteArray("190f08002500170078000000")
+            + "01000000"
+              "b8000000"
+              "c80a0000"
+            + QByteArray("250000ff03000000").repeated(23);
 }
 
 void TestEncoding::v9FormatBytes()
@@ -658,8 +675,8 @@ void TestEncoding::v9Compression()
             bool lastIsLiteral = false;
             expanded = rleExpand(stream, block, int(u32(packed, 20)), &lastIsLiteral);
             QCOMPARE(expanded.toHex(), reference.toHex());
-            if (reference.size() % block != 0)
-                QVERIFY(lastIsLiteral);
+            // LVGL refuses a partial last block: the data is whole blocks.
+            QCOMPARE(reference.size() % block, 0);
         } else {
             expanded.resize(data.size());
             const int n = LZ4_decompress_safe(stream.constData(), expanded.data(), stream.size(),
@@ -921,6 +938,50 @@ void TestEncoding::trueColorIgnoresAlpha()
     // A transparent pixel keeps its colour: no key colour replaces it.
     QCOMPARE(sectionRows(text, 4).value(0),
              "  " + hexValues({0x1e, 0xc8, 0x0a, 0xff, 0x1e, 0xc8, 0x0a, 0xff}));
+}
+
+void TestEncoding::chromaKeyWarnings_data()
+{
+    QTest::addColumn<QRgb>("row"); // the colour of row 2 of 15 x 5 of (200, 50, 50)
+    QTest::addColumn<int>("depth"); // of a .bin; -1: a C array
+    QTest::addColumn<QStringList>("depths"); // where 15 pixels take the key's value
+
+    // 0x00FC00 is RGB565 0x07E0 and RGB332 0x1C, as the key 0x00FF00 is.
+    const QRgb near = qRgb(0, 0xfc, 0);
+    QTest::newRow("C array") << near << -1 << QStringList {"8", "16", "16 with LV_COLOR_16_SWAP"};
+    QTest::newRow(".bin at depth 8") << near << 0 << QStringList {"8"};
+    QTest::newRow("the key itself") << qRgb(0, 0xff, 0) << -1 << QStringList();
+    QTest::newRow("transparent") << qRgba(0, 0xfc, 0, 0) << 1 << QStringList();
+}
+
+// A chroma-keyed output says, per depth, how many opaque pixels take the
+// key's value there and so vanish on the device; it is written all the same.
+void TestEncoding::chromaKeyWarnings()
+{
+    QFETCH(QRgb, row);
+    QFETCH(int, depth);
+    QFETCH(QStringList, depths);
+
+    SourceImage source;
+    source.image = filled(15, 5, qRgb(200, 50, 50));
+    for (int x = 0; x < 15; ++x)
+        source.image.setPixel(x, 2, row);
+    OutputSpec outSpec;
+    outSpec.format = Lvgl8::findFormat(QStringLiteral("chroma-keyed"));
+    outSpec.binary = depth >= 0;
+    outSpec.depth = ColorDepth(qMax(depth, 0));
+    QByteArray bytes;
+    const ConvertResult result = encodeSource(source, outSpec, QString(), &bytes);
+    QVERIFY(result.ok() && !bytes.isEmpty());
+    QStringList expected;
+    for (const QString &at : depths) {
+        expected << QStringLiteral("15 opaque pixels near the chroma key 0x00FF00 take its value "
+                                   "at LV_COLOR_DEPTH %1 and are not drawn; choose a key colour "
+                                   "the image does not use (LV_COLOR_CHROMA_KEY), or a format "
+                                   "with alpha")
+                        .arg(at);
+    }
+    QCOMPARE(result.warnings(), expected);
 }
 
 void TestEncoding::opaqueImageHasOpaqueAlpha_data()
