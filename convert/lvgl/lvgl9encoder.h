@@ -1,7 +1,7 @@
-#ifndef LVGL9WRITER_H
-#define LVGL9WRITER_H
+#ifndef LVGL9ENCODER_H
+#define LVGL9ENCODER_H
 
-#include "lvgl8cframe.h"
+#include "formats.h"
 #include "lvgl9formats.h"
 #include "quantizer.h"
 
@@ -10,13 +10,16 @@
 #include <QRgb>
 #include <QString>
 
-class QIODevice;
-
-// The one writer of every LVGL v9 format (lvgl9formats.h): the C array and
-// the .bin of an image, both made from the same data bytes. Neither opens,
-// names or commits a file, and neither keeps state between calls.
+// The data of every LVGL v9 format (lvgl9formats.h), made once for an
+// image: palette and rows, compressed or not, from which the C array
+// (lvgl9writer.h) and the .bin are written, so that they cannot disagree.
+// Nothing here opens a file or keeps state between calls.
 namespace Convert {
 namespace Lvgl9 {
+
+// The header's flags.
+constexpr quint16 FlagPremultiplied = 0x0001;
+constexpr quint16 FlagCompressed = 0x0008;
 
 struct Options
 {
@@ -71,13 +74,6 @@ struct Encoded
 // Encodes image (or, for RAW formats, the file's bytes).
 Encoded encode(const Options &options, const QImage &image, const QByteArray &fileBytes);
 
-// The C file: the banner, the include and attribute block, the array
-// (palette lines, then one line per row of `stride` bytes; compressed data
-// 16 bytes a line) and the lv_image_dsc_t descriptor with designated
-// initialisers, so that one file compiles on every v9 release.
-bool writeC(const Options &options, const Encoded &encoded, const QByteArray &symbol,
-            QIODevice *device, QString *error);
-
 // The .bin: the 12-byte header and the data, made in the encoded bytes.
 QByteArray binary(const Options &options, Encoded encoded);
 
@@ -91,4 +87,4 @@ QByteArray rleCompress(const QByteArray &data, int blockSize);
 } // namespace Lvgl9
 } // namespace Convert
 
-#endif // LVGL9WRITER_H
+#endif // LVGL9ENCODER_H

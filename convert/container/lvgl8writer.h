@@ -2,7 +2,7 @@
 #define LVGL8WRITER_H
 
 #include "lvgl8cframe.h"
-#include "pixelencoder.h"
+#include "lvgl8sections.h"
 
 #include <QByteArray>
 #include <QString>

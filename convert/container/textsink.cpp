@@ -1,6 +1,6 @@
 #include "textsink.h"
 
-#include "pixelpacking.h"
+#include "hextext.h"
 
 #include <QIODevice>
 

@@ -1,6 +1,8 @@
 #ifndef LVGL8CFRAME_H
 #define LVGL8CFRAME_H
 
+#include "formats.h"
+
 #include <QByteArray>
 
 namespace Convert {
@@ -32,31 +34,6 @@ class TextSink;
 //
 // A row line of the body is two spaces followed by "0xHH, " for every byte
 // of the row, with no break inside the row.
-
-// How a C file reaches LVGL's header. Projects differ: the library's own
-// examples put it on the include path as "lvgl/lvgl.h", an ESP-IDF project
-// with the library as a managed component has it as "lvgl.h".
-enum class IncludeStyle {
-    // The block the library's own generated font files use:
-    //   #if defined(LV_LVGL_H_INCLUDE_SIMPLE)
-    //   #include "lvgl.h"
-    //   #elif defined(LV_LVGL_H_INCLUDE_SYSTEM)
-    //   #include <lvgl.h>
-    //   #elif defined(__has_include)
-    //   #if __has_include("lvgl.h")
-    //   #include "lvgl.h"
-    //   #else
-    //   #include "lvgl/lvgl.h"
-    //   #endif
-    //   #else
-    //   #include "lvgl/lvgl.h"
-    //   #endif
-    // __has_include is tested by defined() first, in an #if of its own: an
-    // unknown function-like macro in an #if is an error on old compilers.
-    Auto,
-    Subdir, // #include "lvgl/lvgl.h"
-    Simple, // #include "lvgl.h"
-};
 
 namespace Lvgl8 {
 

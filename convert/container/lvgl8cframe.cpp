@@ -1,6 +1,6 @@
 #include "lvgl8cframe.h"
 
-#include "pixelpacking.h"
+#include "hextext.h"
 #include "textsink.h"
 
 #include <buildconfig.h>

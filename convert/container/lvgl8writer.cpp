@@ -1,7 +1,7 @@
 #include "lvgl8writer.h"
 
+#include "hextext.h"
 #include "lvgl8cframe.h"
-#include "pixelpacking.h"
 #include "textsink.h"
 
 #include <cstring>

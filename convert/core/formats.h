@@ -50,6 +50,31 @@ inline bool isValid(ColorFormat format)
     return format >= TrueColor && format <= Indexed256;
 }
 
+// How a C file reaches LVGL's header. Projects differ: the library's own
+// examples put it on the include path as "lvgl/lvgl.h", an ESP-IDF project
+// with the library as a managed component has it as "lvgl.h".
+enum class IncludeStyle {
+    // The block the library's own generated font files use:
+    //   #if defined(LV_LVGL_H_INCLUDE_SIMPLE)
+    //   #include "lvgl.h"
+    //   #elif defined(LV_LVGL_H_INCLUDE_SYSTEM)
+    //   #include <lvgl.h>
+    //   #elif defined(__has_include)
+    //   #if __has_include("lvgl.h")
+    //   #include "lvgl.h"
+    //   #else
+    //   #include "lvgl/lvgl.h"
+    //   #endif
+    //   #else
+    //   #include "lvgl/lvgl.h"
+    //   #endif
+    // __has_include is tested by defined() first, in an #if of its own: an
+    // unknown function-like macro in an #if is an error on old compilers.
+    Auto,
+    Subdir, // #include "lvgl/lvgl.h"
+    Simple, // #include "lvgl.h"
+};
+
 // ".c" for C arrays, ".bin" for the binary formats.
 QString outputExtension(OutputFormat format);
 

@@ -1,92 +1,19 @@
-#ifndef PIXELENCODER_H
-#define PIXELENCODER_H
+#ifndef LVGL8SECTIONS_H
+#define LVGL8SECTIONS_H
 
+#include "errordiffusion.h"
 #include "lvgl8formats.h"
 #include "pixelrows.h"
 #include "quantizer.h"
 
 #include <QByteArray>
 #include <QImage>
-#include <QtEndian>
 
 #include <array>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace Convert {
-
-// Floyd-Steinberg error diffusion onto a few levels per channel. The
-// error is measured against the value the device shows for the chosen
-// level (RGB565's 5 bits shown as their bit-replicated 8-bit value, say),
-// not against the dropped bits, so that the average colour over an area
-// is the source's. Integer arithmetic only: the same row gives the same
-// levels on every machine.
-class ErrorDiffusion
-{
-public:
-    // The channel of a 0xAARRGGBB pixel a diffusion works on.
-    enum Channel { Red = 16, Green = 8, Blue = 0, Alpha = 24 };
-    struct Target
-    {
-        Channel channel;
-        int bits; // 1 to 7
-        // Levels are shown as the bit-replicated value (RGB565 and RGB332
-        // colours), or as level * 255 / (2^bits - 1) (alpha levels).
-        bool replicate;
-    };
-
-    ErrorDiffusion(int width, std::vector<Target> targets);
-
-    // The levels of the next row: levels[x * targets + t].
-    void row(const QRgb *pixels, uchar *levels);
-
-    // The level nearest to an 8-bit value, and what the device shows for a
-    // level.
-    static int nearestLevel(int value, int bits, bool replicate);
-    static int shownValue(int level, int bits, bool replicate);
-
-private:
-    struct Tables
-    {
-        uchar nearest[256];
-        uchar shown[128];
-        // value - shown[nearest[value]]: the error, without a second
-        // dependent load on the diffusion's critical path.
-        signed char residual[256];
-    };
-
-    int m_width;
-    std::vector<Target> m_targets;
-    std::vector<const Tables *> m_tables;
-    std::vector<int> m_current; // errors * 16, one pixel of margin on each side
-    std::vector<int> m_next;
-};
-
-// A palette of entries entries of 4 bytes (blue, green, red, alpha) from
-// colours, the entries past them zero: LVGL reads every entry.
-QByteArray paletteBytes(int entries, const QVector<QRgb> &colours);
-
-// Stores the low count bytes of value, least significant first, and
-// returns the position after them. Always writes 4 bytes: those past count
-// are zero, so they leave row padding zero, and the next pixel or the
-// writers' 8 bytes of slack after the last row take them.
-inline uchar *putLittle(uchar *d, quint32 value, int count)
-{
-    value = qToLittleEndian(value);
-    std::memcpy(d, &value, 4);
-    return d + count;
-}
-
-// Packs count values of bits each (1, 2, 4 or 8) into bytes, the first
-// value in the most significant bits of its byte, the last byte padded
-// with zero bits: ceil(count * bits / 8) bytes.
-void packLevels(uchar *out, const uchar *values, int count, int bits);
-
-// The alpha level of bits (1 to 7) nearest to each pixel's alpha:
-// (a * (2^bits - 1) + 127) / 255.
-void roundAlphaLevels(const QRgb *pixels, uchar *levels, int count, int bits);
-
 namespace Lvgl8 {
 
 // What the sections of one output are made from, prepared once.
@@ -164,4 +91,4 @@ private:
 } // namespace Lvgl8
 } // namespace Convert
 
-#endif // PIXELENCODER_H
+#endif // LVGL8SECTIONS_H
