@@ -268,37 +268,37 @@ ConvertResult MainWindow::convertFile(int outputFormat, int colorFormat, QImage 
 
 ConvertResult MainWindow::writeTrueColorC(QImage image, QString outputPath, bool chromaKeyed)
 {
-    return Convert::writeTrueColorC(image, outputPath, chromaKeyed);
+    return convertImage(image, CArray, chromaKeyed ? TrueColorChromaKeyed : TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeTrueColorAlphaC(QImage image, QString outputPath)
 {
-    return Convert::writeTrueColorAlphaC(image, outputPath);
+    return convertImage(image, CArray, TrueColorAlpha, outputPath);
 }
 
 ConvertResult MainWindow::writeIndexed8C(QImage image, QString outputPath)
 {
-    return Convert::writeIndexed8C(image, outputPath);
+    return convertImage(image, CArray, Indexed256, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb332Bin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb332Bin(image, outputPath);
+    return convertImage(image, BinaryRgb332, TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb565Bin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb565Bin(image, outputPath);
+    return convertImage(image, BinaryRgb565, TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb565SwapBin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb565SwapBin(image, outputPath);
+    return convertImage(image, BinaryRgb565Swap, TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb888Bin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb888Bin(image, outputPath);
+    return convertImage(image, BinaryRgb888, TrueColor, outputPath);
 }
 
 void MainWindow::appendBanner(TextSink &text)

@@ -514,39 +514,4 @@ QString batchOutputPath(const QString &directory, const QString &sourcePath, Out
     return batchOutputPath(directory, sourcePath, outputExtension(output));
 }
 
-ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed)
-{
-    return convertImage(image, CArray, chromaKeyed ? TrueColorChromaKeyed : TrueColor, outputPath);
-}
-
-ConvertResult writeTrueColorAlphaC(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, CArray, TrueColorAlpha, outputPath);
-}
-
-ConvertResult writeIndexed8C(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, CArray, Indexed256, outputPath);
-}
-
-ConvertResult writeRgb332Bin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb332, TrueColor, outputPath);
-}
-
-ConvertResult writeRgb565Bin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb565, TrueColor, outputPath);
-}
-
-ConvertResult writeRgb565SwapBin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb565Swap, TrueColor, outputPath);
-}
-
-ConvertResult writeRgb888Bin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb888, TrueColor, outputPath);
-}
-
 } // namespace Convert

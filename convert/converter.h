@@ -134,15 +134,6 @@ QString batchOutputPath(const QString &directory, const QString &sourcePath,
                         const QString &extension);
 QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output);
 
-// The single writers, each convertImage() with its format pair.
-ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed);
-ConvertResult writeTrueColorAlphaC(const QImage &image, const QString &outputPath);
-ConvertResult writeIndexed8C(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb332Bin(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb565Bin(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb565SwapBin(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb888Bin(const QImage &image, const QString &outputPath);
-
 } // namespace Convert
 
 #endif // CONVERTER_H

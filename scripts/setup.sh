@@ -15,7 +15,7 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 
 # dpkg-dev and file: dpkg-shlibdeps and file, which "cpack -G DEB" runs to
 # find the package's dependencies. groff-base: the manual page test renders
-# the page.
+# the page. clang-format: the test script fails on code it would change.
 packages="
     build-essential
     cmake
@@ -31,6 +31,7 @@ packages="
     dpkg-dev
     file
     groff-base
+    clang-format
 "
 
 [ $# -eq 0 ] && set -- 5
