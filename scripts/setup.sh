@@ -15,7 +15,8 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 
 # dpkg-dev and file: dpkg-shlibdeps and file, which "cpack -G DEB" runs to
 # find the package's dependencies. groff-base: the manual page test renders
-# the page.
+# the page. lintian: the package test checks the .deb with it. zsh and
+# bash-completion: the completion tests run both shells' scripts.
 packages="
     build-essential
     cmake
@@ -31,6 +32,9 @@ packages="
     dpkg-dev
     file
     groff-base
+    lintian
+    zsh
+    bash-completion
 "
 
 [ $# -eq 0 ] && set -- 5
