@@ -106,6 +106,7 @@ ConvertResult BatchRunner::writeToStandardOutput(int index)
     if (written.ok())
         written = out.commit();
     written.addNotes(result.notes());
+    written.addWarnings(result.warnings());
     return written;
 }
 

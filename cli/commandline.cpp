@@ -677,7 +677,7 @@ QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl
 
 bool CommandLine::takesPath(const QCommandLineOption &option) const
 {
-    return option.names() == m_outputOption.names();
+    return option.names() == m_outputOption.names() || option.names() == m_previewOption.names();
 }
 
 QString CommandLine::versionText()

@@ -1,5 +1,7 @@
 #include "infocommand.h"
 
+#include "inspectoptions.h"
+
 #include <filepath.h>
 #include <outputfile.h>
 
@@ -83,44 +85,20 @@ int Inspect::run(const QStringList &arguments)
 
 int Inspect::parse(const QStringList &arguments)
 {
+    const InspectOptions options;
+    const QCommandLineOption &json = options.json;
+    const QCommandLineOption &png = options.png;
+    const QCommandLineOption &depth = options.depth;
+    const QCommandLineOption &swap = options.swap;
+    const QCommandLineOption &chromaKey = options.chromaKey;
+    const QCommandLineOption &recolor = options.recolor;
+    const QCommandLineOption &background = options.background;
+    const QCommandLineOption &lvgl = options.lvgl;
+    const QCommandLineOption &help = options.help;
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        tr("Shows what an LVGL image file (.bin or C array, v8 or v9) holds, whether it is "
-           "consistent, and what the device will show for it."));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  tr("Give the facts as JSON on stdout, for scripts and CI."));
-    const QCommandLineOption png(
-        QStringLiteral("png"),
-        tr("Write what the device will show as a PNG. With several files, OUT is a folder "
-           "(created if missing) and each PNG is named after its file."),
-        QStringLiteral("OUT"));
-    const QCommandLineOption depth(
-        QStringLiteral("depth"),
-        tr("The device's LV_COLOR_DEPTH: 8, 16 or 32. Default: the depth a v8 .bin is packed "
-           "for, otherwise 16."),
-        tr("depth"));
-    const QCommandLineOption swap(QStringLiteral("swap"),
-                                  tr("LV_COLOR_16_SWAP is set (with --depth 16)."));
-    const QCommandLineOption chromaKey(QStringLiteral("chroma-key"),
-                                       tr("LV_COLOR_CHROMA_KEY, as RRGGBB. Default: 00FF00."),
-                                       QStringLiteral("RRGGBB"));
-    const QCommandLineOption recolor(
-        QStringLiteral("recolor"),
-        tr("The recolour alpha-only images are drawn in, as RRGGBB. Default: black."),
-        QStringLiteral("RRGGBB"));
-    const QCommandLineOption background(
-        QStringLiteral("background"),
-        tr("Draw the image over this colour (RRGGBB). Without it the PNG keeps the alpha."),
-        QStringLiteral("RRGGBB"));
-    const QCommandLineOption lvgl(
-        QStringLiteral("lvgl"),
-        tr("Read every .bin as LVGL 8 or 9. Default: 9 for a file starting with 0x19, the v9 "
-           "magic, otherwise 8."),
-        QStringLiteral("version"));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  tr("Show this help and exit."));
-    parser.addOptions({json, png, depth, swap, chromaKey, recolor, background, lvgl, help});
-    parser.addPositionalArgument(QStringLiteral("FILE"), tr("LVGL image files."),
+    parser.setApplicationDescription(InspectOptions::description());
+    parser.addOptions(options.listed());
+    parser.addPositionalArgument(QStringLiteral("FILE"), InspectOptions::filesDescription(),
                                  QStringLiteral("FILE..."));
 
     const auto usage = [](const QString &error) {
@@ -137,25 +115,9 @@ int Inspect::parse(const QStringList &arguments)
     if (parser.isSet(help)) {
         QString text = parser.helpText();
         text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
-        print(
-            stdout,
-            tr("Usage: brindleforge-cli inspect [options] FILE...\n") + text
-                + tr("\n"
-                     "For each file: the LVGL version and the format by its library name; width,\n"
-                     "height, stride and flags; .data_size against the bytes present; the depth\n"
-                     "sections of a C array; the palette entries used; the compression and its\n"
-                     "ratio; whether the file is consistent; and the traps the library sets for\n"
-                     "it.\n"
-                     "\n"
-                     "Exit status:\n"
-                     "  0  every file is consistent (and every PNG was written)\n"
-                     "  1  some file is inconsistent or cannot be read (one line each on stderr)\n"
-                     "  2  usage error\n"
-                     "\n"
-                     "Examples:\n"
-                     "  brindleforge-cli inspect logo.bin\n"
-                     "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
-                     "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n"));
+        print(stdout,
+              tr("Usage: brindleforge-cli inspect [options] FILE...\n") + text
+                  + InspectOptions::detailsText());
         return AllConsistent;
     }
     for (const QCommandLineOption *option :

@@ -28,8 +28,10 @@
 # <target>_images (then <target>_images_2, ...) makes the files and <target>
 # depends on it.
 #
-# Mistakes are configure errors: an unknown argument, a missing image, two
-# images of one stem, and whatever brindleforge-cli refuses (an unknown CF
+# Mistakes are configure errors: an unknown argument, a list where one value
+# belongs, a missing image, an image whose name has no stem (.hidden.png) or
+# holds a ';', two images of one stem (in one call, or in two calls that
+# share an OUTPUT_DIR), and whatever brindleforge-cli refuses (an unknown CF
 # for the LVGL version, a DEPTH or COMPRESS that does not apply, two stems
 # that make one C symbol...), which it is asked with --dry-run.
 
@@ -37,8 +39,8 @@ include_guard(GLOBAL)
 
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER"
-        "LVGL;FORMAT;CF;DEPTH;COMPRESS;OUTPUT_DIR;SYMBOL_PREFIX;INCLUDE" "FILES")
+    set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER" "${one_value}" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
             "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
@@ -47,6 +49,15 @@ function(brindleforge_add_images target)
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
     endif()
+    # A ';' makes a value a list, which would reach brindleforge-cli as
+    # several arguments: CF "TRUE_COLOR;--name;evil" would add "--name evil".
+    foreach(keyword IN LISTS one_value)
+        string(FIND "${ARG_${keyword}}" ";" separator)
+        if(separator GREATER -1)
+            message(FATAL_ERROR "${where}: ${keyword} takes one value, not the list "
+                "\"${ARG_${keyword}}\"")
+        endif()
+    endforeach()
     if(NOT TARGET ${target})
         message(FATAL_ERROR "${where}: there is no target ${target}")
     endif()
@@ -105,19 +116,57 @@ function(brindleforge_add_images target)
     get_filename_component(output_dir "${ARG_OUTPUT_DIR}" ABSOLUTE
         BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
 
+    # The outputs of the calls before this one, anywhere in the project, with
+    # the image and the target of each: a second rule for one output would
+    # only get CMake's own "Attempt to add a custom rule to output".
+    get_property(known_outputs GLOBAL PROPERTY BRINDLEFORGE_IMAGES_OUTPUTS)
+    get_property(known_images GLOBAL PROPERTY BRINDLEFORGE_IMAGES_SOURCES)
+    get_property(known_targets GLOBAL PROPERTY BRINDLEFORGE_IMAGES_TARGETS)
+
     set(images "")
     set(stems "")
     foreach(file IN LISTS ARG_FILES)
+        # A name with ';' that was quoted arrives whole, but every list it
+        # would join splits it again.
+        string(FIND "${file}" ";" separator)
+        if(separator GREATER -1)
+            message(FATAL_ERROR "${where}: the image \"${file}\" has a ';' in its name, and "
+                "such names cannot be passed to CMake, which splits lists at ';'; rename it")
+        endif()
         get_filename_component(image "${file}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
         if(NOT EXISTS "${image}" OR IS_DIRECTORY "${image}")
+            # Unquoted (from file(GLOB), say), such a name arrives in parts:
+            # say so rather than show only one part of it.
+            get_filename_component(folder "${image}" DIRECTORY)
+            get_filename_component(name "${image}" NAME)
+            file(GLOB whole LIST_DIRECTORIES false "${image};*" "${folder}/*;${name}")
+            if(whole)
+                message(FATAL_ERROR "${where}: the image \"${image}\" does not exist: it is "
+                    "part of a file name with a ';', and such names cannot be passed to CMake, "
+                    "which splits lists at ';'; rename the file")
+            endif()
             message(FATAL_ERROR "${where}: the image \"${image}\" does not exist")
         endif()
         get_filename_component(stem "${image}" NAME_WE)
+        if(stem STREQUAL "")
+            message(FATAL_ERROR "${where}: the image \"${image}\" has no name before its first "
+                "dot, so its output would be the hidden file ${output_dir}/${extension}; rename "
+                "it")
+        endif()
         list(FIND stems "${stem}" other)
         if(other GREATER -1)
             list(GET images ${other} first)
             message(FATAL_ERROR "${where}: \"${first}\" and \"${image}\" have the same stem "
                 "\"${stem}\" and would both be written to ${output_dir}/${stem}${extension}")
+        endif()
+        set(output "${output_dir}/${stem}${extension}")
+        list(FIND known_outputs "${output}" other)
+        if(other GREATER -1)
+            list(GET known_images ${other} first)
+            list(GET known_targets ${other} first_target)
+            message(FATAL_ERROR "${where}: \"${image}\" would be written to ${output}, "
+                "which brindleforge_add_images(${first_target}) already makes from "
+                "\"${first}\"; give one of them another OUTPUT_DIR")
         endif()
         list(APPEND images "${image}")
         list(APPEND stems "${stem}")
@@ -149,6 +198,9 @@ function(brindleforge_add_images target)
             COMMENT "Converting image ${shown}"
             VERBATIM)
         list(APPEND outputs "${output}")
+        set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_OUTPUTS "${output}")
+        set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_SOURCES "${image}")
+        set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_TARGETS "${target}")
     endforeach()
 
     if(extension STREQUAL ".c")

@@ -4,20 +4,51 @@
 # runs, the window starts under Xvfb, and a CMake project finds the package
 # and converts an image with brindleforge_add_images().
 #
-#   scripts/check-deb-bookworm.sh build/brindleforge_<version>_<arch>.deb [root]
+#   scripts/check-deb-bookworm.sh build/brindleforge_<version>_<arch>.deb [root [mirror]]
 #
-# Needs root, debootstrap and the Debian mirror. root is the folder of the
+# Needs root, debootstrap and a Debian mirror. root is the folder of the
 # minimal system (default /var/tmp/brindleforge-bookworm); it is made with
 # debootstrap when it does not exist, and kept for the next run (delete it
-# to start clean). Not part of CI: it is slow and needs the network.
+# to start clean). mirror is the Debian archive to make it from; by default
+# the first one of this machine's own apt sources (sources.list lines or
+# deb822 URIs:, as apt reads them) that serves bookworm, else the first
+# one at all. Not part of CI: it is slow and needs the network.
 set -eu
+
+usage() {
+    echo "usage: $0 brindleforge_<version>_<arch>.deb [root [mirror]]" >&2
+    exit 2
+}
+if [ $# -lt 1 ] || [ $# -gt 3 ]; then
+    usage
+fi
+
+# The archive of this machine's apt sources, from apt itself: each "deb"
+# source's URI and suite, in the order of the sources; security archives
+# are left out, as they hold updates only.
+apt_mirror() {
+    command -v apt-get >/dev/null || return 0
+    # shellcheck disable=SC2016 # $(...) is apt's own field syntax
+    apt-get indextargets --no-release-info --format '$(TARGET_OF) $(REPO_URI) $(RELEASE)' \
+        'Created-By: Packages' 2>/dev/null |
+        awk '$1 == "deb" && $3 !~ /-security$/ {
+                 if (first == "") first = $2
+                 if ($3 == "bookworm" && bookworm == "") bookworm = $2
+             }
+             END { print (bookworm != "" ? bookworm : first) }'
+}
 
 deb=$(realpath "$1")
 root=${2:-/var/tmp/brindleforge-bookworm}
-mirror=http://deb.debian.org/debian
+mirror=${3:-$(apt_mirror)}
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ ! -x "$root/usr/bin/apt-get" ]; then
+    if [ -z "$mirror" ]; then
+        echo "$0: no Debian mirror in this machine's apt sources; give one as the third argument" >&2
+        exit 2
+    fi
+    echo "== debootstrap bookworm from $mirror"
     debootstrap --variant=minbase bookworm "$root" "$mirror"
 fi
 
@@ -62,7 +93,8 @@ in_root "dpkg -s brindleforge | grep -E '^(Status|Version|Depends|Recommends):'"
 
 echo "== brindleforge-cli"
 in_root "brindleforge-cli --version"
-in_root "ls -l /usr/share/man/man1/brindleforge-cli.1 /usr/share/bash-completion/completions/brindleforge-cli"
+in_root "ls -l /usr/share/man/man1/brindleforge-cli.1.gz /usr/share/man/man1/brindleforge.1.gz \
+    /usr/share/bash-completion/completions/brindleforge-cli"
 
 echo "== the window under Xvfb (xvfb and xauth installed for this check only)"
 in_root "apt-get install -y -q --no-install-recommends xvfb xauth >/dev/null"

@@ -15,7 +15,9 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 
 # dpkg-dev and file: dpkg-shlibdeps and file, which "cpack -G DEB" runs to
 # find the package's dependencies. groff-base: the manual page test renders
-# the page. clang-format: the test script fails on code it would change.
+# the page. lintian: the package test checks the .deb with it. zsh and
+# bash-completion: the completion tests run both shells' scripts.
+# clang-format: the test script fails on code it would change.
 packages="
     build-essential
     cmake
@@ -31,6 +33,9 @@ packages="
     dpkg-dev
     file
     groff-base
+    lintian
+    zsh
+    bash-completion
     clang-format
 "
 

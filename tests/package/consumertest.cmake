@@ -47,6 +47,8 @@ file(COPY "${IMAGES}/scene.jpg" DESTINATION "${images}/other")
 file(RENAME "${images}/other/scene.jpg" "${images}/other/photo.jpg")
 configure_file("${IMAGES}/photo.png" "${images}/a-b.png" COPYONLY)
 configure_file("${IMAGES}/photo.png" "${images}/a_b.png" COPYONLY)
+configure_file("${IMAGES}/photo.png" "${images}/.hidden.png" COPYONLY)
+configure_file("${IMAGES}/photo.png" "${images}/semi;colon.png" COPYONLY)
 
 set(configure_args -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DIMAGES=${images}"
     "-DSTAND_IN=${STAND_IN}")
@@ -98,7 +100,8 @@ if(converted)
     message(FATAL_ERROR "a build with nothing changed converted ${converted}")
 endif()
 
-# 3. Mistakes are configure errors that say what is wrong.
+# 3. Mistakes are configure errors that say what is wrong. In the expected
+# text a '.' stands for each ';', which would split this list.
 set(mistakes
     "unknown option|unknown argument \"COLOUR"
     "option without its value|CF needs a value"
@@ -111,7 +114,15 @@ set(mistakes
     "COMPRESS for LVGL 8|--compress applies to LVGL v9 output"
     "unknown COMPRESS|COMPRESS takes RLE or LZ4, not \"ZIP\""
     "SYMBOL_PREFIX that is no identifier|'9lives' is not a prefix of C symbols"
-    "two stems of one symbol|would both define the C symbol 'a_b'")
+    "two stems of one symbol|would both define the C symbol 'a_b'"
+    "options in a CF value|CF takes one value, not the list \"TRUE_COLOR.--name.evil\""
+    "LVGL 9 in a SYMBOL_PREFIX value|SYMBOL_PREFIX takes one value, not the list \"p.--lvgl.9\""
+    "a list as OUTPUT_DIR|OUTPUT_DIR takes one value"
+    "one stem in two calls|\"[^\"]*other/photo.jpg\" would be written to [^ ]*/images8_images/photo.c, which brindleforge_add_images\\(images8\\) already makes from \"[^\"]*/photo.png\""
+    "two targets sharing OUTPUT_DIR|\"[^\"]*/scene.jpg\" would be written to [^ ]*/shared/scene.c, which brindleforge_add_images\\(images8\\) already makes from \"[^\"]*/scene.jpg\""
+    "image without a stem|\"[^\"]*/.hidden.png\" has no name before its first dot"
+    "quoted name with a semicolon|\"[^\"]*/semi.colon.png\" has a '.' in its name, and such names cannot be passed to CMake"
+    "globbed name with a semicolon|\"[^\"]*/semi\" does not exist: it is part of a file name with a '.', and such names cannot be passed to CMake")
 foreach(mistake IN LISTS mistakes)
     string(REPLACE "|" ";" parts "${mistake}")
     list(GET parts 0 name)

@@ -1,0 +1,79 @@
+#include "inspectoptions.h"
+
+InspectOptions::InspectOptions()
+    : json(QStringLiteral("json"), tr("Give the facts as JSON on stdout, for scripts and CI."))
+    , png(QStringLiteral("png"),
+          tr("Write what the device will show as a PNG. With several files, OUT is a folder "
+             "(created if missing) and each PNG is named after its file."),
+          QStringLiteral("OUT"))
+    , depth(QStringLiteral("depth"),
+            tr("The device's LV_COLOR_DEPTH: 8, 16 or 32. Default: the depth a v8 .bin is packed "
+               "for, otherwise 16."),
+            tr("depth"))
+    , swap(QStringLiteral("swap"), tr("LV_COLOR_16_SWAP is set (with --depth 16)."))
+    , chromaKey(QStringLiteral("chroma-key"),
+                tr("LV_COLOR_CHROMA_KEY, as RRGGBB. Default: 00FF00."), QStringLiteral("RRGGBB"))
+    , recolor(QStringLiteral("recolor"),
+              tr("The recolour alpha-only images are drawn in, as RRGGBB. Default: black."),
+              QStringLiteral("RRGGBB"))
+    , background(
+          QStringLiteral("background"),
+          tr("Draw the image over this colour (RRGGBB). Without it the PNG keeps the alpha."),
+          QStringLiteral("RRGGBB"))
+    , lvgl(QStringLiteral("lvgl"),
+           tr("Read every .bin as LVGL 8 or 9. Default: 9 for a file starting with 0x19, the v9 "
+              "magic, otherwise 8."),
+           QStringLiteral("version"))
+    , help({QStringLiteral("h"), QStringLiteral("help")}, tr("Show this help and exit."))
+{
+}
+
+QList<QCommandLineOption> InspectOptions::listed() const
+{
+    return {json, png, depth, swap, chromaKey, recolor, background, lvgl, help};
+}
+
+QString InspectOptions::description()
+{
+    return tr("Shows what an LVGL image file (.bin or C array, v8 or v9) holds, whether it is "
+              "consistent, and what the device will show for it.");
+}
+
+QString InspectOptions::filesDescription()
+{
+    return tr("LVGL image files.");
+}
+
+QString InspectOptions::detailsText()
+{
+    return tr("\n"
+              "For each file: the LVGL version and the format by its library name; width,\n"
+              "height, stride and flags; .data_size against the bytes present; the depth\n"
+              "sections of a C array; the palette entries used; the compression and its\n"
+              "ratio; whether the file is consistent; and the traps the library sets for\n"
+              "it.\n"
+              "\n"
+              "Exit status:\n"
+              "  0  every file is consistent (and every PNG was written)\n"
+              "  1  some file is inconsistent or cannot be read (one line each on stderr)\n"
+              "  2  usage error\n"
+              "\n"
+              "Examples:\n"
+              "  brindleforge-cli inspect logo.bin\n"
+              "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
+              "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n");
+}
+
+QStringList InspectOptions::valueChoices(const QCommandLineOption &option) const
+{
+    if (option.names() == depth.names())
+        return {QStringLiteral("8"), QStringLiteral("16"), QStringLiteral("32")};
+    if (option.names() == lvgl.names())
+        return {QStringLiteral("8"), QStringLiteral("9")};
+    return {};
+}
+
+bool InspectOptions::takesPath(const QCommandLineOption &option) const
+{
+    return option.names() == png.names();
+}
