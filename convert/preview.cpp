@@ -10,11 +10,11 @@ namespace Convert {
 
 ConvertResult writePreview(const QString &outputPath, const QString &pngPath)
 {
-    QByteArray bytes;
-    const ConvertResult read = readLvglFile(outputPath, &bytes);
+    ConvertResult read;
+    const LvglDecodeResult decoded =
+        readLvglImage(outputPath, DeviceSettings(), LvglVersion::Detect, &read);
     if (!read.ok())
         return read;
-    const LvglDecodeResult decoded = decodeLvglFileNamed(outputPath, bytes, DeviceSettings());
     if (!decoded.ok()) {
         return ConvertResult::writeFailed(
             pngPath, QStringLiteral("the written file cannot be read back: %1").arg(decoded.error));
@@ -36,7 +36,9 @@ ConvertResult writePreview(const QString &outputPath, const QString &pngPath)
         file.cancel();
         return ConvertResult::writeFailed(pngPath, error);
     }
-    return file.commit();
+    ConvertResult committed = file.commit();
+    committed.addNotes(decoded.info.previewNotes);
+    return committed;
 }
 
 } // namespace Convert

@@ -16,7 +16,8 @@ namespace Convert {
 // LV_COLOR_DEPTH 16; chroma key 0x00FF00, black recolour, and no
 // background, so transparency stays in the PNG. The PNG is written like
 // every output (outputfile.h). Fails with the decoder's reason for an
-// inconsistent file, or with the write's.
+// inconsistent file, or with the write's. A successful result's notes say
+// where the picture is only approximate (a RAW JPEG, say).
 ConvertResult writePreview(const QString &outputPath, const QString &pngPath);
 
 } // namespace Convert
