@@ -480,6 +480,7 @@ private:
     int m_nesting = 0;
     int m_fromMacros = 0; // tokens that macros expanded to
     int m_line = 0;
+    int m_startLine = 0; // where the expression begins
     QString m_error;
     QString m_expansionError; // the expansion failed, which is reported first
 };
@@ -538,8 +539,12 @@ bool Evaluator::pull(CToken *t)
         }
         m_frames.pop_back();
     }
-    if (!m_budget->spendTokens(1))
-        return failExpansion(*t, m_budget->tokensError());
+    if (!m_budget->spendTokens(1)) {
+        // Named by the line of the expression that spent the rest.
+        CToken at;
+        at.line = m_startLine;
+        return failExpansion(at, m_budget->tokensError());
+    }
     if (fromMacro && ++m_fromMacros > MaxExpandedTokens)
         return failExpansion(*t, QStringLiteral("the macros expand too far"));
     m_lastLine = t->line;
@@ -612,7 +617,7 @@ bool Evaluator::evaluate(const CExpression &expression, int line, qint64 *value,
     m_at = expression.constData();
     m_end = m_at + expression.size();
     m_fromText = false;
-    m_line = line;
+    m_line = m_startLine = line;
     return run(value, error);
 }
 
@@ -620,7 +625,7 @@ bool Evaluator::evaluate(int begin, int end, int line, qint64 *value, QString *e
 {
     m_source = Lexer(m_text, begin, end, line);
     m_fromText = true;
-    m_line = line;
+    m_line = m_startLine = line;
     return run(value, error);
 }
 
