@@ -3,6 +3,7 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgldecoder.h>
+#include <preview.h>
 
 #include <QtTest>
 
@@ -1342,24 +1343,31 @@ void TestDecoder::filesOnDisk_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<qint64>("length"); // zeros up to this length (a sparse file)
     QTest::addColumn<QString>("error"); // empty: consistent
+    QTest::addColumn<QString>("note"); // what the preview's notes say, if anything
 
     const QByteArray alpha = cArray(
         QByteArray(6, '\x40'), ".header.cf = LV_IMG_CF_ALPHA_8BIT, .header.w = 3, .header.h = 2");
     QTest::newRow("C source named .bin")
-        << "image.bin" << alpha << qint64(0) << "this is C source, not a binary image";
-    QTest::newRow("the same named .c") << "image.c" << alpha << qint64(0) << QString();
+        << "image.bin" << alpha << qint64(0) << "this is C source, not a binary image" << QString();
+    QTest::newRow("the same named .c") << "image.c" << alpha << qint64(0) << QString() << QString();
     // Far past the largest file read: refused from its header unread.
     QTest::newRow("a .bin far longer than its header describes")
         << "big.bin" << v8Header(5, 16, 16) << (qint64(600) << 20)
-        << "629145596 bytes of data where a 16 x 16 TRUE_COLOR_ALPHA image needs 768";
+        << "629145596 bytes of data where a 16 x 16 TRUE_COLOR_ALPHA image needs 768" << QString();
     QTest::newRow("a v9 .bin longer than its compressed length")
         << "big9.bin" << v9Header(0x12, 8, 2, 2, 4) + compressedBlock(1, hex("0400f8"), 8)
-        << qint64(8192) << "the compressed length 3 disagrees with the file";
+        << qint64(8192) << "the compressed length 3 disagrees with the file" << QString();
     QTest::newRow("a .bin larger than its head, read whole")
         << "whole.bin" << v9Header(0x0E, 0, 100, 100, 100) + QByteArray(10000, '\x7f') << qint64(0)
-        << QString();
+        << QString() << QString();
     QTest::newRow("a kernel file that stat calls regular")
-        << "/proc/self/status" << QByteArray() << qint64(0) << "not a regular file";
+        << "/proc/self/status" << QByteArray() << qint64(0) << "not a regular file" << QString();
+    QTest::newRow("a RAW JPEG, previewed")
+        << "photo.c"
+        << cArray(HostileFiles::encoded(pixelsImage(3, 2, {qRgb(250, 10, 10), qRgb(10, 250, 90)}),
+                                        "JPEG"),
+                  ".header.cf = LV_IMG_CF_RAW, .header.w = 3, .header.h = 2")
+        << qint64(0) << QString() << "a RAW JPEG is shown as this program's JPEG decoder reads it";
 }
 
 void TestDecoder::filesOnDisk()
@@ -1368,6 +1376,7 @@ void TestDecoder::filesOnDisk()
     QFETCH(QByteArray, file);
     QFETCH(qint64, length);
     QFETCH(QString, error);
+    QFETCH(QString, note);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -1386,6 +1395,14 @@ void TestDecoder::filesOnDisk()
     if (error.isEmpty()) {
         QVERIFY2(reason.isEmpty(), qPrintable(reason));
         QCOMPARE(decoded.image, decodeLvglFileNamed(path, file, device(0)).image);
+        // The preview is that picture, with the decoder's notes on it.
+        const QString png = dir.filePath(QStringLiteral("shown.png"));
+        const ConvertResult preview = writePreview(path, png);
+        QVERIFY2(preview.ok(), qPrintable(preview.message()));
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_ARGB32), decoded.image);
+        QCOMPARE(preview.notes(), decoded.info.previewNotes);
+        QCOMPARE(preview.notes().join(QLatin1Char(' ')).contains(note), true);
+        QCOMPARE(note.isEmpty(), preview.notes().isEmpty());
     } else {
         QVERIFY2(reason.contains(error), qPrintable(reason));
         QVERIFY(decoded.image.isNull());
