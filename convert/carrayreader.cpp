@@ -437,14 +437,13 @@ private:
     struct Frame
     {
         Lexer lexer;
-        int nameOffset;
-        int nameLength;
+        const CArrayReader::Macro *macro;
     };
 
     bool run(qint64 *value, QString *error);
     bool pull(CToken *t);
     bool advance();
-    bool expanding(const CToken &t) const;
+    bool expanding(const CArrayReader::Macro *macro) const;
     bool fail(const CToken &at, const QString &message);
     bool failExpansion(const CToken &at, const QString &message);
     bool isOp(quint64 code) const
@@ -499,13 +498,10 @@ bool Evaluator::failExpansion(const CToken &at, const QString &message)
     return false;
 }
 
-bool Evaluator::expanding(const CToken &t) const
+bool Evaluator::expanding(const CArrayReader::Macro *macro) const
 {
     for (const Frame &frame : m_frames) {
-        if (frame.nameLength == t.length
-            && std::memcmp(m_text.constData() + frame.nameOffset, m_text.constData() + t.offset,
-                           size_t(t.length))
-                == 0)
+        if (frame.macro == macro)
             return true;
     }
     return false;
@@ -596,7 +592,7 @@ bool Evaluator::advance()
             return true;
         }
         const auto macro = m_macros.constFind(nameKey(m_text, t));
-        if (macro == m_macros.constEnd() || expanding(t)) {
+        if (macro == m_macros.constEnd() || expanding(&macro.value())) {
             m_cur = t;
             return true;
         }
@@ -607,8 +603,7 @@ bool Evaluator::advance()
                                      .arg(textOf(t)));
         if (int(m_frames.size()) >= MaxMacroDepth)
             return failExpansion(t, QStringLiteral("macros nest too deeply"));
-        m_frames.push_back(
-            {Lexer(m_text, macro->begin, macro->end, macro->line), t.offset, t.length});
+        m_frames.push_back({Lexer(m_text, macro->begin, macro->end, macro->line), &macro.value()});
     }
 }
 

@@ -1128,7 +1128,7 @@ void TestDecoder::cErrors_data()
         << QByteArray("uint8_t m[] = {1};\n")
             + QByteArray(descriptor)
                   .replace(".data_size = 1",
-                           ".data_size = 1" + QByteArray(5000, '+').replace("+", "+0"))
+                           QByteArray(".data_size = 1" + QByteArray(5000, '+').replace("+", "+0")))
         << 16 << "line 2: the value of .data_size is longer than 4096 tokens";
     QTest::newRow("a NUL byte") << QByteArray("uint8_t m[] = {1,") + '\0' + " 2};\n"
                                 << 16 << "line 1: expected a byte value, found '\\x00'";
@@ -1406,6 +1406,11 @@ void TestDecoder::filesOnDisk()
     } else {
         QVERIFY2(reason.contains(error), qPrintable(reason));
         QVERIFY(decoded.image.isNull());
+    }
+    // The same reader takes the sources of a conversion.
+    if (QDir::isAbsolutePath(name)) {
+        SourceImage source;
+        QCOMPARE(readSourceImage(path, 0, &source).status(), ConvertResult::NotRegularFile);
     }
 }
 
