@@ -262,11 +262,16 @@ ConvertResult BatchRunner::previewJob(int index)
     const ConvertResult made = previewPng(name, bytes, &png);
     if (!made.ok())
         return ConvertResult::writeFailed(job.preview, made.detail());
-    if (!m_dryRun)
-        return writePreviewPng(png, job.preview);
-    ConvertResult target = checkPreviewTarget(job.preview);
-    if (target.ok() && job.preview != OutputFile::standardOutput() && !inMissingFolder(job.preview))
-        target = OutputFile::checkTarget(job.preview);
+    ConvertResult target;
+    if (!m_dryRun) {
+        target = writePreviewPng(png, job.preview);
+    } else {
+        target = checkPreviewTarget(job.preview);
+        if (target.ok() && job.preview != OutputFile::standardOutput()
+            && !inMissingFolder(job.preview))
+            target = OutputFile::checkTarget(job.preview);
+    }
+    target.addNotes(made.notes());
     return target;
 }
 
@@ -293,11 +298,16 @@ int BatchRunner::writePreviews(int threadCount)
     m_previewed.assign(size_t(m_jobs.size()), 0);
     int failures = 0;
     for (size_t k = 0; k < todo.size(); ++k) {
+        const BatchPlan::Job &job = m_jobs.at(todo[k]);
+        // Where the picture is only approximate (a RAW JPEG, say).
+        if (m_verbose) {
+            for (const QString &line : noteLines(job, results[k]))
+                m_console->printError(line);
+        }
         if (results[k].ok()) {
             m_previewed[size_t(todo[k])] = 1;
             continue;
         }
-        const BatchPlan::Job &job = m_jobs.at(todo[k]);
         m_console->printError(tr("brindleforge-cli: %1 -> %2: %3")
                                   .arg(displayPath(job.source), displayPath(job.preview),
                                        escapeControls(results[k].reason())));

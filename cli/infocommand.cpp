@@ -260,8 +260,8 @@ int Inspect::inspectAll()
     }
     QJsonArray files;
     for (const QString &file : qAsConst(m_files)) {
-        QByteArray bytes;
-        const ConvertResult read = readLvglFile(file, &bytes);
+        ConvertResult read;
+        const LvglDecodeResult result = readLvglImage(file, m_device, m_version, &read);
         if (!read.ok()) {
             reportFailure(file, read.reason());
             if (m_json) {
@@ -273,7 +273,6 @@ int Inspect::inspectAll()
             }
             continue;
         }
-        const LvglDecodeResult result = decodeLvglFileNamed(file, bytes, m_device, m_version);
         QString preview;
         if (!result.ok())
             reportFailure(file, result.error);

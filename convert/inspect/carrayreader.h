@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 // Reads the C source of an LVGL image: byte arrays and one image
 // descriptor (lv_img_dsc_t or lv_image_dsc_t), as this program and other
@@ -16,6 +17,7 @@
 // with the names it knows (lvgldecoder.cpp).
 //
 // What it reads:
+// - a UTF-8 byte-order mark at the start, which compilers skip too;
 // - comments of both kinds, line continuations, any line layout;
 // - preprocessor conditionals (#if, #ifdef, #ifndef, #elif, #else,
 //   #endif) with ==, !=, <, >, <=, >=, !, &&, ||, arithmetic, parentheses
@@ -28,19 +30,30 @@
 //   order (".header.cf = ...", or ".header = { .cf = ... }");
 // - LV_IMG_DECLARE() and LV_IMAGE_DECLARE() lines, and declarations
 //   without an initialiser, which it skips.
-// Anything else is an error naming its line: the reader never guesses.
+// Anything else is an error naming its line: the reader never guesses. Text
+// quoted in an error shows every byte outside printable ASCII as \xNN.
 //
 // The file is read for one LV_COLOR_DEPTH setting (8, 16, 16 with
 // LV_COLOR_16_SWAP, or 32), whose conditional sections give the bytes.
-// All four settings are followed in the same pass, so the reader also
-// knows which of them have a section of their own in the array.
+// All four settings are followed in the same pass: the reader knows which
+// of them have a section of their own in the array, and keeps each one's
+// bytes, so that forSetting() gives the file as read for another setting
+// without a second pass (one is made only when the declarations themselves
+// differ between the settings).
 //
 // Limits: the text is read once, front to back, without copying it; an
-// array holds as many bytes as its text has numbers, and at most 16 MiB of
-// zeros more when it is declared longer. Values are 64-bit; an expression
-// that overflows, divides by zero or shifts by more than 62 is an error.
-// Macros expand at most 32 levels deep and to at most 4096 tokens;
-// parentheses and unary operators nest at most 200 deep.
+// array holds as many bytes as its text has numbers, and the array .data
+// names at most 16 MiB of zeros more when it is declared longer. Values are
+// 64-bit; an expression that overflows, divides by zero or shifts by more
+// than 62 is an error. Macros expand at most 32 levels deep and to at most
+// 4096 tokens in one expression; a field's value or an array's size holds
+// at most 4096 tokens; parentheses and unary operators nest at most 200
+// deep. One budget covers the whole file, proportional to its size: the
+// tokens its conditions, sizes and fields expand to (1 Mi plus 4 per byte)
+// and the memory its definitions, arrays and open conditionals take (1 MiB
+// plus one byte per byte). A file past either is "too complex to read", so
+// the reader's time stays linear in the file's size and its memory within a
+// small multiple of it.
 namespace Convert {
 
 // One token of an expression, pointing into the text.
@@ -53,7 +66,9 @@ struct CToken
     int line = 0;
     int offset = 0;
     int length = 0;
-    quint64 value = 0; // Number
+    // Number: its value. Punctuator: its characters, the first in the low
+    // byte, so that an operator is told by one comparison.
+    quint64 value = 0;
 };
 using CExpression = QVector<CToken>;
 
@@ -91,11 +106,14 @@ public:
     // for a name it does not know.
     using Lookup = std::function<bool(const QByteArray &name, qint64 *value)>;
 
-    // A #define of the file.
+    // A #define of the file. Its body stays in the text and is read each
+    // time the macro is expanded, so a long one costs nothing until used.
     struct Macro
     {
         bool function = false; // takes arguments: never expanded, an error where used
-        CExpression body;
+        int begin = 0; // the body: text from begin to end
+        int end = 0;
+        int line = 0; // the line the body starts on
     };
     using Macros = QHash<QByteArray, Macro>;
 
@@ -105,6 +123,13 @@ public:
     // ("line 12: ...").
     bool read(const QByteArray &text);
     QString errorString() const { return m_error; }
+    bool ok() const { return m_read && m_error.isEmpty(); }
+    Setting setting() const { return m_setting; }
+
+    // After a successful read: the file as read for another setting, from
+    // the same pass. Its errorString() says why that setting cannot be read
+    // (a broken section, an #error for that depth).
+    CArrayReader forSetting(Setting setting) const;
 
     // After a successful read.
     const CImageSource &image() const { return m_image; }
@@ -120,15 +145,22 @@ public:
     // The expression's text, as written.
     QString text(const CExpression &expression) const;
 
+    // What one pass found for every setting (carrayreader.cpp).
+    struct Pass;
+    // The file's budget, shared by every evaluation of it.
+    struct Budget;
+
 private:
     bool fail(int line, const QString &message);
 
-    const Setting m_setting;
+    Setting m_setting;
+    bool m_read = false;
     QByteArray m_text;
     QString m_error;
     CImageSource m_image;
     Macros m_macros; // for the depth setting read
-    QHash<QByteArray, qint64> m_arraySizes;
+    std::shared_ptr<const Pass> m_pass;
+    std::shared_ptr<Budget> m_budget;
 };
 
 } // namespace Convert

@@ -174,6 +174,17 @@ QRgb expand565(uint v)
     return qRgb(int(r << 3 | r >> 2), int(g << 2 | g >> 4), int(b << 3 | b >> 2));
 }
 
+// RGB565 as the library widens it when it draws onto a 24- or 32-bit
+// screen: 5 bits as (v * 2106) >> 8, 6 bits as (v * 1037) >> 8, which is
+// up to a level below bit replication.
+QRgb widen565(uint v)
+{
+    const uint r = (v >> 11) & 31;
+    const uint g = (v >> 5) & 63;
+    const uint b = v & 31;
+    return qRgb(int((r * 2106) >> 8), int((g * 1037) >> 8), int((b * 2106) >> 8));
+}
+
 // Bit replication as for RGB565. This is the value the writers' dithering
 // aims at; it has not been checked against the library's own display of
 // RGB332.
@@ -221,9 +232,13 @@ int alphaLevel(int level, int bits)
 
 // ---- Pixel rows ----
 
-void readColours(Packing packing, bool alpha, bool premultiplied, const uchar *s, int width,
-                 QRgb *out)
+// widen: RGB565 as the library widens it for a 24- or 32-bit screen
+// (widen565), otherwise by bit replication, as a 16-bit screen shows its
+// own pixels.
+void readColours(Packing packing, bool alpha, bool premultiplied, bool widen, const uchar *s,
+                 int width, QRgb *out)
 {
+    const auto from565 = widen ? widen565 : expand565;
     const int colourBytes = packingBytes(packing);
     const int step = colourBytes + (alpha ? 1 : 0);
     for (int x = 0; x < width; ++x, s += step) {
@@ -233,10 +248,10 @@ void readColours(Packing packing, bool alpha, bool premultiplied, const uchar *s
             c = expand332(s[0]);
             break;
         case Packing::Rgb565:
-            c = expand565(uint(s[0] | s[1] << 8));
+            c = from565(uint(s[0] | s[1] << 8));
             break;
         case Packing::Rgb565Swapped:
-            c = expand565(uint(s[1] | s[0] << 8));
+            c = from565(uint(s[1] | s[0] << 8));
             break;
         case Packing::Bgr888:
         case Packing::Bgrx8888:
@@ -248,8 +263,12 @@ void readColours(Packing packing, bool alpha, bool premultiplied, const uchar *s
         }
         const int a = alpha ? s[colourBytes] : 255;
         if (premultiplied) {
-            // Back to plain colours; a colour above its alpha (which no
-            // premultiplied image holds) counts as the alpha.
+            // The library draws a stored colour p as p + background *
+            // (255 - a) / 255. The picture keeps its alpha, so it holds the
+            // plain colour that gives the same: p * 255 / a, rounded. That
+            // undoes round(c * a / 255) exactly where a allows it, and
+            // older files' (c * a) >> 8 within a level. A colour above its
+            // alpha (which no premultiplied image holds) counts as the alpha.
             const auto plain = [a](int v) { return a ? (qMin(v, a) * 255 + a / 2) / a : 0; };
             c = qRgb(plain(qRed(c)), plain(qGreen(c)), plain(qBlue(c)));
         }
@@ -303,11 +322,26 @@ public:
         return false;
     }
     void warn(const QString &warning) { m_result.info.warnings << warning; }
+    // A way the picture differs from what the device draws: a warning, and
+    // a note for the preview.
+    void notePreview(const QString &note)
+    {
+        warn(note);
+        m_result.info.previewNotes << note;
+    }
 
     // Records the header's facts; false for an unknown cf or a zero side.
     bool readHeader(const Header &header);
-    bool decodeV8(const QByteArray &data, qint64 dataSize);
-    bool decodeV9(const QByteArray &data, qint64 dataSize);
+    // data holds the first bytes of the present ones (all of them from a C
+    // array). The sizes are judged from present; the bytes are read only
+    // when they are all there, otherwise the decode stops with needsData().
+    bool decodeV8(const QByteArray &data, qint64 present, qint64 dataSize);
+    bool decodeV9(const QByteArray &data, qint64 present, qint64 dataSize);
+    // The file is consistent so far, and the rest of its bytes are needed.
+    bool needsData() const { return m_needsData; }
+    // Chroma-keyed formats: which pixels were opaque and took the key's
+    // value, row by row.
+    const std::vector<bool> &keyed() const { return m_keyed; }
 
     // The depth a v8 true-colour image of this many bytes is packed for,
     // or 0 when its size fits none.
@@ -315,8 +349,14 @@ public:
     const FormatRow *format() const { return m_format; }
 
 private:
+    bool needData()
+    {
+        m_needsData = true;
+        return false;
+    }
     bool checkDataSize(qint64 dataSize, qint64 present);
-    bool decodeRaw(const QByteArray &data, qint64 dataSize);
+    bool decodeRaw(const QByteArray &data, qint64 present, qint64 dataSize);
+    void showRawAtDepth8(ImageKind kind, QRgb *line, int width) const;
     bool render(const uchar *pixels, qint64 stride, const uchar *alphaPlane, qint64 alphaStride,
                 Packing packing);
     void finishPixel(QRgb *line, int width, QImage *image, int y);
@@ -326,6 +366,8 @@ private:
     const FormatRow *m_format = nullptr;
     Reduction m_reduction = Reduction::None;
     const uchar *m_palette = nullptr;
+    bool m_needsData = false;
+    std::vector<bool> m_keyed;
 };
 
 bool Decoding::readHeader(const Header &header)
@@ -387,14 +429,14 @@ bool Decoding::checkDataSize(qint64 dataSize, qint64 present)
     return true;
 }
 
-bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
+bool Decoding::decodeV8(const QByteArray &data, qint64 present, qint64 dataSize)
 {
     const FormatRow &row = *m_format;
     LvglImageInfo &i = info();
     const int w = i.width;
     const int h = i.height;
     const qint64 pixels = qint64(w) * h;
-    i.bytesPresent = data.size();
+    i.bytesPresent = present;
     if (i.flags)
         warn(QStringLiteral("the header's always_zero and reserved bits are 0x%1, not 0")
                  .arg(i.flags, 0, 16));
@@ -410,7 +452,7 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
 
     int depth = m_device.depth ? m_device.depth : 16;
     if (row.layout == Layout::DepthColour) {
-        i.madeForDepth = fittingDepth(row, w, h, data.size());
+        i.madeForDepth = fittingDepth(row, w, h, present);
         if (m_device.depth == 0 && i.madeForDepth)
             depth = i.madeForDepth;
     }
@@ -423,7 +465,7 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
 
     if (row.layout == Layout::Raw) {
         i.stride = 0;
-        return decodeRaw(data, dataSize);
+        return decodeRaw(data, present, dataSize);
     }
 
     Packing packing = NoPacking;
@@ -446,13 +488,13 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
                                                "cannot be told apart)")
                               : QString()));
         }
-        if (data.size() != needed && i.madeForDepth && i.madeForDepth != depth) {
+        if (present != needed && i.madeForDepth && i.madeForDepth != depth) {
             i.stride = int(rowBytes);
             i.bytesNeeded = needed;
             i.dataSize = dataSize;
             return fail(QStringLiteral("holds %1 bytes per pixel: it is made for LV_COLOR_DEPTH "
                                        "%2, not %3")
-                            .arg(data.size() / pixels)
+                            .arg(present / pixels)
                             .arg(i.madeForDepth)
                             .arg(depth));
         }
@@ -481,12 +523,12 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
     }
     i.stride = int(rowBytes);
     i.bytesNeeded = needed;
-    if (!checkDataSize(dataSize, data.size()))
+    if (!checkDataSize(dataSize, present))
         return false;
-    if (data.size() < needed)
+    if (present < needed)
         return fail(QStringLiteral("the data ends early: %1 of the %2 bytes a %3 x %4 %5 "
                                    "image needs%6")
-                        .arg(data.size())
+                        .arg(present)
                         .arg(needed)
                         .arg(w)
                         .arg(h)
@@ -494,9 +536,9 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
                              row.layout == Layout::DepthColour
                                  ? QStringLiteral(" at LV_COLOR_DEPTH %1").arg(depth)
                                  : QString()));
-    if (data.size() > needed)
+    if (present > needed)
         return fail(QStringLiteral("%1 bytes of data where a %2 x %3 %4 image needs %5%6")
-                        .arg(data.size())
+                        .arg(present)
                         .arg(w)
                         .arg(h)
                         .arg(QLatin1String(row.name))
@@ -504,6 +546,8 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
                         .arg(row.layout == Layout::DepthColour
                                  ? QStringLiteral(" at LV_COLOR_DEPTH %1").arg(depth)
                                  : QString()));
+    if (data.size() < present)
+        return needData();
 
     const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
     if (row.layout == Layout::Indexed) {
@@ -514,18 +558,20 @@ bool Decoding::decodeV8(const QByteArray &data, qint64 dataSize)
     return render(bytes, rowBytes, alphaPlane, w, packing);
 }
 
-bool Decoding::decodeRaw(const QByteArray &data, qint64 dataSize)
+bool Decoding::decodeRaw(const QByteArray &data, qint64 present, qint64 dataSize)
 {
     LvglImageInfo &i = info();
     i.dataSize = dataSize;
-    i.bytesNeeded = data.size();
+    i.bytesNeeded = present;
     if (!i.fromC && i.version == 8)
         warn(QStringLiteral("LVGL does not open a .bin holding a PNG or JPEG file; it reads "
                             "such files by their own path"));
-    if (dataSize >= 0 && dataSize != data.size())
+    if (dataSize >= 0 && dataSize != present)
         return fail(QStringLiteral(".data_size is %1, but the array holds %2 bytes")
                         .arg(dataSize)
-                        .arg(data.size()));
+                        .arg(present));
+    if (data.size() < present)
+        return needData();
     const ImageKind kind = sniffImageKind(data.left(64));
     if (kind == ImageKind::Bmp)
         return fail(QStringLiteral("the data is a BMP file, and LVGL has no decoder for BMP data"));
@@ -541,23 +587,67 @@ bool Decoding::decodeRaw(const QByteArray &data, qint64 dataSize)
                         .arg(kind == ImageKind::Png ? QLatin1String("PNG") : QLatin1String("JPEG"),
                              decoded.reason()));
     const QImage image = source.image.convertToFormat(QImage::Format_ARGB32);
-    if (image.size() != QSize(i.width, i.height))
+    if (image.size() != QSize(i.width, i.height)) {
+        // LVGL 8's PNG decoder takes the descriptor's size, when it is not
+        // 0, over the file's own, and so draws the pixels in the wrong rows.
+        if (i.fromC && i.version == 8 && kind == ImageKind::Png)
+            return fail(QStringLiteral("the descriptor says %1 x %2, the embedded PNG is %3 x %4: "
+                                       "LVGL 8's PNG decoder takes the descriptor's size and "
+                                       "draws it wrongly")
+                            .arg(i.width)
+                            .arg(i.height)
+                            .arg(image.width())
+                            .arg(image.height()));
         warn(QStringLiteral("the header says %1 x %2, the embedded file is %3 x %4")
                  .arg(i.width)
                  .arg(i.height)
                  .arg(image.width())
                  .arg(image.height()));
+    }
+    const bool depth8 = i.version == 8 && i.depth == 8;
+    if (kind == ImageKind::Jpeg)
+        notePreview(QStringLiteral("a RAW JPEG is shown as this program's JPEG decoder reads it; "
+                                   "LVGL's own decoder differs by a level or two on average and "
+                                   "up to about 17, so the preview is approximate"));
+    if (depth8)
+        notePreview(kind == ImageKind::Png
+                        ? QStringLiteral("at LV_COLOR_DEPTH 8 LVGL 8's PNG decoder swaps red and "
+                                         "blue; the preview shows the colours it draws")
+                        : QStringLiteral("at LV_COLOR_DEPTH 8 LVGL 8's JPEG decoder packs its "
+                                         "colours as R2G3B3, which the display reads as RGB332; "
+                                         "the preview shows the colours it draws"));
     QImage shown(image.size(),
                  m_device.hasBackground ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (shown.isNull())
         return fail(QStringLiteral("there is not enough memory to show it"));
+    if (m_format->chromaKeyed)
+        m_keyed.assign(size_t(image.width()) * size_t(image.height()), false);
     std::vector<QRgb> line(static_cast<size_t>(image.width()));
     for (int y = 0; y < image.height(); ++y) {
         std::memcpy(line.data(), image.constScanLine(y), line.size() * sizeof(QRgb));
+        if (depth8)
+            showRawAtDepth8(kind, line.data(), image.width());
         finishPixel(line.data(), image.width(), &shown, y);
     }
     m_result.image = shown;
     return true;
+}
+
+// The colours LVGL 8's decoders give a screen of LV_COLOR_DEPTH 8. Its PNG
+// decoder reads lodepng's red, green, blue and alpha bytes as blue, green,
+// red and alpha; its JPEG decoder packs red in bits 7-6, green in 5-3 and
+// blue in 2-0 (R2G3B3), and the display reads that byte as RGB332.
+void Decoding::showRawAtDepth8(ImageKind kind, QRgb *line, int width) const
+{
+    for (int x = 0; x < width; ++x) {
+        const QRgb c = line[x];
+        if (kind == ImageKind::Png) {
+            line[x] = qRgba(qBlue(c), qGreen(c), qRed(c), qAlpha(c));
+        } else {
+            const uint byte = uint((qRed(c) & 0xc0) | (qGreen(c) >> 5) << 3 | qBlue(c) >> 5);
+            line[x] = (expand332(byte) & 0xffffff) | (c & 0xff000000);
+        }
+    }
 }
 
 // Expands an RLE stream (see the header) into out.
@@ -587,10 +677,20 @@ bool rleDecode(const uchar *in, qint64 inLength, int block, uchar *out, qint64 o
                 *error = QStringLiteral("the RLE data ends inside a literal packet");
                 return false;
             }
+            // The library reads every block of a literal packet whole: one
+            // that holds only the part of its last block that the image
+            // needs makes it refuse the whole image.
+            if (take < whole && inLength - i < whole) {
+                *error = QStringLiteral("the RLE stream's last literal packet holds %1 of the %2 "
+                                        "bytes of its last block: LVGL refuses the image "
+                                        "(\"Decompress failed\")")
+                             .arg(inLength - i - (whole - block))
+                             .arg(block);
+                return false;
+            }
             std::memcpy(out + o, in + i, size_t(take));
             o += take;
-            // The input may hold the partial block whole.
-            i += (take < whole && inLength - i >= whole) ? whole : take;
+            i += whole;
         } else {
             const qint64 total = qint64(control) * block;
             if (inLength - i < block) {
@@ -616,13 +716,13 @@ bool rleDecode(const uchar *in, qint64 inLength, int block, uchar *out, qint64 o
     return true;
 }
 
-bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
+bool Decoding::decodeV9(const QByteArray &data, qint64 present, qint64 dataSize)
 {
     const FormatRow &row = *m_format;
     LvglImageInfo &i = info();
     const int w = i.width;
     const int h = i.height;
-    i.bytesPresent = data.size();
+    i.bytesPresent = present;
     const int depth = m_device.depth ? m_device.depth : 16;
     if (depth != 16 && depth != 24 && depth != 32)
         return fail(QStringLiteral("an LVGL v9 image is shown here at LV_COLOR_DEPTH 16, 24 or "
@@ -652,9 +752,12 @@ bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
         warn(QStringLiteral("LVGL 9.5 cannot open an uncompressed .bin of %1: use a C array or "
                             "a compressed .bin")
                  .arg(QLatin1String(row.name)));
+    if (row.premultiplied && depth == 16)
+        notePreview(QStringLiteral("at LV_COLOR_DEPTH 16 LVGL blends premultiplied colours onto "
+                                   "RGB565 up to 2 levels away from this preview"));
 
     if (row.layout == Layout::Raw)
-        return decodeRaw(data, dataSize);
+        return decodeRaw(data, present, dataSize);
 
     const int bits = bitsPerPixel(row);
     const qint64 minStride = packedRowBytes(w, bits);
@@ -683,16 +786,18 @@ bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
                                    "decodes")
                         .arg(needed)
                         .arg(DecodeBudgetBytes >> 20));
-    if (!checkDataSize(dataSize, data.size()))
+    if (!checkDataSize(dataSize, present))
         return false;
 
     QByteArray expanded;
     const QByteArray *pixels = &data;
     if (i.flags & FlagCompressed) {
-        if (data.size() < 12)
+        if (present < 12)
             return fail(QStringLiteral("the compressed data ends inside its 12-byte header (%1 "
                                        "bytes)")
-                            .arg(data.size()));
+                            .arg(present));
+        if (data.size() < 12)
+            return needData();
         const auto *d = reinterpret_cast<const uchar *>(data.constData());
         const quint32 method = le32(d);
         const qint64 compressed = le32(d + 4);
@@ -705,16 +810,16 @@ bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
         if (method != 1 && method != 2)
             return fail(
                 QStringLiteral("unknown compression method %1 (1 is RLE, 2 LZ4)").arg(method));
-        if (12 + compressed != data.size())
+        if (12 + compressed != present)
             return fail(i.fromC ? QStringLiteral("the compressed length %1 disagrees with "
                                                  ".data_size %2, which must be 12 more")
                                       .arg(compressed)
-                                      .arg(data.size())
+                                      .arg(present)
                                 : QStringLiteral("the compressed length %1 disagrees with the "
                                                  "file, which holds %2 bytes after the block "
                                                  "header")
                                       .arg(compressed)
-                                      .arg(data.size() - 12));
+                                      .arg(present - 12));
         if (uncompressed != needed)
             return fail(QStringLiteral("the uncompressed length %1 disagrees with the %2 bytes "
                                        "the header describes")
@@ -727,6 +832,8 @@ bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
                                        "bytes the header describes")
                             .arg(compressed)
                             .arg(needed));
+        if (data.size() < present)
+            return needData();
         expanded = QByteArray(int(needed), Qt::Uninitialized);
         auto *out = reinterpret_cast<uchar *>(expanded.data());
         if (method == 1) {
@@ -744,15 +851,17 @@ bool Decoding::decodeV9(const QByteArray &data, qint64 dataSize)
                     QStringLiteral("the LZ4 data expands to %1 bytes, not %2").arg(n).arg(needed));
         }
         pixels = &expanded;
-    } else if (data.size() != needed) {
-        return fail(data.size() < needed
+    } else if (present != needed) {
+        return fail(present < needed
                         ? QStringLiteral("the data ends early: %1 of the %2 bytes the header "
                                          "describes")
-                              .arg(data.size())
+                              .arg(present)
                               .arg(needed)
                         : QStringLiteral("%1 bytes of data where the header describes %2")
-                              .arg(data.size())
+                              .arg(present)
                               .arg(needed));
+    } else if (data.size() < present) {
+        return needData();
     }
 
     const auto *bytes = reinterpret_cast<const uchar *>(pixels->constData());
@@ -775,8 +884,11 @@ void Decoding::finishPixel(QRgb *line, int width, QImage *image, int y)
     auto *out = reinterpret_cast<QRgb *>(image->scanLine(y));
     for (int x = 0; x < width; ++x) {
         QRgb c = reduce(m_reduction, line[x]);
-        if (keyed && (c & 0xffffff) == key)
+        if (keyed && (c & 0xffffff) == key) {
+            if (qAlpha(c) == 255)
+                m_keyed[size_t(y) * size_t(width) + size_t(x)] = true;
             c &= 0xffffff;
+        }
         if (m_device.hasBackground) {
             const int a = qAlpha(c);
             const auto mix = [a](int fg, int bg) { return (fg * a + bg * (255 - a) + 127) / 255; };
@@ -797,6 +909,8 @@ bool Decoding::render(const uchar *pixels, qint64 stride, const uchar *alphaPlan
     QImage image(w, h, m_device.hasBackground ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull())
         return fail(QStringLiteral("there is not enough memory to show it"));
+    if (row.chromaKeyed)
+        m_keyed.assign(size_t(w) * size_t(h), false);
 
     QRgb palette[256];
     bool used[256] = {};
@@ -807,13 +921,14 @@ bool Decoding::render(const uchar *pixels, qint64 stride, const uchar *alphaPlan
         }
     }
     const QRgb recolour = m_device.recolor & 0xffffff;
+    const bool widen = m_reduction == Reduction::None;
     std::vector<QRgb> line(static_cast<size_t>(w));
     for (int y = 0; y < h; ++y) {
         const uchar *s = pixels + stride * y;
         switch (row.layout) {
         case Layout::DepthColour:
         case Layout::Colour:
-            readColours(packing, row.alpha, row.premultiplied, s, w, line.data());
+            readColours(packing, row.alpha, row.premultiplied, widen, s, w, line.data());
             break;
         case Layout::Indexed:
             for (int x = 0; x < w; ++x) {
@@ -828,7 +943,7 @@ bool Decoding::render(const uchar *pixels, qint64 stride, const uchar *alphaPlan
                     recolour | QRgb(alphaLevel(packedValue(s, x, row.bits), row.bits)) << 24;
             break;
         case Layout::PlanarAlpha: {
-            readColours(packing, false, false, s, w, line.data());
+            readColours(packing, false, false, widen, s, w, line.data());
             const uchar *a = alphaPlane + alphaStride * y;
             for (int x = 0; x < w; ++x)
                 line[size_t(x)] = (line[size_t(x)] & 0xffffff) | QRgb(a[x]) << 24;
@@ -890,6 +1005,26 @@ public:
         return true;
     }
 
+    // A pointer field that must be NULL (or 0) where given.
+    bool isNull(const char *name, QString *error)
+    {
+        const CImageSource::Field *field = m_reader.field(name);
+        if (!field)
+            return true;
+        const CArrayReader::Lookup lookup = [](const QByteArray &id, qint64 *out) {
+            *out = 0;
+            return id == "NULL" || id == "nullptr";
+        };
+        qint64 v = 0;
+        QString ignored;
+        if (m_reader.evaluate(field->value, lookup, &v, &ignored) && v == 0)
+            return true;
+        *error = QStringLiteral("line %1: .%2 is '%3'; the reader takes only NULL there")
+                     .arg(field->line)
+                     .arg(QString::fromLatin1(name), m_reader.text(field->value));
+        return false;
+    }
+
     bool usedV8Names = false;
     bool usedV9Names = false;
 
@@ -941,27 +1076,77 @@ CArrayReader::Setting readerSetting(int depth, bool swap)
     }
 }
 
-} // namespace
+constexpr int settingDepth[CArrayReader::SettingCount] = {8, 16, 16, 32};
 
-LvglDecodeResult decodeLvglBinary(const QByteArray &file, const DeviceSettings &device,
-                                  LvglVersion version)
+QString depthName(int depth, bool swap)
 {
+    return QStringLiteral("LV_COLOR_DEPTH %1%2")
+        .arg(depth)
+        .arg(swap ? QStringLiteral(" with LV_COLOR_16_SWAP") : QString());
+}
+
+// The warning for opaque pixels that take the chroma key's value at depth
+// 8 or 16 and so are not drawn. nearOnly: they are known not to be the key
+// colour itself (a C array's depth-32 section says so).
+QString keyWarning(int depth, bool swap, qint64 count, QRgb key, bool nearOnly)
+{
+    const int r = qRed(key);
+    const int g = qGreen(key);
+    const int b = qBlue(key);
+    const auto hexText = [](uint v, int digits) -> QString {
+        return QStringLiteral("0x")
+            + QString::number(v, 16).rightJustified(digits, QLatin1Char('0')).toUpper();
+    };
+    const QString value = depth == 8
+        ? QStringLiteral("RGB332 ") + hexText(uint((r & 0xe0) | (g >> 5) << 2 | b >> 6), 2)
+        : QStringLiteral("RGB565 ") + hexText(uint((r >> 3) << 11 | (g >> 2) << 5 | b >> 3), 4);
+    const QString keyText = hexText(key & 0xffffff, 6);
+    if (nearOnly)
+        return QStringLiteral("at %1, %2 opaque pixels of colours near the chroma key %3 take its "
+                              "value (%4) and are not drawn: use a key colour the image does not "
+                              "use, or a format with alpha")
+            .arg(depthName(depth, swap))
+            .arg(count)
+            .arg(keyText, value);
+    return QStringLiteral("at %1, %2 opaque pixels hold the chroma key's value (%3 for %4) and "
+                          "are not drawn; if some were meant to be seen, use a key colour the "
+                          "image does not use, or a format with alpha")
+        .arg(depthName(depth, swap))
+        .arg(count)
+        .arg(value, keyText);
+}
+
+qint64 countOf(const std::vector<bool> &bits)
+{
+    return qint64(std::count(bits.begin(), bits.end(), true));
+}
+
+// A .bin from its first bytes (head) and its length. needsData: the header
+// and the length agree, and the result waits for the whole file.
+LvglDecodeResult decodeBinary(const QByteArray &head, qint64 size, const DeviceSettings &device,
+                              LvglVersion version, bool *needsData)
+{
+    *needsData = false;
     Decoding decoding(device, false);
-    const auto *d = reinterpret_cast<const uchar *>(file.constData());
-    if (file.isEmpty()) {
+    const auto *d = reinterpret_cast<const uchar *>(head.constData());
+    if (size == 0 || head.isEmpty()) {
         decoding.fail(QStringLiteral("the file is empty"));
         return decoding.take();
     }
     if (version == LvglVersion::Detect)
         version = d[0] == V9Magic ? LvglVersion::V9 : LvglVersion::V8;
 
+    // The data after the header, without a copy.
+    const auto after = [&head](int header) {
+        return QByteArray::fromRawData(head.constData() + header, head.size() - header);
+    };
     Header header;
     if (version == LvglVersion::V8) {
         header.version = 8;
         decoding.info().version = 8;
-        if (file.size() < 4) {
-            decoding.fail(QStringLiteral("the file ends inside its 4-byte header (%1 bytes)")
-                              .arg(file.size()));
+        if (size < 4 || head.size() < 4) {
+            decoding.fail(
+                QStringLiteral("the file ends inside its 4-byte header (%1 bytes)").arg(size));
             return decoding.take();
         }
         const quint32 word = le32(d);
@@ -970,53 +1155,62 @@ LvglDecodeResult decodeLvglBinary(const QByteArray &file, const DeviceSettings &
         header.width = int((word >> 10) & 0x7ff);
         header.height = int(word >> 21);
         if (decoding.readHeader(header))
-            decoding.decodeV8(file.mid(4), -1);
-        return decoding.take();
+            decoding.decodeV8(after(4), size - 4, -1);
+    } else {
+        header.version = 9;
+        decoding.info().version = 9;
+        if (size < 12 || head.size() < 12) {
+            decoding.fail(
+                QStringLiteral("the file ends inside its 12-byte header (%1 bytes)").arg(size));
+            return decoding.take();
+        }
+        header.cf = d[1];
+        header.flags = le16(d + 2);
+        header.width = le16(d + 4);
+        header.height = le16(d + 6);
+        header.stride = le16(d + 8);
+        if (d[0] != V9Magic)
+            decoding.fail(QStringLiteral("the magic byte is 0x%1; a v9 image starts with 0x19")
+                              .arg(d[0], 2, 16, QLatin1Char('0')));
+        if (!decoding.readHeader(header) || d[0] != V9Magic)
+            return decoding.take();
+        if (le16(d + 10) != 0)
+            decoding.warn(QStringLiteral("the header's reserved bytes are not 0"));
+        decoding.decodeV9(after(12), size - 12, -1);
     }
-
-    header.version = 9;
-    decoding.info().version = 9;
-    if (file.size() < 12) {
-        decoding.fail(
-            QStringLiteral("the file ends inside its 12-byte header (%1 bytes)").arg(file.size()));
-        return decoding.take();
+    *needsData = decoding.needsData();
+    const std::vector<bool> keyed = decoding.keyed();
+    LvglDecodeResult result = decoding.take();
+    const LvglImageInfo &i = result.info;
+    if (result.ok() && !keyed.empty() && (i.depth == 8 || i.depth == 16)) {
+        const qint64 count = countOf(keyed);
+        if (count > 0)
+            result.info.warnings << keyWarning(i.depth, i.swap, count, device.chromaKey, false);
     }
-    header.cf = d[1];
-    header.flags = le16(d + 2);
-    header.width = le16(d + 4);
-    header.height = le16(d + 6);
-    header.stride = le16(d + 8);
-    if (d[0] != V9Magic)
-        decoding.fail(QStringLiteral("the magic byte is 0x%1; a v9 image starts with 0x19")
-                          .arg(d[0], 2, 16, QLatin1Char('0')));
-    if (!decoding.readHeader(header) || d[0] != V9Magic)
-        return decoding.take();
-    if (le16(d + 10) != 0)
-        decoding.warn(QStringLiteral("the header's reserved bytes are not 0"));
-    decoding.decodeV9(file.mid(12), -1);
-    return decoding.take();
+    return result;
 }
 
-LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &device,
-                                  LvglVersion version)
+// One depth setting of a C file.
+struct SourceDecoding
+{
+    LvglDecodeResult result;
+    std::vector<bool> keyed; // chroma-keyed formats: the opaque pixels keyed out
+};
+
+SourceDecoding decodeSourceAt(const CArrayReader &reader, const DeviceSettings &device,
+                              LvglVersion version)
 {
     DeviceSettings settings = device;
     Decoding decoding(settings, true);
-    CArrayReader reader(readerSetting(device.depth, device.swap));
-    if (!reader.read(text)) {
-        decoding.fail(reader.errorString());
-        return decoding.take();
-    }
+    const auto done = [&decoding] {
+        SourceDecoding out;
+        out.keyed = decoding.keyed();
+        out.result = decoding.take();
+        return out;
+    };
     const CImageSource &image = reader.image();
     LvglImageInfo &info = decoding.info();
     info.depthSections = image.sections;
-    const QString setting = CArrayReader::settingName(readerSetting(device.depth, device.swap));
-    if (!image.sections.isEmpty() && !image.sections.contains(setting)) {
-        decoding.fail(QStringLiteral("the array has no data for LV_COLOR_DEPTH %1 (its sections: "
-                                     "%2)")
-                          .arg(setting, image.sections.join(QLatin1String(", "))));
-        return decoding.take();
-    }
 
     SourceFields fields(reader,
                         device.depth == 24 || device.depth == 32 ? 32
@@ -1028,27 +1222,28 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
         decoding.fail(QStringLiteral("line %1: the descriptor '%2' has no .header.cf")
                           .arg(image.line)
                           .arg(QString::fromUtf8(image.name)));
-        return decoding.take();
+        return done();
     }
     if (!fields.value("header.cf", 255, 0, &cf, &error)) {
         decoding.fail(error);
-        return decoding.take();
+        return done();
     }
 
     // Which version: by the type, the fields and the names used.
     bool v9 = image.type == "lv_image_dsc_t" || reader.field("header.magic")
         || reader.field("header.flags") || reader.field("header.stride")
-        || reader.field("header.reserved_2") || fields.usedV9Names;
+        || reader.field("header.reserved_2") || reader.field("reserved")
+        || reader.field("reserved_2") || fields.usedV9Names;
     const bool v8 = reader.field("header.always_zero") || fields.usedV8Names;
     if (v8 && v9) {
         decoding.fail(QStringLiteral("line %1: the descriptor '%2' mixes LVGL v8 and v9 names")
                           .arg(image.line)
                           .arg(QString::fromUtf8(image.name)));
-        return decoding.take();
+        return done();
     }
     if (version != LvglVersion::Detect && v9 != (version == LvglVersion::V9)) {
         decoding.fail(QStringLiteral("the file holds an LVGL v%1 image").arg(v9 ? 9 : 8));
-        return decoding.take();
+        return done();
     }
 
     const qint64 sideLimit = v9 ? 0xffff : 0x7ff;
@@ -1064,7 +1259,7 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
             decoding.fail(QStringLiteral("line %1: the descriptor '%2' has no .%3")
                               .arg(image.line)
                               .arg(QString::fromUtf8(image.name), QLatin1String(required)));
-            return decoding.take();
+            return done();
         }
     }
     if (!fields.value("header.w", sideLimit, 0, &width, &error)
@@ -1073,16 +1268,17 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
         || !fields.value("header.stride", 0xffff, 0, &stride, &error)
         || !fields.value("header.magic", 0xff, V9Magic, &magic, &error)
         || !fields.value("header.always_zero", 7, 0, &zero, &error)
-        || !fields.value("header.reserved", v9 ? 0xffff : 3, 0, &reserved, &error)) {
+        || !fields.value("header.reserved", v9 ? 0xffff : 3, 0, &reserved, &error)
+        || !fields.isNull("reserved", &error) || !fields.isNull("reserved_2", &error)) {
         decoding.fail(error);
-        return decoding.take();
+        return done();
     }
     if (!v9 && cf > 31) {
         decoding.fail(QStringLiteral("line %1: .header.cf is %2, more than the 5 bits of a v8 "
                                      "header hold")
                           .arg(reader.field("header.cf")->line)
                           .arg(cf));
-        return decoding.take();
+        return done();
     }
 
     Header header;
@@ -1093,7 +1289,7 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
     header.flags = v9 ? int(flags) : int(zero | reserved << 3);
     header.stride = int(stride);
     if (!decoding.readHeader(header))
-        return decoding.take();
+        return done();
 
     const FormatRow &row = *decoding.format();
     // A true-colour array without depth sections is read at the depth its
@@ -1114,13 +1310,13 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
     if (dataSizeField) {
         if (!fields.value("data_size", qint64(1) << 40, 0, &dataSize, &error)) {
             decoding.fail(error);
-            return decoding.take();
+            return done();
         }
     } else if (v9 || row.layout == Layout::Raw) {
         decoding.fail(QStringLiteral("line %1: the descriptor '%2' has no .data_size")
                           .arg(image.line)
                           .arg(QString::fromUtf8(image.name)));
-        return decoding.take();
+        return done();
     } else {
         decoding.warn(QStringLiteral("the descriptor has no .data_size"));
     }
@@ -1133,8 +1329,13 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
             decoding.fail(QStringLiteral("line %1: .header.magic is 0x%2; a v9 image has 0x19")
                               .arg(reader.field("header.magic")->line)
                               .arg(magic, 2, 16, QLatin1Char('0')));
-            return decoding.take();
+            return done();
         }
+        // LVGL 9.1 added the descriptor's .reserved, 9.3 its .reserved_2.
+        if (reader.field("reserved_2"))
+            decoding.warn(QStringLiteral("the descriptor's .reserved_2 needs LVGL 9.3 or later"));
+        else if (reader.field("reserved"))
+            decoding.warn(QStringLiteral("the descriptor's .reserved needs LVGL 9.1 or later"));
     }
 
     // LVGL's PNG and JPEG decoders take C data that starts like such a
@@ -1151,10 +1352,92 @@ LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &
     }
 
     if (v9)
-        decoding.decodeV9(image.data, dataSize);
+        decoding.decodeV9(image.data, image.data.size(), dataSize);
     else
-        decoding.decodeV8(image.data, dataSize);
-    return decoding.take();
+        decoding.decodeV8(image.data, image.data.size(), dataSize);
+    return done();
+}
+
+} // namespace
+
+LvglDecodeResult decodeLvglBinary(const QByteArray &file, const DeviceSettings &device,
+                                  LvglVersion version)
+{
+    bool needsData = false;
+    return decodeBinary(file, file.size(), device, version, &needsData);
+}
+
+LvglDecodeResult decodeLvglSource(const QByteArray &text, const DeviceSettings &device,
+                                  LvglVersion version)
+{
+    const CArrayReader::Setting setting = readerSetting(device.depth, device.swap);
+    CArrayReader reader(setting);
+    if (!reader.read(text)) {
+        LvglDecodeResult failed;
+        failed.info.fromC = true;
+        failed.error = reader.errorString();
+        return failed;
+    }
+    const QStringList &sections = reader.image().sections;
+    const QString settingText = CArrayReader::settingName(setting);
+    if (!sections.isEmpty() && !sections.contains(settingText)) {
+        LvglDecodeResult failed;
+        failed.info.fromC = true;
+        failed.info.depthSections = sections;
+        failed.error = QStringLiteral("the array has no data for LV_COLOR_DEPTH %1 (its sections: "
+                                      "%2)")
+                           .arg(settingText, sections.join(QLatin1String(", ")));
+        return failed;
+    }
+    SourceDecoding primary = decodeSourceAt(reader, device, version);
+    LvglDecodeResult &result = primary.result;
+    if (!result.ok() || sections.isEmpty())
+        return result;
+
+    // Every other section the file holds is read too: a broken one breaks
+    // the file, whichever depth is asked for. (v9 is not shown at depth 8.)
+    std::vector<bool> keyed[CArrayReader::SettingCount];
+    keyed[setting] = primary.keyed;
+    for (int s = 0; s < CArrayReader::SettingCount; ++s) {
+        const auto other = CArrayReader::Setting(s);
+        if (other == setting || !sections.contains(CArrayReader::settingName(other))
+            || (result.info.version == 9 && other == CArrayReader::Depth8))
+            continue;
+        DeviceSettings at = device;
+        at.depth = settingDepth[s];
+        at.swap = other == CArrayReader::Depth16Swap;
+        const CArrayReader sectionReader = reader.forSetting(other);
+        QString error = sectionReader.errorString();
+        if (sectionReader.ok()) {
+            SourceDecoding decoded = decodeSourceAt(sectionReader, at, version);
+            error = decoded.result.error;
+            keyed[s] = std::move(decoded.keyed);
+        }
+        if (!error.isEmpty()) {
+            result.error = QStringLiteral("the section for %1 is broken: %2")
+                               .arg(depthName(at.depth, at.swap), error);
+            result.image = QImage();
+            return result;
+        }
+    }
+
+    // The chroma key at depths 8 and 16, section by section. With a depth-32
+    // section, the pixels that are the key colour itself are known and left
+    // out: what remains are colours near it that reduce to it.
+    const std::vector<bool> &exact = keyed[CArrayReader::Depth32];
+    for (const auto s : {CArrayReader::Depth8, CArrayReader::Depth16, CArrayReader::Depth16Swap}) {
+        const std::vector<bool> &bits = keyed[s];
+        if (bits.empty())
+            continue;
+        qint64 count = 0;
+        const bool nearOnly = exact.size() == bits.size();
+        for (size_t k = 0; k < bits.size(); ++k)
+            count += bits[k] && !(nearOnly && exact[k]);
+        if (count > 0)
+            result.info.warnings << keyWarning(settingDepth[s], s == CArrayReader::Depth16Swap,
+                                               count, device.chromaKey, nearOnly);
+    }
+    return result;
 }
 
 bool looksLikeCSource(const QByteArray &bytes)
@@ -1182,15 +1465,48 @@ LvglDecodeResult decodeLvglFile(const QByteArray &bytes, const DeviceSettings &d
                                    : decodeLvglBinary(bytes, device, version);
 }
 
-LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &bytes,
-                                     const DeviceSettings &device, LvglVersion version)
+namespace {
+
+enum class NamedKind { Binary, Source, ByContent };
+
+NamedKind kindByName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("bin"))
-        return decodeLvglBinary(bytes, device, version);
+        return NamedKind::Binary;
     for (const char *source : {"c", "h", "cpp", "cc", "inc"}) {
         if (suffix == QLatin1String(source))
-            return decodeLvglSource(bytes, device, version);
+            return NamedKind::Source;
+    }
+    return NamedKind::ByContent;
+}
+
+// A file named .bin that does not read as one, and is C text.
+LvglDecodeResult checkedBinary(LvglDecodeResult result, const QByteArray &head)
+{
+    if (result.ok() || !looksLikeCSource(head))
+        return result;
+    LvglDecodeResult source;
+    source.error = QStringLiteral("this is C source, not a binary image");
+    return source;
+}
+
+// The first bytes of a file: enough to tell C text from a .bin and to hold
+// every header.
+constexpr qint64 HeadBytes = 4096;
+
+} // namespace
+
+LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &bytes,
+                                     const DeviceSettings &device, LvglVersion version)
+{
+    switch (kindByName(path)) {
+    case NamedKind::Binary:
+        return checkedBinary(decodeLvglBinary(bytes, device, version), bytes);
+    case NamedKind::Source:
+        return decodeLvglSource(bytes, device, version);
+    case NamedKind::ByContent:
+        break;
     }
     return decodeLvglFile(bytes, device, version);
 }
@@ -1198,6 +1514,36 @@ LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &byte
 ConvertResult readLvglFile(const QString &path, QByteArray *bytes)
 {
     return readRegularFile(path, MaxLvglFileBytes, bytes);
+}
+
+LvglDecodeResult readLvglImage(const QString &path, const DeviceSettings &device,
+                               LvglVersion version, ConvertResult *read)
+{
+    QByteArray head;
+    qint64 size = 0;
+    *read = readRegularFileHead(path, HeadBytes, &head, &size);
+    if (!read->ok())
+        return LvglDecodeResult();
+    const NamedKind kind = kindByName(path);
+    if (size > head.size()
+        && (kind == NamedKind::Binary
+            || (kind == NamedKind::ByContent && !looksLikeCSource(head)))) {
+        // A .bin is judged from its header and its length before its data
+        // is read.
+        bool needsData = false;
+        const LvglDecodeResult judged = decodeBinary(head, size, device, version, &needsData);
+        if (!needsData)
+            return kind == NamedKind::Binary ? checkedBinary(judged, head) : judged;
+    }
+    QByteArray bytes;
+    if (size <= head.size()) {
+        bytes = head;
+    } else {
+        *read = readLvglFile(path, &bytes);
+        if (!read->ok())
+            return LvglDecodeResult();
+    }
+    return decodeLvglFileNamed(path, bytes, device, version);
 }
 
 } // namespace Convert

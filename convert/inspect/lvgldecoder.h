@@ -47,8 +47,10 @@
 //       red; ARGB8888 (0x10) blue, green, red, alpha; XRGB8888 (0x11) blue,
 //       green, red, unused; RGB565 (0x12) little-endian; ARGB8565 (0x13)
 //       RGB565 little-endian, alpha; ARGB8888_PREMULTIPLIED (0x1A) like
-//       ARGB8888 with colours multiplied by alpha; RGB565_SWAPPED (0x1B)
-//       RGB565 big-endian
+//       ARGB8888 with colours multiplied by alpha (round(c a / 255), or
+//       (c a) >> 8 in older files), which the library draws as
+//       p + background (255 - a) / 255; RGB565_SWAPPED (0x1B) RGB565
+//       big-endian
 // A v9 stride is at least ceil(w x bits per pixel / 8) (RGB565A8: 2w, and
 // even).
 //
@@ -60,14 +62,21 @@
 // begin with a control byte c: c & 0x80 is followed by (c & 0x7F) blocks
 // as they are; otherwise by one block repeated c times. A block is
 // (bits per pixel + 7) / 8 bytes, 2 for RGB565A8. Only a literal packet
-// may end in a partial block; its input may hold that block whole or only
-// the part the data needs. LZ4 is a raw LZ4 block.
+// may end in a partial block, and its input must hold that block whole:
+// the library reads every block of a literal whole, and refuses the image
+// ("Decompress failed") when the stream carries only the part the data
+// needs. LZ4 is a raw LZ4 block.
 //
-// Colours are shown as the library shows them: RGB565 as the
-// bit-replicated 8-bit value (r5 << 3 | r5 >> 2, g6 << 2 | g6 >> 4), RGB332
-// also by bit replication. On a v8 device every colour is held at the
-// depth (palettes, recolours and decoded PNGs are reduced to RGB332 or
-// RGB565 too); on a v9 device at depth 16 the screen holds RGB565.
+// Colours are shown as the library shows them: RGB565 on a 16-bit screen
+// as the bit-replicated 8-bit value (r5 << 3 | r5 >> 2, g6 << 2 | g6 >> 4),
+// and on a 24- or 32-bit screen as the library widens it when it draws
+// ((v5 * 2106) >> 8, (v6 * 1037) >> 8); RGB332 by bit replication. On a v8
+// device every colour is held at the depth (palettes, recolours and
+// decoded PNGs are reduced to RGB332 or RGB565 too); on a v9 device at
+// depth 16 the screen holds RGB565. At v8 depth 8 the library's own PNG
+// and JPEG decoders draw wrong colours (red and blue swapped; R2G3B3 read
+// as RGB332), and that is what is shown. A RAW JPEG is decoded by another
+// decoder than the library's, and is approximate.
 namespace Convert {
 
 // The device an image is shown on, as lv_conf.h configures it.
@@ -111,6 +120,9 @@ struct LvglImageInfo
     qint64 compressedBytes = 0;
     qint64 uncompressedBytes = 0;
     QStringList warnings; // traps the library sets for this file
+    // How the picture may differ from what the device draws (also among
+    // the warnings).
+    QStringList previewNotes;
 };
 
 struct LvglDecodeResult
@@ -136,7 +148,8 @@ bool looksLikeCSource(const QByteArray &bytes);
 LvglDecodeResult decodeLvglFile(const QByteArray &bytes, const DeviceSettings &device,
                                 LvglVersion version = LvglVersion::Detect);
 // A ".bin" file as a .bin, a ".c", ".h", ".cpp" or ".inc" file as C
-// source, any other by its content.
+// source, any other by its content. A ".bin" that does not read as one and
+// holds C text is "C source, not a binary image".
 LvglDecodeResult decodeLvglFileNamed(const QString &path, const QByteArray &bytes,
                                      const DeviceSettings &device,
                                      LvglVersion version = LvglVersion::Detect);
@@ -149,6 +162,15 @@ constexpr qint64 MaxLvglFileBytes = qint64(512) << 20;
 // refused without blocking), at most MaxLvglFileBytes. Fails with
 // NotRegularFile or ReadFailed.
 ConvertResult readLvglFile(const QString &path, QByteArray *bytes);
+
+// Reads the file at path and decodes it as decodeLvglFileNamed() does. A
+// .bin is judged from its header and its length first: its data is read
+// only when the length fits what the header describes, so a file far
+// longer than its header needs is found inconsistent without being read.
+// When the file cannot be read, read says why (NotRegularFile,
+// ReadFailed) and the result is empty.
+LvglDecodeResult readLvglImage(const QString &path, const DeviceSettings &device,
+                               LvglVersion version, ConvertResult *read);
 
 } // namespace Convert
 

@@ -27,12 +27,11 @@ quint32 be32(const uchar *p)
     return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | p[3];
 }
 
-} // namespace
-
-ConvertResult previewPng(const QString &name, const QByteArray &file, QByteArray *png)
+// The PNG of a decoded file, marked as a preview, with the decoder's notes
+// on where it is approximate.
+ConvertResult pngOf(const LvglDecodeResult &decoded, QByteArray *png)
 {
     png->clear();
-    const LvglDecodeResult decoded = decodeLvglFileNamed(name, file, DeviceSettings());
     if (!decoded.ok()) {
         return ConvertResult::writeFailed(
             QString(),
@@ -47,7 +46,16 @@ ConvertResult previewPng(const QString &name, const QByteArray &file, QByteArray
         png->clear();
         return ConvertResult::writeFailed(QString(), writer.errorString());
     }
-    return ConvertResult::success();
+    ConvertResult made = ConvertResult::success();
+    made.addNotes(decoded.info.previewNotes);
+    return made;
+}
+
+} // namespace
+
+ConvertResult previewPng(const QString &name, const QByteArray &file, QByteArray *png)
+{
+    return pngOf(decodeLvglFileNamed(name, file, DeviceSettings()), png);
 }
 
 bool isPreviewPng(const QByteArray &head)
@@ -84,7 +92,8 @@ ConvertResult checkPreviewTarget(const QString &pngPath)
         || fileStatus(pngPath).kind != FileKind::Regular)
         return ConvertResult::success();
     QByteArray head;
-    const ConvertResult read = readFileHead(pngPath, MarkSearchBytes, &head);
+    qint64 size = 0;
+    const ConvertResult read = readRegularFileHead(pngPath, MarkSearchBytes, &head, &size);
     if (read.ok() && isPreviewPng(head))
         return ConvertResult::success();
     return ConvertResult::unsupported(pngPath,
@@ -111,15 +120,18 @@ ConvertResult writePreviewPng(const QByteArray &png, const QString &pngPath)
 
 ConvertResult writePreview(const QString &outputPath, const QString &pngPath)
 {
-    QByteArray bytes;
-    const ConvertResult read = readLvglFile(outputPath, &bytes);
+    ConvertResult read;
+    const LvglDecodeResult decoded =
+        readLvglImage(outputPath, DeviceSettings(), LvglVersion::Detect, &read);
     if (!read.ok())
         return read;
     QByteArray png;
-    const ConvertResult made = previewPng(outputPath, bytes, &png);
+    const ConvertResult made = pngOf(decoded, &png);
     if (!made.ok())
         return ConvertResult::writeFailed(pngPath, made.detail());
-    return writePreviewPng(png, pngPath);
+    ConvertResult written = writePreviewPng(png, pngPath);
+    written.addNotes(made.notes());
+    return written;
 }
 
 } // namespace Convert

@@ -22,7 +22,8 @@ namespace Convert {
 
 // The preview PNG of the LVGL image file whose bytes these are; name (the
 // file's name) tells a .bin from C source. Fails with the decoder's
-// reason for an inconsistent file.
+// reason for an inconsistent file. A successful result's notes say where
+// the picture is only approximate (a RAW JPEG, say).
 ConvertResult previewPng(const QString &name, const QByteArray &file, QByteArray *png);
 
 // Whether head, the first bytes of a file, are those of a preview this
@@ -40,7 +41,7 @@ ConvertResult checkPreviewTarget(const QString &pngPath);
 ConvertResult writePreviewPng(const QByteArray &png, const QString &pngPath);
 
 // Reads the LVGL image file at outputPath back from the disk and writes its
-// preview to pngPath.
+// preview to pngPath, with previewPng()'s notes.
 ConvertResult writePreview(const QString &outputPath, const QString &pngPath);
 
 } // namespace Convert

@@ -26,6 +26,9 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/vfs.h>
+#endif
 #else
 #include <QFile>
 #endif
@@ -1265,6 +1268,38 @@ bool withinDecodeBudget(const ImageProbe &probe)
 
 namespace {
 
+#ifdef Q_OS_UNIX
+// Whether an open file that stat calls regular is one of the kernel's own:
+// the files of /proc, /sys and their kind report a size of 0 (or a page)
+// whatever they hold, and hold something else at each read.
+bool isPseudoFile(int fd, const struct stat &st)
+{
+#ifdef Q_OS_LINUX
+    // The file systems' magic numbers (linux/magic.h).
+    static const unsigned long pseudo[] = {
+        0x9fa0, // proc
+        0x62656572, // sysfs
+        0x64626720, // debugfs
+        0x74726163, // tracefs
+        0x73636673, // securityfs
+        0x27e0eb, // cgroup
+        0x63677270, // cgroup2
+        0x62656570, // configfs
+    };
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) == 0) {
+        for (const unsigned long magic : pseudo) {
+            if ((unsigned long)(fs.f_type) == magic)
+                return true;
+        }
+    }
+#endif
+    // Elsewhere: a file of size 0 that has bytes to read.
+    char byte;
+    return st.st_size == 0 && ::pread(fd, &byte, 1, 0) == 1;
+}
+#endif
+
 // An open source file: a regular file, checked before and after opening.
 class SourceFile
 {
@@ -1303,7 +1338,7 @@ public:
         struct stat st;
         if (::fstat(m_fd, &st) != 0)
             return ConvertResult::readFailed(path, errnoText(errno));
-        if (!S_ISREG(st.st_mode))
+        if (!S_ISREG(st.st_mode) || isPseudoFile(m_fd, st))
             return ConvertResult::notRegularFile(path);
         m_size = qint64(st.st_size);
         m_source.reset(new FileSource(m_fd));
@@ -1367,20 +1402,22 @@ ConvertResult readRegularFile(const QString &path, qint64 maxBytes, QByteArray *
     return file.readAll(path, maxBytes, bytes);
 }
 
-ConvertResult readFileHead(const QString &path, int maxBytes, QByteArray *bytes)
+ConvertResult readRegularFileHead(const QString &path, qint64 maxBytes, QByteArray *head,
+                                  qint64 *size)
 {
-    bytes->clear();
+    head->clear();
+    *size = 0;
     SourceFile file;
     const ConvertResult opened = file.open(path);
     if (!opened.ok())
         return opened;
-    *bytes = QByteArray(int(qBound<qint64>(0, file.size(), maxBytes)), Qt::Uninitialized);
-    const qint64 count = file.source()->readAt(0, bytes->data(), bytes->size());
-    if (count < 0) {
-        bytes->clear();
+    *size = file.size();
+    QByteArray bytes(int(qMin(maxBytes, file.size())), Qt::Uninitialized);
+    const qint64 count = file.source()->readAt(0, bytes.data(), bytes.size());
+    if (count < 0)
         return ConvertResult::readFailed(path, errnoText(file.source()->error()));
-    }
-    bytes->truncate(int(count));
+    bytes.truncate(int(count)); // the file may have shrunk since fstat
+    *head = bytes;
     return ConvertResult::success();
 }
 

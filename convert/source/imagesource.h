@@ -45,13 +45,13 @@ struct SourceImage
 
 // Reads all of path, which must be a regular file (after following links):
 // anything else is refused as NotRegularFile without being opened, so a
-// FIFO never blocks. A file larger than maxBytes is refused unread. Other
-// failures: ReadFailed.
+// FIFO never blocks. The kernel's files (/proc, /sys) count as not regular. A file larger than
+// maxBytes is refused unread. Other failures: ReadFailed.
 ConvertResult readRegularFile(const QString &path, qint64 maxBytes, QByteArray *bytes);
-
-// Reads at most maxBytes from the start of path, with the same checks as
-// readRegularFile(); a shorter file gives all of it.
-ConvertResult readFileHead(const QString &path, int maxBytes, QByteArray *bytes);
+// The first maxBytes of path (all of a smaller file) and the file's size,
+// with the same checks.
+ConvertResult readRegularFileHead(const QString &path, qint64 maxBytes, QByteArray *head,
+                                  qint64 *size);
 
 // The kind of image that data starts with.
 ImageKind sniffImageKind(const QByteArray &head);

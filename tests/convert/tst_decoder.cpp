@@ -3,6 +3,7 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgldecoder.h>
+#include <preview.h>
 
 #include <QtTest>
 
@@ -36,6 +37,26 @@ QRgb shown332(QRgb c)
 QRgb atDepth(QRgb c, int depth)
 {
     return depth == 8 ? shown332(c) : depth == 16 ? shown565(c) : c;
+}
+
+// RGB565 as the library widens it onto a 32-bit screen: 5 bits times
+// 2106, 6 bits times 1037, shifted down by 8.
+QRgb widened565(QRgb c)
+{
+    const int r = qRed(c) >> 3;
+    const int g = qGreen(c) >> 2;
+    const int b = qBlue(c) >> 3;
+    return qRgba((r * 2106) >> 8, (g * 1037) >> 8, (b * 2106) >> 8, qAlpha(c));
+}
+
+// What LVGL 8's own decoders draw at depth 8: the PNG decoder swaps red and
+// blue; the JPEG decoder packs R2G3B3, which the display takes for RGB332.
+QRgb rawAtDepth8(QRgb c, bool jpeg)
+{
+    if (!jpeg)
+        return shown332(qRgba(qBlue(c), qGreen(c), qRed(c), qAlpha(c)));
+    const int byte = (qRed(c) & 0xc0) | (qGreen(c) >> 5) << 3 | qBlue(c) >> 5;
+    return shown332(qRgba(byte & 0xe0, (byte << 3) & 0xe0, (byte << 6) & 0xc0, qAlpha(c)));
 }
 
 // An alpha of n bits is the nearest of 2^n levels, shown spread over 0-255.
@@ -95,8 +116,9 @@ QRgb expectedV8(const Lvgl8::Format &format, QRgb source, int depth, const Devic
     }
     case Lvgl8::Layout::TrueColorAlpha:
     case Lvgl8::Layout::Indexed:
-    case Lvgl8::Layout::Raw:
         return atDepth(source, depth);
+    case Lvgl8::Layout::Raw:
+        return depth == 8 ? rawAtDepth8(source, format.cf == 1) : atDepth(source, depth);
     case Lvgl8::Layout::Rgb565A8:
         return shown565(source);
     case Lvgl8::Layout::Alpha:
@@ -195,6 +217,25 @@ QByteArray encode(const SourceImage &source, const OutputSpec &outSpec)
 
 const int depthOf[ColorDepthCount] = {8, 16, 16, 32};
 
+// A v8 C array holding bytes, described by the fields given.
+QByteArray cArray(const QByteArray &bytes, const QByteArray &fields)
+{
+    QByteArray text = "uint8_t m[] = {";
+    for (const char byte : bytes)
+        text += QByteArray::number(uchar(byte)) + ',';
+    return text + "};\nconst lv_img_dsc_t d = {" + fields
+        + ", .data_size = " + QByteArray::number(bytes.size()) + ", .data = m};\n";
+}
+
+// A chroma-keyed image: the key green twice, three colours that reduce to
+// it at depths 8 and 16, and three that do not.
+QImage nearKeyImage()
+{
+    return pixelsImage(4, 2,
+                       {qRgb(0, 255, 0), qRgb(0, 252, 0), qRgb(4, 253, 3), qRgb(255, 0, 0),
+                        qRgb(0, 0, 255), qRgb(1, 254, 1), qRgb(0, 255, 0), qRgb(200, 200, 200)});
+}
+
 } // namespace
 
 class TestDecoder : public QObject
@@ -218,6 +259,8 @@ private slots:
     void warnings();
     void deviceSettings_data();
     void deviceSettings();
+    void filesOnDisk_data();
+    void filesOnDisk();
 };
 
 // Every v8 format, as C array and as .bin, at every depth: encoded by the
@@ -335,7 +378,7 @@ void TestDecoder::roundTrip()
 namespace {
 
 // What a v9 device at depth 32 shows for a source pixel, worked out from the
-// layout rules.
+// layout rules and the library's widening of RGB565.
 QRgb expectedV9(const Lvgl9::Format &format, QRgb source)
 {
     const int a = qAlpha(source);
@@ -364,10 +407,10 @@ QRgb expectedV9(const Lvgl9::Format &format, QRgb source)
     }
     case Lvgl9::Layout::Rgb565:
     case Lvgl9::Layout::Rgb565Swapped:
-        return shown565(source) | 0xff000000u;
+        return widened565(source) | 0xff000000u;
     case Lvgl9::Layout::Argb8565:
     case Lvgl9::Layout::Rgb565A8:
-        return (shown565(source) & 0xffffff) | QRgb(a) << 24;
+        return (widened565(source) & 0xffffff) | QRgb(a) << 24;
     }
     return 0;
 }
@@ -487,7 +530,9 @@ void TestDecoder::v9Pixels_data()
     // RGB565, 3 x 2, rows padded to a stride of 8.
     const QByteArray rgb565 = hex("00f8e0071f00aaaa"
                                   "ffff104200000000");
-    const QVector<QRgb> rgb565Pixels = {red, green, blue, white, qRgb(66, 65, 132), qRgb(0, 0, 0)};
+    // 0x4210 widened as the library does onto a 32-bit screen: (65, 64, 131).
+    const QRgb grey565 = widened565(qRgb(66, 65, 132));
+    const QVector<QRgb> rgb565Pixels = {red, green, blue, white, grey565, qRgb(0, 0, 0)};
     QTest::newRow("RGB565, stride 8") << v9Header(0x12, 0, 3, 2, 8) + rgb565 << 32
                                       << "LV_COLOR_FORMAT_RGB565" << 3 << 2 << rgb565Pixels;
     QTest::newRow("RGB565_SWAPPED")
@@ -510,16 +555,14 @@ void TestDecoder::v9Pixels_data()
         << v9Header(0x13, 0, 2, 1, 6) + hex("00f840e007ff") << 32 << "LV_COLOR_FORMAT_ARGB8565" << 2
         << 1 << QVector<QRgb> {qRgba(255, 0, 0, 0x40), green};
     // Colour rows of stride 8, then alpha rows of stride / 2.
-    QTest::newRow("RGB565A8, stride 8") << v9Header(0x14, 0, 3, 2, 8) + rgb565
+    QTest::newRow("RGB565A8, stride 8")
+        << v9Header(0x14, 0, 3, 2, 8) + rgb565
             + hex("ff8000aa"
-                  "10ff2000") << 32 << "LV_COLOR_FORMAT_RGB565A8"
-                                        << 3 << 2
-                                        << QVector<QRgb> {red,
-                                                          qRgba(0, 255, 0, 0x80),
-                                                          qRgba(0, 0, 255, 0),
-                                                          qRgba(255, 255, 255, 0x10),
-                                                          qRgb(66, 65, 132),
-                                                          qRgba(0, 0, 0, 0x20)};
+                  "10ff2000")
+        << 32 << "LV_COLOR_FORMAT_RGB565A8" << 3 << 2
+        << QVector<QRgb> {
+               red,     qRgba(0, 255, 0, 0x80), qRgba(0, 0, 255, 0), qRgba(255, 255, 255, 0x10),
+               grey565, qRgba(0, 0, 0, 0x20)};
     QTest::newRow("L8") << v9Header(0x06, 0, 3, 1, 4) + hex("0080ff00") << 32
                         << "LV_COLOR_FORMAT_L8" << 3 << 1
                         << QVector<QRgb> {qRgb(0, 0, 0), qRgb(128, 128, 128), white};
@@ -545,6 +588,15 @@ void TestDecoder::v9Pixels_data()
     QTest::newRow("A1") << v9Header(0x0B, 0, 9, 1, 2) + hex("a580") << 32 << "LV_COLOR_FORMAT_A1"
                         << 9 << 1 << QVector<QRgb> {0xff000000, 0, 0xff000000, 0,         0,
                                                     0xff000000, 0, 0xff000000, 0xff000000};
+    QTest::newRow("RGB565 at depth 16: the screen's own pixels, bit-replicated")
+        << v9Header(0x14, 0, 3, 2, 8) + rgb565 + hex("ff8000aa10ff2000") << 16
+        << "LV_COLOR_FORMAT_RGB565A8" << 3 << 2
+        << QVector<QRgb> {red,
+                          qRgba(0, 255, 0, 0x80),
+                          qRgba(0, 0, 255, 0),
+                          qRgba(255, 255, 255, 0x10),
+                          qRgb(66, 65, 132),
+                          qRgba(0, 0, 0, 0x20)};
     QTest::newRow("RGB565 shown at depth 16 on an ARGB8888 image")
         << v9Header(0x10, 0, 1, 1, 4) + hex("0f0f0fff") << 16 << "LV_COLOR_FORMAT_ARGB8888" << 1
         << 1 << QVector<QRgb> {qRgb(8, 12, 8)};
@@ -557,10 +609,8 @@ void TestDecoder::v9Pixels_data()
                                  << "LV_COLOR_FORMAT_RGB565" << 3 << 2
                                  << QVector<QRgb> {red, red, red, green, blue, qRgb(0, 0, 0)};
     // RGB888 rows of 4 bytes' stride: 8 bytes in all, two whole 3-byte
-    // blocks and a partial one, which only a literal packet may hold.
-    QTest::newRow("RGB888, RLE with a partial last block")
-        << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("830000ff0000ff0000"), 8) << 32
-        << "LV_COLOR_FORMAT_RGB888" << 1 << 2 << QVector<QRgb> {red, green};
+    // blocks and a partial one, which only a literal packet may hold, and
+    // whole.
     QTest::newRow("RGB888, RLE with the partial block stored whole")
         << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("830000ff0000ff000000"), 8) << 32
         << "LV_COLOR_FORMAT_RGB888" << 1 << 2 << QVector<QRgb> {red, green};
@@ -700,6 +750,13 @@ void TestDecoder::inconsistentFiles_data()
         << "the RLE data ends inside a literal packet";
     // 8 bytes of RGB888 are 2 blocks and 2 bytes: a repeat packet must not
     // end in the partial block.
+    // The same in a literal packet that carries only 2 of the last block's
+    // 3 bytes: the library refuses the whole image.
+    QTest::newRow("v9 RLE literal packet with a partial last block")
+        << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("830000ff0000ff0000"), 8) << detect
+        << 0
+        << "the RLE stream's last literal packet holds 2 of the 3 bytes of its last block: LVGL "
+           "refuses the image";
     QTest::newRow("v9 RLE partial block in a repeat packet")
         << v9Header(0x0F, 8, 1, 2, 4) + compressedBlock(1, hex("030000ff"), 8) << detect << 0
         << "the RLE data ends in a partial block of a repeat packet, which LVGL 9.5 drops";
@@ -738,6 +795,13 @@ void TestDecoder::inconsistentFiles_data()
                                            << detect << 0 << "the stride is 0";
     QTest::newRow("C file of the other version") << QByteArray("#define DATA_SIZE 15\n")
             + v9c << int(LvglVersion::V8) << 0 << "the file holds an LVGL v9 image";
+    // LVGL 8's PNG decoder draws a 16 x 12 PNG in 10 x 10 rows.
+    QTest::newRow("C RAW_ALPHA descriptor smaller than its PNG")
+        << cArray(HostileFiles::encoded(pixelsImage(16, 12, {qRgb(9, 99, 199)}), "PNG"),
+                  ".header.cf = LV_IMG_CF_RAW_ALPHA, .header.w = 10, .header.h = 10")
+        << detect << 0
+        << "the descriptor says 10 x 10, the embedded PNG is 16 x 12: LVGL 8's PNG decoder takes "
+           "the descriptor's size";
 }
 
 void TestDecoder::inconsistentFiles()
@@ -819,14 +883,16 @@ const lv_img_dsc_t dot = {
 // size that depends on the depth, an attribute and a cast.
 const char nestedFields[] = R"(#include "lvgl.h"
 static const unsigned char __attribute__((aligned(4))) px[] = {
-#if LV_COLOR_DEPTH != 32
+#if LV_COLOR_DEPTH == 8
+    0xe0, 0x1c,
+#elif LV_COLOR_DEPTH != 32
     0x00, 0xf8, 0xe0, 0x07,
 #else
     0, 0, 255, 255, 0, 255, 0, 255
 #endif
 };
 LV_IMG_DECLARE(px_img);
-const lv_img_dsc_t px_img = { .data_size = (LV_COLOR_DEPTH == 32 ? 8 : 4), .header = { .w = 2, .h = 1, .cf = 4 }, .data = (const uint8_t *)px };
+const lv_img_dsc_t px_img = { .data_size = (LV_COLOR_DEPTH == 32 ? 8 : LV_COLOR_DEPTH == 8 ? 2 : 4), .header = { .w = 2, .h = 1, .cf = 4 }, .data = (const uint8_t *)px };
 )";
 
 const char v9Source[] = R"(#ifndef LV_ATTRIBUTE_MEM_ALIGN
@@ -887,8 +953,9 @@ void TestDecoder::cSources_data()
         << QVector<QRgb> {qRgb(255, 0, 0), qRgb(0, 255, 0)};
     QTest::newRow("v9 array with a stride")
         << QByteArray(v9Source) << 32 << false << 9 << "LV_COLOR_FORMAT_RGB565" << QStringList()
-        << 3 << QVector<QRgb> {qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
-                               qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(132, 130, 132)};
+        << 3
+        << QVector<QRgb> {qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
+                          qRgb(255, 255, 255), qRgb(0, 0, 0),   widened565(qRgb(132, 130, 132))};
     // Without a depth, a true-colour array without sections is read at the
     // depth its length fits.
     QTest::newRow("one-depth array read without a depth")
@@ -897,6 +964,39 @@ void TestDecoder::cSources_data()
                       ".header.h = 1, .data_size = 1 * LV_COLOR_SIZE / 8, .data = a};")
         << 0 << false << 8 << "LV_IMG_CF_TRUE_COLOR" << QStringList() << 1
         << QVector<QRgb> {qRgb(255, 0, 0)};
+    QTest::newRow("a UTF-8 byte-order mark before the text")
+        << QByteArray("\xef\xbb\xbf#define W 1\nuint8_t a[] = {0x80};\n"
+                      "const lv_img_dsc_t b = {.header.cf = LV_IMG_CF_ALPHA_8BIT, .header.w = W, "
+                      ".header.h = 1, .data_size = 1, .data = a};")
+        << 16 << false << 8 << "LV_IMG_CF_ALPHA_8BIT" << QStringList() << 1
+        << QVector<QRgb> {0x80000000};
+    QTest::newRow("v9.3 descriptor with .reserved and .reserved_2")
+        << QByteArray("uint8_t a[] = {0x80, 0xff};\n"
+                      "const lv_image_dsc_t b = {.header.magic = LV_IMAGE_HEADER_MAGIC, "
+                      ".header.cf = LV_COLOR_FORMAT_A8, .header.w = 2, .header.h = 1, "
+                      ".header.stride = 2, .data_size = 2, .data = a, .reserved = NULL, "
+                      ".reserved_2 = 0};")
+        << 32 << false << 9 << "LV_COLOR_FORMAT_A8" << QStringList() << 2
+        << QVector<QRgb> {0x80000000, 0xff000000};
+    // The declarations themselves differ by depth: the 16swap section is
+    // checked in a pass of its own.
+    QTest::newRow("declarations that differ by depth")
+        << QByteArray("#if LV_COLOR_DEPTH == 16\nuint8_t a[] = {0x00, 0xf8};\n#else\n"
+                      "uint8_t a[] = {0, 0, 255, 255};\n#endif\n"
+                      "const lv_img_dsc_t b = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 1, "
+                      ".header.h = 1, .data_size = LV_COLOR_SIZE / 8, .data = a};")
+        << 16 << false << 8 << "LV_IMG_CF_TRUE_COLOR"
+        << QStringList {QStringLiteral("16"), QStringLiteral("16swap")} << 1
+        << QVector<QRgb> {qRgb(255, 0, 0)};
+    // A #define far longer than an expression may expand to costs nothing
+    // while it is not used.
+    QTest::newRow("a long macro that is never used")
+        << QByteArray("#define LONG 1") + QByteArray(200000, '+').replace("+", "+1")
+            + QByteArray("\nuint8_t a[] = {0x80};\n"
+                         "const lv_img_dsc_t b = {.header.cf = LV_IMG_CF_ALPHA_8BIT, .header.w = 1,"
+                         " .header.h = 1, .data_size = 1, .data = a};")
+        << 16 << false << 8 << "LV_IMG_CF_ALPHA_8BIT" << QStringList() << 1
+        << QVector<QRgb> {0x80000000};
     // C pads an array shorter than its declared length with zeros.
     QTest::newRow("a declared length pads with zeros")
         << QByteArray("#define SIDE 3\nuint8_t a[SIDE * 1] = {255};\n"
@@ -1009,6 +1109,65 @@ void TestDecoder::cErrors_data()
                       "#define C D D D D D D D D\n#define D E E E E E E E E\n"
                       "#define E F F F F F F F F\n#define F 1 1 1 1 1 1 1 1\n#if A\n#endif\n")
         << 16 << "the macros expand too far";
+    // Each condition stays under the limit of one expression; together they
+    // pass the file's budget, which is what a file of this size may take.
+    QByteArray conditions = "#define X1 +1\n";
+    for (int n = 2; n <= 9; ++n)
+        conditions += QByteArray("#define X") + QByteArray::number(n) + " X"
+            + QByteArray::number(n - 1) + " X" + QByteArray::number(n - 1) + '\n';
+    for (int n = 0; n < 1000; ++n)
+        conditions += "#if X9\n#endif\n";
+    QTest::newRow("conditions past the file's budget")
+        << conditions << 16 << "the file is too complex to read: its conditions and macros expand";
+    QByteArray definitions;
+    for (int n = 0; n < 100000; ++n)
+        definitions += "#define M" + QByteArray::number(n) + '\n';
+    QTest::newRow("definitions past the file's memory")
+        << definitions << 16 << "the file is too complex to read: its definitions, arrays and";
+    QTest::newRow("a value longer than a field may be")
+        << QByteArray("uint8_t m[] = {1};\n")
+            + QByteArray(descriptor)
+                  .replace(".data_size = 1",
+                           QByteArray(".data_size = 1" + QByteArray(5000, '+').replace("+", "+0")))
+        << 16 << "line 2: the value of .data_size is longer than 4096 tokens";
+    QTest::newRow("a NUL byte") << QByteArray("uint8_t m[] = {1,") + '\0' + " 2};\n"
+                                << 16 << "line 1: expected a byte value, found '\\x00'";
+    QTest::newRow("a byte-order mark after the start")
+        << QByteArray("uint8_t m[] = {1, \xef\xbb\xbf 2};\n") << 16
+        << "line 1: expected a byte value, found '\\xef\\xbb\\xbf'";
+    QTest::newRow("a .reserved that is not NULL")
+        << QByteArray("uint8_t m[] = {1};\n")
+            + QByteArray(descriptor)
+                  .replace("lv_img_dsc_t", "lv_image_dsc_t")
+                  .replace("LV_IMG_CF_ALPHA_8BIT", "LV_COLOR_FORMAT_A8")
+                  .replace(".data = m", ".header.stride = 1, .data = m, .reserved = &m")
+        << 16 << "line 2: .reserved is '&m'; the reader takes only NULL there";
+    // One depth-8 section for 8, 16 and 16swap: at depth 8 the descriptor
+    // asks for 2 bytes where it holds 4.
+    QTest::newRow("a broken depth-8 section, read at depth 16")
+        << QByteArray("uint8_t m[] = {\n#if LV_COLOR_DEPTH != 32\n0x00, 0xf8, 0xe0, 0x07,\n"
+                      "#else\n0, 0, 255, 255, 0, 255, 0, 255\n#endif\n};\n"
+                      "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 2,"
+                      " .header.h = 1, .data_size = 2 * LV_COLOR_SIZE / 8, .data = m};\n")
+        << 16
+        << "the section for LV_COLOR_DEPTH 8 is broken: holds 2 bytes per pixel: it is made for "
+           "LV_COLOR_DEPTH 16, not 8";
+    QTest::newRow("a value past 255 in the depth-8 section, read at depth 32")
+        << QByteArray("uint8_t m[] = {\n#if LV_COLOR_DEPTH == 8\n0x1e0,\n#else\n"
+                      "0, 0, 255, 255,\n#endif\n};\n"
+                      "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 1,"
+                      " .header.h = 1, .data_size = LV_COLOR_SIZE / 8, .data = m};\n")
+        << 32
+        << "the section for LV_COLOR_DEPTH 8 is broken: line 3: the value 0x1e0 does not fit a "
+           "byte";
+    QTest::newRow("an #error at another depth with a section")
+        << QByteArray("uint8_t m[] = {\n#if LV_COLOR_DEPTH == 8\n0xe0,\n#else\n"
+                      "0x00, 0xf8,\n#endif\n};\n#if LV_COLOR_DEPTH == 8\n#error \"no\"\n#endif\n"
+                      "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 1,"
+                      " .header.h = 1, .data_size = 1 * LV_COLOR_SIZE / 8, .data = m};\n")
+        << 16
+        << "the section for LV_COLOR_DEPTH 8 is broken: line 9: the file stops the build at "
+           "LV_COLOR_DEPTH 8";
     QTest::newRow("no section for the depth")
         << QByteArray("uint8_t m[] = {\n#if LV_COLOR_DEPTH == 16\n 0, 0,\n#endif\n};\n"
                       "const lv_img_dsc_t d = {.header.cf = LV_IMG_CF_TRUE_COLOR, .header.w = 1,"
@@ -1064,6 +1223,48 @@ void TestDecoder::warnings_data()
                                              << "LVGL 9.5 cannot open an uncompressed .bin of L8";
     QTest::newRow("v9 ARGB8565") << v9Header(0x13, 0, 1, 1, 3) + hex("0000ff") << 32
                                  << "the software renderer does not draw ARGB8565";
+    QTest::newRow("v9 .reserved_2") << QByteArray("uint8_t a[] = {0x80};\n"
+                                                  "const lv_image_dsc_t b = {.header.cf = 14, "
+                                                  ".header.w = 1, .header.h = 1, .header.stride = "
+                                                  "1, .data_size = 1, .data = a, .reserved_2 = "
+                                                  "NULL};")
+                                    << 32 << "the descriptor's .reserved_2 needs LVGL 9.3 or later";
+
+    // Colours near the chroma key: the C array's depth-32 section tells
+    // them from the key itself, a .bin cannot.
+    SourceImage keyed;
+    keyed.image = nearKeyImage();
+    OutputSpec keyedSpec;
+    keyedSpec.format = &Lvgl8::format(6);
+    const QByteArray keyedC = encode(keyed, keyedSpec);
+    QTest::newRow("near the chroma key, C, depth-8 section")
+        << keyedC << 16
+        << "at LV_COLOR_DEPTH 8, 3 opaque pixels of colours near the chroma key 0x00FF00 take its "
+           "value (RGB332 0x1C) and are not drawn: use a key colour the image does not use, or a "
+           "format with alpha";
+    QTest::newRow("near the chroma key, C, depth-16 swapped section")
+        << keyedC << 32
+        << "at LV_COLOR_DEPTH 16 with LV_COLOR_16_SWAP, 3 opaque pixels of colours near the chroma "
+           "key 0x00FF00 take its value (RGB565 0x07E0)";
+    keyedSpec.binary = true;
+    QTest::newRow("the chroma key's value in a .bin")
+        << encode(keyed, keyedSpec) << 0
+        << "at LV_COLOR_DEPTH 16, 5 opaque pixels hold the chroma key's value (RGB565 0x07E0 for "
+           "0x00FF00) and are not drawn; if some were meant to be seen";
+
+    // The previews that differ from the device's drawing.
+    const QImage small = pixelsImage(2, 1, {qRgb(250, 10, 10), qRgb(10, 10, 250)});
+    QTest::newRow("a RAW JPEG is approximate")
+        << cArray(HostileFiles::encoded(small, "JPEG"),
+                  ".header.cf = LV_IMG_CF_RAW, .header.w = 2, .header.h = 1")
+        << 32 << "the preview is approximate";
+    QTest::newRow("a RAW PNG at v8 depth 8")
+        << cArray(HostileFiles::encoded(small, "PNG"),
+                  ".header.cf = LV_IMG_CF_RAW_ALPHA, .header.w = 2, .header.h = 1")
+        << 8 << "at LV_COLOR_DEPTH 8 LVGL 8's PNG decoder swaps red and blue";
+    QTest::newRow("ARGB8888_PREMULTIPLIED at depth 16")
+        << v9Header(0x1A, 1, 1, 1, 4) + hex("40000080") << 16
+        << "at LV_COLOR_DEPTH 16 LVGL blends premultiplied colours onto RGB565 up to 2 levels";
 }
 
 void TestDecoder::warnings()
@@ -1076,6 +1277,10 @@ void TestDecoder::warnings()
     QVERIFY2(decoded.ok(), qPrintable(decoded.error));
     const QString all = decoded.info.warnings.join(QLatin1Char('\n'));
     QVERIFY2(all.contains(warning), qPrintable(all));
+    // What says the picture is not the device's is a note of the preview.
+    if (warning.contains(QLatin1String("preview")))
+        QVERIFY2(decoded.info.previewNotes.join(QLatin1Char('\n')).contains(warning),
+                 qPrintable(decoded.info.previewNotes.join(QLatin1Char('\n'))));
 }
 
 // The chroma key, the recolour and the background the device is set up
@@ -1128,6 +1333,85 @@ void TestDecoder::deviceSettings()
              qPrintable(QStringLiteral("%1, expected %2")
                             .arg(actual, 8, 16, QLatin1Char('0'))
                             .arg(pixel, 8, 16, QLatin1Char('0'))));
+}
+
+// Files read from the disk: what the file is decides how it is read, and
+// a .bin is judged from its header and its length before its data.
+void TestDecoder::filesOnDisk_data()
+{
+    QTest::addColumn<QString>("name"); // absolute: an existing file
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<qint64>("length"); // zeros up to this length (a sparse file)
+    QTest::addColumn<QString>("error"); // empty: consistent
+    QTest::addColumn<QString>("note"); // what the preview's notes say, if anything
+
+    const QByteArray alpha = cArray(
+        QByteArray(6, '\x40'), ".header.cf = LV_IMG_CF_ALPHA_8BIT, .header.w = 3, .header.h = 2");
+    QTest::newRow("C source named .bin")
+        << "image.bin" << alpha << qint64(0) << "this is C source, not a binary image" << QString();
+    QTest::newRow("the same named .c") << "image.c" << alpha << qint64(0) << QString() << QString();
+    // Far past the largest file read: refused from its header unread.
+    QTest::newRow("a .bin far longer than its header describes")
+        << "big.bin" << v8Header(5, 16, 16) << (qint64(600) << 20)
+        << "629145596 bytes of data where a 16 x 16 TRUE_COLOR_ALPHA image needs 768" << QString();
+    QTest::newRow("a v9 .bin longer than its compressed length")
+        << "big9.bin" << v9Header(0x12, 8, 2, 2, 4) + compressedBlock(1, hex("0400f8"), 8)
+        << qint64(8192) << "the compressed length 3 disagrees with the file" << QString();
+    QTest::newRow("a .bin larger than its head, read whole")
+        << "whole.bin" << v9Header(0x0E, 0, 100, 100, 100) + QByteArray(10000, '\x7f') << qint64(0)
+        << QString() << QString();
+    QTest::newRow("a kernel file that stat calls regular")
+        << "/proc/self/status" << QByteArray() << qint64(0) << "not a regular file" << QString();
+    QTest::newRow("a RAW JPEG, previewed")
+        << "photo.c"
+        << cArray(HostileFiles::encoded(pixelsImage(3, 2, {qRgb(250, 10, 10), qRgb(10, 250, 90)}),
+                                        "JPEG"),
+                  ".header.cf = LV_IMG_CF_RAW, .header.w = 3, .header.h = 2")
+        << qint64(0) << QString() << "a RAW JPEG is shown as this program's JPEG decoder reads it";
+}
+
+void TestDecoder::filesOnDisk()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, file);
+    QFETCH(qint64, length);
+    QFETCH(QString, error);
+    QFETCH(QString, note);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString path = name;
+    if (!QDir::isAbsolutePath(name)) {
+        path = dir.filePath(name);
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(file), qint64(file.size()));
+        if (length > file.size())
+            QVERIFY(out.resize(length));
+    }
+    ConvertResult read;
+    const LvglDecodeResult decoded = readLvglImage(path, device(0), LvglVersion::Detect, &read);
+    const QString reason = read.ok() ? decoded.error : read.reason();
+    if (error.isEmpty()) {
+        QVERIFY2(reason.isEmpty(), qPrintable(reason));
+        QCOMPARE(decoded.image, decodeLvglFileNamed(path, file, device(0)).image);
+        // The preview is that picture, with the decoder's notes on it.
+        const QString png = dir.filePath(QStringLiteral("shown.png"));
+        const ConvertResult preview = writePreview(path, png);
+        QVERIFY2(preview.ok(), qPrintable(preview.message()));
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_ARGB32), decoded.image);
+        QCOMPARE(preview.notes(), decoded.info.previewNotes);
+        QCOMPARE(preview.notes().join(QLatin1Char(' ')).contains(note), true);
+        QCOMPARE(note.isEmpty(), preview.notes().isEmpty());
+    } else {
+        QVERIFY2(reason.contains(error), qPrintable(reason));
+        QVERIFY(decoded.image.isNull());
+    }
+    // The same reader takes the sources of a conversion.
+    if (QDir::isAbsolutePath(name)) {
+        SourceImage source;
+        QCOMPARE(readSourceImage(path, 0, &source).status(), ConvertResult::NotRegularFile);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDecoder)

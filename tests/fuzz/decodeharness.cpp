@@ -153,7 +153,8 @@ const V9Format v9Formats[] = {
 };
 
 // Repeat packets for runs of equal blocks, literal packets otherwise; a
-// partial last block goes into a literal packet.
+// partial last block goes into a literal packet, stored whole (the library
+// refuses a stream that carries only its part).
 QByteArray rleEncode(const QByteArray &data, int block)
 {
     QByteArray out;
@@ -182,7 +183,7 @@ QByteArray rleEncode(const QByteArray &data, int block)
     const int rest = data.size() - blocks * block;
     if (rest) {
         out += char(0x81);
-        out += data.right(rest);
+        out += data.right(rest) + QByteArray(block - rest, '\0');
     }
     return out;
 }

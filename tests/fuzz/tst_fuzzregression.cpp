@@ -282,7 +282,10 @@ void TestFuzzRegression::decoderSavedInputs_data()
 
 // Inputs the fuzzer once found a fault with, named after it: a RAW C
 // array whose JPEG header Qt cannot read (its JPEG handler then announces
-// an image format it never set).
+// an image format it never set). And inputs of hostile files the inspector
+// once misjudged: conditions whose macros together take far more work than
+// the file's size allows, an RLE literal packet that carries only part of
+// its last block, a byte-order mark before a broken depth-8 section.
 void TestFuzzRegression::decoderSavedInputs()
 {
     QFETCH(QByteArray, input);
