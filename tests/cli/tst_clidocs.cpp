@@ -423,8 +423,7 @@ void TestCliDocs::completes_data()
     add("files for inspect's --png", all, {"inspect", "--png", "my"}, {"my image.png"}, {"my"});
     add("inspect's --png=", bash, {"inspect", "--png", "=", "my"}, {"my image.png"}, {"my"});
     add("inspect's files", all, {"inspect", "--json", "pic"}, {"picture.png"}, {"inspect"});
-    add("nothing for inspect's colours", all, {"inspect", "--chroma-key", ""}, {},
-        {"picture.png"});
+    add("nothing for inspect's colours", all, {"inspect", "--chroma-key", ""}, {}, {"picture.png"});
 }
 
 void TestCliDocs::completes()
