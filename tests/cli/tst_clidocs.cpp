@@ -304,10 +304,8 @@ private slots:
     void namesEveryOption();
     void namesNoOtherOption_data();
     void namesNoOtherOption();
-    void bashCompletes_data();
-    void bashCompletes();
-    void zshCompletes_data();
-    void zshCompletes();
+    void completes_data();
+    void completes();
     void manPageIsCleanRoff();
     void manPageShows_data();
     void manPageShows();
@@ -379,147 +377,77 @@ void TestCliDocs::namesNoOtherOption()
         QVERIFY2(help.contains(name), qPrintable(name));
 }
 
-void TestCliDocs::bashCompletes_data()
+void TestCliDocs::completes_data()
 {
+    QTest::addColumn<QString>("shell"); // bash, bash with bash-completion loaded first, or zsh
     QTest::addColumn<QStringList>("words"); // as bash splits the line; the last is being completed
-    QTest::addColumn<bool>("bashCompletion"); // bash-completion loaded first
     QTest::addColumn<QStringList>("offered");
     QTest::addColumn<QStringList>("notOffered");
 
-    QTest::newRow("long options") << QStringList {"--sym"} << false
-                                  << QStringList {"--symbol-prefix"} << QStringList {"--format"};
-    QTest::newRow("short options")
-        << QStringList {"-"} << false << QStringList {"-f", "-c", "--dry-run"} << QStringList();
-    QTest::newRow("v8 colour formats")
-        << QStringList {"-c", "INDEXED_"} << false
-        << QStringList {"INDEXED_1BIT", "INDEXED_2BIT", "INDEXED_4BIT", "INDEXED_8BIT"}
-        << QStringList {"I4"};
-    QTest::newRow("window colour formats")
-        << QStringList {"--color-format", "true"} << false
-        << QStringList {"true-color", "true-color-alpha"} << QStringList();
-    QTest::newRow("v9 colour formats after --lvgl 9")
-        << QStringList {"--lvgl", "9", "--cf", "I"} << false << QStringList {"I1", "I2", "I4", "I8"}
-        << QStringList {"INDEXED_4BIT"};
-    QTest::newRow("--cf=, v8") << QStringList {"--cf", "=", "RGB5"} << false
-                               << QStringList {"RGB565A8"}
-                               << QStringList {"RGB565", "RGB565_SWAPPED"};
-    QTest::newRow("--lvgl=9, then -f") << QStringList {"--lvgl", "=", "9", "-f", ""} << false
-                                       << QStringList {"c", "bin"} << QStringList {"bin-rgb565"};
-    QTest::newRow("v8 output formats")
-        << QStringList {"--format", "bin-"} << false
-        << QStringList {"bin-rgb332", "bin-rgb565-swap"} << QStringList();
-    QTest::newRow("depths") << QStringList {"-f", "bin", "--depth", ""} << false
-                            << QStringList {"8", "16", "16swap", "32"} << QStringList();
-    QTest::newRow("compression") << QStringList {"--lvgl", "9", "--compress", ""} << false
-                                 << QStringList {"none", "rle", "lz4"} << QStringList();
-    QTest::newRow("files for -o") << QStringList {"-o", "sub"} << false << QStringList {"subdir"}
-                                  << QStringList();
-    QTest::newRow("files for --preview")
-        << QStringList {"--preview", "sub"} << false << QStringList {"subdir"} << QStringList();
-    QTest::newRow("files for inputs")
-        << QStringList {"-q", "pic"} << false << QStringList {"picture.png"} << QStringList();
-    QTest::newRow("nothing for a symbol") << QStringList {"--symbol-prefix", ""} << false
-                                          << QStringList() << QStringList {"picture.png"};
-    QTest::newRow("names with spaces whole")
-        << QStringList {"my"} << false << QStringList {"my image.png", "my other.png"}
-        << QStringList {"my", "image.png"};
-    QTest::newRow("names with spaces whole, bash-completion")
-        << QStringList {"my"} << true << QStringList {"my image.png", "my other.png"}
-        << QStringList {"my", "image.png"};
-    QTest::newRow("an escaped space")
-        << QStringList {"-o", "my\\ i"} << false << QStringList {"my image.png"}
-        << QStringList {"my other.png"};
-    QTest::newRow("a quoted name")
-        << QStringList {"'my i"} << false << QStringList {"my image.png"} << QStringList {"my"};
-    QTest::newRow("a quoted name, bash-completion")
-        << QStringList {"'my i"} << true << QStringList {"my image.png"} << QStringList {"my"};
-    QTest::newRow("the command inspect")
-        << QStringList {"ins"} << false << QStringList {"inspect"} << QStringList();
-    QTest::newRow("inspect only first")
-        << QStringList {"-q", "ins"} << false << QStringList() << QStringList {"inspect"};
-    QTest::newRow("inspect's options") << QStringList {"inspect", "--j"} << false
-                                       << QStringList {"--json"} << QStringList {"--jobs"};
-    QTest::newRow("inspect's depths") << QStringList {"inspect", "--depth", ""} << false
-                                      << QStringList {"8", "16", "32"} << QStringList {"16swap"};
-    QTest::newRow("inspect's --png=") << QStringList {"inspect", "--png", "=", "my"} << false
-                                      << QStringList {"my image.png"} << QStringList {"my"};
-    QTest::newRow("inspect's files") << QStringList {"inspect", "--json", "pic"} << false
-                                     << QStringList {"picture.png"} << QStringList {"inspect"};
-    QTest::newRow("nothing for inspect's colours")
-        << QStringList {"inspect", "--chroma-key", ""} << false << QStringList()
-        << QStringList {"picture.png"};
+    const QStringList all = {"bash", "bash-completion", "zsh"};
+    const QStringList bash = {"bash", "bash-completion"};
+    const auto add = [](const char *name, const QStringList &shells, const QStringList &words,
+                        const QStringList &offered, const QStringList &notOffered) {
+        for (const QString &shell : shells)
+            QTest::addRow("%s: %s", qPrintable(shell), name)
+                << shell << words << offered << notOffered;
+    };
+    add("long options", all, {"--sym"}, {"--symbol-prefix"}, {"--format"});
+    add("short options", all, {"-"}, {"-f", "-c", "--dry-run"}, {});
+    add("v8 colour formats", all, {"-c", "INDEXED_"},
+        {"INDEXED_1BIT", "INDEXED_2BIT", "INDEXED_4BIT", "INDEXED_8BIT"}, {"I4"});
+    add("window colour formats", all, {"--color-format", "true"},
+        {"true-color", "true-color-alpha"}, {});
+    // zsh offers the names of both versions.
+    add("v9 colour formats after --lvgl 9", bash, {"--lvgl", "9", "--cf", "I"},
+        {"I1", "I2", "I4", "I8"}, {"INDEXED_4BIT"});
+    add("--cf=, v8", bash, {"--cf", "=", "RGB5"}, {"RGB565A8"}, {"RGB565", "RGB565_SWAPPED"});
+    add("--lvgl=9, then -f", bash, {"--lvgl", "=", "9", "-f", ""}, {"c", "bin"}, {"bin-rgb565"});
+    add("v8 output formats", all, {"--format", "bin-"}, {"bin-rgb332", "bin-rgb565-swap"}, {});
+    add("depths", all, {"-f", "bin", "--depth", ""}, {"8", "16", "16swap", "32"}, {});
+    add("compression", all, {"--lvgl", "9", "--compress", ""}, {"none", "rle", "lz4"}, {});
+    add("files for -o", all, {"-o", "sub"}, {"subdir"}, {});
+    add("files for --preview", all, {"--preview", "sub"}, {"subdir"}, {});
+    add("files for inputs", all, {"-q", "pic"}, {"picture.png"}, {});
+    add("nothing for a symbol", all, {"--symbol-prefix", ""}, {}, {"picture.png"});
+    add("names with spaces whole", all, {"my"}, {"my image.png", "my other.png"},
+        {"my", "image.png"});
+    // Without readline (bash -c), only our own reading of the word takes
+    // the backslash out.
+    add("an escaped space", {"bash", "zsh"}, {"-o", "my\\ i"}, {"my image.png"}, {"my other.png"});
+    add("a quoted name", all, {"'my i"}, {"my image.png"}, {"my"});
+    add("the command inspect", all, {"ins"}, {"inspect"}, {});
+    add("inspect only first", all, {"-q", "ins"}, {}, {"inspect"});
+    add("inspect's options", all, {"inspect", "--j"}, {"--json"}, {"--jobs"});
+    add("inspect's depths", all, {"inspect", "--depth", ""}, {"8", "16", "32"}, {"16swap"});
+    add("files for inspect's --png", all, {"inspect", "--png", "my"}, {"my image.png"}, {"my"});
+    add("inspect's --png=", bash, {"inspect", "--png", "=", "my"}, {"my image.png"}, {"my"});
+    add("inspect's files", all, {"inspect", "--json", "pic"}, {"picture.png"}, {"inspect"});
+    add("nothing for inspect's colours", all, {"inspect", "--chroma-key", ""}, {}, {"picture.png"});
 }
 
-void TestCliDocs::bashCompletes()
+void TestCliDocs::completes()
 {
+    QFETCH(QString, shell);
     QFETCH(QStringList, words);
-    QFETCH(bool, bashCompletion);
     QFETCH(QStringList, offered);
     QFETCH(QStringList, notOffered);
 
-    if (QStandardPaths::findExecutable(QStringLiteral("bash")).isEmpty())
-        QSKIP("bash is not installed");
+    const bool zsh = shell == QLatin1String("zsh");
+    if (QStandardPaths::findExecutable(zsh ? QStringLiteral("zsh") : QStringLiteral("bash"))
+            .isEmpty())
+        QSKIP("the shell is not installed");
+    const bool bashCompletion = shell == QLatin1String("bash-completion");
     if (bashCompletion
         && !QFileInfo::exists(QStringLiteral("/usr/share/bash-completion/bash_completion")))
         QSKIP("bash-completion is not installed");
     Files files;
     QVERIFY(files.make());
     QString error;
-    const QStringList replies = bashReplies(words, bashCompletion, files.dir.path(), &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    for (const QString &word : offered)
-        QVERIFY2(replies.contains(word),
-                 qPrintable(word + QStringLiteral(" not in: ") + replies.join(QLatin1Char('|'))));
-    for (const QString &word : notOffered)
-        QVERIFY2(!replies.contains(word), qPrintable(word));
-    if (offered.isEmpty())
-        QVERIFY2(replies.isEmpty(), qPrintable(replies.join(QLatin1Char('|'))));
-}
-
-void TestCliDocs::zshCompletes_data()
-{
-    QTest::addColumn<QString>("line"); // as typed, before Tab
-    QTest::addColumn<QStringList>("offered");
-    QTest::addColumn<QStringList>("notOffered");
-
-    QTest::newRow("long options") << "brindleforge-cli --sym" << QStringList {"--symbol-prefix"}
-                                  << QStringList {"--format"};
-    QTest::newRow("v8 output formats")
-        << "brindleforge-cli -f bin-" << QStringList {"bin-rgb332", "bin-rgb565-swap"}
-        << QStringList();
-    QTest::newRow("files for -o") << "brindleforge-cli -o sub" << QStringList {"subdir"}
-                                  << QStringList();
-    QTest::newRow("files for --preview")
-        << "brindleforge-cli --preview sub" << QStringList {"subdir"} << QStringList();
-    QTest::newRow("names with spaces whole")
-        << "brindleforge-cli my" << QStringList {"my image.png", "my other.png"}
-        << QStringList {"my"};
-    QTest::newRow("the command inspect")
-        << "brindleforge-cli ins" << QStringList {"inspect"} << QStringList();
-    QTest::newRow("inspect only first")
-        << "brindleforge-cli -q ins" << QStringList() << QStringList {"inspect"};
-    QTest::newRow("inspect's options")
-        << "brindleforge-cli inspect --j" << QStringList {"--json"} << QStringList {"--jobs"};
-    QTest::newRow("inspect's depths") << "brindleforge-cli inspect --depth "
-                                      << QStringList {"8", "16", "32"} << QStringList {"16swap"};
-    QTest::newRow("files for inspect's --png")
-        << "brindleforge-cli inspect --png my" << QStringList {"my image.png"} << QStringList();
-    QTest::newRow("inspect's files") << "brindleforge-cli inspect --json pic"
-                                     << QStringList {"picture.png"} << QStringList {"inspect"};
-}
-
-void TestCliDocs::zshCompletes()
-{
-    QFETCH(QString, line);
-    QFETCH(QStringList, offered);
-    QFETCH(QStringList, notOffered);
-
-    if (QStandardPaths::findExecutable(QStringLiteral("zsh")).isEmpty())
-        QSKIP("zsh is not installed");
-    Files files;
-    QVERIFY(files.make());
-    QString error;
-    const QStringList replies = zshReplies(line, files.dir.path(), &error);
+    const QStringList replies = zsh
+        ? zshReplies(QStringLiteral("brindleforge-cli ") + words.join(QLatin1Char(' ')),
+                     files.dir.path(), &error)
+        : bashReplies(words, bashCompletion, files.dir.path(), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     for (const QString &word : offered)
         QVERIFY2(replies.contains(word),
