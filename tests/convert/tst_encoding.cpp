@@ -563,12 +563,13 @@ void TestEncoding::v9FormatBytes()
     // The writer itself: LVGL 9.5 opens no uncompressed .bin of L8, AL88 or
     // ARGB8888_PREMULTIPLIED, so the command line refuses those files, but
     // their data is the same in a C array.
-    Lvgl9::Options options;
-    options.format = Lvgl9::findFormat(format);
-    QVERIFY(options.format);
-    options.strideAlign = align;
-    options.compression = Lvgl9::Compression(compression);
-    const QByteArray bytes = Lvgl9::binary(options, Lvgl9::encode(options, image, QByteArray()));
+    OutputSpec plan;
+    plan.lvgl = 9;
+    plan.format9 = Lvgl9::findFormat(format);
+    QVERIFY(plan.format9);
+    plan.strideAlign = align;
+    plan.compression = Lvgl9::Compression(compression);
+    const QByteArray bytes = Lvgl9::binary(plan, Lvgl9::encode(plan, image, QByteArray()));
     QCOMPARE(bytes.toHex(), expected);
 }
 
@@ -640,16 +641,17 @@ void TestEncoding::v9Compression()
     QFETCH(QString, format);
     QFETCH(int, align);
 
-    Lvgl9::Options options;
-    options.format = Lvgl9::findFormat(format);
-    options.strideAlign = align;
+    OutputSpec plan;
+    plan.lvgl = 9;
+    plan.format9 = Lvgl9::findFormat(format);
+    plan.strideAlign = align;
     const auto encoded = [&] {
-        return Lvgl9::binary(options, Lvgl9::encode(options, image, QByteArray()));
+        return Lvgl9::binary(plan, Lvgl9::encode(plan, image, QByteArray()));
     };
     const QByteArray data = encoded().mid(12);
 
     for (const auto method : {Lvgl9::Compression::Rle, Lvgl9::Compression::Lz4}) {
-        options.compression = method;
+        plan.compression = method;
         const QByteArray packed = encoded();
         QCOMPARE(uchar(packed.at(2)) & 0x08, 0x08);
         QCOMPARE(u32(packed, 12), quint32(method));
@@ -657,21 +659,20 @@ void TestEncoding::v9Compression()
         // RLE of RGB565A8 aligns its rows to 4 bytes, so its plain data is
         // that of the aligned stride.
         QByteArray reference = data;
-        if (method == Lvgl9::Compression::Rle && options.format->layout == Lvgl9::Layout::Rgb565A8
+        if (method == Lvgl9::Compression::Rle && plan.format9->layout == Lvgl9::Layout::Rgb565A8
             && align < 4) {
-            options.compression = Lvgl9::Compression::None;
-            options.strideAlign = 4;
+            plan.compression = Lvgl9::Compression::None;
+            plan.strideAlign = 4;
             reference = encoded().mid(12);
-            options.strideAlign = align;
-            options.compression = method;
+            plan.strideAlign = align;
+            plan.compression = method;
         }
         QCOMPARE(u32(packed, 16), quint32(stream.size()));
         QCOMPARE(u32(packed, 20), quint32(reference.size()));
         QByteArray expanded;
         if (method == Lvgl9::Compression::Rle) {
-            const int block = options.format->layout == Lvgl9::Layout::Rgb565A8
-                ? 2
-                : (options.format->bpp + 7) / 8;
+            const int block =
+                plan.format9->layout == Lvgl9::Layout::Rgb565A8 ? 2 : (plan.format9->bpp + 7) / 8;
             bool lastIsLiteral = false;
             expanded = rleExpand(stream, block, int(u32(packed, 20)), &lastIsLiteral);
             QCOMPARE(expanded.toHex(), reference.toHex());
