@@ -4,6 +4,7 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgl9writer.h>
+#include <outputversion.h>
 #include <testimages.h>
 
 #include <lz4.h>
@@ -125,6 +126,8 @@ private slots:
     void binaryIgnoresColorFormat();
     void sizeLimit_data();
     void sizeLimit();
+    void versionLimits_data();
+    void versionLimits();
     void nullImage();
     void noWriter();
 };
@@ -1146,6 +1149,42 @@ void TestEncoding::sizeLimit()
     // The two images that fit, and nothing else: no temporary files either.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList({QStringLiteral("out_1x2047"), QStringLiteral("out_2047x1")}));
+}
+
+void TestEncoding::versionLimits_data()
+{
+    QTest::addColumn<int>("lvgl");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("maxSide");
+
+    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 2047;
+    QTest::newRow("v8 ALPHA_1BIT") << 8 << "ALPHA_1BIT" << 2047;
+    QTest::newRow("v9 A8") << 9 << "A8" << 65535;
+    QTest::newRow("v9 I1") << 9 << "I1" << 65535;
+}
+
+// A source is read up to the version's maxSide(); every side up to it must
+// then pass that version's size check (for a format whose stride fits), and
+// one more must not.
+void TestEncoding::versionLimits()
+{
+    QFETCH(int, lvgl);
+    QFETCH(QString, format);
+    QFETCH(int, maxSide);
+
+    OutputSpec plan;
+    plan.lvgl = lvgl;
+    plan.format = lvgl == 8 ? Lvgl8::findFormat(format) : nullptr;
+    plan.format9 = lvgl == 9 ? Lvgl9::findFormat(format) : nullptr;
+    const OutputVersion &version = OutputVersion::of(plan);
+    QCOMPARE(QLatin1String(version.formatName(plan)), format);
+    QCOMPARE(version.maxSide(), maxSide);
+    QVERIFY(version.checkSize(plan, QSize(maxSide, maxSide), QString()).ok());
+    for (const QSize size : {QSize(maxSide + 1, 1), QSize(1, maxSide + 1)}) {
+        const ConvertResult result = version.checkSize(plan, size, QStringLiteral("big.png"));
+        QCOMPARE(result.status(), ConvertResult::TooLarge);
+        QCOMPARE(result.imageSize(), size);
+    }
 }
 
 void TestEncoding::nullImage()
