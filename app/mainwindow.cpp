@@ -303,7 +303,7 @@ ConvertResult MainWindow::writeRgb888Bin(QImage image, QString outputPath)
 
 void MainWindow::appendBanner(TextSink &text)
 {
-    Lvgl8::appendBanner(text);
+    CFrame::appendBanner(text);
 }
 
 void MainWindow::appendIncludes(TextSink &text)

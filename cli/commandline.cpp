@@ -45,8 +45,6 @@ const ColorFormatName colorFormatNames[] = {
     {"indexed-256", Indexed256},
 };
 
-const char *const depthNames[] = {"8", "16", "16swap", "32"};
-
 const char *const shellNames[] = {"bash", "zsh"};
 
 // The values of --include, in the order of IncludeStyle.
@@ -397,11 +395,11 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
 
     if (m_parser.isSet(m_depthOption)) {
         const QString value = m_parser.value(m_depthOption);
-        const auto it =
-            std::find_if(std::begin(depthNames), std::end(depthNames), [&value](const char *name) {
-                return value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-            });
-        if (it == std::end(depthNames))
+        int depth = 0;
+        while (depth < ColorDepthCount
+               && value.compare(depthName(ColorDepth(depth)), Qt::CaseInsensitive) != 0)
+            ++depth;
+        if (depth == ColorDepthCount)
             return (tr("--depth takes 8, 16, 16swap or 32, not '%1'").arg(value));
         if (!anyBinary) {
             return (isBinary(windowFormat)
@@ -415,7 +413,7 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
                        "%1 is the same at every depth")
                         .arg(QLatin1String(m_spec.format->name)));
         }
-        m_spec.depth = ColorDepth(it - std::begin(depthNames));
+        m_spec.depth = ColorDepth(depth);
     }
     m_spec.dither = m_parser.isSet(m_ditherOption);
     if (m_spec.dither && m_spec.format->layout == Lvgl8::Layout::Raw)
@@ -659,8 +657,8 @@ QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl
             values << QString::fromLatin1(Lvgl8::formats()[i].dashed);
         values.removeDuplicates();
     } else if (is(m_depthOption)) {
-        for (const char *name : depthNames)
-            values << QString::fromLatin1(name);
+        for (int depth = 0; depth < ColorDepthCount; ++depth)
+            values << depthName(ColorDepth(depth));
     } else if (is(m_lvglOption)) {
         values << QStringLiteral("8") << QStringLiteral("9");
     } else if (is(m_includeOption)) {

@@ -1,6 +1,7 @@
 #ifndef LVGL8CFRAME_H
 #define LVGL8CFRAME_H
 
+#include "cframe.h"
 #include "formats.h"
 
 #include <QByteArray>
@@ -12,10 +13,10 @@ class TextSink;
 // The frame shared by every C file written for LVGL v8. A file is, line by
 // line ('\n' between lines, none after the last):
 //
-//    1-11  banner comment (appendBanner), ending in two empty lines
+//    1-11  banner comment (CFrame::appendBanner), ending in two empty lines
 //   12-18  #include "lvgl/lvgl.h" and the LV_ATTRIBUTE_MEM_ALIGN fallback
 //          (appendIncludes), ending in two empty lines; another include
-//          style (appendInclude) puts its own lines in place of the first,
+//          style (CFrame::appendInclude) puts its own lines in place of the first,
 //          and the line numbers below move with them
 //      19  const LV_ATTRIBUTE_MEM_ALIGN uint8_t <name>_map[] = {
 //          body: the writer's lines (depth sections, or palette and indices)
@@ -37,17 +38,10 @@ class TextSink;
 
 namespace Lvgl8 {
 
-void appendBanner(TextSink &out);
-// The lines that include LVGL's header, in the given style.
-void appendInclude(TextSink &out, IncludeStyle include);
 // The include lines, an empty line, the LV_ATTRIBUTE_MEM_ALIGN fallback and
 // two empty lines.
 void appendIncludes(TextSink &out, IncludeStyle include = IncludeStyle::Subdir);
 void appendArrayHead(TextSink &out, const QByteArray &symbol);
-// The palette of an indexed image (4 bytes an entry: blue, green, red,
-// alpha), a line an entry ending in "/*Color of index N*/", then an empty
-// line. The same in v8 and v9 files.
-void appendPalette(TextSink &out, const QByteArray &palette);
 // "};" and the empty line that close the array, then the descriptor and
 // the end marker.
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,

@@ -1,5 +1,6 @@
 #include "lvgl8writer.h"
 
+#include "byteorder.h"
 #include "hextext.h"
 #include "lvgl8cframe.h"
 #include "textsink.h"
@@ -50,7 +51,7 @@ bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
 {
     const Format &format = *prepared.format;
     TextSink out(device);
-    appendBanner(out);
+    CFrame::appendBanner(out);
     appendIncludes(out, include);
     appendArrayHead(out, symbol);
 
@@ -62,7 +63,7 @@ bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
     } else if (format.sections == 0) {
         SectionEncoder section(prepared, ColorDepth::Depth32, dither);
         if (format.layout == Layout::Indexed)
-            appendPalette(out, section.palette());
+            CFrame::appendPalette(out, section.palette());
         appendRows(out, section, prepared.height);
     } else {
         for (int d = 0; d < ColorDepthCount; ++d) {
@@ -112,8 +113,8 @@ QByteArray encodeBinary(const PreparedImage &prepared, ColorDepth depth, bool di
     // Width and height are at most 2047 here, so both fit their 11 bits.
     const quint32 header = quint32(format.cf) | ((quint32(prepared.width) & 0x7ffu) << 10)
         | ((quint32(prepared.height) & 0x7ffu) << 21);
-    for (int i = 0; i < 4; ++i)
-        *d++ = uchar(header >> (8 * i));
+    putLe32(d, header);
+    d += 4;
 
     const QByteArray palette = section.palette();
     std::memcpy(d, palette.constData(), size_t(palette.size()));

@@ -1,6 +1,6 @@
 #include "lvgl9writer.h"
 
-#include "lvgl8cframe.h"
+#include "cframe.h"
 #include "textsink.h"
 
 #include <QIODevice>
@@ -24,15 +24,15 @@ QByteArray flagsText(quint16 flags)
 
 } // namespace
 
-bool writeC(const Options &options, const Encoded &encoded, const QByteArray &symbol,
+bool writeC(const OutputSpec &plan, const Encoded &encoded, const QByteArray &symbol,
             QIODevice *device, QString *error)
 {
-    const Format &format = *options.format;
+    const Format &format = *plan.format9;
     TextSink out(device);
-    Lvgl8::appendBanner(out);
+    CFrame::appendBanner(out);
     // The attribute macros fall back to nothing.
     const QByteArray attribute = "LV_ATTRIBUTE_IMAGE_" + symbol.toUpper();
-    Lvgl8::appendInclude(out, options.include);
+    CFrame::appendInclude(out, plan.include.value_or(IncludeStyle::Auto));
     out.appendLine("");
     for (const QByteArray &macro : {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"),
                                     QByteArray("LV_ATTRIBUTE_LARGE_CONST"), attribute}) {
@@ -57,7 +57,7 @@ bool writeC(const Options &options, const Encoded &encoded, const QByteArray &sy
             out.appendHexLine(bytes + at, qMin(16, size - at));
     } else {
         if (palette > 0)
-            Lvgl8::appendPalette(out, QByteArray::fromRawData(encoded.data(), palette));
+            CFrame::appendPalette(out, QByteArray::fromRawData(encoded.data(), palette));
         // Rows of stride bytes, then RGB565A8's alpha rows of stride / 2.
         int at = palette;
         for (int plane = 0; plane < (format.layout == Layout::Rgb565A8 ? 2 : 1); ++plane) {

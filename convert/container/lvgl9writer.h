@@ -14,8 +14,10 @@ namespace Lvgl9 {
 // The C file: the banner, the include and attribute block, the array
 // (palette lines, then one line per row of `stride` bytes; compressed data
 // 16 bytes a line) and the lv_image_dsc_t descriptor with designated
-// initialisers, so that one file compiles on every v9 release.
-bool writeC(const Options &options, const Encoded &encoded, const QByteArray &symbol,
+// initialisers, so that one file compiles on every v9 release. LVGL's
+// header is included as plan.include says, by default with the block that
+// finds either layout (IncludeStyle::Auto).
+bool writeC(const OutputSpec &plan, const Encoded &encoded, const QByteArray &symbol,
             QIODevice *device, QString *error);
 
 } // namespace Lvgl9

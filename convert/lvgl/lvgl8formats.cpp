@@ -21,6 +21,21 @@ QString depthName(ColorDepth depth)
     return QString();
 }
 
+QString depthSetting(ColorDepth depth)
+{
+    switch (depth) {
+    case ColorDepth::Depth8:
+        return QStringLiteral("LV_COLOR_DEPTH 8");
+    case ColorDepth::Depth16:
+        return QStringLiteral("LV_COLOR_DEPTH 16");
+    case ColorDepth::Depth16Swap:
+        return QStringLiteral("LV_COLOR_DEPTH 16 with LV_COLOR_16_SWAP");
+    case ColorDepth::Depth32:
+        return QStringLiteral("LV_COLOR_DEPTH 32");
+    }
+    return QString();
+}
+
 namespace Lvgl8 {
 
 namespace {

@@ -23,6 +23,9 @@ constexpr unsigned depthBit(ColorDepth depth)
 
 // "8", "16", "16swap" or "32", as --depth spells them.
 QString depthName(ColorDepth depth);
+// The configuration a depth stands for, as messages name it:
+// "LV_COLOR_DEPTH 16 with LV_COLOR_16_SWAP".
+QString depthSetting(ColorDepth depth);
 
 namespace Lvgl8 {
 

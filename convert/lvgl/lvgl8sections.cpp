@@ -3,8 +3,6 @@
 #include "colourpacking.h"
 #include "levelpacking.h"
 
-#include <QtEndian>
-
 #include <array>
 #include <cstring>
 

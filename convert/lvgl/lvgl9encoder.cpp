@@ -1,5 +1,6 @@
 #include "lvgl9encoder.h"
 
+#include "byteorder.h"
 #include "colourpacking.h"
 #include "errordiffusion.h"
 #include "levelpacking.h"
@@ -42,9 +43,9 @@ inline QRgb overBackground(QRgb c, QRgb background)
 class RowEncoder
 {
 public:
-    RowEncoder(const Options &options, const QImage &image, const IndexedImage *indexed)
-        : m_options(options)
-        , m_format(*options.format)
+    RowEncoder(const OutputSpec &plan, const QImage &image, const IndexedImage *indexed)
+        : m_plan(plan)
+        , m_format(*plan.format9)
         , m_width(image.width())
         , m_indexed(indexed)
         , m_levels(size_t(m_width) * 3 + 8)
@@ -72,9 +73,9 @@ public:
                 out[x] = uchar(qAlpha(pixels[x]));
             return;
         }
-        if (m_options.hasBackground && !m_format.alpha) {
+        if (m_plan.hasBackground && !m_format.alpha) {
             for (int x = 0; x < m_width; ++x)
-                m_reduced[size_t(x)] = overBackground(pixels[x], m_options.background);
+                m_reduced[size_t(x)] = overBackground(pixels[x], m_plan.background);
             pixels = m_reduced.data();
         }
         if (m_diffusion && isRgb565Colour(m_format.layout)) {
@@ -94,7 +95,7 @@ private:
         m_plane = plane;
         m_diffusion.reset();
         std::fill(m_lumaError.begin(), m_lumaError.end(), 0);
-        if (!m_options.dither || plane != 0)
+        if (!m_plan.dither || plane != 0)
             return;
         if (isRgb565Colour(m_format.layout)) {
             m_diffusion.reset(new ErrorDiffusion(m_width,
@@ -111,7 +112,7 @@ private:
     // each pixel is diffused (Floyd-Steinberg, in 1/256 steps).
     void luminanceRow(const QRgb *pixels, uchar *levels)
     {
-        if (!m_options.dither) {
+        if (!m_plan.dither) {
             for (int x = 0; x < m_width; ++x)
                 levels[x] = uchar((luminance256(pixels[x]) + 128) >> 8);
             return;
@@ -211,7 +212,7 @@ private:
         }
     }
 
-    const Options &m_options;
+    const OutputSpec &m_plan;
     const Format &m_format;
     const int m_width;
     const IndexedImage *m_indexed;
@@ -224,31 +225,25 @@ private:
     int m_plane = -1;
 };
 
-void putLittleEndian(uchar *d, quint32 value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        d[i] = uchar(value >> (8 * i));
-}
-
 } // namespace
 
 namespace {
 
 // The alignment of the rows: --stride-align, and at least 4 for RGB565A8
 // under RLE.
-int rowAlignment(const Options &options)
+int rowAlignment(const OutputSpec &plan)
 {
-    if (options.format->layout == Layout::Rgb565A8 && options.compression == Compression::Rle)
-        return qMax(options.strideAlign, 4);
-    return options.strideAlign;
+    if (plan.format9->layout == Layout::Rgb565A8 && plan.compression == Compression::Rle)
+        return qMax(plan.strideAlign, 4);
+    return plan.strideAlign;
 }
 
-qint64 strideOf(const Options &options, int width, int height)
+qint64 strideOf(const OutputSpec &plan, int width, int height)
 {
-    const Format &format = *options.format;
-    const int align = rowAlignment(options);
+    const Format &format = *plan.format9;
+    const int align = rowAlignment(plan);
     const qint64 aligned = stride(format, width, align);
-    if (options.compression != Compression::Rle)
+    if (plan.compression != Compression::Rle)
         return aligned;
     // The alignment is a power of two and a block at most 4 bytes, so one
     // of the next `block` multiples of the alignment makes whole blocks.
@@ -262,31 +257,31 @@ qint64 strideOf(const Options &options, int width, int height)
 
 } // namespace
 
-int alignedStride(const Options &options, int width)
+int alignedStride(const OutputSpec &plan, int width)
 {
-    if (options.format->layout == Layout::Raw)
+    if (plan.format9->layout == Layout::Raw)
         return 0;
-    return int(stride(*options.format, width, options.strideAlign));
+    return int(stride(*plan.format9, width, plan.strideAlign));
 }
 
-int effectiveStride(const Options &options, int width, int height)
+int effectiveStride(const OutputSpec &plan, int width, int height)
 {
-    if (options.format->layout == Layout::Raw)
+    if (plan.format9->layout == Layout::Raw)
         return 0;
-    return int(strideOf(options, width, height));
+    return int(strideOf(plan, width, height));
 }
 
-QString sizeProblem(const Options &options, int width, int height)
+QString sizeProblem(const OutputSpec &plan, int width, int height)
 {
-    const Format &format = *options.format;
+    const Format &format = *plan.format9;
     if (width > 65535 || height > 65535) {
         return QStringLiteral("the image is %1 x %2 pixels; an LVGL v9 image can be at most "
                               "65535 x 65535")
             .arg(QString::number(width), QString::number(height));
     }
-    if (format.layout != Layout::Raw && strideOf(options, width, height) > 65535) {
-        int widest = maxWidth(format, rowAlignment(options));
-        while (widest > 0 && strideOf(options, widest, height) > 65535)
+    if (format.layout != Layout::Raw && strideOf(plan, width, height) > 65535) {
+        int widest = maxWidth(format, rowAlignment(plan));
+        while (widest > 0 && strideOf(plan, widest, height) > 65535)
             --widest;
         return QStringLiteral("the image is %1 pixels wide; a row of %2 can be at most %3 "
                               "pixels wide, because the stride is 16 bits")
@@ -295,13 +290,13 @@ QString sizeProblem(const Options &options, int width, int height)
     return QString();
 }
 
-Encoded encode(const Options &options, const QImage &image, const QByteArray &fileBytes)
+Encoded encode(const OutputSpec &plan, const QImage &image, const QByteArray &fileBytes)
 {
-    const Format &format = *options.format;
+    const Format &format = *plan.format9;
     Encoded encoded;
     encoded.width = image.width();
     encoded.height = image.height();
-    encoded.stride = effectiveStride(options, image.width(), image.height());
+    encoded.stride = effectiveStride(plan, image.width(), image.height());
     if (format.layout == Layout::Argb8888Premultiplied)
         encoded.flags |= FlagPremultiplied;
 
@@ -312,9 +307,9 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
     } else {
         IndexedImage indexed;
         if (format.layout == Layout::Indexed)
-            indexed = quantize(image, paletteEntries(format),
-                               format.bits == 8 ? options.quantizer : QuantizerKind::Best,
-                               options.dither);
+            indexed =
+                quantize(image, paletteEntries(format),
+                         format.bits == 8 ? plan.quantizer : QuantizerKind::Best, plan.dither);
         const QByteArray palette = paletteBytes(paletteEntries(format), indexed.palette);
         const int stride = encoded.stride;
         const int planes = format.layout == Layout::Rgb565A8 ? 2 : 1;
@@ -327,7 +322,7 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
         auto *d = reinterpret_cast<uchar *>(data.data()) + Room;
         std::memcpy(d, palette.constData(), size_t(palette.size()));
         d += palette.size();
-        RowEncoder rows(options, image, format.layout == Layout::Indexed ? &indexed : nullptr);
+        RowEncoder rows(plan, image, format.layout == Layout::Indexed ? &indexed : nullptr);
         for (int plane = 0; plane < planes; ++plane) {
             const int step = plane == 0 ? stride : stride / 2;
             for (int y = 0; y < encoded.height; ++y) {
@@ -339,13 +334,13 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
     }
     encoded.uncompressedSize = data.size() - Room;
 
-    if (options.compression == Compression::None) {
+    if (plan.compression == Compression::None) {
         encoded.bytes = data;
         return encoded;
     }
     const QByteArray plain = data.mid(Room);
     QByteArray payload;
-    if (options.compression == Compression::Rle) {
+    if (plan.compression == Compression::Rle) {
         payload = rleCompress(plain, rleBlockSize(format));
     } else {
         payload.resize(LZ4_compressBound(plain.size()));
@@ -356,9 +351,9 @@ Encoded encode(const Options &options, const QImage &image, const QByteArray &fi
     encoded.flags |= FlagCompressed;
     encoded.bytes = QByteArray(Room + 12, '\0');
     auto *h = reinterpret_cast<uchar *>(encoded.bytes.data()) + Room;
-    putLittleEndian(h, quint32(options.compression), 4);
-    putLittleEndian(h + 4, quint32(payload.size()), 4);
-    putLittleEndian(h + 8, quint32(plain.size()), 4);
+    putLe32(h, quint32(plan.compression));
+    putLe32(h + 4, quint32(payload.size()));
+    putLe32(h + 8, quint32(plain.size()));
     encoded.bytes += payload;
     return encoded;
 }
@@ -418,17 +413,17 @@ QByteArray rleCompress(const QByteArray &data, int blockSize)
     return out;
 }
 
-QByteArray binary(const Options &options, Encoded encoded)
+QByteArray binary(const OutputSpec &plan, Encoded encoded)
 {
     QByteArray bytes = std::move(encoded.bytes);
     auto *h = reinterpret_cast<uchar *>(bytes.data());
     h[0] = 0x19;
-    h[1] = uchar(options.format->cf);
-    putLittleEndian(h + 2, encoded.flags, 2);
-    putLittleEndian(h + 4, quint32(encoded.width), 2);
-    putLittleEndian(h + 6, quint32(encoded.height), 2);
-    putLittleEndian(h + 8, quint32(encoded.stride), 2);
-    putLittleEndian(h + 10, 0, 2);
+    h[1] = uchar(plan.format9->cf);
+    putLe16(h + 2, encoded.flags);
+    putLe16(h + 4, quint16(encoded.width));
+    putLe16(h + 6, quint16(encoded.height));
+    putLe16(h + 8, quint16(encoded.stride));
+    putLe16(h + 10, 0);
     return bytes;
 }
 

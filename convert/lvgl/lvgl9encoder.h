@@ -1,18 +1,18 @@
 #ifndef LVGL9ENCODER_H
 #define LVGL9ENCODER_H
 
-#include "formats.h"
 #include "lvgl9formats.h"
-#include "quantizer.h"
+#include "outputspec.h"
 
 #include <QByteArray>
 #include <QImage>
-#include <QRgb>
 #include <QString>
 
 // The data of every LVGL v9 format (lvgl9formats.h), made once for an
-// image: palette and rows, compressed or not, from which the C array
-// (lvgl9writer.h) and the .bin are written, so that they cannot disagree.
+// image from the plan's v9 part (format9, strideAlign, compression,
+// dither, quantizer, background): palette and rows, compressed or not,
+// from which the C array (lvgl9writer.h) and the .bin are written, so that
+// they cannot disagree.
 // Nothing here opens a file or keeps state between calls.
 namespace Convert {
 namespace Lvgl9 {
@@ -21,24 +21,9 @@ namespace Lvgl9 {
 constexpr quint16 FlagPremultiplied = 0x0001;
 constexpr quint16 FlagCompressed = 0x0008;
 
-struct Options
-{
-    const Format *format = nullptr;
-    int strideAlign = 1; // a power of two up to 1024
-    Compression compression = Compression::None;
-    bool dither = false;
-    QuantizerKind quantizer = QuantizerKind::Best;
-    // Formats without alpha: composite over this colour (else alpha is
-    // ignored, as v8's true colour does).
-    bool hasBackground = false;
-    QRgb background = 0;
-    // C files: how LVGL's header is included.
-    IncludeStyle include = IncludeStyle::Auto;
-};
-
 // Why an image of this size cannot be written (its stride or a side does
 // not fit 16 bits), or an empty string.
-QString sizeProblem(const Options &options, int width, int height);
+QString sizeProblem(const OutputSpec &plan, int width, int height);
 
 // The stride the header carries: the format's rows rounded up to the
 // alignment. Under RLE it may be wider, because LVGL's decoders (9.0 and
@@ -50,9 +35,9 @@ QString sizeProblem(const Options &options, int width, int height);
 // 2 or more: 37 x 23 RGB888 aligned to 4 takes 120 bytes, not 112, since
 // 112 * 23 is not a multiple of 3. (Rows of 1-, 2- and 4-byte blocks are
 // whole blocks at any alignment, and at alignment 1 a 3-byte row is too.)
-int effectiveStride(const Options &options, int width, int height);
+int effectiveStride(const OutputSpec &plan, int width, int height);
 // The stride the alignment alone gives, before RLE widens it.
-int alignedStride(const Options &options, int width);
+int alignedStride(const OutputSpec &plan, int width);
 
 // An encoded image: the header's fields and the data that follows it.
 struct Encoded
@@ -72,10 +57,10 @@ struct Encoded
 };
 
 // Encodes image (or, for RAW formats, the file's bytes).
-Encoded encode(const Options &options, const QImage &image, const QByteArray &fileBytes);
+Encoded encode(const OutputSpec &plan, const QImage &image, const QByteArray &fileBytes);
 
 // The .bin: the 12-byte header and the data, made in the encoded bytes.
-QByteArray binary(const Options &options, Encoded encoded);
+QByteArray binary(const OutputSpec &plan, Encoded encoded);
 
 // RLE as LVGL's decoder reads it: blocks of blockSize bytes; a control
 // byte c with c & 0x80 is followed by c & 0x7f literal blocks, any other

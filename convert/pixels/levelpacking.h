@@ -1,12 +1,11 @@
 #ifndef LEVELPACKING_H
 #define LEVELPACKING_H
 
+#include "byteorder.h"
+
 #include <QByteArray>
 #include <QRgb>
 #include <QVector>
-#include <QtEndian>
-
-#include <cstring>
 
 // Packing of levels and colours into the bytes of a row.
 namespace Convert {
@@ -14,17 +13,6 @@ namespace Convert {
 // A palette of entries entries of 4 bytes (blue, green, red, alpha) from
 // colours, the entries past them zero: LVGL reads every entry.
 QByteArray paletteBytes(int entries, const QVector<QRgb> &colours);
-
-// Stores the low count bytes of value, least significant first, and
-// returns the position after them. Always writes 4 bytes: those past count
-// are zero, so they leave row padding zero, and the next pixel or the
-// writers' 8 bytes of slack after the last row take them.
-inline uchar *putLittle(uchar *d, quint32 value, int count)
-{
-    value = qToLittleEndian(value);
-    std::memcpy(d, &value, 4);
-    return d + count;
-}
 
 // Packs count values of bits each (1, 2, 4 or 8) into bytes, the first
 // value in the most significant bits of its byte, the last byte padded
