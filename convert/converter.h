@@ -1,6 +1,7 @@
 #ifndef CONVERTER_H
 #define CONVERTER_H
 
+#include "commitgroup.h"
 #include "convertresult.h"
 #include "filepath.h"
 #include "formats.h"

@@ -1,29 +1,19 @@
 #include "outputfile.h"
 
 #include "filepath.h"
+#include "temporaryfiles.h"
 
-#include <QCoreApplication>
-#include <QRandomGenerator>
 #include <QSaveFile>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <set>
-#include <string>
 
 #ifdef Q_OS_UNIX
 #ifdef Q_OS_LINUX
 #include <linux/magic.h>
 #include <sys/vfs.h>
 #endif
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -32,64 +22,8 @@ namespace Convert {
 
 namespace {
 
-// The temporary files this process holds, by encoded path. Files are made,
-// renamed and removed under the lock, so that an interrupt, which removes
-// every file listed here and ends the process without unlocking, can never
-// race with one being made or renamed.
-struct TemporaryRegistry
-{
-    std::mutex mutex;
-    std::set<std::string> paths;
-};
-
-TemporaryRegistry &registry()
-{
-    static TemporaryRegistry *instance = new TemporaryRegistry; // never destroyed
-    return *instance;
-}
-
-// ".bf-", the writer's process id as five base-36 digits (Linux's pids
-// are below 2^22, 36^5 is above 2^25), five random base-36 digits and
-// ".tmp": 18 bytes whatever the target's name, so the temporary name always
-// fits the file system's limit on a name. The leading dot keeps it out of
-// directory scans.
+// Whether create() makes anonymous temporary files where it can.
 std::atomic<bool> anonymousTemporaries {true};
-
-const char Base36[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-constexpr int TemporaryNameLength = 18;
-
-QByteArray temporaryName()
-{
-    QByteArray name(".bf-");
-    quint64 pid = quint64(QCoreApplication::applicationPid());
-    char digits[5];
-    for (int i = 4; i >= 0; --i) {
-        digits[i] = Base36[pid % 36];
-        pid /= 36;
-    }
-    name.append(digits, 5);
-    for (int i = 0; i < 5; ++i)
-        name += Base36[QRandomGenerator::global()->bounded(36)];
-    return name + ".tmp";
-}
-
-// The process id a temporary name carries, or -1 when the name is not one
-// of ours.
-qint64 temporaryWriter(const char *name)
-{
-    if (std::strlen(name) != size_t(TemporaryNameLength) || std::strncmp(name, ".bf-", 4) != 0
-        || std::strcmp(name + 14, ".tmp") != 0)
-        return -1;
-    qint64 pid = 0;
-    for (int i = 4; i < 14; ++i) {
-        const char *digit = std::strchr(Base36, name[i]);
-        if (!name[i] || !digit)
-            return -1;
-        if (i < 9)
-            pid = pid * 36 + (digit - Base36);
-    }
-    return pid;
-}
 
 } // namespace
 
@@ -215,7 +149,7 @@ ConvertResult OutputFile::create(bool)
     }
 #endif
     if (fd < 0) {
-        TemporaryRegistry &temporaries = registry();
+        TemporaryRegistry &temporaries = temporaryRegistry();
         std::lock_guard<std::mutex> lock(temporaries.mutex);
         for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
             const QByteArray path = m_folder + temporaryName();
@@ -331,7 +265,7 @@ ConvertResult OutputFile::renameIntoPlace()
         return writeToStandardOutput();
     if (m_temporary.isEmpty() && !m_anonymous)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file was not written"));
-    TemporaryRegistry &temporaries = registry();
+    TemporaryRegistry &temporaries = temporaryRegistry();
     std::lock_guard<std::mutex> lock(temporaries.mutex);
     const auto drop = [&] {
         if (!m_temporary.isEmpty()) {
@@ -416,46 +350,11 @@ void OutputFile::removeTemporary()
         QIODevice::close();
     if (m_temporary.isEmpty())
         return;
-    TemporaryRegistry &temporaries = registry();
+    TemporaryRegistry &temporaries = temporaryRegistry();
     std::lock_guard<std::mutex> lock(temporaries.mutex);
     ::unlink(m_temporary.constData());
     temporaries.paths.erase(m_temporary.toStdString());
     m_temporary.clear();
-}
-
-void removeTemporaryFilesAndExit(int status)
-{
-    TemporaryRegistry &temporaries = registry();
-    temporaries.mutex.lock(); // never unlocked: the process ends here
-    for (const std::string &path : temporaries.paths)
-        ::unlink(path.c_str());
-    ::_exit(status);
-}
-
-int removeStaleTemporaries(const QString &folder)
-{
-    const QByteArray path = encodeFileName(folder.isEmpty() ? QStringLiteral(".") : folder);
-    DIR *dir = ::opendir(path.constData());
-    if (!dir)
-        return 0;
-    const qint64 self = QCoreApplication::applicationPid();
-    int removed = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const qint64 pid = temporaryWriter(entry->d_name);
-        if (pid <= 0 || pid == self)
-            continue;
-        // A writer that still runs (or that this user may not signal) keeps
-        // its file; kill() with signal 0 only asks.
-        if (pid <= qint64(INT_MAX) && (::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
-            continue;
-        const QByteArray file = path + '/' + entry->d_name;
-        struct stat st;
-        if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode)
-            && ::unlink(file.constData()) == 0)
-            ++removed;
-    }
-    ::closedir(dir);
-    return removed;
 }
 
 #else // not Q_OS_UNIX: QSaveFile, without group commit or the registry
@@ -557,16 +456,6 @@ void OutputFile::removeTemporary()
     }
 }
 
-void removeTemporaryFilesAndExit(int status)
-{
-    std::_Exit(status);
-}
-
-int removeStaleTemporaries(const QString &)
-{
-    return 0; // QSaveFile's temporary files carry no writer
-}
-
 #endif
 
 ConvertResult OutputFile::commit()
@@ -613,127 +502,6 @@ ConvertResult OutputFile::checkTarget(const QString &target)
     const ConvertResult created = file.create();
     file.cancel();
     return created;
-}
-
-CommitGroup::CommitGroup()
-    : CommitGroup(Limits())
-{
-}
-
-namespace {
-
-// Anonymous files stay open until their group commits, so a group holds
-// at most a quarter of the descriptors the process may open.
-CommitGroup::Limits withinDescriptors(CommitGroup::Limits limits)
-{
-#ifdef Q_OS_UNIX
-    rlimit descriptors;
-    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY)
-        limits.files = int(qBound<rlim_t>(1, descriptors.rlim_cur / 4, rlim_t(limits.files)));
-#endif
-    return limits;
-}
-
-} // namespace
-
-CommitGroup::CommitGroup(Limits limits)
-    : m_limits(withinDescriptors(limits))
-{
-}
-
-CommitGroup::~CommitGroup() = default;
-
-void CommitGroup::add(int tag, std::unique_ptr<OutputFile> file)
-{
-#ifdef Q_OS_UNIX
-#ifdef Q_OS_LINUX
-    // Start writing the data out now, while the next images are encoded,
-    // so that the sync at the end of the group finds little left to do.
-    if (file->m_fd >= 0)
-        ::sync_file_range(file->m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
-    // A named file is closed now, so that a large group holds few
-    // descriptors; the sync of the file system below covers closed files
-    // too. An anonymous one stays open until it is linked into place.
-    ConvertResult closed = file->closeFile();
-#else
-    ConvertResult closed = ConvertResult::success();
-#endif
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!closed.ok()) {
-        m_finished.emplace_back(tag, std::move(closed));
-        return;
-    }
-    if (m_pending.empty())
-        m_started = std::chrono::steady_clock::now();
-    m_pendingBytes += file->m_written;
-    m_pending.push_back({tag, std::move(file)});
-    if (m_pendingBytes >= m_limits.bytes || int(m_pending.size()) >= m_limits.files
-        || std::chrono::steady_clock::now() - m_started >= m_limits.age) {
-        flushLocked();
-    }
-}
-
-void CommitGroup::flush()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    flushLocked();
-}
-
-void CommitGroup::flushLocked()
-{
-#ifdef Q_OS_LINUX
-    // One sync per file system, through the folder of its first file. If
-    // the sync fails, none of that file system's files is renamed.
-    std::vector<std::pair<quint64, QString>> failedDevices;
-    std::set<quint64> synced;
-    for (const Pending &pending : m_pending) {
-        const quint64 device = pending.file->m_device;
-        if (!synced.insert(device).second)
-            continue;
-        // An anonymous file's own descriptor names its file system; a
-        // closed named file is reached through its folder.
-        const QByteArray &folder = pending.file->m_folder;
-        const int fd = pending.file->m_fd >= 0 ? pending.file->m_fd
-                                               : ::open(folder.isEmpty() ? "." : folder.constData(),
-                                                        O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0 || ::syncfs(fd) != 0)
-            failedDevices.emplace_back(device, errnoText(errno));
-        if (fd >= 0 && fd != pending.file->m_fd)
-            ::close(fd);
-    }
-    for (Pending &pending : m_pending) {
-        const auto failed =
-            std::find_if(failedDevices.begin(), failedDevices.end(),
-                         [&](const auto &entry) { return entry.first == pending.file->m_device; });
-        if (failed != failedDevices.end()) {
-            pending.file->removeTemporary();
-            m_finished.emplace_back(
-                pending.tag, ConvertResult::writeFailed(pending.file->target(), failed->second));
-        } else {
-            m_finished.emplace_back(pending.tag, pending.file->renameIntoPlace());
-        }
-    }
-#else
-    for (Pending &pending : m_pending) {
-        ConvertResult result = pending.file->flushToDisk();
-        if (result.ok())
-            result = pending.file->closeFile();
-        if (result.ok())
-            result = pending.file->renameIntoPlace();
-        m_finished.emplace_back(pending.tag, std::move(result));
-    }
-#endif
-    m_pending.clear();
-    m_pendingBytes = 0;
-}
-
-std::vector<std::pair<int, ConvertResult>> CommitGroup::takeFinished()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<std::pair<int, ConvertResult>> finished;
-    finished.swap(m_finished);
-    return finished;
 }
 
 } // namespace Convert

@@ -2,6 +2,7 @@
 #define OUTPUTFILE_H
 
 #include "convertresult.h"
+#include "temporaryfiles.h"
 
 #include <QIODevice>
 #include <QString>
@@ -119,73 +120,6 @@ private:
     std::unique_ptr<QSaveFile> m_file;
 #endif
 };
-
-// Group commit for batches. Flushing every output to the disk before its
-// rename makes each file wait for the disk on its own; a batch of small
-// files then spends most of its time waiting. A CommitGroup collects
-// completely written and closed files, and when the group is full (a few
-// MB, a number of files, or a fraction of a second after its first file)
-// flushes them to the disk together, with one sync of each file system
-// they are on (syncfs on Linux; one flush per file elsewhere), then renames
-// each over its target, in the order they came.
-//
-// An interrupt loses at most the group in flight, and leaves nothing
-// partial: its files are still temporary. Thread-safe: workers of a batch
-// share one group.
-class CommitGroup
-{
-public:
-    struct Limits
-    {
-        qint64 bytes = qint64(8) << 20;
-        int files = 256;
-        std::chrono::milliseconds age {250};
-    };
-
-    CommitGroup();
-    explicit CommitGroup(Limits limits);
-    // Discards what was not committed: those targets stay as they were.
-    ~CommitGroup();
-    Q_DISABLE_COPY(CommitGroup)
-
-    // Takes a completely written file and the caller's tag for it. Commits
-    // the group when it is due.
-    void add(int tag, std::unique_ptr<OutputFile> file);
-
-    // Commits what is waiting.
-    void flush();
-
-    // The results of the files committed since the last call, by tag.
-    std::vector<std::pair<int, ConvertResult>> takeFinished();
-
-private:
-    void flushLocked();
-
-    struct Pending
-    {
-        int tag;
-        std::unique_ptr<OutputFile> file;
-    };
-
-    const Limits m_limits;
-    std::mutex m_mutex;
-    std::vector<Pending> m_pending;
-    qint64 m_pendingBytes = 0;
-    std::chrono::steady_clock::time_point m_started;
-    std::vector<std::pair<int, ConvertResult>> m_finished;
-};
-
-// Removes every temporary file that an OutputFile of this process has made
-// and not yet renamed or removed, then ends the process with status at once
-// (no exit handlers run). The registry stays locked to the end, so no
-// other thread can make or rename a file meanwhile. Call it from a thread
-// that handles SIGINT and its kin, never from a signal handler itself.
-[[noreturn]] void removeTemporaryFilesAndExit(int status);
-
-// Removes the temporary files in folder that a writer of this program left
-// behind when it was killed: those whose name carries the process id of a
-// process that no longer runs. Returns how many it removed.
-int removeStaleTemporaries(const QString &folder);
 
 } // namespace Convert
 
