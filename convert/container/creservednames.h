@@ -37,6 +37,9 @@ inline constexpr std::string_view generatedFileNames[] = {
     "LV_COLOR_DEPTH",
     "LV_COLOR_16_SWAP",
     "LV_COLOR_SIZE",
+    // The include block (--include auto)
+    "LV_LVGL_H_INCLUDE_SIMPLE",
+    "LV_LVGL_H_INCLUDE_SYSTEM",
     // LVGL v8
     "lv_img_dsc_t",
     "lv_img_header_t",
