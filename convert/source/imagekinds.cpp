@@ -103,4 +103,11 @@ QStringList imageKindNames()
     return names;
 }
 
+QString joinedList(const QStringList &items, const QString &separator, const QString &lastSeparator)
+{
+    if (items.size() < 2)
+        return items.join(separator);
+    return items.mid(0, items.size() - 1).join(separator) + lastSeparator + items.last();
+}
+
 } // namespace Convert

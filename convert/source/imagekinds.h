@@ -53,6 +53,11 @@ bool hasImageSuffix(const QString &fileName, bool windowOnly = false);
 // The kinds' names in table order: "PNG", "JPEG", "BMP".
 QStringList imageKindNames();
 
+// items joined by separator, the last two by lastSeparator: ("a", "b",
+// "c") with ", " and " or " gives "a, b or c".
+QString joinedList(const QStringList &items, const QString &separator,
+                   const QString &lastSeparator);
+
 } // namespace Convert
 
 #endif // IMAGEKINDS_H
