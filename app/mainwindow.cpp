@@ -4,6 +4,7 @@
 #include "savereport.h"
 
 #include <aboutdlg.h>
+#include <imagekinds.h>
 #include <imagesource.h>
 #include <lvgl8cframe.h>
 #include <notewin.h>
@@ -72,9 +73,8 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
     // Only image files by name; one other file refuses the whole drag.
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl &url : urls) {
-        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
-        if (suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg")
-            && suffix != QLatin1String("bmp") && suffix != QLatin1String("png")) {
+        if (!Convert::imageSuffixes(true).contains(
+                QFileInfo(url.toLocalFile()).suffix().toLower())) {
             return;
         }
     }
@@ -97,7 +97,9 @@ void MainWindow::dropEvent(QDropEvent *event)
 void MainWindow::on_action_open_triggered()
 {
     const QStringList files = QFileDialog::getOpenFileNames(
-        this, tr("打开图片"), saveDir, tr("图片文件 (*.bmp;*.jpg;*.jpeg;*.png)"));
+        this, tr("打开图片"), saveDir,
+        tr("图片文件 (%1)")
+            .arg(QLatin1String("*.") + Convert::imageSuffixes(true).join(QLatin1String(";*."))));
     if (files.isEmpty())
         return;
     imageFiles.clear();

@@ -2,6 +2,7 @@
 
 #include <buildconfig.h>
 #include <csymbol.h>
+#include <imagekinds.h>
 
 #include <QThread>
 
@@ -630,7 +631,9 @@ QString CommandLine::description() const
 
 QString CommandLine::inputsDescription()
 {
-    return tr("Image files, or directories whose bmp, jpg, jpeg and png files are converted.");
+    return tr("Image files, or directories whose %1 files are converted.")
+        .arg(Convert::joinedList(Convert::imageSuffixes(), QStringLiteral(", "),
+                                 QStringLiteral(" and ")));
 }
 
 QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl) const
