@@ -2447,7 +2447,7 @@ void TestCli::embeddedSources()
     const QByteArray text = readFile(path("out.c"));
     QVERIFY2(text.contains(header), text.right(300).constData());
     const QByteArray embedded = readFile(dir.filePath(arguments.constLast()));
-    QVERIFY(text.contains(".data_size = " + QByteArray::number(embedded.size()) + ","));
+    QVERIFY(text.contains(QByteArray(".data_size = " + QByteArray::number(embedded.size()) + ",")));
 }
 
 // A batch in which opaque pixels of one image take the chroma key's value
