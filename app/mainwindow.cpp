@@ -4,6 +4,7 @@
 #include "savereport.h"
 
 #include <aboutdlg.h>
+#include <imagekinds.h>
 #include <imagesource.h>
 #include <lvgl8cframe.h>
 #include <notewin.h>
@@ -72,9 +73,8 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
     // Only image files by name; one other file refuses the whole drag.
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl &url : urls) {
-        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
-        if (suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg")
-            && suffix != QLatin1String("bmp") && suffix != QLatin1String("png")) {
+        if (!Convert::imageSuffixes(true).contains(
+                QFileInfo(url.toLocalFile()).suffix().toLower())) {
             return;
         }
     }
@@ -97,7 +97,9 @@ void MainWindow::dropEvent(QDropEvent *event)
 void MainWindow::on_action_open_triggered()
 {
     const QStringList files = QFileDialog::getOpenFileNames(
-        this, tr("打开图片"), saveDir, tr("图片文件 (*.bmp;*.jpg;*.jpeg;*.png)"));
+        this, tr("打开图片"), saveDir,
+        tr("图片文件 (%1)")
+            .arg(QLatin1String("*.") + Convert::imageSuffixes(true).join(QLatin1String(";*."))));
     if (files.isEmpty())
         return;
     imageFiles.clear();
@@ -268,42 +270,42 @@ ConvertResult MainWindow::convertFile(int outputFormat, int colorFormat, QImage 
 
 ConvertResult MainWindow::writeTrueColorC(QImage image, QString outputPath, bool chromaKeyed)
 {
-    return Convert::writeTrueColorC(image, outputPath, chromaKeyed);
+    return convertImage(image, CArray, chromaKeyed ? TrueColorChromaKeyed : TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeTrueColorAlphaC(QImage image, QString outputPath)
 {
-    return Convert::writeTrueColorAlphaC(image, outputPath);
+    return convertImage(image, CArray, TrueColorAlpha, outputPath);
 }
 
 ConvertResult MainWindow::writeIndexed8C(QImage image, QString outputPath)
 {
-    return Convert::writeIndexed8C(image, outputPath);
+    return convertImage(image, CArray, Indexed256, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb332Bin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb332Bin(image, outputPath);
+    return convertImage(image, BinaryRgb332, TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb565Bin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb565Bin(image, outputPath);
+    return convertImage(image, BinaryRgb565, TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb565SwapBin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb565SwapBin(image, outputPath);
+    return convertImage(image, BinaryRgb565Swap, TrueColor, outputPath);
 }
 
 ConvertResult MainWindow::writeRgb888Bin(QImage image, QString outputPath)
 {
-    return Convert::writeRgb888Bin(image, outputPath);
+    return convertImage(image, BinaryRgb888, TrueColor, outputPath);
 }
 
 void MainWindow::appendBanner(TextSink &text)
 {
-    Lvgl8::appendBanner(text);
+    CFrame::appendBanner(text);
 }
 
 void MainWindow::appendIncludes(TextSink &text)

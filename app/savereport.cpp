@@ -1,6 +1,7 @@
 #include "savereport.h"
 
 #include <filepath.h>
+#include <imagekinds.h>
 
 #include <QDir>
 
@@ -38,7 +39,9 @@ QString SaveReport::reason(const ConvertResult &result)
         return tr("无法写入输出文件 %1（%2）")
             .arg(native(result.filePath()), Convert::escapeControls(result.detail()));
     case ConvertResult::NotAnImage:
-        return tr("不是 PNG、JPEG 或 BMP 图片");
+        return tr("不是 %1 图片")
+            .arg(Convert::joinedList(Convert::imageKindNames(), QStringLiteral("、"),
+                                     QStringLiteral(" 或 ")));
     case ConvertResult::Corrupt:
         return tr("无法解码图片（数据不完整或已损坏）");
     case ConvertResult::NotRegularFile:

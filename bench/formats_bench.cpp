@@ -134,7 +134,8 @@ void registerBenchmarks()
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         outSpec.dither = true;
-        benchmark::RegisterBenchmark(("v8/bin-dither/" + name).c_str(), encodeBench, outSpec, "photo")
+        benchmark::RegisterBenchmark(("v8/bin-dither/" + name).c_str(), encodeBench, outSpec,
+                                     "photo")
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }

@@ -4,6 +4,7 @@
 
 #include <converter.h>
 #include <csymbol.h>
+#include <imagekinds.h>
 #include <outputfile.h>
 #include <preview.h>
 
@@ -35,12 +36,7 @@ QString withoutTrailingSlashes(QString path)
 
 bool BatchPlan::hasImageSuffix(const QString &fileName)
 {
-    const QString suffix = QFileInfo(fileName).suffix();
-    for (const char *known : {"bmp", "jpg", "jpeg", "png"}) {
-        if (suffix.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return Convert::hasImageSuffix(fileName);
 }
 
 bool BatchPlan::build(const CommandLine &commandLine)
@@ -167,8 +163,10 @@ bool BatchPlan::collectSources(const CommandLine &commandLine, QStringList *sour
             add(path);
     }
     if (sources->isEmpty()) {
-        return fail(tr("no bmp, jpg, jpeg or png files found in %1")
-                        .arg(native(inputs.join(QLatin1String(", ")))));
+        return fail(tr("no %1 files found in %2")
+                        .arg(Convert::joinedList(Convert::imageSuffixes(), QStringLiteral(", "),
+                                                 QStringLiteral(" or ")),
+                             native(inputs.join(QLatin1String(", ")))));
     }
     return true;
 }

@@ -56,18 +56,25 @@ bool BatchRunner::inMissingFolder(const QString &path) const
     return false;
 }
 
-ConvertResult BatchRunner::checkJob(int index)
+ConvertResult BatchRunner::encodeJob(int index)
 {
     const BatchPlan::Job &job = m_jobs.at(index);
     SourceImage source;
     const ConvertResult loaded = loadSource(job.source, m_spec, &source);
     if (!loaded.ok())
         return loaded;
-    QByteArray &bytes = m_encoded[size_t(index)];
-    ConvertResult result = encodeSource(source, m_spec, job.symbol, &bytes);
+    ConvertResult result = encodeSource(source, m_spec, job.symbol, &m_encoded[size_t(index)]);
     result.addNotes(loaded.notes());
+    return result;
+}
+
+ConvertResult BatchRunner::checkJob(int index)
+{
+    const BatchPlan::Job &job = m_jobs.at(index);
+    const ConvertResult result = encodeJob(index);
     if (!result.ok())
         return result;
+    QByteArray &bytes = m_encoded[size_t(index)];
     // In a folder that the run makes first nothing can be in the way; the
     // folder itself is checked by the caller.
     if (job.output != OutputFile::standardOutput() && !inMissingFolder(job.output)) {
@@ -90,15 +97,10 @@ ConvertResult BatchRunner::writeToStandardOutput(int index)
     // Standard output cannot be read back, so the bytes are kept for the
     // preview; they are what the file would hold.
     const BatchPlan::Job &job = m_jobs.at(index);
-    SourceImage source;
-    const ConvertResult loaded = loadSource(job.source, m_spec, &source);
-    if (!loaded.ok())
-        return loaded;
-    QByteArray &bytes = m_encoded[size_t(index)];
-    ConvertResult result = encodeSource(source, m_spec, job.symbol, &bytes);
-    result.addNotes(loaded.notes());
+    const ConvertResult result = encodeJob(index);
     if (!result.ok())
         return result;
+    const QByteArray &bytes = m_encoded[size_t(index)];
     OutputFile out(job.output);
     ConvertResult written = out.create();
     if (written.ok() && out.write(bytes) != bytes.size())

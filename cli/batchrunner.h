@@ -69,6 +69,8 @@ private:
     // One job of run(): the output converted and written (or handed to
     // group), or in a dry run checked.
     Convert::ConvertResult runJob(int index, Convert::CommitGroup *group);
+    // The job's source read and encoded into m_encoded.
+    Convert::ConvertResult encodeJob(int index);
     Convert::ConvertResult checkJob(int index);
     bool inMissingFolder(const QString &path) const;
     Convert::ConvertResult writeToStandardOutput(int index);

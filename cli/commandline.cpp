@@ -2,6 +2,7 @@
 
 #include <buildconfig.h>
 #include <csymbol.h>
+#include <imagekinds.h>
 
 #include <QThread>
 
@@ -44,8 +45,6 @@ const ColorFormatName colorFormatNames[] = {
     {"chroma-keyed", TrueColorChromaKeyed},
     {"indexed-256", Indexed256},
 };
-
-const char *const depthNames[] = {"8", "16", "16swap", "32"};
 
 const char *const shellNames[] = {"bash", "zsh"};
 
@@ -397,11 +396,11 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
 
     if (m_parser.isSet(m_depthOption)) {
         const QString value = m_parser.value(m_depthOption);
-        const auto it =
-            std::find_if(std::begin(depthNames), std::end(depthNames), [&value](const char *name) {
-                return value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-            });
-        if (it == std::end(depthNames))
+        int depth = 0;
+        while (depth < ColorDepthCount
+               && value.compare(depthName(ColorDepth(depth)), Qt::CaseInsensitive) != 0)
+            ++depth;
+        if (depth == ColorDepthCount)
             return (tr("--depth takes 8, 16, 16swap or 32, not '%1'").arg(value));
         if (!anyBinary) {
             return (isBinary(windowFormat)
@@ -415,7 +414,7 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
                        "%1 is the same at every depth")
                         .arg(QLatin1String(m_spec.format->name)));
         }
-        m_spec.depth = ColorDepth(it - std::begin(depthNames));
+        m_spec.depth = ColorDepth(depth);
     }
     m_spec.dither = m_parser.isSet(m_ditherOption);
     if (m_spec.dither && m_spec.format->layout == Lvgl8::Layout::Raw)
@@ -632,7 +631,9 @@ QString CommandLine::description() const
 
 QString CommandLine::inputsDescription()
 {
-    return tr("Image files, or directories whose bmp, jpg, jpeg and png files are converted.");
+    return tr("Image files, or directories whose %1 files are converted.")
+        .arg(Convert::joinedList(Convert::imageSuffixes(), QStringLiteral(", "),
+                                 QStringLiteral(" and ")));
 }
 
 QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl) const
@@ -659,8 +660,8 @@ QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl
             values << QString::fromLatin1(Lvgl8::formats()[i].dashed);
         values.removeDuplicates();
     } else if (is(m_depthOption)) {
-        for (const char *name : depthNames)
-            values << QString::fromLatin1(name);
+        for (int depth = 0; depth < ColorDepthCount; ++depth)
+            values << depthName(ColorDepth(depth));
     } else if (is(m_lvglOption)) {
         values << QStringLiteral("8") << QStringLiteral("9");
     } else if (is(m_includeOption)) {

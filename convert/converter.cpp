@@ -1,8 +1,8 @@
 #include "converter.h"
 
 #include "csymbol.h"
-#include "lvgl8writer.h"
-#include "lvgl9writer.h"
+#include "outputversion.h"
+#include "remarks.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -20,20 +20,6 @@ QString fileMessage(const char *text, const QString &path, const QString &error)
     return QCoreApplication::translate("MainWindow", text).arg(path, error);
 }
 
-Lvgl9::Options lvgl9Options(const OutputSpec &outSpec)
-{
-    Lvgl9::Options options;
-    options.format = outSpec.format9;
-    options.strideAlign = outSpec.strideAlign;
-    options.compression = outSpec.compression;
-    options.dither = outSpec.dither;
-    options.quantizer = outSpec.quantizer;
-    options.hasBackground = outSpec.hasBackground;
-    options.background = outSpec.background;
-    options.include = outSpec.includeStyle();
-    return options;
-}
-
 // The width and height the output describes: the decoded image's, or for
 // a source embedded as it is, its header's.
 QSize sourceSize(const SourceImage &source)
@@ -44,20 +30,16 @@ QSize sourceSize(const SourceImage &source)
 // Every check that does not need the file system.
 ConvertResult checkSource(const SourceImage &source, const OutputSpec &outSpec, const QString &path)
 {
-    const QString problem = specProblem(outSpec);
+    const OutputVersion &version = OutputVersion::of(outSpec);
+    const QString problem = version.problem(outSpec);
     if (!problem.isEmpty())
         return ConvertResult::unsupported(path, problem);
     const QSize size = sourceSize(source);
     if (source.image.isNull() && (!outSpec.isRaw() || size.isEmpty()))
         return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
-    if (outSpec.lvgl == 9) {
-        const QString tooLarge =
-            Lvgl9::sizeProblem(lvgl9Options(outSpec), size.width(), size.height());
-        if (!tooLarge.isEmpty())
-            return ConvertResult::tooLarge(path, size, tooLarge);
-    } else if (size.width() > MaxImageSide || size.height() > MaxImageSide) {
-        return ConvertResult::tooLarge(path, size);
-    }
+    const ConvertResult fits = version.checkSize(outSpec, size, path);
+    if (!fits.ok())
+        return fits;
     if (outSpec.isRaw()) {
         const QString rawProblem = sourceProblem(outSpec, source.kind);
         if (!rawProblem.isEmpty())
@@ -102,133 +84,14 @@ bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
     return false;
 }
 
-// What an encoding says without failing: notes (shown with -v) and
-// warnings (always shown).
-struct Remarks
-{
-    QStringList notes;
-    QStringList warnings;
-
-    void addTo(ConvertResult *result) const
-    {
-        result->addNotes(notes);
-        result->addWarnings(warnings);
-    }
-};
-
-void addV9Notes(const OutputSpec &outSpec, const Lvgl9::Options &options,
-                const Lvgl9::Encoded &encoded, Remarks *remarks)
-{
-    const int aligned = Lvgl9::alignedStride(options, encoded.width);
-    if (encoded.stride != aligned) {
-        remarks->notes << QStringLiteral("under RLE the stride is widened from %1 to %2 bytes, so "
-                                         "that LVGL reads the data as whole blocks of %3 bytes")
-                              .arg(QString::number(aligned), QString::number(encoded.stride),
-                                   QString::number(Lvgl9::rleBlockSize(*options.format)));
-    }
-    if (outSpec.compression == Lvgl9::Compression::None
-        || encoded.dataSize() < encoded.uncompressedSize)
-        return;
-    remarks->notes << QStringLiteral("%1 does not make the data smaller (%2 bytes with its "
-                                     "header, %3 without compression); written as asked")
-                          .arg(outSpec.compression == Lvgl9::Compression::Rle
-                                   ? QStringLiteral("RLE")
-                                   : QStringLiteral("LZ4"),
-                               QString::number(encoded.dataSize()),
-                               QString::number(encoded.uncompressedSize));
-}
-
-QString depthSetting(ColorDepth depth)
-{
-    switch (depth) {
-    case ColorDepth::Depth8:
-        return QStringLiteral("LV_COLOR_DEPTH 8");
-    case ColorDepth::Depth16:
-        return QStringLiteral("LV_COLOR_DEPTH 16");
-    case ColorDepth::Depth16Swap:
-        return QStringLiteral("LV_COLOR_DEPTH 16 with LV_COLOR_16_SWAP");
-    case ColorDepth::Depth32:
-        return QStringLiteral("LV_COLOR_DEPTH 32");
-    }
-    return QString();
-}
-
-// One warning for each depth at which opaque pixels take the chroma key's
-// value: the device leaves them out, so a part of the picture vanishes.
-void addKeyWarnings(const Lvgl8::HiddenPixels &hidden, Remarks *remarks)
-{
-    for (int d = 0; d < ColorDepthCount; ++d) {
-        const qint64 count = hidden[size_t(d)];
-        if (count == 0)
-            continue;
-        const QString what = count == 1
-            ? QStringLiteral("%1 opaque pixel near the chroma key 0x00FF00 takes its value at %2 "
-                             "and is not drawn")
-            : QStringLiteral("%1 opaque pixels near the chroma key 0x00FF00 take its value at %2 "
-                             "and are not drawn");
-        remarks->warnings << what.arg(QString::number(count), depthSetting(ColorDepth(d)))
-                + QStringLiteral("; choose a key colour the image does not use "
-                                 "(LV_COLOR_CHROMA_KEY), or a format with alpha");
-    }
-}
-
-// The writers take the size from the image; an embedded source has none
-// decoded, so its header's size is put in.
-Lvgl9::Encoded encode9(const Lvgl9::Options &options, const SourceImage &source)
-{
-    Lvgl9::Encoded encoded = Lvgl9::encode(options, source.image, source.bytes);
-    if (source.image.isNull()) {
-        encoded.width = source.size.width();
-        encoded.height = source.size.height();
-    }
-    return encoded;
-}
-
-Lvgl8::PreparedImage prepare8(const OutputSpec &outSpec, const SourceImage &source)
-{
-    Lvgl8::PreparedImage prepared = Lvgl8::prepare(*outSpec.format, source.image, source.bytes,
-                                                   outSpec.quantizer, outSpec.dither);
-    if (source.image.isNull()) {
-        prepared.width = source.size.width();
-        prepared.height = source.size.height();
-    }
-    return prepared;
-}
-
-// The whole .bin of outSpec for source, made in one buffer.
-QByteArray binaryBytes(const SourceImage &source, const OutputSpec &outSpec, Remarks *remarks)
-{
-    if (outSpec.lvgl == 9) {
-        const Lvgl9::Options options = lvgl9Options(outSpec);
-        Lvgl9::Encoded encoded = encode9(options, source);
-        addV9Notes(outSpec, options, encoded, remarks);
-        return Lvgl9::binary(options, std::move(encoded));
-    }
-    const Lvgl8::PreparedImage prepared = prepare8(outSpec, source);
-    Lvgl8::HiddenPixels hidden {};
-    QByteArray bytes = Lvgl8::encodeBinary(prepared, outSpec.depth, outSpec.dither, &hidden);
-    addKeyWarnings(hidden, remarks);
-    return bytes;
-}
-
 // Writes the output of outSpec for source to device.
 bool encodeTo(const SourceImage &source, const OutputSpec &outSpec, const QByteArray &symbol,
               QIODevice *device, QString *error, Remarks *remarks)
 {
+    const OutputVersion &version = OutputVersion::of(outSpec);
     if (outSpec.binary)
-        return writeAll(device, binaryBytes(source, outSpec, remarks), error);
-    if (outSpec.lvgl == 9) {
-        const Lvgl9::Options options = lvgl9Options(outSpec);
-        const Lvgl9::Encoded encoded = encode9(options, source);
-        addV9Notes(outSpec, options, encoded, remarks);
-        return Lvgl9::writeC(options, encoded, symbol, device, error);
-    }
-    const Lvgl8::PreparedImage prepared = prepare8(outSpec, source);
-    Lvgl8::HiddenPixels hidden {};
-    const bool written = Lvgl8::writeC(prepared, outSpec.dither, outSpec.includeStyle(), symbol,
-                                       device, error, &hidden);
-    addKeyWarnings(hidden, remarks);
-    return written;
+        return writeAll(device, version.binary(outSpec, source, remarks), error);
+    return version.writeC(outSpec, source, symbol, device, error, remarks);
 }
 
 SourceImage imageOnly(const QImage &image)
@@ -278,67 +141,16 @@ OutputSpec outputSpec(OutputFormat output, ColorFormat color)
     return outSpec;
 }
 
-bool OutputSpec::isRaw() const
-{
-    return lvgl == 9 ? format9 && format9->layout == Lvgl9::Layout::Raw
-                     : format && format->layout == Lvgl8::Layout::Raw;
-}
-
 QString specProblem(const OutputSpec &outSpec)
 {
-    if (outSpec.lvgl == 9) {
-        if (!outSpec.format9)
-            return QStringLiteral("no such output format");
-        const Lvgl9::Format &f = *outSpec.format9;
-        if (outSpec.hasBackground && f.alpha) {
-            return QStringLiteral("%1 keeps the image's alpha; --background applies to formats "
-                                  "without alpha")
-                .arg(QLatin1String(f.name));
-        }
-        if (f.layout == Lvgl9::Layout::Raw && outSpec.compression != Lvgl9::Compression::None) {
-            return QStringLiteral("%1 holds a PNG or JPEG file, which is compressed already: "
-                                  "--compress does not apply")
-                .arg(QLatin1String(f.name));
-        }
-        if (outSpec.strideAlign < 1 || outSpec.strideAlign > 1024
-            || (outSpec.strideAlign & (outSpec.strideAlign - 1)) != 0)
-            return QStringLiteral("the stride alignment must be a power of two up to 1024");
-        if (!outSpec.binary)
-            return QString();
-        if (f.layout == Lvgl9::Layout::Raw) {
-            return QStringLiteral("%1 exists only as a C array: LVGL does not open a .bin holding "
-                                  "a PNG or JPEG (it reads such files by their own path)")
-                .arg(QLatin1String(f.name));
-        }
-        if (!f.plainBinary && outSpec.compression == Lvgl9::Compression::None) {
-            return QStringLiteral("LVGL 9.5 cannot open an uncompressed .bin of %1: write a C "
-                                  "array (-f c), or compress the .bin (--compress rle or lz4)")
-                .arg(QLatin1String(f.name));
-        }
-        return QString();
-    }
-    if (!outSpec.format)
-        return QStringLiteral("no such output format");
-    if (!outSpec.binary)
-        return QString();
-    if (!outSpec.format->hasBinary) {
-        return QStringLiteral("%1 exists only as a C array: LVGL does not open a .bin holding a "
-                              "PNG or JPEG (it reads such files by their own path)")
-            .arg(QLatin1String(outSpec.format->name));
-    }
-    if (outSpec.format->sections && !(outSpec.format->sections & depthBit(outSpec.depth))) {
-        return QStringLiteral("%1 is drawn right only at LV_COLOR_DEPTH 16 (at depth 8 it is "
-                              "wrong, at depth 32 LVGL reads past it): use --depth 16 or 16swap")
-            .arg(QLatin1String(outSpec.format->name));
-    }
-    return QString();
+    return OutputVersion::of(outSpec).problem(outSpec);
 }
 
 QString sourceProblem(const OutputSpec &outSpec, ImageKind kind)
 {
     if (!outSpec.isRaw())
         return QString();
-    const char *name = outSpec.lvgl == 9 ? outSpec.format9->name : outSpec.format->name;
+    const char *name = OutputVersion::of(outSpec).formatName(outSpec);
     if (kind == ImageKind::Bmp)
         return QStringLiteral("LVGL has no decoder for BMP data, so a BMP cannot be embedded as %1")
             .arg(QLatin1String(name));
@@ -369,9 +181,10 @@ ConvertResult loadImage(const QString &path, QImage *image)
 
 ConvertResult loadSource(const QString &path, const OutputSpec &outSpec, SourceImage *source)
 {
+    const int maxSide = OutputVersion::of(outSpec).maxSide();
     if (!outSpec.isRaw())
-        return readSourceImage(path, outSpec.maxSide(), source);
-    ConvertResult result = readEmbeddedSource(path, outSpec.maxSide(), source);
+        return readSourceImage(path, maxSide, source);
+    ConvertResult result = readEmbeddedSource(path, maxSide, source);
     if (result.ok() && source->kind != ImageKind::Bmp)
         result.addNotes({rawMemoryNote(*source)});
     return result;
@@ -402,7 +215,7 @@ ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec,
     ConvertResult result = ConvertResult::success();
     if (outSpec.binary) {
         // Made in place: no copy of a large image through a buffer.
-        *bytes = binaryBytes(source, outSpec, &remarks);
+        *bytes = OutputVersion::of(outSpec).binary(outSpec, source, &remarks);
         remarks.addTo(&result);
         return result;
     }
@@ -512,41 +325,6 @@ QString batchOutputPath(const QString &directory, const QString &sourcePath,
 QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output)
 {
     return batchOutputPath(directory, sourcePath, outputExtension(output));
-}
-
-ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed)
-{
-    return convertImage(image, CArray, chromaKeyed ? TrueColorChromaKeyed : TrueColor, outputPath);
-}
-
-ConvertResult writeTrueColorAlphaC(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, CArray, TrueColorAlpha, outputPath);
-}
-
-ConvertResult writeIndexed8C(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, CArray, Indexed256, outputPath);
-}
-
-ConvertResult writeRgb332Bin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb332, TrueColor, outputPath);
-}
-
-ConvertResult writeRgb565Bin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb565, TrueColor, outputPath);
-}
-
-ConvertResult writeRgb565SwapBin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb565Swap, TrueColor, outputPath);
-}
-
-ConvertResult writeRgb888Bin(const QImage &image, const QString &outputPath)
-{
-    return convertImage(image, BinaryRgb888, TrueColor, outputPath);
 }
 
 } // namespace Convert

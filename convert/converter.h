@@ -1,6 +1,7 @@
 #ifndef CONVERTER_H
 #define CONVERTER_H
 
+#include "commitgroup.h"
 #include "convertresult.h"
 #include "filepath.h"
 #include "formats.h"
@@ -9,53 +10,20 @@
 #include "lvgl8formats.h"
 #include "lvgl9formats.h"
 #include "outputfile.h"
+#include "outputspec.h"
 #include "quantizer.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 
-#include <optional>
-
 // The conversion engine's public face. Everything here is a pure function
 // of its arguments: no shared mutable state, so separate images may be
-// converted on separate threads. Needs QtCore and QtGui only.
+// converted on separate threads. Needs QtCore and QtGui only. A conversion
+// walks the stages once: source -> pixels -> packed data -> container ->
+// file, the plan (OutputSpec, outputspec.h) telling each stage its part and
+// choosing the version's writer (outputversion.h).
 namespace Convert {
-
-// One kind of output: the format, C array or .bin, and every choice that
-// changes its bytes.
-struct OutputSpec
-{
-    // The LVGL major version whose layout is written: 8 or 9.
-    int lvgl = 8;
-    const Lvgl8::Format *format = &Lvgl8::format(4); // v8: TRUE_COLOR by default
-    const Lvgl9::Format *format9 = nullptr; // v9
-    bool binary = false;
-    // v8: the LV_COLOR_DEPTH a .bin of a true-colour format (or of
-    // RGB565A8) is made for. C arrays hold every depth the format is drawn
-    // at.
-    ColorDepth depth = ColorDepth::Depth16;
-    QuantizerKind quantizer = QuantizerKind::Best;
-    // Floyd-Steinberg error diffusion for every reduction that drops
-    // levels: RGB332 and RGB565 colours, luminance, palettes, alpha levels.
-    bool dither = false;
-    // v9 only.
-    int strideAlign = 1;
-    Lvgl9::Compression compression = Lvgl9::Compression::None;
-    bool hasBackground = false;
-    QRgb background = 0;
-    // C files: how LVGL's header is included. Unset: "lvgl/lvgl.h" for v8,
-    // as the window writes it, and the block that finds either for v9.
-    std::optional<IncludeStyle> include;
-
-    bool isRaw() const;
-    IncludeStyle includeStyle() const
-    {
-        return include.value_or(lvgl == 9 ? IncludeStyle::Auto : IncludeStyle::Subdir);
-    }
-    // The largest width and height a source may have for this output.
-    int maxSide() const { return lvgl == 9 ? 65535 : MaxImageSide; }
-};
 
 // What the window's two boxes choose. A pair without a writer gives an OutputSpec
 // with format nullptr.
@@ -133,15 +101,6 @@ ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorF
 QString batchOutputPath(const QString &directory, const QString &sourcePath,
                         const QString &extension);
 QString batchOutputPath(const QString &directory, const QString &sourcePath, OutputFormat output);
-
-// The single writers, each convertImage() with its format pair.
-ConvertResult writeTrueColorC(const QImage &image, const QString &outputPath, bool chromaKeyed);
-ConvertResult writeTrueColorAlphaC(const QImage &image, const QString &outputPath);
-ConvertResult writeIndexed8C(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb332Bin(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb565Bin(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb565SwapBin(const QImage &image, const QString &outputPath);
-ConvertResult writeRgb888Bin(const QImage &image, const QString &outputPath);
 
 } // namespace Convert
 

@@ -7,11 +7,15 @@ set -eu
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh 5 6
+
+# Code that clang-format would change fails here, before anything is built.
+./scripts/check-format.sh
+
 for major in 5 6; do
     dir=build
     [ "$major" = 6 ] && dir=build-qt6
     start=$(date +%s)
-    cmake -S . -B "$dir" -DBRINDLEFORGE_QT_MAJOR="$major"
+    cmake -S . -B "$dir" -DBRINDLEFORGE_QT_MAJOR="$major" -DBRINDLEFORGE_WERROR=ON
     cmake --build "$dir" -j2
     echo "build-and-test.sh: Qt $major built in $(($(date +%s) - start)) s"
     # ctest ends with its summary and the total test time.

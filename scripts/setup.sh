@@ -17,6 +17,7 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # find the package's dependencies. groff-base: the manual page test renders
 # the page. lintian: the package test checks the .deb with it. zsh and
 # bash-completion: the completion tests run both shells' scripts.
+# clang-format: the test script fails on code it would change.
 packages="
     build-essential
     cmake
@@ -35,6 +36,7 @@ packages="
     lintian
     zsh
     bash-completion
+    clang-format
 "
 
 [ $# -eq 0 ] && set -- 5

@@ -1,6 +1,6 @@
 #include "referenceencoder.h"
 
-#include <lvgl8cframe.h>
+#include <cframe.h>
 #include <textsink.h>
 
 #include <QBuffer>
@@ -200,7 +200,7 @@ QByteArray engineAuthorLine()
     QBuffer buffer(&banner);
     buffer.open(QIODevice::WriteOnly);
     TextSink sink(&buffer);
-    Lvgl8::appendBanner(sink);
+    CFrame::appendBanner(sink);
     sink.finish();
     return banner.split('\n').value(6);
 }

@@ -522,11 +522,12 @@ void TestCCompile::everyV9FormatCompiles()
         // The .bin of the same choices, written by the writer itself: the
         // command line refuses some uncompressed ones, which LVGL 9.5
         // cannot open, but the data is the same.
-        Lvgl9::Options options;
-        options.format = &format;
-        options.strideAlign = variant.align;
-        options.compression = variant.compression;
-        expected += Lvgl9::binary(options, Lvgl9::encode(options, source.image, source.bytes));
+        OutputSpec plan;
+        plan.lvgl = 9;
+        plan.format9 = &format;
+        plan.strideAlign = variant.align;
+        plan.compression = variant.compression;
+        expected += Lvgl9::binary(plan, Lvgl9::encode(plan, source.image, source.bytes));
     }
     wrapper +=
         "static void put(const lv_image_dsc_t *dsc)\n"

@@ -4,6 +4,7 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgl9writer.h>
+#include <outputversion.h>
 #include <testimages.h>
 
 #include <lz4.h>
@@ -125,6 +126,8 @@ private slots:
     void binaryIgnoresColorFormat();
     void sizeLimit_data();
     void sizeLimit();
+    void versionLimits_data();
+    void versionLimits();
     void nullImage();
     void noWriter();
 };
@@ -563,12 +566,13 @@ void TestEncoding::v9FormatBytes()
     // The writer itself: LVGL 9.5 opens no uncompressed .bin of L8, AL88 or
     // ARGB8888_PREMULTIPLIED, so the command line refuses those files, but
     // their data is the same in a C array.
-    Lvgl9::Options options;
-    options.format = Lvgl9::findFormat(format);
-    QVERIFY(options.format);
-    options.strideAlign = align;
-    options.compression = Lvgl9::Compression(compression);
-    const QByteArray bytes = Lvgl9::binary(options, Lvgl9::encode(options, image, QByteArray()));
+    OutputSpec plan;
+    plan.lvgl = 9;
+    plan.format9 = Lvgl9::findFormat(format);
+    QVERIFY(plan.format9);
+    plan.strideAlign = align;
+    plan.compression = Lvgl9::Compression(compression);
+    const QByteArray bytes = Lvgl9::binary(plan, Lvgl9::encode(plan, image, QByteArray()));
     QCOMPARE(bytes.toHex(), expected);
 }
 
@@ -640,16 +644,17 @@ void TestEncoding::v9Compression()
     QFETCH(QString, format);
     QFETCH(int, align);
 
-    Lvgl9::Options options;
-    options.format = Lvgl9::findFormat(format);
-    options.strideAlign = align;
+    OutputSpec plan;
+    plan.lvgl = 9;
+    plan.format9 = Lvgl9::findFormat(format);
+    plan.strideAlign = align;
     const auto encoded = [&] {
-        return Lvgl9::binary(options, Lvgl9::encode(options, image, QByteArray()));
+        return Lvgl9::binary(plan, Lvgl9::encode(plan, image, QByteArray()));
     };
     const QByteArray data = encoded().mid(12);
 
     for (const auto method : {Lvgl9::Compression::Rle, Lvgl9::Compression::Lz4}) {
-        options.compression = method;
+        plan.compression = method;
         const QByteArray packed = encoded();
         QCOMPARE(uchar(packed.at(2)) & 0x08, 0x08);
         QCOMPARE(u32(packed, 12), quint32(method));
@@ -657,21 +662,20 @@ void TestEncoding::v9Compression()
         // RLE of RGB565A8 aligns its rows to 4 bytes, so its plain data is
         // that of the aligned stride.
         QByteArray reference = data;
-        if (method == Lvgl9::Compression::Rle && options.format->layout == Lvgl9::Layout::Rgb565A8
+        if (method == Lvgl9::Compression::Rle && plan.format9->layout == Lvgl9::Layout::Rgb565A8
             && align < 4) {
-            options.compression = Lvgl9::Compression::None;
-            options.strideAlign = 4;
+            plan.compression = Lvgl9::Compression::None;
+            plan.strideAlign = 4;
             reference = encoded().mid(12);
-            options.strideAlign = align;
-            options.compression = method;
+            plan.strideAlign = align;
+            plan.compression = method;
         }
         QCOMPARE(u32(packed, 16), quint32(stream.size()));
         QCOMPARE(u32(packed, 20), quint32(reference.size()));
         QByteArray expanded;
         if (method == Lvgl9::Compression::Rle) {
-            const int block = options.format->layout == Lvgl9::Layout::Rgb565A8
-                ? 2
-                : (options.format->bpp + 7) / 8;
+            const int block =
+                plan.format9->layout == Lvgl9::Layout::Rgb565A8 ? 2 : (plan.format9->bpp + 7) / 8;
             bool lastIsLiteral = false;
             expanded = rleExpand(stream, block, int(u32(packed, 20)), &lastIsLiteral);
             QCOMPARE(expanded.toHex(), reference.toHex());
@@ -1145,6 +1149,42 @@ void TestEncoding::sizeLimit()
     // The two images that fit, and nothing else: no temporary files either.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList({QStringLiteral("out_1x2047"), QStringLiteral("out_2047x1")}));
+}
+
+void TestEncoding::versionLimits_data()
+{
+    QTest::addColumn<int>("lvgl");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("maxSide");
+
+    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 2047;
+    QTest::newRow("v8 ALPHA_1BIT") << 8 << "ALPHA_1BIT" << 2047;
+    QTest::newRow("v9 A8") << 9 << "A8" << 65535;
+    QTest::newRow("v9 I1") << 9 << "I1" << 65535;
+}
+
+// A source is read up to the version's maxSide(); every side up to it must
+// then pass that version's size check (for a format whose stride fits), and
+// one more must not.
+void TestEncoding::versionLimits()
+{
+    QFETCH(int, lvgl);
+    QFETCH(QString, format);
+    QFETCH(int, maxSide);
+
+    OutputSpec plan;
+    plan.lvgl = lvgl;
+    plan.format = lvgl == 8 ? Lvgl8::findFormat(format) : nullptr;
+    plan.format9 = lvgl == 9 ? Lvgl9::findFormat(format) : nullptr;
+    const OutputVersion &version = OutputVersion::of(plan);
+    QCOMPARE(QLatin1String(version.formatName(plan)), format);
+    QCOMPARE(version.maxSide(), maxSide);
+    QVERIFY(version.checkSize(plan, QSize(maxSide, maxSide), QString()).ok());
+    for (const QSize size : {QSize(maxSide + 1, 1), QSize(1, maxSide + 1)}) {
+        const ConvertResult result = version.checkSize(plan, size, QStringLiteral("big.png"));
+        QCOMPARE(result.status(), ConvertResult::TooLarge);
+        QCOMPARE(result.imageSize(), size);
+    }
 }
 
 void TestEncoding::nullImage()

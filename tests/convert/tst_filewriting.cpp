@@ -1,4 +1,5 @@
 #include <converter.h>
+#include <imagekinds.h>
 #include <imagesource.h>
 #include <outputfile.h>
 #include <testfiles.h>
@@ -324,6 +325,10 @@ private slots:
     void successLeavesOnlyTheOutput();
     void loadImage_data();
     void loadImage();
+    void inputKindSniffs_data();
+    void inputKindSniffs();
+    void inputSuffixes_data();
+    void inputSuffixes();
     void hostileSources_data();
     void hostileSources();
     void validSourcesDecodeAsQt_data();
@@ -588,6 +593,88 @@ void TestFileWriting::loadImage()
     const ConvertResult gone = Convert::loadImage(dir.filePath(QStringLiteral("gone.png")), &image);
     QCOMPARE(gone.status(), ConvertResult::ReadFailed);
     QCOMPARE(gone.reason(), QStringLiteral("cannot be read (no such file or directory)"));
+}
+
+// Every kind's start is recognised by its own row and by no other, and a
+// start cut short is recognised by none.
+void TestFileWriting::inputKindSniffs_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<int>("kind");
+
+    const QByteArray bmp = QByteArray("BM") + QByteArray(12, '\0') + QByteArray("\x28\0\0\0", 4);
+    QTest::newRow("PNG") << QByteArray("\x89PNG\r\n\x1a\n") << int(Convert::ImageKind::Png);
+    QTest::newRow("JPEG") << QByteArray("\xff\xd8\xff\xe0") << int(Convert::ImageKind::Jpeg);
+    QTest::newRow("BMP") << bmp << int(Convert::ImageKind::Bmp);
+    QTest::newRow("BMP core header")
+        << (QByteArray("BM") + QByteArray(12, '\0') + QByteArray("\x0c\0\0\0", 4))
+        << int(Convert::ImageKind::Bmp);
+    QTest::newRow("PNG cut short")
+        << QByteArray("\x89PNG\r\n\x1a") << int(Convert::ImageKind::Unknown);
+    QTest::newRow("JPEG without a marker")
+        << QByteArray("\xff\xd8\x00", 3) << int(Convert::ImageKind::Unknown);
+    QTest::newRow("BMP cut short") << bmp.left(17) << int(Convert::ImageKind::Unknown);
+    QTest::newRow("text starting BM")
+        << QByteArray("BMW owners' manual, chapter 1") << int(Convert::ImageKind::Unknown);
+    QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0", 10)
+                         << int(Convert::ImageKind::Unknown);
+}
+
+void TestFileWriting::inputKindSniffs()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(int, kind);
+
+    QCOMPARE(int(Convert::sniffImageKind(head)), kind);
+    int count = 0;
+    const Convert::ImageKindRow *rows = Convert::imageKindRows(&count);
+    QCOMPARE(count, 3);
+    int matches = 0;
+    for (int i = 0; i < count; ++i) {
+        if (rows[i].sniff(reinterpret_cast<const uchar *>(head.constData()), head.size())) {
+            ++matches;
+            QCOMPARE(int(rows[i].kind), kind);
+            QCOMPARE(Convert::imageKindRow(rows[i].kind), &rows[i]);
+        }
+    }
+    QCOMPARE(matches, kind == int(Convert::ImageKind::Unknown) ? 0 : 1);
+}
+
+// The directory scan's suffix check, in any case, and the lists the
+// messages are made of.
+void TestFileWriting::inputSuffixes_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("image");
+
+    QTest::newRow("png") << "a.png" << true;
+    QTest::newRow("upper case") << "dir/A.PNG" << true;
+    QTest::newRow("mixed case jpeg") << "b.JpEg" << true;
+    QTest::newRow("jpg") << "c.jpg" << true;
+    QTest::newRow("bmp") << "d.bmp" << true;
+    QTest::newRow("gif") << "e.gif" << false;
+    QTest::newRow("image suffix not last") << "f.png.txt" << false;
+    QTest::newRow("no suffix") << "png" << false;
+    QTest::newRow("suffix as a prefix") << "g.pngx" << false;
+}
+
+void TestFileWriting::inputSuffixes()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, image);
+
+    QCOMPARE(Convert::hasImageSuffix(fileName), image);
+    QCOMPARE(Convert::hasImageSuffix(fileName, true), image);
+    QCOMPARE(Convert::imageSuffixes(),
+             QStringList({QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                          QStringLiteral("png")}));
+    QCOMPARE(Convert::joinedList(Convert::imageKindNames(), QStringLiteral(", "),
+                                 QStringLiteral(" or ")),
+             QStringLiteral("PNG, JPEG or BMP"));
+    QCOMPARE(
+        Convert::joinedList({QStringLiteral("a")}, QStringLiteral(", "), QStringLiteral(" or ")),
+        QStringLiteral("a"));
+    QCOMPARE(Convert::joinedList({}, QStringLiteral(", "), QStringLiteral(" or ")), QString());
 }
 
 void TestFileWriting::hostileSources_data()

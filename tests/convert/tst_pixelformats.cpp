@@ -1,3 +1,4 @@
+#include <byteorder.h>
 #include <converter.h>
 #include <pixelrows.h>
 #include <referenceencoder.h>
@@ -102,6 +103,8 @@ class TestPixelFormats : public QObject
 private slots:
     void sameAsPixelColor_data();
     void sameAsPixelColor();
+    void byteOrder_data();
+    void byteOrder();
 };
 
 void TestPixelFormats::sameAsPixelColor_data()
@@ -281,6 +284,49 @@ void TestPixelFormats::sameAsPixelColor()
                          QString::fromUtf8(expected.mid(qMax(0, i - 20), 40)))));
         }
     }
+}
+
+void TestPixelFormats::byteOrder_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("bigEndian");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("le16") << 2 << false << QByteArray::fromHex("3412");
+    QTest::newRow("le32") << 4 << false << QByteArray::fromHex("78563412");
+    QTest::newRow("be16") << 2 << true << QByteArray::fromHex("1234");
+    QTest::newRow("be32") << 4 << true << QByteArray::fromHex("12345678");
+}
+
+// The readers and writers agree with the layout spelled out byte by byte,
+// and putLittle() stores the same bytes as putLe32() and zeroes the rest.
+void TestPixelFormats::byteOrder()
+{
+    QFETCH(int, width);
+    QFETCH(bool, bigEndian);
+    QFETCH(QByteArray, bytes);
+
+    const quint32 value = width == 2 ? 0x1234u : 0x12345678u;
+    const auto *in = reinterpret_cast<const uchar *>(bytes.constData());
+    const quint32 read =
+        width == 2 ? (bigEndian ? be16(in) : le16(in)) : (bigEndian ? be32(in) : le32(in));
+    QCOMPARE(read, value);
+
+    uchar out[4] = {0xee, 0xee, 0xee, 0xee};
+    if (width == 2)
+        bigEndian ? putBe16(out, quint16(value)) : putLe16(out, quint16(value));
+    else
+        bigEndian ? putBe32(out, value) : putLe32(out, value);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(out), width), bytes);
+    if (width == 2)
+        QCOMPARE(out[2], uchar(0xee)); // nothing past the field
+
+    if (bigEndian)
+        return;
+    uchar word[4] = {0xee, 0xee, 0xee, 0xee};
+    QCOMPARE(putLittle(word, value, width), word + width);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(word), 4),
+             bytes + QByteArray(4 - width, '\0'));
 }
 
 QTEST_GUILESS_MAIN(TestPixelFormats)

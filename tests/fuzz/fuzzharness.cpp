@@ -228,8 +228,8 @@ QString checkEveryFormat(const Case &fuzzCase)
     const auto verify = [&](const OutputSpec &outSpec, const char *name) -> QString {
         QByteArray bytes;
         const ConvertResult result = encodeSource(source, outSpec, fuzzCase.name, &bytes);
-        const QString where =
-            QLatin1String(name) + (outSpec.binary ? QLatin1String(" .bin: ") : QLatin1String(" C: "));
+        const QString where = QLatin1String(name)
+            + (outSpec.binary ? QLatin1String(" .bin: ") : QLatin1String(" C: "));
         if (outSpec.lvgl == 8 && (w > MaxImageSide || h > MaxImageSide)) {
             if (result.status() != ConvertResult::TooLarge || !bytes.isEmpty())
                 return where + QStringLiteral("an oversized image was not refused");
@@ -238,7 +238,7 @@ QString checkEveryFormat(const Case &fuzzCase)
         if (!result.ok())
             return where + QStringLiteral("failed: ") + result.message();
         const LvglDecodeResult decoded = outSpec.binary ? decodeLvglBinary(bytes, DeviceSettings())
-                                                     : decodeLvglSource(bytes, DeviceSettings());
+                                                        : decodeLvglSource(bytes, DeviceSettings());
         if (!decoded.ok())
             return where + QStringLiteral("the decoder refuses it: ") + decoded.error;
         if (decoded.info.width != w || decoded.info.height != h

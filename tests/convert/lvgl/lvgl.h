@@ -49,7 +49,8 @@ enum {
     LV_IMG_CF_RGB565A8 = 20,
 };
 
-typedef struct {
+typedef struct
+{
     uint32_t cf : 5;
     uint32_t always_zero : 3;
     uint32_t reserved : 2;
@@ -57,7 +58,8 @@ typedef struct {
     uint32_t h : 11;
 } lv_img_header_t;
 
-typedef struct {
+typedef struct
+{
     lv_img_header_t header;
     uint32_t data_size;
     const uint8_t *data;

@@ -5,7 +5,8 @@
 
 /* What the program checks of each descriptor; images8.c and images9.c
  * read them, each against its own LVGL header. */
-struct image_info {
+struct image_info
+{
     const char *name;
     uint32_t magic; /* v9 only */
     uint32_t cf;

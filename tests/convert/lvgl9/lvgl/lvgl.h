@@ -38,7 +38,8 @@ typedef enum {
 #endif
 } lv_color_format_t;
 
-typedef struct {
+typedef struct
+{
     uint32_t magic : 8;
     uint32_t cf : 8;
     uint32_t flags : 16;
@@ -50,7 +51,8 @@ typedef struct {
 #endif
 } lv_image_header_t;
 
-typedef struct {
+typedef struct
+{
     lv_image_header_t header;
     uint32_t data_size;
     const uint8_t *data;

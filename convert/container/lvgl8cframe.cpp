@@ -1,0 +1,44 @@
+#include "lvgl8cframe.h"
+
+#include "cframe.h"
+#include "textsink.h"
+
+namespace Convert {
+namespace Lvgl8 {
+
+void appendIncludes(TextSink &out, IncludeStyle include)
+{
+    CFrame::appendInclude(out, include);
+    out.appendLine("");
+    out.appendLine("#ifndef LV_ATTRIBUTE_MEM_ALIGN");
+    out.appendLine("#define LV_ATTRIBUTE_MEM_ALIGN");
+    out.appendLine("#endif");
+    out.appendLine("");
+    out.appendLine("");
+}
+
+void appendArrayHead(TextSink &out, const QByteArray &symbol)
+{
+    out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN uint8_t " + symbol + "_map[] = {");
+}
+
+void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,
+                      const QByteArray &dataSizeLine, const char *colorFormatLine)
+{
+    out.appendLine("};");
+    out.appendLine("");
+    out.appendLine("const lv_img_dsc_t " + symbol + " = {");
+    out.appendLine("    .header.always_zero = 0,");
+    out.appendLine("    .header.w = " + QByteArray::number(width) + ',');
+    out.appendLine("    .header.h = " + QByteArray::number(height) + ',');
+    out.appendLine(dataSizeLine);
+    out.appendLine(colorFormatLine);
+    out.appendLine("    .data = " + symbol + "_map,");
+    out.appendLine("};");
+    out.appendLine("");
+    const char end[] = "//end of file";
+    out.append(end, int(sizeof(end)) - 1);
+}
+
+} // namespace Lvgl8
+} // namespace Convert

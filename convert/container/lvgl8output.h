@@ -1,0 +1,28 @@
+#ifndef LVGL8OUTPUT_H
+#define LVGL8OUTPUT_H
+
+#include "outputversion.h"
+
+namespace Convert {
+
+// LVGL v8: the rows of lvgl8formats.h, written by lvgl8writer.h; a
+// side fits 11 bits of the header word. Warns where opaque pixels take the
+// chroma key's value.
+class Lvgl8Output final : public OutputVersion
+{
+public:
+    Lvgl8Output() = default;
+
+    QString problem(const OutputSpec &plan) const override;
+    const char *formatName(const OutputSpec &plan) const override;
+    int maxSide() const override;
+    ConvertResult checkSize(const OutputSpec &plan, QSize size, const QString &path) const override;
+    QByteArray binary(const OutputSpec &plan, const SourceImage &source,
+                      Remarks *remarks) const override;
+    bool writeC(const OutputSpec &plan, const SourceImage &source, const QByteArray &symbol,
+                QIODevice *device, QString *error, Remarks *remarks) const override;
+};
+
+} // namespace Convert
+
+#endif // LVGL8OUTPUT_H

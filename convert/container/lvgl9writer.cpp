@@ -1,0 +1,92 @@
+#include "lvgl9writer.h"
+
+#include "cframe.h"
+#include "textsink.h"
+
+#include <QIODevice>
+
+namespace Convert {
+namespace Lvgl9 {
+
+namespace {
+
+QByteArray flagsText(quint16 flags)
+{
+    if (flags == 0)
+        return "0";
+    QByteArrayList names;
+    if (flags & FlagPremultiplied)
+        names << "0x0001 /*premultiplied*/";
+    if (flags & FlagCompressed)
+        names << "0x0008 /*compressed*/";
+    return names.join(" | ");
+}
+
+} // namespace
+
+bool writeC(const OutputSpec &plan, const Encoded &encoded, const QByteArray &symbol,
+            QIODevice *device, QString *error)
+{
+    const Format &format = *plan.format9;
+    TextSink out(device);
+    CFrame::appendBanner(out);
+    // The attribute macros fall back to nothing.
+    const QByteArray attribute = "LV_ATTRIBUTE_IMAGE_" + symbol.toUpper();
+    CFrame::appendInclude(out, plan.include.value_or(IncludeStyle::Auto));
+    out.appendLine("");
+    for (const QByteArray &macro : {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"),
+                                    QByteArray("LV_ATTRIBUTE_LARGE_CONST"), attribute}) {
+        out.appendLine("#ifndef " + macro);
+        out.appendLine("#define " + macro);
+        out.appendLine("#endif");
+    }
+    out.appendLine("");
+    out.appendLine("#ifndef LV_IMAGE_HEADER_MAGIC");
+    out.appendLine("#define LV_IMAGE_HEADER_MAGIC 0x19");
+    out.appendLine("#endif");
+    out.appendLine("");
+    out.appendLine("");
+    out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute
+                   + " uint8_t " + symbol + "_map[] = {");
+
+    const auto *bytes = reinterpret_cast<const uchar *>(encoded.data());
+    const int size = encoded.dataSize();
+    const int palette = (encoded.flags & FlagCompressed) ? 0 : paletteEntries(format) * 4;
+    if ((encoded.flags & FlagCompressed) || format.layout == Layout::Raw) {
+        for (int at = 0; at < size && out.ok(); at += 16)
+            out.appendHexLine(bytes + at, qMin(16, size - at));
+    } else {
+        if (palette > 0)
+            CFrame::appendPalette(out, QByteArray::fromRawData(encoded.data(), palette));
+        // Rows of stride bytes, then RGB565A8's alpha rows of stride / 2.
+        int at = palette;
+        for (int plane = 0; plane < (format.layout == Layout::Rgb565A8 ? 2 : 1); ++plane) {
+            const int step = plane == 0 ? encoded.stride : encoded.stride / 2;
+            for (int y = 0; y < encoded.height && out.ok() && step > 0; ++y, at += step)
+                out.appendHexLine(bytes + at, step);
+        }
+    }
+
+    out.appendLine("};");
+    out.appendLine("");
+    out.appendLine("const lv_image_dsc_t " + symbol + " = {");
+    out.appendLine("    .header.magic = LV_IMAGE_HEADER_MAGIC,");
+    out.appendLine("    .header.cf = LV_COLOR_FORMAT_" + QByteArray(format.name) + ',');
+    out.appendLine("    .header.flags = " + flagsText(encoded.flags) + ',');
+    out.appendLine("    .header.w = " + QByteArray::number(encoded.width) + ',');
+    out.appendLine("    .header.h = " + QByteArray::number(encoded.height) + ',');
+    out.appendLine("    .header.stride = " + QByteArray::number(encoded.stride) + ',');
+    out.appendLine("    .data_size = " + QByteArray::number(size) + ',');
+    out.appendLine("    .data = " + symbol + "_map,");
+    out.appendLine("};");
+    out.appendLine("");
+    out.appendLine("//end of file");
+    if (out.finish())
+        return true;
+    if (error)
+        *error = out.errorString();
+    return false;
+}
+
+} // namespace Lvgl9
+} // namespace Convert

@@ -1,0 +1,208 @@
+#include "carrayreader.h"
+
+#include "cevaluator.h"
+#include "cparser.h"
+#include "creaderinternal.h"
+#include "cscanner.h"
+
+namespace Convert {
+
+using namespace CReader;
+
+namespace {
+
+// The bytes of the array .data names for a setting, with the zeros of a
+// longer declared size.
+QByteArray paddedData(const CArrayReader::Pass &pass, int setting)
+{
+    QByteArray bytes = pass.data[setting];
+    if (pass.dataSize[setting] > bytes.size())
+        bytes.append(QByteArray(int(pass.dataSize[setting] - bytes.size()), '\0'));
+    return bytes;
+}
+
+} // namespace
+
+QString CArrayReader::settingName(Setting setting)
+{
+    static const char *const names[SettingCount] = {"8", "16", "16swap", "32"};
+    return QLatin1String(names[setting]);
+}
+
+CArrayReader::CArrayReader(Setting setting)
+    : m_setting(setting)
+{
+}
+
+bool CArrayReader::fail(int line, const QString &message)
+{
+    m_error = lineError(line, message);
+    return false;
+}
+
+const CImageSource::Field *CArrayReader::field(const char *name) const
+{
+    for (const CImageSource::Field &f : m_image.fields) {
+        if (f.name == name)
+            return &f;
+    }
+    return nullptr;
+}
+
+bool CArrayReader::read(const QByteArray &source)
+{
+    m_text = source;
+    m_read = false;
+    m_error.clear();
+    m_image = CImageSource();
+    m_macros.clear();
+    m_pass.reset();
+    m_budget = std::make_shared<Budget>(source.size());
+
+    // A UTF-8 byte-order mark is not part of the program.
+    const int begin = source.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    Scanner scanner(m_text, begin, m_budget.get());
+    Parser parser(scanner, m_text, m_setting, m_budget.get());
+    if (!parser.run()) {
+        m_error = parser.error;
+        return false;
+    }
+    if (!scanner.stop[m_setting].isNull()) {
+        return fail(scanner.stopLine[m_setting],
+                    QStringLiteral("the file stops the build at LV_COLOR_DEPTH %1: #error %2")
+                        .arg(settingName(m_setting), scanner.stop[m_setting]));
+    }
+    auto pass = std::make_shared<Pass>();
+    pass->divergent = parser.divergent;
+    for (int s = 0; s < SettingCount; ++s) {
+        pass->macros[s] = std::move(scanner.macros[s]);
+        pass->errors[s] = parser.sectionErrors[s];
+        if (pass->errors[s].isEmpty() && !scanner.stop[s].isNull())
+            pass->errors[s] =
+                lineError(scanner.stopLine[s],
+                          QStringLiteral("the file stops the build at LV_COLOR_DEPTH %1: #error %2")
+                              .arg(settingName(Setting(s)), scanner.stop[s]));
+    }
+    m_macros = pass->macros[m_setting];
+    if (!parser.haveDescriptor)
+        return fail(source.count('\n') + 1,
+                    QStringLiteral("the file ends without an image descriptor "
+                                   "(lv_img_dsc_t or lv_image_dsc_t)"));
+    m_image = parser.image;
+
+    // Declared sizes: a longer array is padded with zeros, as C does; a
+    // shorter one does not compile.
+    for (auto it = parser.arrays.constBegin(); it != parser.arrays.constEnd(); ++it) {
+        const Parser::Array &array = it.value();
+        ArraySizes sizes;
+        for (int s = 0; s < SettingCount; ++s) {
+            const qint64 values = array.of(s).size();
+            const qint64 declared = array.declared[s];
+            sizes.size[s] = qMax(values, declared);
+            QString problem;
+            if (declared >= 0 && declared < values)
+                problem = QStringLiteral("'%1' has %2 values for %3 bytes")
+                              .arg(shown(it.key()))
+                              .arg(values)
+                              .arg(declared);
+            else if (declared > values + MaxPadding)
+                problem = QStringLiteral("'%1' declares %2 bytes, far more than it has values for")
+                              .arg(shown(it.key()))
+                              .arg(declared);
+            if (problem.isEmpty())
+                continue;
+            if (s == m_setting)
+                return fail(array.line, problem);
+            if (pass->errors[s].isEmpty())
+                pass->errors[s] = lineError(array.line, problem);
+        }
+        pass->arrays.insert(it.key(), sizes);
+    }
+
+    // .data: the array, maybe cast, maybe as &array[0].
+    const CImageSource::Field *data = field("data");
+    if (!data)
+        return fail(m_image.line,
+                    QStringLiteral("the descriptor '%1' has no .data").arg(shown(m_image.name)));
+    CExpression tokens = data->value;
+    const auto isChar = [](const CToken &t, char c) {
+        return t.kind == CToken::Punctuator && t.value == op(c);
+    };
+    if (!tokens.isEmpty() && isChar(tokens.first(), '(')) {
+        int close = 1;
+        while (close < tokens.size() && !isChar(tokens.at(close), ')'))
+            ++close;
+        tokens = tokens.mid(close + 1);
+    }
+    if (tokens.size() == 5 && isChar(tokens.at(0), '&') && isChar(tokens.at(2), '[')
+        && tokens.at(3).kind == CToken::Number && tokens.at(3).value == 0
+        && isChar(tokens.at(4), ']'))
+        tokens = tokens.mid(1, 1);
+    if (tokens.size() != 1 || tokens.first().kind != CToken::Identifier)
+        return fail(
+            data->line,
+            QStringLiteral(".data is '%1', not the name of an array").arg(text(data->value)));
+    const QByteArray name = m_text.mid(tokens.first().offset, tokens.first().length);
+    const auto array = parser.arrays.constFind(name);
+    if (array == parser.arrays.constEnd())
+        return fail(
+            data->line,
+            QStringLiteral(".data names '%1', which the file does not define").arg(shown(name)));
+    const ArraySizes sizes = pass->arrays.value(name);
+    for (int s = 0; s < SettingCount; ++s) {
+        pass->data[s] = array->of(s);
+        pass->dataSize[s] = sizes.size[s];
+    }
+    m_image.arrayName = name;
+    m_image.arrayLine = array->line;
+    m_image.data = paddedData(*pass, m_setting);
+    for (int s = 0; s < SettingCount; ++s) {
+        if (array->sectionBytes[s] > 0)
+            m_image.sections << settingName(Setting(s));
+    }
+    m_pass = pass;
+    m_read = true;
+    return true;
+}
+
+CArrayReader CArrayReader::forSetting(Setting setting) const
+{
+    if (setting == m_setting || !ok())
+        return *this;
+    CArrayReader other(setting);
+    if (m_pass->divergent) {
+        other.read(m_text);
+        return other;
+    }
+    other.m_text = m_text;
+    other.m_read = true;
+    other.m_error = m_pass->errors[setting];
+    other.m_image = m_image;
+    other.m_image.data = paddedData(*m_pass, setting);
+    other.m_macros = m_pass->macros[setting];
+    other.m_pass = m_pass;
+    other.m_budget = m_budget;
+    return other;
+}
+
+bool CArrayReader::evaluate(const CExpression &expression, const Lookup &lookup, qint64 *value,
+                            QString *error) const
+{
+    static const ArrayTable noArrays;
+    Budget spare(m_text.size());
+    Evaluator evaluator(m_text, m_setting, m_macros, m_budget ? m_budget.get() : &spare);
+    evaluator.setFieldNames(&lookup, m_pass ? &m_pass->arrays : &noArrays);
+    const int line = expression.isEmpty() ? 0 : expression.first().line;
+    return evaluator.evaluate(expression, line, value, error);
+}
+
+QString CArrayReader::text(const CExpression &expression) const
+{
+    if (expression.isEmpty())
+        return QString();
+    const int from = expression.first().offset;
+    const int to = expression.last().offset + expression.last().length;
+    return shown(m_text.mid(from, qMin(to - from, 400)).simplified(), 80);
+}
+
+} // namespace Convert

@@ -1,0 +1,92 @@
+#ifndef CPARSER_H
+#define CPARSER_H
+
+#include "creaderinternal.h"
+#include "cscanner.h"
+
+namespace Convert {
+namespace CReader {
+
+// The declarations of the file, read for one setting. Tokens read only in
+// other settings are skipped, except in the body of an array, where each
+// setting's numbers are kept and checked on their own.
+class Parser
+{
+public:
+    Parser(Scanner &scanner, const QByteArray &text, Setting setting, Budget *budget)
+        : m_scanner(scanner)
+        , m_text(text)
+        , m_setting(setting)
+        , m_bit(quint8(1u << setting))
+        , m_budget(budget)
+    {
+    }
+
+    bool run();
+
+    QString error;
+    struct Array
+    {
+        // Until a token is read in some settings only, bytes[0] holds the
+        // bytes of all of them.
+        QByteArray bytes[SettingCount];
+        bool split = false;
+        int line = 0;
+        qint64 sectionBytes[SettingCount] = {};
+        qint64 declared[SettingCount] = {-1, -1, -1, -1}; // -1: no size given
+        const QByteArray &of(int setting) const { return split ? bytes[setting] : bytes[0]; }
+    };
+    QHash<QByteArray, Array> arrays;
+    CImageSource image;
+    bool haveDescriptor = false;
+    // Some declaration's tokens differ between the settings.
+    bool divergent = false;
+    // The first fault of each other setting's bytes.
+    QString sectionErrors[SettingCount];
+
+private:
+    bool next(CToken *t);
+    bool isWord(const CToken &t, const char *word) const
+    {
+        return t.kind == CToken::Identifier
+            && sameText(m_text.constData() + t.offset, t.length, word);
+    }
+    QString name(const CToken &t) const { return shown(m_text.constData() + t.offset, t.length); }
+    bool is(const CToken &t, char c) const
+    {
+        return t.kind == CToken::Punctuator && t.value == op(c);
+    }
+    bool fail(int line, const QString &message)
+    {
+        if (error.isEmpty())
+            error = lineError(line, message);
+        return false;
+    }
+    void sectionFail(int setting, int line, const QString &message)
+    {
+        if (sectionErrors[setting].isEmpty())
+            sectionErrors[setting] = lineError(line, message);
+    }
+    QString quoted(const CToken &t) const
+    {
+        return t.kind == CToken::End ? QStringLiteral("the end of the file")
+                                     : QLatin1Char('\'') + name(t) + QLatin1Char('\'');
+    }
+
+    bool declaration(CToken t);
+    bool skipBalanced(CToken *t, char open, char close);
+    bool declaredSize(const CExpression &size, Array *array);
+    bool arrayBody(Array *array);
+    bool descriptorBody(const QByteArray &prefix, int depth);
+
+    Scanner &m_scanner;
+    const QByteArray &m_text;
+    const Setting m_setting;
+    const quint8 m_bit;
+    Budget *const m_budget;
+};
+
+} // namespace CReader
+} // namespace Convert
+
+#endif // CPARSER_H

@@ -1,0 +1,51 @@
+#ifndef OUTPUTSPEC_H
+#define OUTPUTSPEC_H
+
+#include "formats.h"
+#include "lvgl8formats.h"
+#include "lvgl9formats.h"
+#include "quantizer.h"
+
+#include <QRgb>
+
+#include <optional>
+
+namespace Convert {
+
+// The plan of one output, resolved once from the options: the LVGL
+// version and its format row, C array or .bin, and every choice that
+// changes the bytes. Each stage reads its part of it; the version's writer
+// (outputversion.h) is chosen from it once.
+struct OutputSpec
+{
+    // The LVGL major version whose layout is written: 8 or 9.
+    int lvgl = 8;
+    const Lvgl8::Format *format = &Lvgl8::format(4); // v8: TRUE_COLOR by default
+    const Lvgl9::Format *format9 = nullptr; // v9
+    bool binary = false;
+    // v8: the LV_COLOR_DEPTH a .bin of a true-colour format (or of
+    // RGB565A8) is made for. C arrays hold every depth the format is drawn
+    // at.
+    ColorDepth depth = ColorDepth::Depth16;
+    QuantizerKind quantizer = QuantizerKind::Best;
+    // Floyd-Steinberg error diffusion for every reduction that drops
+    // levels: RGB332 and RGB565 colours, luminance, palettes, alpha levels.
+    bool dither = false;
+    // v9 only.
+    int strideAlign = 1; // a power of two up to 1024
+    Lvgl9::Compression compression = Lvgl9::Compression::None;
+    // Formats without alpha: composite over this colour (else alpha is
+    // ignored, as v8's true colour does).
+    bool hasBackground = false;
+    QRgb background = 0;
+    // C files: how LVGL's header is included. Unset: "lvgl/lvgl.h" for v8,
+    // as the window writes it, and the block that finds either for v9.
+    std::optional<IncludeStyle> include;
+
+    // Whether the format embeds the source file as it is (RAW, RAW_ALPHA).
+    bool isRaw() const;
+};
+
+} // namespace Convert
+
+#endif // OUTPUTSPEC_H

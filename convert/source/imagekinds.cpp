@@ -1,0 +1,113 @@
+#include "imagekinds.h"
+
+#include "bmpheader.h"
+#include "jpegheader.h"
+#include "pngheader.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace Convert {
+
+namespace {
+
+const ImageKindRow Rows[] = {
+    {ImageKind::Png,
+     "PNG",
+     {"png", nullptr},
+     Reading::sniffPng,
+     Reading::readPngHeader,
+     "png",
+     true},
+    {ImageKind::Jpeg,
+     "JPEG",
+     {"jpg", "jpeg", nullptr},
+     Reading::sniffJpeg,
+     Reading::readJpegHeader,
+     "jpeg",
+     true},
+    {ImageKind::Bmp,
+     "BMP",
+     {"bmp", nullptr},
+     Reading::sniffBmp,
+     Reading::readBmpHeader,
+     "bmp",
+     true},
+};
+
+constexpr int RowCount = int(sizeof Rows / sizeof Rows[0]);
+
+} // namespace
+
+const ImageKindRow *imageKindRows(int *count)
+{
+    *count = RowCount;
+    return Rows;
+}
+
+const ImageKindRow *imageKindRow(ImageKind kind)
+{
+    for (const ImageKindRow &row : Rows) {
+        if (row.kind == kind)
+            return &row;
+    }
+    return nullptr;
+}
+
+QByteArray readerFormat(ImageKind kind)
+{
+    const ImageKindRow *row = imageKindRow(kind);
+    return row ? QByteArray(row->readerFormat) : QByteArray();
+}
+
+QStringList imageSuffixes(bool windowOnly)
+{
+    std::vector<const ImageKindRow *> rows;
+    for (const ImageKindRow &row : Rows) {
+        if (row.window || !windowOnly)
+            rows.push_back(&row);
+    }
+    std::sort(rows.begin(), rows.end(), [](const ImageKindRow *a, const ImageKindRow *b) {
+        return std::strcmp(a->name, b->name) < 0;
+    });
+    QStringList suffixes;
+    for (const ImageKindRow *row : rows) {
+        for (const char *const *suffix = row->suffixes; *suffix; ++suffix)
+            suffixes.append(QLatin1String(*suffix));
+    }
+    return suffixes;
+}
+
+bool hasImageSuffix(const QString &fileName, bool windowOnly)
+{
+    const QString suffix = QFileInfo(fileName).suffix();
+    for (const ImageKindRow &row : Rows) {
+        if (!row.window && windowOnly)
+            continue;
+        for (const char *const *known = row.suffixes; *known; ++known) {
+            if (suffix.compare(QLatin1String(*known), Qt::CaseInsensitive) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QStringList imageKindNames()
+{
+    QStringList names;
+    for (const ImageKindRow &row : Rows)
+        names.append(QLatin1String(row.name));
+    return names;
+}
+
+QString joinedList(const QStringList &items, const QString &separator, const QString &lastSeparator)
+{
+    if (items.size() < 2)
+        return items.join(separator);
+    return items.mid(0, items.size() - 1).join(separator) + lastSeparator + items.last();
+}
+
+} // namespace Convert
