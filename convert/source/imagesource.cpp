@@ -102,20 +102,29 @@ ConvertResult probeImage(const QString &path, ImageProbe *probe)
     return headerResult(status, path, detail, file.source()->error());
 }
 
+namespace {
+
+// Opens path as a regular file and reads its header.
+ConvertResult openAndProbe(const QString &path, SourceFile *file, ImageProbe *probe)
+{
+    ConvertResult result = file->open(path);
+    if (!result.ok())
+        return result;
+    QString detail;
+    const HeaderStatus status = readHeader(file->source(), probe, &detail);
+    return headerResult(status, path, detail, file->source()->error());
+}
+
+} // namespace
+
 ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *source)
 {
     *source = SourceImage();
-    SourceFile file;
-    ConvertResult result = file.open(path);
-    if (!result.ok())
-        return result;
-
     // Everything that can be decided from the header is decided before the
     // rest of the file is read.
+    SourceFile file;
     ImageProbe probe;
-    QString detail;
-    const HeaderStatus status = readHeader(file.source(), &probe, &detail);
-    result = headerResult(status, path, detail, file.source()->error());
+    ConvertResult result = openAndProbe(path, &file, &probe);
     if (!result.ok())
         return result;
     result = checkLimits(probe, path, maxSide);
@@ -133,13 +142,8 @@ ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *
 {
     *source = SourceImage();
     SourceFile file;
-    ConvertResult result = file.open(path);
-    if (!result.ok())
-        return result;
     ImageProbe probe;
-    QString detail;
-    result = headerResult(readHeader(file.source(), &probe, &detail), path, detail,
-                          file.source()->error());
+    ConvertResult result = openAndProbe(path, &file, &probe);
     if (!result.ok())
         return result;
     if (probe.kind == ImageKind::Bmp)
