@@ -92,7 +92,7 @@ const QImage &picture(const std::string &name)
     return it->second;
 }
 
-void encodeBench(benchmark::State &state, OutputSpec outSpec, std::string pictureName)
+void encodeBench(benchmark::State &state, OutputPlan outSpec, std::string pictureName)
 {
     SourceImage source;
     source.image = picture(pictureName);
@@ -116,7 +116,7 @@ void registerBenchmarks()
         const Lvgl8::Format &f = Lvgl8::formats()[i];
         if (f.layout == Lvgl8::Layout::Raw || f.layout == Lvgl8::Layout::Indexed)
             continue;
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.format = &f;
         const std::string name = f.name;
         benchmark::RegisterBenchmark(("v8/c/" + name).c_str(), encodeBench, outSpec, "photo")
@@ -143,7 +143,7 @@ void registerBenchmarks()
         const Lvgl9::Format &f = Lvgl9::formats()[i];
         if (f.layout == Lvgl9::Layout::Raw || f.layout == Lvgl9::Layout::Indexed)
             continue;
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.lvgl = 9;
         outSpec.format9 = &f;
         const std::string name = f.name;
@@ -177,7 +177,7 @@ void registerBenchmarks()
         for (const char *format : {"ARGB8888", "RGB565", "A8"}) {
             for (const auto method :
                  {Lvgl9::Compression::None, Lvgl9::Compression::Rle, Lvgl9::Compression::Lz4}) {
-                OutputSpec outSpec;
+                OutputPlan outSpec;
                 outSpec.lvgl = 9;
                 outSpec.format9 = Lvgl9::findFormat(QLatin1String(format));
                 outSpec.binary = true;

@@ -55,7 +55,7 @@ bool BatchPlan::build(const CommandLine &commandLine)
     if (!commandLine.symbol().isEmpty() && !singleFile)
         return fail(tr("--name needs exactly one input file"));
 
-    const OutputSpec &outSpec = commandLine.outputKind();
+    const OutputPlan &outSpec = commandLine.outputKind();
     const QString extension = outputExtension(outSpec);
     const QString output = commandLine.outputPath();
     const QString standardOutput = OutputFile::standardOutput();
@@ -342,7 +342,7 @@ bool BatchPlan::checkSymbols()
     return true;
 }
 
-bool BatchPlan::checkSources(const OutputSpec &outSpec)
+bool BatchPlan::checkSources(const OutputPlan &outSpec)
 {
     if (!outSpec.isRaw())
         return true;

@@ -55,7 +55,7 @@ private:
     bool checkOutputs();
     bool checkPreviewTargets();
     bool checkSymbols();
-    bool checkSources(const Convert::OutputSpec &outSpec);
+    bool checkSources(const Convert::OutputPlan &outSpec);
 
     QString m_error;
     QVector<Job> m_jobs;

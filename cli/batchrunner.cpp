@@ -29,7 +29,7 @@ constexpr qint64 progressInterval = 100;
 
 } // namespace
 
-BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputSpec &outSpec,
+BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputPlan &outSpec,
                          Console *console)
     : m_jobs(jobs)
     , m_spec(outSpec)

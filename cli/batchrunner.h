@@ -25,7 +25,7 @@ class BatchRunner
 
 public:
     // Each job's C symbol stem is its own (BatchPlan::Job::symbol).
-    BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputSpec &outSpec,
+    BatchRunner(const QVector<BatchPlan::Job> &jobs, const Convert::OutputPlan &outSpec,
                 Console *console);
 
     // With verbose, the notes a decoder made about a source that was
@@ -78,7 +78,7 @@ private:
     Convert::ConvertResult previewJob(int index);
 
     const QVector<BatchPlan::Job> m_jobs;
-    const Convert::OutputSpec m_spec;
+    const Convert::OutputPlan m_spec;
     Console *const m_console;
     bool m_verbose = false;
     bool m_dryRun = false;

@@ -1,7 +1,7 @@
 #include "clidocs.h"
 
 #include "commandline.h"
-#include "inspectoptions.h"
+#include "infooptions.h"
 
 #include <buildconfig.h>
 

@@ -365,7 +365,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
 
 QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
 {
-    m_spec = outputSpec(windowFormat, TrueColor);
+    m_spec = outputPlan(windowFormat, TrueColor);
     if (m_parser.isSet(m_colorOption)) {
         const QString name = m_parser.value(m_colorOption);
         // The window's binary formats fix their colour format already.
@@ -376,9 +376,9 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
             [&name](const ColorFormatName &entry) { return name == QLatin1String(entry.name); });
         if (window != std::end(colorFormatNames)) {
             m_colorFormat = window->format;
-            m_spec = outputSpec(CArray, window->format);
+            m_spec = outputPlan(CArray, window->format);
         } else if (const Lvgl8::Format *format = Lvgl8::findFormat(name)) {
-            m_spec = OutputSpec();
+            m_spec = OutputPlan();
             m_spec.format = format;
         } else if (const Lvgl9::Format *v9 = Lvgl9::findFormat(name)) {
             return tr("%1 is an LVGL v9 format; add --lvgl 9").arg(QLatin1String(v9->name));
@@ -437,7 +437,7 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
         return tr("v9 formats carry their own depth: choose it with --cf (RGB565, "
                   "RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888...), not --depth");
     }
-    m_spec = OutputSpec();
+    m_spec = OutputPlan();
     m_spec.lvgl = 9;
     m_spec.format = nullptr;
     m_spec.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888"));

@@ -53,7 +53,7 @@ public:
     QString completionShell() const { return m_completionShell; }
 
     // What to write.
-    const Convert::OutputSpec &outputKind() const { return m_spec; }
+    const Convert::OutputPlan &outputKind() const { return m_spec; }
     // The -f value, as its table spells it ("c" when none was given).
     QString formatName() const { return m_formatName; }
     QString outputPath() const { return m_outputPath; }
@@ -110,7 +110,7 @@ private:
     QString m_error;
     Convert::OutputFormat m_outputFormat = Convert::CArray;
     Convert::ColorFormat m_colorFormat = Convert::TrueColor;
-    Convert::OutputSpec m_spec;
+    Convert::OutputPlan m_spec;
     QString m_formatName = QStringLiteral("c");
     QString m_outputPath;
     QString m_previewPath;

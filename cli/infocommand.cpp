@@ -1,6 +1,6 @@
 #include "infocommand.h"
 
-#include "inspectoptions.h"
+#include "infooptions.h"
 
 #include <filepath.h>
 #include <outputfile.h>

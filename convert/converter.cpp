@@ -28,7 +28,7 @@ QSize sourceSize(const SourceImage &source)
 }
 
 // Every check that does not need the file system.
-ConvertResult checkSource(const SourceImage &source, const OutputSpec &outSpec, const QString &path)
+ConvertResult checkSource(const SourceImage &source, const OutputPlan &outSpec, const QString &path)
 {
     const OutputVersion &version = OutputVersion::of(outSpec);
     const QString problem = version.problem(outSpec);
@@ -85,7 +85,7 @@ bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
 }
 
 // Writes the output of outSpec for source to device.
-bool encodeTo(const SourceImage &source, const OutputSpec &outSpec, const QByteArray &symbol,
+bool encodeTo(const SourceImage &source, const OutputPlan &outSpec, const QByteArray &symbol,
               QIODevice *device, QString *error, Remarks *remarks)
 {
     const OutputVersion &version = OutputVersion::of(outSpec);
@@ -103,9 +103,9 @@ SourceImage imageOnly(const QImage &image)
 
 } // namespace
 
-OutputSpec outputSpec(OutputFormat output, ColorFormat color)
+OutputPlan outputPlan(OutputFormat output, ColorFormat color)
 {
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     switch (output) {
     case CArray:
         switch (color) {
@@ -141,12 +141,12 @@ OutputSpec outputSpec(OutputFormat output, ColorFormat color)
     return outSpec;
 }
 
-QString specProblem(const OutputSpec &outSpec)
+QString specProblem(const OutputPlan &outSpec)
 {
     return OutputVersion::of(outSpec).problem(outSpec);
 }
 
-QString sourceProblem(const OutputSpec &outSpec, ImageKind kind)
+QString sourceProblem(const OutputPlan &outSpec, ImageKind kind)
 {
     if (!outSpec.isRaw())
         return QString();
@@ -160,7 +160,7 @@ QString sourceProblem(const OutputSpec &outSpec, ImageKind kind)
     return QString();
 }
 
-QString outputExtension(const OutputSpec &outSpec)
+QString outputExtension(const OutputPlan &outSpec)
 {
     return outSpec.binary ? QStringLiteral(".bin") : QStringLiteral(".c");
 }
@@ -179,7 +179,7 @@ ConvertResult loadImage(const QString &path, QImage *image)
     return result;
 }
 
-ConvertResult loadSource(const QString &path, const OutputSpec &outSpec, SourceImage *source)
+ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, SourceImage *source)
 {
     const int maxSide = OutputVersion::of(outSpec).maxSide();
     if (!outSpec.isRaw())
@@ -201,10 +201,10 @@ ConvertResult checkImage(const QImage &image, const QString &path)
 
 bool hasWriter(OutputFormat output, ColorFormat color)
 {
-    return outputSpec(output, color).format != nullptr;
+    return outputPlan(output, color).format != nullptr;
 }
 
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec,
+ConvertResult encodeSource(const SourceImage &source, const OutputPlan &outSpec,
                            const QString &symbol, QByteArray *bytes)
 {
     bytes->clear();
@@ -237,10 +237,10 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
         bytes->clear();
         return ConvertResult::noWriter(QString(), output, color);
     }
-    return encodeSource(imageOnly(image), outputSpec(output, color), symbol, bytes);
+    return encodeSource(imageOnly(image), outputPlan(output, color), symbol, bytes);
 }
 
-ConvertResult convertSource(const SourceImage &source, const OutputSpec &outSpec,
+ConvertResult convertSource(const SourceImage &source, const OutputPlan &outSpec,
                             const QString &outputPath, const QString &symbol, CommitGroup *group,
                             int tag)
 {
@@ -290,11 +290,11 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
 {
     if (!hasWriter(output, color))
         return ConvertResult::noWriter(outputPath, output, color);
-    return convertSource(imageOnly(image), outputSpec(output, color), outputPath, symbol, group,
+    return convertSource(imageOnly(image), outputPlan(output, color), outputPath, symbol, group,
                          tag);
 }
 
-ConvertResult convertFile(const QString &sourcePath, const OutputSpec &outSpec,
+ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
                           const QString &outputPath, const QString &symbol, CommitGroup *group,
                           int tag)
 {
@@ -313,7 +313,7 @@ ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorF
 {
     if (!hasWriter(output, color))
         return ConvertResult::noWriter(outputPath, output, color);
-    return convertFile(sourcePath, outputSpec(output, color), outputPath, symbol, group, tag);
+    return convertFile(sourcePath, outputPlan(output, color), outputPath, symbol, group, tag);
 }
 
 QString batchOutputPath(const QString &directory, const QString &sourcePath,

@@ -10,7 +10,7 @@
 #include "lvgl8formats.h"
 #include "lvgl9formats.h"
 #include "outputfile.h"
-#include "outputspec.h"
+#include "outputplan.h"
 #include "quantizer.h"
 
 #include <QByteArray>
@@ -21,23 +21,23 @@
 // of its arguments: no shared mutable state, so separate images may be
 // converted on separate threads. Needs QtCore and QtGui only. A conversion
 // walks the stages once: source -> pixels -> packed data -> container ->
-// file, the plan (OutputSpec, outputspec.h) telling each stage its part and
+// file, the plan (OutputPlan, outputplan.h) telling each stage its part and
 // choosing the version's writer (outputversion.h).
 namespace Convert {
 
-// What the window's two boxes choose. A pair without a writer gives an OutputSpec
+// What the window's two boxes choose. A pair without a writer gives an OutputPlan
 // with format nullptr.
-OutputSpec outputSpec(OutputFormat output, ColorFormat color);
+OutputPlan outputPlan(OutputFormat output, ColorFormat color);
 
 // Why outSpec cannot be written (a RAW .bin, RGB565A8 at depth 8), or an
 // empty string.
-QString specProblem(const OutputSpec &outSpec);
+QString specProblem(const OutputPlan &outSpec);
 // Why outSpec cannot be written for a source of this kind (RAW of a PNG must
 // be RAW_ALPHA; LVGL has no BMP data decoder), or an empty string.
-QString sourceProblem(const OutputSpec &outSpec, ImageKind kind);
+QString sourceProblem(const OutputPlan &outSpec, ImageKind kind);
 
 // ".c" or ".bin".
-QString outputExtension(const OutputSpec &outSpec);
+QString outputExtension(const OutputPlan &outSpec);
 
 // Decodes an image file with readSourceImage() (imagesource.h): a PNG, JPEG
 // or BMP recognised by its content, refused from its header when it is
@@ -49,7 +49,7 @@ ConvertResult loadImage(const QString &path, QImage *image);
 // for the RAW formats, which embed the file, checked without being decoded
 // (readEmbeddedSource()), with a note of the RAM the device's decoder
 // will need.
-ConvertResult loadSource(const QString &path, const OutputSpec &outSpec, SourceImage *source);
+ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, SourceImage *source);
 
 // Whether image can be written at all: not null (a failed decode gives a
 // null image) and at most MaxImageSide pixels wide and high. path is only
@@ -62,7 +62,7 @@ bool hasWriter(OutputFormat output, ColorFormat color);
 
 // Encodes source in memory, with '\n' line ends. symbol is the stem of
 // the C names; it is made a C identifier first (see cSymbol).
-ConvertResult encodeSource(const SourceImage &source, const OutputSpec &outSpec,
+ConvertResult encodeSource(const SourceImage &source, const OutputPlan &outSpec,
                            const QString &symbol, QByteArray *bytes);
 ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat color,
                           const QString &symbol, QByteArray *bytes);
@@ -81,7 +81,7 @@ ConvertResult encodeImage(const QImage &image, OutputFormat output, ColorFormat 
 //
 // Failures are also logged on Qt's debug stream as "The file %1 could not
 // be opened: %2" or "The file %1 could not be written: %2".
-ConvertResult convertSource(const SourceImage &source, const OutputSpec &outSpec,
+ConvertResult convertSource(const SourceImage &source, const OutputPlan &outSpec,
                             const QString &outputPath, const QString &symbol = QString(),
                             CommitGroup *group = nullptr, int tag = 0);
 ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat color,
@@ -89,7 +89,7 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
                            CommitGroup *group = nullptr, int tag = 0);
 
 // readSourceImage() and convertSource() in one.
-ConvertResult convertFile(const QString &sourcePath, const OutputSpec &outSpec,
+ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,

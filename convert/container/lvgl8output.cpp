@@ -8,7 +8,7 @@ namespace {
 
 // The writers take the size from the image; an embedded source has none
 // decoded, so its header's size is put in.
-Lvgl8::PreparedImage prepare(const OutputSpec &plan, const SourceImage &source)
+Lvgl8::PreparedImage prepare(const OutputPlan &plan, const SourceImage &source)
 {
     Lvgl8::PreparedImage prepared =
         Lvgl8::prepare(*plan.format, source.image, source.bytes, plan.quantizer, plan.dither);
@@ -40,7 +40,7 @@ void addKeyWarnings(const Lvgl8::HiddenPixels &hidden, Remarks *remarks)
 
 } // namespace
 
-QString Lvgl8Output::problem(const OutputSpec &plan) const
+QString Lvgl8Output::problem(const OutputPlan &plan) const
 {
     if (!plan.format)
         return QStringLiteral("no such output format");
@@ -59,7 +59,7 @@ QString Lvgl8Output::problem(const OutputSpec &plan) const
     return QString();
 }
 
-const char *Lvgl8Output::formatName(const OutputSpec &plan) const
+const char *Lvgl8Output::formatName(const OutputPlan &plan) const
 {
     return plan.format->name;
 }
@@ -69,14 +69,14 @@ int Lvgl8Output::maxSide() const
     return MaxImageSide;
 }
 
-ConvertResult Lvgl8Output::checkSize(const OutputSpec &, QSize size, const QString &path) const
+ConvertResult Lvgl8Output::checkSize(const OutputPlan &, QSize size, const QString &path) const
 {
     if (size.width() > MaxImageSide || size.height() > MaxImageSide)
         return ConvertResult::tooLarge(path, size);
     return ConvertResult::success();
 }
 
-QByteArray Lvgl8Output::binary(const OutputSpec &plan, const SourceImage &source,
+QByteArray Lvgl8Output::binary(const OutputPlan &plan, const SourceImage &source,
                                Remarks *remarks) const
 {
     const Lvgl8::PreparedImage prepared = prepare(plan, source);
@@ -86,7 +86,7 @@ QByteArray Lvgl8Output::binary(const OutputSpec &plan, const SourceImage &source
     return bytes;
 }
 
-bool Lvgl8Output::writeC(const OutputSpec &plan, const SourceImage &source,
+bool Lvgl8Output::writeC(const OutputPlan &plan, const SourceImage &source,
                          const QByteArray &symbol, QIODevice *device, QString *error,
                          Remarks *remarks) const
 {

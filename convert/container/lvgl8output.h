@@ -13,13 +13,13 @@ class Lvgl8Output final : public OutputVersion
 public:
     Lvgl8Output() = default;
 
-    QString problem(const OutputSpec &plan) const override;
-    const char *formatName(const OutputSpec &plan) const override;
+    QString problem(const OutputPlan &plan) const override;
+    const char *formatName(const OutputPlan &plan) const override;
     int maxSide() const override;
-    ConvertResult checkSize(const OutputSpec &plan, QSize size, const QString &path) const override;
-    QByteArray binary(const OutputSpec &plan, const SourceImage &source,
+    ConvertResult checkSize(const OutputPlan &plan, QSize size, const QString &path) const override;
+    QByteArray binary(const OutputPlan &plan, const SourceImage &source,
                       Remarks *remarks) const override;
-    bool writeC(const OutputSpec &plan, const SourceImage &source, const QByteArray &symbol,
+    bool writeC(const OutputPlan &plan, const SourceImage &source, const QByteArray &symbol,
                 QIODevice *device, QString *error, Remarks *remarks) const override;
 };
 

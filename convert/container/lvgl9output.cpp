@@ -9,7 +9,7 @@ namespace {
 
 // The writers take the size from the image; an embedded source has none
 // decoded, so its header's size is put in.
-Lvgl9::Encoded encode(const OutputSpec &plan, const SourceImage &source)
+Lvgl9::Encoded encode(const OutputPlan &plan, const SourceImage &source)
 {
     Lvgl9::Encoded encoded = Lvgl9::encode(plan, source.image, source.bytes);
     if (source.image.isNull()) {
@@ -19,7 +19,7 @@ Lvgl9::Encoded encode(const OutputSpec &plan, const SourceImage &source)
     return encoded;
 }
 
-void addNotes(const OutputSpec &plan, const Lvgl9::Encoded &encoded, Remarks *remarks)
+void addNotes(const OutputPlan &plan, const Lvgl9::Encoded &encoded, Remarks *remarks)
 {
     const int aligned = Lvgl9::alignedStride(plan, encoded.width);
     if (encoded.stride != aligned) {
@@ -41,7 +41,7 @@ void addNotes(const OutputSpec &plan, const Lvgl9::Encoded &encoded, Remarks *re
 
 } // namespace
 
-QString Lvgl9Output::problem(const OutputSpec &plan) const
+QString Lvgl9Output::problem(const OutputPlan &plan) const
 {
     if (!plan.format9)
         return QStringLiteral("no such output format");
@@ -74,7 +74,7 @@ QString Lvgl9Output::problem(const OutputSpec &plan) const
     return QString();
 }
 
-const char *Lvgl9Output::formatName(const OutputSpec &plan) const
+const char *Lvgl9Output::formatName(const OutputPlan &plan) const
 {
     return plan.format9->name;
 }
@@ -84,7 +84,7 @@ int Lvgl9Output::maxSide() const
     return 65535;
 }
 
-ConvertResult Lvgl9Output::checkSize(const OutputSpec &plan, QSize size, const QString &path) const
+ConvertResult Lvgl9Output::checkSize(const OutputPlan &plan, QSize size, const QString &path) const
 {
     const QString tooLarge = Lvgl9::sizeProblem(plan, size.width(), size.height());
     if (!tooLarge.isEmpty())
@@ -92,7 +92,7 @@ ConvertResult Lvgl9Output::checkSize(const OutputSpec &plan, QSize size, const Q
     return ConvertResult::success();
 }
 
-QByteArray Lvgl9Output::binary(const OutputSpec &plan, const SourceImage &source,
+QByteArray Lvgl9Output::binary(const OutputPlan &plan, const SourceImage &source,
                                Remarks *remarks) const
 {
     Lvgl9::Encoded encoded = encode(plan, source);
@@ -100,7 +100,7 @@ QByteArray Lvgl9Output::binary(const OutputSpec &plan, const SourceImage &source
     return Lvgl9::binary(plan, std::move(encoded));
 }
 
-bool Lvgl9Output::writeC(const OutputSpec &plan, const SourceImage &source,
+bool Lvgl9Output::writeC(const OutputPlan &plan, const SourceImage &source,
                          const QByteArray &symbol, QIODevice *device, QString *error,
                          Remarks *remarks) const
 {

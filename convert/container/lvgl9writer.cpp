@@ -24,7 +24,7 @@ QByteArray flagsText(quint16 flags)
 
 } // namespace
 
-bool writeC(const OutputSpec &plan, const Encoded &encoded, const QByteArray &symbol,
+bool writeC(const OutputPlan &plan, const Encoded &encoded, const QByteArray &symbol,
             QIODevice *device, QString *error)
 {
     const Format &format = *plan.format9;

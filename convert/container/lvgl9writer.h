@@ -17,7 +17,7 @@ namespace Lvgl9 {
 // initialisers, so that one file compiles on every v9 release. LVGL's
 // header is included as plan.include says, by default with the block that
 // finds either layout (IncludeStyle::Auto).
-bool writeC(const OutputSpec &plan, const Encoded &encoded, const QByteArray &symbol,
+bool writeC(const OutputPlan &plan, const Encoded &encoded, const QByteArray &symbol,
             QIODevice *device, QString *error);
 
 } // namespace Lvgl9

@@ -5,7 +5,7 @@
 
 namespace Convert {
 
-const OutputVersion &OutputVersion::of(const OutputSpec &plan)
+const OutputVersion &OutputVersion::of(const OutputPlan &plan)
 {
     static const Lvgl8Output v8;
     static const Lvgl9Output v9;

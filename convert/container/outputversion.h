@@ -3,7 +3,7 @@
 
 #include "convertresult.h"
 #include "imagesource.h"
-#include "outputspec.h"
+#include "outputplan.h"
 #include "remarks.h"
 
 #include <QByteArray>
@@ -24,26 +24,26 @@ class OutputVersion
 {
 public:
     // The implementation for plan.lvgl.
-    static const OutputVersion &of(const OutputSpec &plan);
+    static const OutputVersion &of(const OutputPlan &plan);
 
     virtual ~OutputVersion() = default;
 
     // Why plan cannot be written (no format, a RAW .bin, RGB565A8 at
     // depth 8, a bad stride alignment...), or an empty string.
-    virtual QString problem(const OutputSpec &plan) const = 0;
+    virtual QString problem(const OutputPlan &plan) const = 0;
     // The library name of the plan's format, such as "RAW_ALPHA".
-    virtual const char *formatName(const OutputSpec &plan) const = 0;
+    virtual const char *formatName(const OutputPlan &plan) const = 0;
     // The largest width and height a source may have.
     virtual int maxSide() const = 0;
     // Whether a source of this size fits the header of plan's format;
     // path only names the file in the result.
-    virtual ConvertResult checkSize(const OutputSpec &plan, QSize size,
+    virtual ConvertResult checkSize(const OutputPlan &plan, QSize size,
                                     const QString &path) const = 0;
     // The whole .bin of source, made in one buffer.
-    virtual QByteArray binary(const OutputSpec &plan, const SourceImage &source,
+    virtual QByteArray binary(const OutputPlan &plan, const SourceImage &source,
                               Remarks *remarks) const = 0;
     // Writes the C file of source to device, symbol naming its arrays.
-    virtual bool writeC(const OutputSpec &plan, const SourceImage &source, const QByteArray &symbol,
+    virtual bool writeC(const OutputPlan &plan, const SourceImage &source, const QByteArray &symbol,
                         QIODevice *device, QString *error, Remarks *remarks) const = 0;
 
 protected:

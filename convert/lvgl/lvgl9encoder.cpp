@@ -43,7 +43,7 @@ inline QRgb overBackground(QRgb c, QRgb background)
 class RowEncoder
 {
 public:
-    RowEncoder(const OutputSpec &plan, const QImage &image, const IndexedImage *indexed)
+    RowEncoder(const OutputPlan &plan, const QImage &image, const IndexedImage *indexed)
         : m_plan(plan)
         , m_format(*plan.format9)
         , m_width(image.width())
@@ -212,7 +212,7 @@ private:
         }
     }
 
-    const OutputSpec &m_plan;
+    const OutputPlan &m_plan;
     const Format &m_format;
     const int m_width;
     const IndexedImage *m_indexed;
@@ -231,14 +231,14 @@ namespace {
 
 // The alignment of the rows: --stride-align, and at least 4 for RGB565A8
 // under RLE.
-int rowAlignment(const OutputSpec &plan)
+int rowAlignment(const OutputPlan &plan)
 {
     if (plan.format9->layout == Layout::Rgb565A8 && plan.compression == Compression::Rle)
         return qMax(plan.strideAlign, 4);
     return plan.strideAlign;
 }
 
-qint64 strideOf(const OutputSpec &plan, int width, int height)
+qint64 strideOf(const OutputPlan &plan, int width, int height)
 {
     const Format &format = *plan.format9;
     const int align = rowAlignment(plan);
@@ -257,21 +257,21 @@ qint64 strideOf(const OutputSpec &plan, int width, int height)
 
 } // namespace
 
-int alignedStride(const OutputSpec &plan, int width)
+int alignedStride(const OutputPlan &plan, int width)
 {
     if (plan.format9->layout == Layout::Raw)
         return 0;
     return int(stride(*plan.format9, width, plan.strideAlign));
 }
 
-int effectiveStride(const OutputSpec &plan, int width, int height)
+int effectiveStride(const OutputPlan &plan, int width, int height)
 {
     if (plan.format9->layout == Layout::Raw)
         return 0;
     return int(strideOf(plan, width, height));
 }
 
-QString sizeProblem(const OutputSpec &plan, int width, int height)
+QString sizeProblem(const OutputPlan &plan, int width, int height)
 {
     const Format &format = *plan.format9;
     if (width > 65535 || height > 65535) {
@@ -290,7 +290,7 @@ QString sizeProblem(const OutputSpec &plan, int width, int height)
     return QString();
 }
 
-Encoded encode(const OutputSpec &plan, const QImage &image, const QByteArray &fileBytes)
+Encoded encode(const OutputPlan &plan, const QImage &image, const QByteArray &fileBytes)
 {
     const Format &format = *plan.format9;
     Encoded encoded;
@@ -413,7 +413,7 @@ QByteArray rleCompress(const QByteArray &data, int blockSize)
     return out;
 }
 
-QByteArray binary(const OutputSpec &plan, Encoded encoded)
+QByteArray binary(const OutputPlan &plan, Encoded encoded)
 {
     QByteArray bytes = std::move(encoded.bytes);
     auto *h = reinterpret_cast<uchar *>(bytes.data());

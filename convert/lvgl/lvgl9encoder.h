@@ -2,7 +2,7 @@
 #define LVGL9ENCODER_H
 
 #include "lvgl9formats.h"
-#include "outputspec.h"
+#include "outputplan.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -23,7 +23,7 @@ constexpr quint16 FlagCompressed = 0x0008;
 
 // Why an image of this size cannot be written (its stride or a side does
 // not fit 16 bits), or an empty string.
-QString sizeProblem(const OutputSpec &plan, int width, int height);
+QString sizeProblem(const OutputPlan &plan, int width, int height);
 
 // The stride the header carries: the format's rows rounded up to the
 // alignment. Under RLE it may be wider, because LVGL's decoders (9.0 and
@@ -35,9 +35,9 @@ QString sizeProblem(const OutputSpec &plan, int width, int height);
 // 2 or more: 37 x 23 RGB888 aligned to 4 takes 120 bytes, not 112, since
 // 112 * 23 is not a multiple of 3. (Rows of 1-, 2- and 4-byte blocks are
 // whole blocks at any alignment, and at alignment 1 a 3-byte row is too.)
-int effectiveStride(const OutputSpec &plan, int width, int height);
+int effectiveStride(const OutputPlan &plan, int width, int height);
 // The stride the alignment alone gives, before RLE widens it.
-int alignedStride(const OutputSpec &plan, int width);
+int alignedStride(const OutputPlan &plan, int width);
 
 // An encoded image: the header's fields and the data that follows it.
 struct Encoded
@@ -57,10 +57,10 @@ struct Encoded
 };
 
 // Encodes image (or, for RAW formats, the file's bytes).
-Encoded encode(const OutputSpec &plan, const QImage &image, const QByteArray &fileBytes);
+Encoded encode(const OutputPlan &plan, const QImage &image, const QByteArray &fileBytes);
 
 // The .bin: the 12-byte header and the data, made in the encoded bytes.
-QByteArray binary(const OutputSpec &plan, Encoded encoded);
+QByteArray binary(const OutputPlan &plan, Encoded encoded);
 
 // RLE as LVGL's decoder reads it: blocks of blockSize bytes; a control
 // byte c with c & 0x80 is followed by c & 0x7f literal blocks, any other

@@ -614,7 +614,7 @@ void TestCli::v8Formats()
     const Outcome outcome = runCli(dir.path(), options << QStringLiteral("pic.png"));
     VERIFY_SUCCESS(outcome);
 
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = Lvgl8::findFormat(format);
     outSpec.binary = binary;
     outSpec.depth = ColorDepth(depth);
@@ -710,7 +710,7 @@ void TestCli::v9Formats()
     const Outcome outcome = runCli(dir.path(), options << QStringLiteral("pic.png"));
     VERIFY_SUCCESS(outcome);
 
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.lvgl = 9;
     outSpec.format9 = Lvgl9::findFormat(format);
     outSpec.binary = binary;
@@ -1745,7 +1745,7 @@ namespace {
 QByteArray lvglFile(const QImage &image, const char *format, bool binary,
                     ColorDepth depth = ColorDepth::Depth16)
 {
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = Lvgl8::findFormat(QLatin1String(format));
     outSpec.binary = binary;
     outSpec.depth = depth;

@@ -69,7 +69,7 @@ const Images &images()
 }
 
 // The images outSpec can be written from (RAW takes only some kinds).
-QStringList inputsFor(const OutputSpec &outSpec)
+QStringList inputsFor(const OutputPlan &outSpec)
 {
     QStringList inputs;
     for (int i = 0; i < images().paths.size(); ++i) {
@@ -82,7 +82,7 @@ QStringList inputsFor(const OutputSpec &outSpec)
 int rowCount = 0;
 
 // A row for outSpec, when the engine writes it at all.
-void addRow(const QString &name, const QStringList &arguments, const OutputSpec &outSpec)
+void addRow(const QString &name, const QStringList &arguments, const OutputPlan &outSpec)
 {
     if (!specProblem(outSpec).isEmpty())
         return;
@@ -133,7 +133,7 @@ void TestOutputIdentity::sameBytes_data()
     for (int i = 0; i < Lvgl8::formatCount(); ++i) {
         const Lvgl8::Format &format = Lvgl8::formats()[i];
         const QString name = QString::fromLatin1(format.name);
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.format = &format;
         addRow(QStringLiteral("v8 c ") + name, {QStringLiteral("-c"), name}, outSpec);
         if (format.layout != Lvgl8::Layout::Raw) {
@@ -156,7 +156,7 @@ void TestOutputIdentity::sameBytes_data()
         }
     }
     // A dithered .bin at depth 8, where RGB332 bands most.
-    OutputSpec rgb332;
+    OutputPlan rgb332;
     rgb332.format = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR"));
     rgb332.binary = true;
     rgb332.depth = ColorDepth::Depth8;
@@ -186,7 +186,7 @@ void TestOutputIdentity::sameBytes_data()
     };
     for (const auto &w : window) {
         addRow(QStringLiteral("window ") + QLatin1String(w.value),
-               {QLatin1String(w.argument), QLatin1String(w.value)}, outputSpec(w.output, w.color));
+               {QLatin1String(w.argument), QLatin1String(w.value)}, outputPlan(w.output, w.color));
     }
 
     // Every v9 format as a C array and as a .bin, plain, RLE and LZ4, and as
@@ -194,7 +194,7 @@ void TestOutputIdentity::sameBytes_data()
     for (int i = 0; i < Lvgl9::formatCount(); ++i) {
         const Lvgl9::Format &format = Lvgl9::formats()[i];
         const QString name = QString::fromLatin1(format.name);
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.lvgl = 9;
         outSpec.format = nullptr;
         outSpec.format9 = &format;
@@ -222,7 +222,7 @@ void TestOutputIdentity::sameBytes_data()
     }
 
     // v9 choices beside the format.
-    OutputSpec v9;
+    OutputPlan v9;
     v9.lvgl = 9;
     v9.format = nullptr;
     v9.format9 = Lvgl9::findFormat(QStringLiteral("RGB565"));
@@ -249,7 +249,7 @@ void TestOutputIdentity::sameBytes_data()
             QStringLiteral("--compress"), QStringLiteral("rle"), QStringLiteral("--stride-align"),
             QStringLiteral("4")},
            v9);
-    v9 = OutputSpec();
+    v9 = OutputPlan();
     v9.lvgl = 9;
     v9.format = nullptr;
     v9.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888_PREMULTIPLIED"));

@@ -385,7 +385,7 @@ void TestCCompile::everyFormatCompiles()
     QFETCH(int, depth);
     QFETCH(bool, dither);
 
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = &Lvgl8::format(cf);
     outSpec.dither = dither;
     SourceImage source;
@@ -501,7 +501,7 @@ void TestCCompile::everyV9FormatCompiles()
     QByteArray wrapper = "#include <stdio.h>\n#include <string.h>\n";
     QByteArray expected;
     for (const Variant &variant : qAsConst(variants)) {
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.lvgl = 9;
         outSpec.format9 = &format;
         outSpec.strideAlign = variant.align;
@@ -522,7 +522,7 @@ void TestCCompile::everyV9FormatCompiles()
         // The .bin of the same choices, written by the writer itself: the
         // command line refuses some uncompressed ones, which LVGL 9.5
         // cannot open, but the data is the same.
-        OutputSpec plan;
+        OutputPlan plan;
         plan.lvgl = 9;
         plan.format9 = &format;
         plan.strideAlign = variant.align;
@@ -597,7 +597,7 @@ void TestCCompile::includeStyles()
     QFETCH(int, include);
     QFETCH(int, reach);
 
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.lvgl = lvgl;
     outSpec.format = lvgl == 9 ? nullptr : &Lvgl8::format(5);
     outSpec.format9 = Lvgl9::findFormat(QStringLiteral("RGB565"));

@@ -206,7 +206,7 @@ DeviceSettings device(int depth, bool swap = false)
     return settings;
 }
 
-QByteArray encode(const SourceImage &source, const OutputSpec &outSpec)
+QByteArray encode(const SourceImage &source, const OutputPlan &outSpec)
 {
     QByteArray bytes;
     const ConvertResult result = encodeSource(source, outSpec, QStringLiteral("pic"), &bytes);
@@ -322,7 +322,7 @@ void TestDecoder::roundTrip()
         source.image = QImage::fromData(source.bytes).convertToFormat(QImage::Format_ARGB32);
         image = source.image;
     }
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = &format;
     outSpec.binary = binary;
     outSpec.depth = ColorDepth(encodedDepth);
@@ -475,7 +475,7 @@ void TestDecoder::v9RoundTrip()
         source.image = QImage::fromData(source.bytes).convertToFormat(QImage::Format_ARGB32);
         image = source.image;
     }
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.lvgl = 9;
     outSpec.format9 = &format;
     outSpec.binary = binary;
@@ -1234,7 +1234,7 @@ void TestDecoder::warnings_data()
     // them from the key itself, a .bin cannot.
     SourceImage keyed;
     keyed.image = nearKeyImage();
-    OutputSpec keyedSpec;
+    OutputPlan keyedSpec;
     keyedSpec.format = &Lvgl8::format(6);
     const QByteArray keyedC = encode(keyed, keyedSpec);
     QTest::newRow("near the chroma key, C, depth-8 section")

@@ -260,7 +260,7 @@ void TestEncoding::v8FormatBytes()
     QFETCH(int, depth);
     QFETCH(QByteArray, expected);
 
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = Lvgl8::findFormat(format);
     QVERIFY(outSpec.format);
     outSpec.binary = true;
@@ -373,7 +373,7 @@ void TestEncoding::ditherLowersError()
     QFETCH(int, depth);
 
     const QImage image = gradient(96, 64);
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = Lvgl8::findFormat(format);
     outSpec.binary = true;
     outSpec.depth = ColorDepth(depth);
@@ -566,7 +566,7 @@ void TestEncoding::v9FormatBytes()
     // The writer itself: LVGL 9.5 opens no uncompressed .bin of L8, AL88 or
     // ARGB8888_PREMULTIPLIED, so the command line refuses those files, but
     // their data is the same in a C array.
-    OutputSpec plan;
+    OutputPlan plan;
     plan.lvgl = 9;
     plan.format9 = Lvgl9::findFormat(format);
     QVERIFY(plan.format9);
@@ -644,7 +644,7 @@ void TestEncoding::v9Compression()
     QFETCH(QString, format);
     QFETCH(int, align);
 
-    OutputSpec plan;
+    OutputPlan plan;
     plan.lvgl = 9;
     plan.format9 = Lvgl9::findFormat(format);
     plan.strideAlign = align;
@@ -718,7 +718,7 @@ void TestEncoding::v9SizeLimits()
     QFETCH(QString, format);
     QFETCH(QString, problem);
 
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.lvgl = 9;
     outSpec.format9 = Lvgl9::findFormat(format);
     outSpec.binary = true;
@@ -970,7 +970,7 @@ void TestEncoding::chromaKeyWarnings()
     source.image = filled(15, 5, qRgb(200, 50, 50));
     for (int x = 0; x < 15; ++x)
         source.image.setPixel(x, 2, row);
-    OutputSpec outSpec;
+    OutputPlan outSpec;
     outSpec.format = Lvgl8::findFormat(QStringLiteral("chroma-keyed"));
     outSpec.binary = depth >= 0;
     outSpec.depth = ColorDepth(qMax(depth, 0));
@@ -1172,7 +1172,7 @@ void TestEncoding::versionLimits()
     QFETCH(QString, format);
     QFETCH(int, maxSide);
 
-    OutputSpec plan;
+    OutputPlan plan;
     plan.lvgl = lvgl;
     plan.format = lvgl == 8 ? Lvgl8::findFormat(format) : nullptr;
     plan.format9 = lvgl == 9 ? Lvgl9::findFormat(format) : nullptr;

@@ -355,7 +355,7 @@ QVector<QByteArray> seeds()
             if (sectioned && !(format.sections & depthBit(colorDepths[d])))
                 continue;
             const bool swap = colorDepths[d] == ColorDepth::Depth16Swap;
-            OutputSpec outSpec;
+            OutputPlan outSpec;
             outSpec.format = &format;
             QByteArray bytes;
             if (encodeSource(source, outSpec, QStringLiteral("seed"), &bytes).ok())

@@ -225,7 +225,7 @@ QString checkEveryFormat(const Case &fuzzCase)
     const int align = 1 << ((w * 3 + h) % 4);
     const auto compression = Lvgl9::Compression((w + 2 * h) % 3);
 
-    const auto verify = [&](const OutputSpec &outSpec, const char *name) -> QString {
+    const auto verify = [&](const OutputPlan &outSpec, const char *name) -> QString {
         QByteArray bytes;
         const ConvertResult result = encodeSource(source, outSpec, fuzzCase.name, &bytes);
         const QString where = QLatin1String(name)
@@ -254,7 +254,7 @@ QString checkEveryFormat(const Case &fuzzCase)
         const Lvgl8::Format &format = Lvgl8::formats()[i];
         if (format.layout == Lvgl8::Layout::Raw)
             continue;
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.format = &format;
         outSpec.dither = dither;
         QString failure = verify(outSpec, format.name);
@@ -274,7 +274,7 @@ QString checkEveryFormat(const Case &fuzzCase)
         const Lvgl9::Format &format = Lvgl9::formats()[i];
         if (format.layout == Lvgl9::Layout::Raw)
             continue;
-        OutputSpec outSpec;
+        OutputPlan outSpec;
         outSpec.lvgl = 9;
         outSpec.format9 = &format;
         outSpec.dither = dither;

@@ -1,5 +1,5 @@
-#ifndef INSPECTOPTIONS_H
-#define INSPECTOPTIONS_H
+#ifndef INFOOPTIONS_H
+#define INFOOPTIONS_H
 
 #include <QCommandLineOption>
 #include <QCoreApplication>
@@ -41,4 +41,4 @@ private:
     Q_DISABLE_COPY(InspectOptions)
 };
 
-#endif // INSPECTOPTIONS_H
+#endif // INFOOPTIONS_H

@@ -1,5 +1,5 @@
-#ifndef OUTPUTSPEC_H
-#define OUTPUTSPEC_H
+#ifndef OUTPUTPLAN_H
+#define OUTPUTPLAN_H
 
 #include "formats.h"
 #include "lvgl8formats.h"
@@ -16,7 +16,7 @@ namespace Convert {
 // version and its format row, C array or .bin, and every choice that
 // changes the bytes. Each stage reads its part of it; the version's writer
 // (outputversion.h) is chosen from it once.
-struct OutputSpec
+struct OutputPlan
 {
     // The LVGL major version whose layout is written: 8 or 9.
     int lvgl = 8;
@@ -48,4 +48,4 @@ struct OutputSpec
 
 } // namespace Convert
 
-#endif // OUTPUTSPEC_H
+#endif // OUTPUTPLAN_H

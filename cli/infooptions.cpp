@@ -1,4 +1,4 @@
-#include "inspectoptions.h"
+#include "infooptions.h"
 
 InspectOptions::InspectOptions()
     : json(QStringLiteral("json"), tr("Give the facts as JSON on stdout, for scripts and CI."))

@@ -1,8 +1,8 @@
-#include "outputspec.h"
+#include "outputplan.h"
 
 namespace Convert {
 
-bool OutputSpec::isRaw() const
+bool OutputPlan::isRaw() const
 {
     if (lvgl == 9)
         return format9 && format9->layout == Lvgl9::Layout::Raw;
