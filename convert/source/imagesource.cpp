@@ -57,10 +57,19 @@ ConvertResult headerResult(HeaderStatus status, const QString &path, const QStri
 
 // The output's side limit first, then the decoding budget, both from the
 // header alone.
-ConvertResult checkLimits(const ImageProbe &probe, const QString &path, int maxSide)
+// The output's side limit, from the header alone.
+ConvertResult checkSide(const ImageProbe &probe, const QString &path, int maxSide)
 {
     if (maxSide > 0 && (probe.size.width() > maxSide || probe.size.height() > maxSide))
         return ConvertResult::tooLarge(path, probe.size).withSideLimit(maxSide);
+    return ConvertResult::success();
+}
+
+ConvertResult checkLimits(const ImageProbe &probe, const QString &path, int maxSide)
+{
+    const ConvertResult side = checkSide(probe, path, maxSide);
+    if (!side.ok())
+        return side;
     if (!withinDecodeBudget(probe))
         return ConvertResult::overBudget(path, probe.size);
     return ConvertResult::success();
@@ -90,18 +99,6 @@ bool withinDecodeBudget(const ImageProbe &probe)
     return pixels <= DecodeBudgetPixels && pixels * probe.decodedBytesPerPixel <= DecodeBudgetBytes;
 }
 
-ConvertResult probeImage(const QString &path, ImageProbe *probe)
-{
-    *probe = ImageProbe();
-    SourceFile file;
-    const ConvertResult opened = file.open(path);
-    if (!opened.ok())
-        return opened;
-    QString detail;
-    const HeaderStatus status = readHeader(file.source(), probe, &detail);
-    return headerResult(status, path, detail, file.source()->error());
-}
-
 namespace {
 
 // Opens path as a regular file and reads its header.
@@ -116,6 +113,13 @@ ConvertResult openAndProbe(const QString &path, SourceFile *file, ImageProbe *pr
 }
 
 } // namespace
+
+ConvertResult probeImage(const QString &path, ImageProbe *probe)
+{
+    *probe = ImageProbe();
+    SourceFile file;
+    return openAndProbe(path, &file, probe);
+}
 
 ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *source)
 {
@@ -148,8 +152,9 @@ ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *
         return result;
     if (probe.kind == ImageKind::Bmp)
         return readSourceImage(path, maxSide, source);
-    if (maxSide > 0 && (probe.size.width() > maxSide || probe.size.height() > maxSide))
-        return ConvertResult::tooLarge(path, probe.size).withSideLimit(maxSide);
+    result = checkSide(probe, path, maxSide);
+    if (!result.ok())
+        return result;
 
     QByteArray bytes;
     result = file.readAll(path, MaxSourceBytes, &bytes);
