@@ -134,9 +134,12 @@ void MainWindow::showPreview(const QString &path)
     // output's size limit: an image too large to convert still previews,
     // and the save reports it. A picture beyond the budget is not decoded
     // at all; its size comes from the header. Anything that is not a
-    // regular file is never opened.
+    // regular file is never opened. Only the kinds the window lists are
+    // read, whatever else the command line takes.
     SourceImage source;
-    const ConvertResult read = readSourceImage(path, 0, &source);
+    DecodeRequest request;
+    request.windowKindsOnly = true;
+    const ConvertResult read = readSourceImage(path, request, &source);
     previewImage = read.ok() ? source.image : QImage();
     previewPixmap = QPixmap::fromImage(previewImage);
 

@@ -181,9 +181,16 @@ ConvertResult loadImage(const QString &path, QImage *image)
 
 ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, SourceImage *source)
 {
+    return loadSource(path, outSpec, DecodeRequest(), source);
+}
+
+ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, DecodeRequest request,
+                         SourceImage *source)
+{
     const int maxSide = OutputVersion::of(outSpec).maxSide();
+    request.maxSide = maxSide;
     if (!outSpec.isRaw())
-        return readSourceImage(path, maxSide, source);
+        return readSourceImage(path, request, source);
     ConvertResult result = readEmbeddedSource(path, maxSide, source);
     if (result.ok() && source->kind != ImageKind::Bmp)
         result.addNotes({rawMemoryNote(*source)});
@@ -313,7 +320,17 @@ ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorF
 {
     if (!hasWriter(output, color))
         return ConvertResult::noWriter(outputPath, output, color);
-    return convertFile(sourcePath, outputPlan(output, color), outputPath, symbol, group, tag);
+    // The window's conversion reads only the kinds the window lists.
+    const OutputPlan plan = outputPlan(output, color);
+    DecodeRequest request;
+    request.windowKindsOnly = true;
+    SourceImage source;
+    const ConvertResult loaded = loadSource(sourcePath, plan, request, &source);
+    if (!loaded.ok())
+        return loaded;
+    ConvertResult converted = convertSource(source, plan, outputPath, symbol, group, tag);
+    converted.addNotes(loaded.notes());
+    return converted;
 }
 
 QString batchOutputPath(const QString &directory, const QString &sourcePath,

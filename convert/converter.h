@@ -50,6 +50,10 @@ ConvertResult loadImage(const QString &path, QImage *image);
 // (readEmbeddedSource()), with a note of the RAM the device's decoder
 // will need.
 ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, SourceImage *source);
+// The same with what request asks beyond the side limit, which the plan
+// sets.
+ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, DecodeRequest request,
+                         SourceImage *source);
 
 // Whether image can be written at all: not null (a failed decode gives a
 // null image) and at most MaxImageSide pixels wide and high. path is only
@@ -88,7 +92,8 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
                            const QString &outputPath, const QString &symbol = QString(),
                            CommitGroup *group = nullptr, int tag = 0);
 
-// readSourceImage() and convertSource() in one.
+// readSourceImage() and convertSource() in one. The overload with the
+// window's two choices reads only the kinds the window lists.
 ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);

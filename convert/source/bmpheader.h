@@ -2,7 +2,12 @@
 #define BMPHEADER_H
 
 #include "headerreader.h"
+#include "imagekinds.h"
 #include "imagesource.h"
+
+#include <convertresult.h>
+
+#include <QImage>
 
 namespace Convert {
 namespace Reading {
@@ -21,6 +26,9 @@ bool sniffBmp(const uchar *head, int size);
 
 // The size from the DIB header.
 HeaderStatus readBmpHeader(HeaderReader &in, ImageProbe *probe, QString *detail);
+
+// Decodes a BMP with Qt's handler.
+ConvertResult decodeBmp(const DecodeInput &input, QImage *image);
 
 } // namespace Reading
 } // namespace Convert

@@ -5,6 +5,7 @@
 #include "imagesource.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,16 @@
 // command line's directory scan, its help texts and the window's file lists
 // all read this table.
 namespace Convert {
+
+// What a kind's decoder is given.
+struct DecodeInput
+{
+    const QByteArray &data;
+    const ImageProbe &probe;
+    // The size wanted (the probe's size when no transform asks for another).
+    QSize wanted;
+    const QString &path; // names the source in the result
+};
 
 struct ImageKindRow
 {
@@ -29,6 +40,19 @@ struct ImageKindRow
                                         QString *detail);
     const char *readerFormat; // Qt's image handler
     bool window; // whether the window opens this kind
+    // Decodes input.data, whose header gave input.probe, into *image, at
+    // the probe's size or, for a kind that can, near input.wanted. Every
+    // pixel of the image is written by the decoder or zero. Failures are
+    // Corrupt (damaged data, data that ends early) or NotDecodable; remarks
+    // of the decoder become notes on a successful result.
+    ConvertResult (*decode)(const DecodeInput &input, QImage *image);
+    // Checks a file to be embedded as it is (the RAW formats) without
+    // decoding it; nullptr for a kind that the library cannot decode from
+    // memory, which is decoded instead.
+    ConvertResult (*checkEmbedded)(const QByteArray &data, const QString &path);
+    // Whether the kind is drawn at any size (SVG): the decoding budget then
+    // applies to the size wanted, not the one the header declares.
+    bool rendered;
 };
 
 namespace Reading {

@@ -1,11 +1,7 @@
 #include "imagesource.h"
 
-#include "decodeattempt.h"
-#include "decodemessages.h"
 #include "imagekinds.h"
-#include "jpegheader.h"
 #include "memorysource.h"
-#include "pngrewrite.h"
 #include "sourcefile.h"
 
 #include <filepath.h>
@@ -55,8 +51,6 @@ ConvertResult headerResult(HeaderStatus status, const QString &path, const QStri
     return ConvertResult::success();
 }
 
-// The output's side limit first, then the decoding budget, both from the
-// header alone.
 // The output's side limit, from the header alone.
 ConvertResult checkSide(const ImageProbe &probe, const QString &path, int maxSide)
 {
@@ -121,7 +115,48 @@ ConvertResult probeImage(const QString &path, ImageProbe *probe)
     return openAndProbe(path, &file, probe);
 }
 
+namespace {
+
+// The row of a probed kind that this request reads; nullptr when the
+// content is of no kind it reads.
+const ImageKindRow *readableRow(const ImageProbe &probe, const DecodeRequest &request)
+{
+    const ImageKindRow *row = imageKindRow(probe.kind);
+    if (!row || (request.windowKindsOnly && !row->window))
+        return nullptr;
+    return row;
+}
+
+// The size a source is decoded at: a rendered kind is drawn at the size
+// wanted, every other kind at its own (a scaled decoder may come near the
+// size wanted, but never exceeds its own).
+QSize decodedSize(const ImageKindRow &row, const ImageProbe &probe, const DecodeRequest &request)
+{
+    if (row.rendered && request.wantedSize)
+        return request.wantedSize(probe.size);
+    return probe.size;
+}
+
+// The side limit and the decoding budget for what will be decoded.
+ConvertResult checkDecode(const ImageKindRow &row, const ImageProbe &probe,
+                          const DecodeRequest &request, const QString &path)
+{
+    ImageProbe decoded = probe;
+    decoded.size = decodedSize(row, probe, request);
+    return checkLimits(decoded, path, request.maxSide);
+}
+
+} // namespace
+
 ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *source)
+{
+    DecodeRequest request;
+    request.maxSide = maxSide;
+    return readSourceImage(path, request, source);
+}
+
+ConvertResult readSourceImage(const QString &path, const DecodeRequest &request,
+                              SourceImage *source)
 {
     *source = SourceImage();
     // Everything that can be decided from the header is decided before the
@@ -131,7 +166,10 @@ ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *sou
     ConvertResult result = openAndProbe(path, &file, &probe);
     if (!result.ok())
         return result;
-    result = checkLimits(probe, path, maxSide);
+    const ImageKindRow *row = readableRow(probe, request);
+    if (!row)
+        return ConvertResult::notAnImage(path);
+    result = checkDecode(*row, probe, request, path);
     if (!result.ok())
         return result;
 
@@ -139,7 +177,7 @@ ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *sou
     result = file.readAll(path, MaxSourceBytes, &bytes);
     if (!result.ok())
         return result;
-    return decodeImageData(bytes, path, maxSide, source);
+    return decodeImageData(bytes, path, request, source);
 }
 
 ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *source)
@@ -150,7 +188,8 @@ ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *
     ConvertResult result = openAndProbe(path, &file, &probe);
     if (!result.ok())
         return result;
-    if (probe.kind == ImageKind::Bmp)
+    const ImageKindRow *row = imageKindRow(probe.kind);
+    if (!row->checkEmbedded)
         return readSourceImage(path, maxSide, source);
     result = checkSide(probe, path, maxSide);
     if (!result.ok())
@@ -160,20 +199,9 @@ ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *
     result = file.readAll(path, MaxSourceBytes, &bytes);
     if (!result.ok())
         return result;
-    if (probe.kind == ImageKind::Png) {
-        PngLayout layout;
-        PngCheck check = checkPngChunks(bytes, &layout);
-        if (check.outcome == PngCheck::Valid)
-            check = PngRewrite(bytes, layout).finish();
-        if (check.outcome == PngCheck::Corrupt)
-            return ConvertResult::corrupt(path, check.detail);
-        if (check.outcome == PngCheck::Refused)
-            return ConvertResult::notDecodable(path, check.detail);
-    } else {
-        const QString problem = checkJpegStructure(bytes);
-        if (!problem.isEmpty())
-            return ConvertResult::corrupt(path, problem);
-    }
+    result = row->checkEmbedded(bytes, path);
+    if (!result.ok())
+        return result;
     source->kind = probe.kind;
     source->size = probe.size;
     source->bytes = std::move(bytes);
@@ -183,6 +211,14 @@ ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *
 ConvertResult decodeImageData(const QByteArray &data, const QString &path, int maxSide,
                               SourceImage *source)
 {
+    DecodeRequest request;
+    request.maxSide = maxSide;
+    return decodeImageData(data, path, request, source);
+}
+
+ConvertResult decodeImageData(const QByteArray &data, const QString &path,
+                              const DecodeRequest &request, SourceImage *source)
+{
     *source = SourceImage();
     MemorySource memory(data);
     ImageProbe probe;
@@ -190,72 +226,40 @@ ConvertResult decodeImageData(const QByteArray &data, const QString &path, int m
     ConvertResult result = headerResult(readHeader(&memory, &probe, &detail), path, detail, 0);
     if (!result.ok())
         return result;
-    result = checkLimits(probe, path, maxSide);
+    const ImageKindRow *row = readableRow(probe, request);
+    if (!row)
+        return ConvertResult::notAnImage(path);
+    result = checkDecode(*row, probe, request, path);
     if (!result.ok())
         return result;
 
-    PngLayout layout;
-    if (probe.kind == ImageKind::Png) {
-        const PngCheck check = checkPngChunks(data, &layout);
-        if (check.outcome == PngCheck::Corrupt)
-            return ConvertResult::corrupt(path, check.detail);
-        if (check.outcome == PngCheck::Refused)
-            return ConvertResult::notDecodable(path, check.detail);
-    }
-    const PngLayout *png = probe.kind == ImageKind::Png ? &layout : nullptr;
-
-    allowDecodeBudget();
-    DecodeAttempt attempt = decodeOnce(data, png, probe.kind, probe.size, QImage::Format_Invalid);
-    // Should a handler pick another format than it announced, it allocated
-    // its own image: decode once more into a zeroed one of that format.
-    if (attempt.read && !attempt.filledPrepared && attempt.image.size() == probe.size)
-        attempt = decodeOnce(data, png, probe.kind, probe.size, attempt.image.format());
-
-    if (attempt.png.outcome == PngCheck::Refused)
-        return ConvertResult::notDecodable(path, attempt.png.detail);
-    bool corrupt = attempt.png.outcome == PngCheck::Corrupt;
-    if (corrupt)
-        detail = attempt.png.detail;
-    for (const QString &message : qAsConst(attempt.messages)) {
-        if (saysCorrupt(message)) {
-            corrupt = true;
-            detail = message;
-        }
-    }
-    // libjpeg reads in blocks, so a short last block is normal there; an
-    // empty read means it wanted more and was given a made-up end marker.
-    // Qt's BMP and PNG handlers read exactly what they need.
-    if (probe.kind == ImageKind::Jpeg ? attempt.readAtEnd : attempt.readPastEnd) {
-        corrupt = true;
-        detail = QStringLiteral("the data ends early");
-    }
-    // Qt's BMP handler gives up without reading further when the data ends
-    // right after the colour table.
-    if (!attempt.read && probe.kind == ImageKind::Bmp && attempt.consumedAll) {
-        corrupt = true;
-        detail = QStringLiteral("the data ends early");
-    }
-    if (corrupt)
-        result = ConvertResult::corrupt(path, detail);
-    else if (!attempt.read || attempt.image.isNull())
-        result = ConvertResult::notDecodable(path, attempt.error);
-    else if (attempt.image.size() != probe.size)
-        result = ConvertResult::corrupt(
+    const QSize wanted = request.wantedSize ? request.wantedSize(probe.size) : probe.size;
+    const DecodeInput input {data, probe, wanted, path};
+    QImage image;
+    result = row->decode(input, &image);
+    if (!result.ok())
+        return result;
+    if (image.isNull())
+        return ConvertResult::notDecodable(path, QStringLiteral("the image is empty"));
+    // A decoder that keeps to the header gives exactly its size; a rendered
+    // kind gives the size it was drawn at, and a scaled one at most its own.
+    const QSize expected = decodedSize(*row, probe, request);
+    const bool sizeHolds = wanted == probe.size || row->rendered
+        ? image.size() == expected
+        : image.width() <= expected.width() && image.height() <= expected.height();
+    if (!sizeHolds) {
+        ConvertResult wrong = ConvertResult::corrupt(
             path,
             QStringLiteral("the decoded image is %1 x %2 pixels, the header says %3 x %4")
-                .arg(QString::number(attempt.image.width()),
-                     QString::number(attempt.image.height()), QString::number(probe.size.width()),
-                     QString::number(probe.size.height())));
-    else if (!attempt.filledPrepared)
-        result = ConvertResult::notDecodable(
-            path, QStringLiteral("the decoder did not write into the prepared image"));
-    result.addNotes(attempt.messages);
-    if (!result.ok())
-        return result;
+                .arg(QString::number(image.width()), QString::number(image.height()),
+                     QString::number(expected.width()), QString::number(expected.height())));
+        wrong.addNotes(result.notes());
+        return wrong;
+    }
 
     source->kind = probe.kind;
     source->bytes = data;
-    source->image = std::move(attempt.image);
+    source->image = std::move(image);
     source->size = source->image.size();
     return result;
 }

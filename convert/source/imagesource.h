@@ -8,9 +8,11 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // Reading source images without trusting them.
 //
-// Only PNG, JPEG and BMP are decoded, recognised by their first bytes and
+// The kinds decoded are the rows of imagekinds.cpp, recognised by their first bytes and
 // never by the file name. A source must be a regular file (after following
 // links); anything else is refused before it is opened, so a FIFO or a
 // terminal never blocks a conversion. The image's size is read from the
@@ -32,6 +34,23 @@ struct ImageProbe
     // Bytes one pixel takes once decoded (8 for 16-bit PNGs, else 4), for
     // the decoding budget.
     int decodedBytesPerPixel = 4;
+};
+
+// What a caller asks of a decode beyond the file itself.
+struct DecodeRequest
+{
+    // The output's limit on width and height (0 for none beyond the
+    // budget): a larger image fails with TooLarge before it is read in full.
+    int maxSide = 0;
+    // The size wanted for an image whose own size (from its header) is
+    // given, when the transforms make one: a kind drawn at any size (SVG)
+    // is rendered at it, and a kind that can decode at a reduced scale
+    // (JPEG) may decode at the smallest scale that still covers it. Unset:
+    // the own size.
+    std::function<QSize(QSize)> wantedSize;
+    // Only the kinds that the window opens are read; any other content is
+    // NotAnImage, as it always was there.
+    bool windowKindsOnly = false;
 };
 
 // A decoded source.
@@ -70,6 +89,8 @@ bool withinDecodeBudget(const ImageProbe &probe);
 // fails with OverBudget. Other failures: NotRegularFile, ReadFailed,
 // NotAnImage, Corrupt. A successful result may carry notes. Thread-safe.
 ConvertResult readSourceImage(const QString &path, int maxSide, SourceImage *source);
+ConvertResult readSourceImage(const QString &path, const DecodeRequest &request,
+                              SourceImage *source);
 
 // Reads path to embed it as it is, for the library's own PNG and JPEG
 // decoders (the RAW formats). The header gives the kind and the size, and
@@ -84,6 +105,8 @@ ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *
 // the source in the result.
 ConvertResult decodeImageData(const QByteArray &data, const QString &path, int maxSide,
                               SourceImage *source);
+ConvertResult decodeImageData(const QByteArray &data, const QString &path,
+                              const DecodeRequest &request, SourceImage *source);
 
 } // namespace Convert
 

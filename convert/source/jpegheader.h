@@ -2,7 +2,12 @@
 #define JPEGHEADER_H
 
 #include "headerreader.h"
+#include "imagekinds.h"
 #include "imagesource.h"
+
+#include <convertresult.h>
+
+#include <QImage>
 
 #include <QByteArray>
 
@@ -29,6 +34,11 @@ HeaderStatus readJpegHeader(HeaderReader &in, ImageProbe *probe, QString *detail
 // own decoder must hold; its pixels are that decoder's business.
 // Empty when the structure is whole, else what is wrong.
 QString checkJpegStructure(const QByteArray &data);
+
+// Decodes a JPEG with Qt's handler.
+ConvertResult decodeJpeg(const DecodeInput &input, QImage *image);
+// checkJpegStructure() as a result, for a JPEG to be embedded as it is.
+ConvertResult checkEmbeddedJpeg(const QByteArray &data, const QString &path);
 
 } // namespace Reading
 } // namespace Convert

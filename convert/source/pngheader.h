@@ -2,7 +2,12 @@
 #define PNGHEADER_H
 
 #include "headerreader.h"
+#include "imagekinds.h"
 #include "imagesource.h"
+
+#include <convertresult.h>
+
+#include <QImage>
 
 namespace Convert {
 namespace Reading {
@@ -42,6 +47,11 @@ bool sniffPng(const uchar *head, int size);
 
 // The size and decoded depth from IHDR.
 HeaderStatus readPngHeader(HeaderReader &in, ImageProbe *probe, QString *detail);
+
+// Decodes a PNG (its chunks checked first) with Qt's handler.
+ConvertResult decodePng(const DecodeInput &input, QImage *image);
+// Checks every chunk, CRC and row of a PNG to be embedded as it is.
+ConvertResult checkEmbeddedPng(const QByteArray &data, const QString &path);
 
 } // namespace Reading
 } // namespace Convert
