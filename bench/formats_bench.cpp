@@ -117,7 +117,7 @@ void registerBenchmarks()
         if (f.layout == Lvgl8::Layout::Raw || f.layout == Lvgl8::Layout::Indexed)
             continue;
         OutputPlan outSpec;
-        outSpec.format = &f;
+        outSpec.row = &f;
         const std::string name = f.name;
         benchmark::RegisterBenchmark(("v8/c/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
@@ -144,8 +144,7 @@ void registerBenchmarks()
         if (f.layout == Lvgl9::Layout::Raw || f.layout == Lvgl9::Layout::Indexed)
             continue;
         OutputPlan outSpec;
-        outSpec.lvgl = 9;
-        outSpec.format9 = &f;
+        outSpec.row = &f;
         const std::string name = f.name;
         benchmark::RegisterBenchmark(("v9/c/" + name).c_str(), encodeBench, outSpec, "photo")
             ->Unit(benchmark::kMillisecond)
@@ -178,8 +177,7 @@ void registerBenchmarks()
             for (const auto method :
                  {Lvgl9::Compression::None, Lvgl9::Compression::Rle, Lvgl9::Compression::Lz4}) {
                 OutputPlan outSpec;
-                outSpec.lvgl = 9;
-                outSpec.format9 = Lvgl9::findFormat(QLatin1String(format));
+                outSpec.row = Lvgl9::findFormat(QLatin1String(format));
                 outSpec.binary = true;
                 outSpec.compression = method;
                 const char *methodName = method == Lvgl9::Compression::None ? "none"

@@ -379,7 +379,7 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
             m_spec = outputPlan(CArray, window->format);
         } else if (const Lvgl8::Format *format = Lvgl8::findFormat(name)) {
             m_spec = OutputPlan();
-            m_spec.format = format;
+            m_spec.row = format;
         } else if (const Lvgl9::Format *v9 = Lvgl9::findFormat(name)) {
             return tr("%1 is an LVGL v9 format; add --lvgl 9").arg(QLatin1String(v9->name));
         } else {
@@ -409,16 +409,16 @@ QString CommandLine::parseLvgl8(OutputFormat windowFormat, bool anyBinary)
                         : tr("--depth applies to binary files (-f bin); a C array holds every "
                              "depth"));
         }
-        if (!Lvgl8::dependsOnDepth(*m_spec.format)) {
+        if (!Lvgl8::dependsOnDepth(*m_spec.format())) {
             return (tr("--depth applies to true-colour formats and RGB565A8 only; a .bin of "
                        "%1 is the same at every depth")
-                        .arg(QLatin1String(m_spec.format->name)));
+                        .arg(QLatin1String(m_spec.format()->name)));
         }
         m_spec.depth = ColorDepth(depth);
     }
     m_spec.dither = m_parser.isSet(m_ditherOption);
-    if (m_spec.dither && m_spec.format->layout == Lvgl8::Layout::Raw)
-        return rawRefusal(QLatin1String(m_spec.format->name), QStringLiteral("--dither"));
+    if (m_spec.dither && m_spec.format()->layout == Lvgl8::Layout::Raw)
+        return rawRefusal(QLatin1String(m_spec.format()->name), QStringLiteral("--dither"));
     const QString problem = specProblem(m_spec);
     if (!problem.isEmpty())
         return (problem);
@@ -438,14 +438,12 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
                   "RGB565_SWAPPED, RGB888, XRGB8888, ARGB8888...), not --depth");
     }
     m_spec = OutputPlan();
-    m_spec.lvgl = 9;
-    m_spec.format = nullptr;
-    m_spec.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888"));
+    m_spec.row = Lvgl9::findFormat(QStringLiteral("ARGB8888"));
     m_spec.binary = anyBinary;
     if (m_parser.isSet(m_colorOption)) {
         const QString name = m_parser.value(m_colorOption);
-        m_spec.format9 = Lvgl9::findFormat(name);
-        if (!m_spec.format9) {
+        m_spec.row = Lvgl9::findFormat(name);
+        if (!m_spec.format9()) {
             const QString instead = lvgl9Alternative(name);
             if (!instead.isEmpty())
                 return instead;
@@ -455,12 +453,12 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
         }
     }
     if (m_parser.isSet(m_premultiplyOption)) {
-        if (m_spec.format9->layout != Lvgl9::Layout::Argb8888
-            && m_spec.format9->layout != Lvgl9::Layout::Argb8888Premultiplied) {
+        if (m_spec.format9()->layout != Lvgl9::Layout::Argb8888
+            && m_spec.format9()->layout != Lvgl9::Layout::Argb8888Premultiplied) {
             return tr("--premultiply applies to ARGB8888 only: LVGL blends premultiplied colours "
                       "only as ARGB8888_PREMULTIPLIED, and ignores the flag on other formats");
         }
-        m_spec.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888_PREMULTIPLIED"));
+        m_spec.row = Lvgl9::findFormat(QStringLiteral("ARGB8888_PREMULTIPLIED"));
     }
     if (m_parser.isSet(m_strideOption)) {
         const QString value = m_parser.value(m_strideOption);
@@ -497,8 +495,8 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
         m_spec.background = qRgb(int(rgb >> 16) & 0xff, int(rgb >> 8) & 0xff, int(rgb) & 0xff);
     }
     m_spec.dither = m_parser.isSet(m_ditherOption);
-    if (m_spec.format9->layout == Lvgl9::Layout::Raw) {
-        const QString name = QLatin1String(m_spec.format9->name);
+    if (m_spec.format9()->layout == Lvgl9::Layout::Raw) {
+        const QString name = QLatin1String(m_spec.format9()->name);
         if (m_parser.isSet(m_backgroundOption))
             return rawRefusal(name, QStringLiteral("--background"));
         if (m_parser.isSet(m_strideOption))

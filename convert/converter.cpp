@@ -110,16 +110,16 @@ OutputPlan outputPlan(OutputFormat output, ColorFormat color)
     case CArray:
         switch (color) {
         case TrueColor:
-            outSpec.format = &Lvgl8::format(4);
+            outSpec.row = &Lvgl8::format(4);
             return outSpec;
         case TrueColorAlpha:
-            outSpec.format = &Lvgl8::format(5);
+            outSpec.row = &Lvgl8::format(5);
             return outSpec;
         case TrueColorChromaKeyed:
-            outSpec.format = &Lvgl8::format(6);
+            outSpec.row = &Lvgl8::format(6);
             return outSpec;
         case Indexed256:
-            outSpec.format = &Lvgl8::format(10);
+            outSpec.row = &Lvgl8::format(10);
             outSpec.quantizer = QuantizerKind::Toolkit;
             return outSpec;
         }
@@ -131,13 +131,13 @@ OutputPlan outputPlan(OutputFormat output, ColorFormat color)
         // The window's binary files are "true color with alpha" at one depth.
         static const ColorDepth depths[] = {ColorDepth::Depth8, ColorDepth::Depth16,
                                             ColorDepth::Depth16Swap, ColorDepth::Depth32};
-        outSpec.format = &Lvgl8::format(5);
+        outSpec.row = &Lvgl8::format(5);
         outSpec.binary = true;
         outSpec.depth = depths[output - BinaryRgb332];
         return outSpec;
     }
     }
-    outSpec.format = nullptr;
+    outSpec.row = static_cast<const Lvgl8::Format *>(nullptr);
     return outSpec;
 }
 
@@ -208,7 +208,7 @@ ConvertResult checkImage(const QImage &image, const QString &path)
 
 bool hasWriter(OutputFormat output, ColorFormat color)
 {
-    return outputPlan(output, color).format != nullptr;
+    return outputPlan(output, color).format() != nullptr;
 }
 
 ConvertResult encodeSource(const SourceImage &source, const OutputPlan &outSpec,

@@ -11,7 +11,7 @@ namespace {
 Lvgl8::PreparedImage prepare(const OutputPlan &plan, const SourceImage &source)
 {
     Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*plan.format, source.image, source.bytes, plan.quantizer, plan.dither);
+        Lvgl8::prepare(*plan.format(), source.image, source.bytes, plan.quantizer, plan.dither);
     if (source.image.isNull()) {
         prepared.width = source.size.width();
         prepared.height = source.size.height();
@@ -42,26 +42,26 @@ void addKeyWarnings(const Lvgl8::HiddenPixels &hidden, Remarks *remarks)
 
 QString Lvgl8Output::problem(const OutputPlan &plan) const
 {
-    if (!plan.format)
+    if (!plan.format())
         return QStringLiteral("no such output format");
     if (!plan.binary)
         return QString();
-    if (!plan.format->hasBinary) {
+    if (!plan.format()->hasBinary) {
         return QStringLiteral("%1 exists only as a C array: LVGL does not open a .bin holding a "
                               "PNG or JPEG (it reads such files by their own path)")
-            .arg(QLatin1String(plan.format->name));
+            .arg(QLatin1String(plan.format()->name));
     }
-    if (plan.format->sections && !(plan.format->sections & depthBit(plan.depth))) {
+    if (plan.format()->sections && !(plan.format()->sections & depthBit(plan.depth))) {
         return QStringLiteral("%1 is drawn right only at LV_COLOR_DEPTH 16 (at depth 8 it is "
                               "wrong, at depth 32 LVGL reads past it): use --depth 16 or 16swap")
-            .arg(QLatin1String(plan.format->name));
+            .arg(QLatin1String(plan.format()->name));
     }
     return QString();
 }
 
 const char *Lvgl8Output::formatName(const OutputPlan &plan) const
 {
-    return plan.format->name;
+    return plan.format()->name;
 }
 
 int Lvgl8Output::maxSide() const

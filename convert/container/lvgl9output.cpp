@@ -26,7 +26,7 @@ void addNotes(const OutputPlan &plan, const Lvgl9::Encoded &encoded, Remarks *re
         remarks->notes << QStringLiteral("under RLE the stride is widened from %1 to %2 bytes, so "
                                          "that LVGL reads the data as whole blocks of %3 bytes")
                               .arg(QString::number(aligned), QString::number(encoded.stride),
-                                   QString::number(Lvgl9::rleBlockSize(*plan.format9)));
+                                   QString::number(Lvgl9::rleBlockSize(*plan.format9())));
     }
     if (plan.compression == Lvgl9::Compression::None
         || encoded.dataSize() < encoded.uncompressedSize)
@@ -43,9 +43,9 @@ void addNotes(const OutputPlan &plan, const Lvgl9::Encoded &encoded, Remarks *re
 
 QString Lvgl9Output::problem(const OutputPlan &plan) const
 {
-    if (!plan.format9)
+    if (!plan.format9())
         return QStringLiteral("no such output format");
-    const Lvgl9::Format &f = *plan.format9;
+    const Lvgl9::Format &f = *plan.format9();
     if (plan.hasBackground && f.alpha) {
         return QStringLiteral("%1 keeps the image's alpha; --background applies to formats "
                               "without alpha")
@@ -76,7 +76,7 @@ QString Lvgl9Output::problem(const OutputPlan &plan) const
 
 const char *Lvgl9Output::formatName(const OutputPlan &plan) const
 {
-    return plan.format9->name;
+    return plan.format9()->name;
 }
 
 int Lvgl9Output::maxSide() const

@@ -27,7 +27,7 @@ QByteArray flagsText(quint16 flags)
 bool writeC(const OutputPlan &plan, const Encoded &encoded, const QByteArray &symbol,
             QIODevice *device, QString *error)
 {
-    const Format &format = *plan.format9;
+    const Format &format = *plan.format9();
     TextSink out(device);
     CFrame::appendBanner(out);
     // The attribute macros fall back to nothing.

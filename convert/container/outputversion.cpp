@@ -9,7 +9,7 @@ const OutputVersion &OutputVersion::of(const OutputPlan &plan)
 {
     static const Lvgl8Output v8;
     static const Lvgl9Output v9;
-    if (plan.lvgl == 9)
+    if (plan.lvgl() == 9)
         return v9;
     return v8;
 }

@@ -23,7 +23,7 @@ namespace Convert {
 class OutputVersion
 {
 public:
-    // The implementation for plan.lvgl.
+    // The implementation for plan.lvgl().
     static const OutputVersion &of(const OutputPlan &plan);
 
     virtual ~OutputVersion() = default;

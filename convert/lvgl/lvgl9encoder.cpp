@@ -45,7 +45,7 @@ class RowEncoder
 public:
     RowEncoder(const OutputPlan &plan, const QImage &image, const IndexedImage *indexed)
         : m_plan(plan)
-        , m_format(*plan.format9)
+        , m_format(*plan.format9())
         , m_width(image.width())
         , m_indexed(indexed)
         , m_levels(size_t(m_width) * 3 + 8)
@@ -233,14 +233,14 @@ namespace {
 // under RLE.
 int rowAlignment(const OutputPlan &plan)
 {
-    if (plan.format9->layout == Layout::Rgb565A8 && plan.compression == Compression::Rle)
+    if (plan.format9()->layout == Layout::Rgb565A8 && plan.compression == Compression::Rle)
         return qMax(plan.strideAlign, 4);
     return plan.strideAlign;
 }
 
 qint64 strideOf(const OutputPlan &plan, int width, int height)
 {
-    const Format &format = *plan.format9;
+    const Format &format = *plan.format9();
     const int align = rowAlignment(plan);
     const qint64 aligned = stride(format, width, align);
     if (plan.compression != Compression::Rle)
@@ -259,21 +259,21 @@ qint64 strideOf(const OutputPlan &plan, int width, int height)
 
 int alignedStride(const OutputPlan &plan, int width)
 {
-    if (plan.format9->layout == Layout::Raw)
+    if (plan.format9()->layout == Layout::Raw)
         return 0;
-    return int(stride(*plan.format9, width, plan.strideAlign));
+    return int(stride(*plan.format9(), width, plan.strideAlign));
 }
 
 int effectiveStride(const OutputPlan &plan, int width, int height)
 {
-    if (plan.format9->layout == Layout::Raw)
+    if (plan.format9()->layout == Layout::Raw)
         return 0;
     return int(strideOf(plan, width, height));
 }
 
 QString sizeProblem(const OutputPlan &plan, int width, int height)
 {
-    const Format &format = *plan.format9;
+    const Format &format = *plan.format9();
     if (width > 65535 || height > 65535) {
         return QStringLiteral("the image is %1 x %2 pixels; an LVGL v9 image can be at most "
                               "65535 x 65535")
@@ -292,7 +292,7 @@ QString sizeProblem(const OutputPlan &plan, int width, int height)
 
 Encoded encode(const OutputPlan &plan, const QImage &image, const QByteArray &fileBytes)
 {
-    const Format &format = *plan.format9;
+    const Format &format = *plan.format9();
     Encoded encoded;
     encoded.width = image.width();
     encoded.height = image.height();
@@ -418,7 +418,7 @@ QByteArray binary(const OutputPlan &plan, Encoded encoded)
     QByteArray bytes = std::move(encoded.bytes);
     auto *h = reinterpret_cast<uchar *>(bytes.data());
     h[0] = 0x19;
-    h[1] = uchar(plan.format9->cf);
+    h[1] = uchar(plan.format9()->cf);
     putLe16(h + 2, encoded.flags);
     putLe16(h + 4, quint16(encoded.width));
     putLe16(h + 6, quint16(encoded.height));

@@ -9,7 +9,7 @@
 #include <QString>
 
 // The data of every LVGL v9 format (lvgl9formats.h), made once for an
-// image from the plan's v9 part (format9, strideAlign, compression,
+// image from the plan's v9 part (its v9 row, strideAlign, compression,
 // dither, quantizer, background): palette and rows, compressed or not,
 // from which the C array (lvgl9writer.h) and the .bin are written, so that
 // they cannot disagree.

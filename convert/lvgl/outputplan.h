@@ -9,6 +9,7 @@
 #include <QRgb>
 
 #include <optional>
+#include <variant>
 
 namespace Convert {
 
@@ -18,10 +19,18 @@ namespace Convert {
 // (outputversion.h) is chosen from it once.
 struct OutputPlan
 {
-    // The LVGL major version whose layout is written: 8 or 9.
-    int lvgl = 8;
-    const Lvgl8::Format *format = &Lvgl8::format(4); // v8: TRUE_COLOR by default
-    const Lvgl9::Format *format9 = nullptr; // v9
+    // The format's row, of the LVGL major version whose layout is written:
+    // a v8 row or a v9 row (TRUE_COLOR by default). A v8 row of nullptr is
+    // a pair of the window's boxes without a writer; a v9 row of nullptr, a
+    // name that is no v9 format.
+    std::variant<const Lvgl8::Format *, const Lvgl9::Format *> row = &Lvgl8::format(4);
+
+    // The version of the row: 8 or 9.
+    int lvgl() const { return row.index() == 0 ? 8 : 9; }
+    // The row as a v8 row; nullptr for a v9 plan.
+    const Lvgl8::Format *format() const;
+    // The row as a v9 row; nullptr for a v8 plan.
+    const Lvgl9::Format *format9() const;
     bool binary = false;
     // v8: the LV_COLOR_DEPTH a .bin of a true-colour format (or of
     // RGB565A8) is made for. C arrays hold every depth the format is drawn

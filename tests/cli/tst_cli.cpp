@@ -615,7 +615,7 @@ void TestCli::v8Formats()
     VERIFY_SUCCESS(outcome);
 
     OutputPlan outSpec;
-    outSpec.format = Lvgl8::findFormat(format);
+    outSpec.row = Lvgl8::findFormat(format);
     outSpec.binary = binary;
     outSpec.depth = ColorDepth(depth);
     outSpec.dither = dither;
@@ -626,7 +626,7 @@ void TestCli::v8Formats()
     const QString target =
         dir.filePath(binary ? QStringLiteral("pic.bin") : QStringLiteral("pic.c"));
     QCOMPARE(readFile(target), wanted);
-    if (outSpec.format->layout == Lvgl8::Layout::Raw) {
+    if (outSpec.format()->layout == Lvgl8::Layout::Raw) {
         QVERIFY(wanted.contains(
             QByteArray("    .data_size = " + QByteArray::number(readFile(source).size()) + ',')));
         QVERIFY(wanted.contains("LV_IMG_CF_RAW_ALPHA,"));
@@ -711,8 +711,7 @@ void TestCli::v9Formats()
     VERIFY_SUCCESS(outcome);
 
     OutputPlan outSpec;
-    outSpec.lvgl = 9;
-    outSpec.format9 = Lvgl9::findFormat(format);
+    outSpec.row = Lvgl9::findFormat(format);
     outSpec.binary = binary;
     outSpec.strideAlign = align;
     outSpec.compression = Lvgl9::Compression(compression);
@@ -1746,7 +1745,7 @@ QByteArray lvglFile(const QImage &image, const char *format, bool binary,
                     ColorDepth depth = ColorDepth::Depth16)
 {
     OutputPlan outSpec;
-    outSpec.format = Lvgl8::findFormat(QLatin1String(format));
+    outSpec.row = Lvgl8::findFormat(QLatin1String(format));
     outSpec.binary = binary;
     outSpec.depth = depth;
     SourceImage source;

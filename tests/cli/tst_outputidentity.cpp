@@ -134,7 +134,7 @@ void TestOutputIdentity::sameBytes_data()
         const Lvgl8::Format &format = Lvgl8::formats()[i];
         const QString name = QString::fromLatin1(format.name);
         OutputPlan outSpec;
-        outSpec.format = &format;
+        outSpec.row = &format;
         addRow(QStringLiteral("v8 c ") + name, {QStringLiteral("-c"), name}, outSpec);
         if (format.layout != Lvgl8::Layout::Raw) {
             outSpec.dither = true;
@@ -157,7 +157,7 @@ void TestOutputIdentity::sameBytes_data()
     }
     // A dithered .bin at depth 8, where RGB332 bands most.
     OutputPlan rgb332;
-    rgb332.format = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR"));
+    rgb332.row = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR"));
     rgb332.binary = true;
     rgb332.depth = ColorDepth::Depth8;
     rgb332.dither = true;
@@ -195,9 +195,7 @@ void TestOutputIdentity::sameBytes_data()
         const Lvgl9::Format &format = Lvgl9::formats()[i];
         const QString name = QString::fromLatin1(format.name);
         OutputPlan outSpec;
-        outSpec.lvgl = 9;
-        outSpec.format = nullptr;
-        outSpec.format9 = &format;
+        outSpec.row = &format;
         for (const bool binary : {false, true}) {
             outSpec.binary = binary;
             for (int c = 0; c < 3; ++c) {
@@ -223,15 +221,13 @@ void TestOutputIdentity::sameBytes_data()
 
     // v9 choices beside the format.
     OutputPlan v9;
-    v9.lvgl = 9;
-    v9.format = nullptr;
-    v9.format9 = Lvgl9::findFormat(QStringLiteral("RGB565"));
+    v9.row = Lvgl9::findFormat(QStringLiteral("RGB565"));
     v9.strideAlign = 4;
     addRow(QStringLiteral("v9 c RGB565 stride 4"),
            {QStringLiteral("--lvgl"), QStringLiteral("9"), QStringLiteral("--cf"),
             QStringLiteral("RGB565"), QStringLiteral("--stride-align"), QStringLiteral("4")},
            v9);
-    v9.format9 = Lvgl9::findFormat(QStringLiteral("RGB565A8"));
+    v9.row = Lvgl9::findFormat(QStringLiteral("RGB565A8"));
     v9.binary = true;
     v9.compression = Lvgl9::Compression::Rle;
     addRow(QStringLiteral("v9 bin RGB565A8 rle stride 4"),
@@ -242,7 +238,7 @@ void TestOutputIdentity::sameBytes_data()
            v9);
     // RLE widens the stride of 3-byte blocks where the aligned rows are not
     // whole blocks (photo, grey16 and scene here).
-    v9.format9 = Lvgl9::findFormat(QStringLiteral("RGB888"));
+    v9.row = Lvgl9::findFormat(QStringLiteral("RGB888"));
     addRow(QStringLiteral("v9 bin RGB888 rle stride 4"),
            {QStringLiteral("--lvgl"), QStringLiteral("9"), QStringLiteral("-f"),
             QStringLiteral("bin"), QStringLiteral("--cf"), QStringLiteral("RGB888"),
@@ -250,14 +246,12 @@ void TestOutputIdentity::sameBytes_data()
             QStringLiteral("4")},
            v9);
     v9 = OutputPlan();
-    v9.lvgl = 9;
-    v9.format = nullptr;
-    v9.format9 = Lvgl9::findFormat(QStringLiteral("ARGB8888_PREMULTIPLIED"));
+    v9.row = Lvgl9::findFormat(QStringLiteral("ARGB8888_PREMULTIPLIED"));
     addRow(QStringLiteral("v9 c ARGB8888 premultiply"),
            {QStringLiteral("--lvgl"), QStringLiteral("9"), QStringLiteral("--cf"),
             QStringLiteral("ARGB8888"), QStringLiteral("--premultiply")},
            v9);
-    v9.format9 = Lvgl9::findFormat(QStringLiteral("RGB565"));
+    v9.row = Lvgl9::findFormat(QStringLiteral("RGB565"));
     v9.hasBackground = true;
     v9.background = qRgb(0x33, 0x66, 0x99);
     v9.dither = true;

@@ -386,11 +386,11 @@ void TestCCompile::everyFormatCompiles()
     QFETCH(bool, dither);
 
     OutputPlan outSpec;
-    outSpec.format = &Lvgl8::format(cf);
+    outSpec.row = &Lvgl8::format(cf);
     outSpec.dither = dither;
     SourceImage source;
     source.image = TestImages::photo(13, 7, 3);
-    if (outSpec.format->layout == Lvgl8::Layout::Raw) {
+    if (outSpec.format()->layout == Lvgl8::Layout::Raw) {
         source.kind = cf == 1 ? ImageKind::Jpeg : ImageKind::Png;
         QBuffer buffer(&source.bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -434,7 +434,7 @@ void TestCCompile::everyFormatCompiles()
     const QByteArray output = run.readAllStandardOutput();
 
     QByteArray expected;
-    if (outSpec.format->layout == Lvgl8::Layout::Raw) {
+    if (outSpec.format()->layout == Lvgl8::Layout::Raw) {
         expected = header(quint32(cf), source.image) + source.bytes;
     } else {
         outSpec.binary = true;
@@ -444,7 +444,7 @@ void TestCCompile::everyFormatCompiles()
     QCOMPARE(output.size(), expected.size());
     QCOMPARE(output.toHex(), expected.toHex());
 
-    if (outSpec.format->layout == Lvgl8::Layout::Rgb565A8) {
+    if (outSpec.format()->layout == Lvgl8::Layout::Rgb565A8) {
         // Built for another depth, the file stops with the reason.
         QVERIFY(compile(dir, wrapper, 32, false, &log).isEmpty());
         QVERIFY2(log.contains("drawn only with LV_COLOR_DEPTH 16"), log.constData());
@@ -502,8 +502,7 @@ void TestCCompile::everyV9FormatCompiles()
     QByteArray expected;
     for (const Variant &variant : qAsConst(variants)) {
         OutputPlan outSpec;
-        outSpec.lvgl = 9;
-        outSpec.format9 = &format;
+        outSpec.row = &format;
         outSpec.strideAlign = variant.align;
         outSpec.compression = variant.compression;
         QByteArray text;
@@ -523,8 +522,7 @@ void TestCCompile::everyV9FormatCompiles()
         // command line refuses some uncompressed ones, which LVGL 9.5
         // cannot open, but the data is the same.
         OutputPlan plan;
-        plan.lvgl = 9;
-        plan.format9 = &format;
+        plan.row = &format;
         plan.strideAlign = variant.align;
         plan.compression = variant.compression;
         expected += Lvgl9::binary(plan, Lvgl9::encode(plan, source.image, source.bytes));
@@ -598,9 +596,10 @@ void TestCCompile::includeStyles()
     QFETCH(int, reach);
 
     OutputPlan outSpec;
-    outSpec.lvgl = lvgl;
-    outSpec.format = lvgl == 9 ? nullptr : &Lvgl8::format(5);
-    outSpec.format9 = Lvgl9::findFormat(QStringLiteral("RGB565"));
+    if (lvgl == 9)
+        outSpec.row = Lvgl9::findFormat(QStringLiteral("RGB565"));
+    else
+        outSpec.row = &Lvgl8::format(5);
     outSpec.include = IncludeStyle(include);
     SourceImage source;
     source.image = TestImages::photo(5, 3, 1);

@@ -323,7 +323,7 @@ void TestDecoder::roundTrip()
         image = source.image;
     }
     OutputPlan outSpec;
-    outSpec.format = &format;
+    outSpec.row = &format;
     outSpec.binary = binary;
     outSpec.depth = ColorDepth(encodedDepth);
     const QByteArray bytes = encode(source, outSpec);
@@ -476,8 +476,7 @@ void TestDecoder::v9RoundTrip()
         image = source.image;
     }
     OutputPlan outSpec;
-    outSpec.lvgl = 9;
-    outSpec.format9 = &format;
+    outSpec.row = &format;
     outSpec.binary = binary;
     outSpec.strideAlign = align;
     outSpec.compression = Lvgl9::Compression(compression);
@@ -1235,7 +1234,7 @@ void TestDecoder::warnings_data()
     SourceImage keyed;
     keyed.image = nearKeyImage();
     OutputPlan keyedSpec;
-    keyedSpec.format = &Lvgl8::format(6);
+    keyedSpec.row = &Lvgl8::format(6);
     const QByteArray keyedC = encode(keyed, keyedSpec);
     QTest::newRow("near the chroma key, C, depth-8 section")
         << keyedC << 16

@@ -261,8 +261,8 @@ void TestEncoding::v8FormatBytes()
     QFETCH(QByteArray, expected);
 
     OutputPlan outSpec;
-    outSpec.format = Lvgl8::findFormat(format);
-    QVERIFY(outSpec.format);
+    outSpec.row = Lvgl8::findFormat(format);
+    QVERIFY(outSpec.format());
     outSpec.binary = true;
     outSpec.depth = ColorDepth(depth);
     SourceImage source;
@@ -374,7 +374,7 @@ void TestEncoding::ditherLowersError()
 
     const QImage image = gradient(96, 64);
     OutputPlan outSpec;
-    outSpec.format = Lvgl8::findFormat(format);
+    outSpec.row = Lvgl8::findFormat(format);
     outSpec.binary = true;
     outSpec.depth = ColorDepth(depth);
     SourceImage source;
@@ -567,9 +567,8 @@ void TestEncoding::v9FormatBytes()
     // ARGB8888_PREMULTIPLIED, so the command line refuses those files, but
     // their data is the same in a C array.
     OutputPlan plan;
-    plan.lvgl = 9;
-    plan.format9 = Lvgl9::findFormat(format);
-    QVERIFY(plan.format9);
+    plan.row = Lvgl9::findFormat(format);
+    QVERIFY(plan.format9());
     plan.strideAlign = align;
     plan.compression = Lvgl9::Compression(compression);
     const QByteArray bytes = Lvgl9::binary(plan, Lvgl9::encode(plan, image, QByteArray()));
@@ -645,8 +644,7 @@ void TestEncoding::v9Compression()
     QFETCH(int, align);
 
     OutputPlan plan;
-    plan.lvgl = 9;
-    plan.format9 = Lvgl9::findFormat(format);
+    plan.row = Lvgl9::findFormat(format);
     plan.strideAlign = align;
     const auto encoded = [&] {
         return Lvgl9::binary(plan, Lvgl9::encode(plan, image, QByteArray()));
@@ -662,7 +660,7 @@ void TestEncoding::v9Compression()
         // RLE of RGB565A8 aligns its rows to 4 bytes, so its plain data is
         // that of the aligned stride.
         QByteArray reference = data;
-        if (method == Lvgl9::Compression::Rle && plan.format9->layout == Lvgl9::Layout::Rgb565A8
+        if (method == Lvgl9::Compression::Rle && plan.format9()->layout == Lvgl9::Layout::Rgb565A8
             && align < 4) {
             plan.compression = Lvgl9::Compression::None;
             plan.strideAlign = 4;
@@ -674,8 +672,9 @@ void TestEncoding::v9Compression()
         QCOMPARE(u32(packed, 20), quint32(reference.size()));
         QByteArray expanded;
         if (method == Lvgl9::Compression::Rle) {
-            const int block =
-                plan.format9->layout == Lvgl9::Layout::Rgb565A8 ? 2 : (plan.format9->bpp + 7) / 8;
+            const int block = plan.format9()->layout == Lvgl9::Layout::Rgb565A8
+                ? 2
+                : (plan.format9()->bpp + 7) / 8;
             bool lastIsLiteral = false;
             expanded = rleExpand(stream, block, int(u32(packed, 20)), &lastIsLiteral);
             QCOMPARE(expanded.toHex(), reference.toHex());
@@ -719,8 +718,7 @@ void TestEncoding::v9SizeLimits()
     QFETCH(QString, problem);
 
     OutputPlan outSpec;
-    outSpec.lvgl = 9;
-    outSpec.format9 = Lvgl9::findFormat(format);
+    outSpec.row = Lvgl9::findFormat(format);
     outSpec.binary = true;
     SourceImage source;
     source.image = QImage(width, height, QImage::Format_ARGB32);
@@ -729,7 +727,7 @@ void TestEncoding::v9SizeLimits()
     const ConvertResult result = encodeSource(source, outSpec, QString(), &bytes);
     if (problem.isEmpty()) {
         QVERIFY2(result.ok(), qPrintable(result.message()));
-        QCOMPARE(bytes.size(), 12 + int(Lvgl9::dataSize(*outSpec.format9, width, height, 1)));
+        QCOMPARE(bytes.size(), 12 + int(Lvgl9::dataSize(*outSpec.format9(), width, height, 1)));
     } else {
         QCOMPARE(result.status(), ConvertResult::TooLarge);
         QVERIFY2(result.reason().contains(problem), qPrintable(result.reason()));
@@ -971,7 +969,7 @@ void TestEncoding::chromaKeyWarnings()
     for (int x = 0; x < 15; ++x)
         source.image.setPixel(x, 2, row);
     OutputPlan outSpec;
-    outSpec.format = Lvgl8::findFormat(QStringLiteral("chroma-keyed"));
+    outSpec.row = Lvgl8::findFormat(QStringLiteral("chroma-keyed"));
     outSpec.binary = depth >= 0;
     outSpec.depth = ColorDepth(qMax(depth, 0));
     QByteArray bytes;
@@ -1173,9 +1171,10 @@ void TestEncoding::versionLimits()
     QFETCH(int, maxSide);
 
     OutputPlan plan;
-    plan.lvgl = lvgl;
-    plan.format = lvgl == 8 ? Lvgl8::findFormat(format) : nullptr;
-    plan.format9 = lvgl == 9 ? Lvgl9::findFormat(format) : nullptr;
+    if (lvgl == 9)
+        plan.row = Lvgl9::findFormat(format);
+    else
+        plan.row = Lvgl8::findFormat(format);
     const OutputVersion &version = OutputVersion::of(plan);
     QCOMPARE(QLatin1String(version.formatName(plan)), format);
     QCOMPARE(version.maxSide(), maxSide);

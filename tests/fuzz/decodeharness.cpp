@@ -356,7 +356,7 @@ QVector<QByteArray> seeds()
                 continue;
             const bool swap = colorDepths[d] == ColorDepth::Depth16Swap;
             OutputPlan outSpec;
-            outSpec.format = &format;
+            outSpec.row = &format;
             QByteArray bytes;
             if (encodeSource(source, outSpec, QStringLiteral("seed"), &bytes).ok())
                 all << makeInput(Mode::Source, bytes, depthValues[d], swap, d == 3);

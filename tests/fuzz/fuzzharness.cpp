@@ -230,7 +230,7 @@ QString checkEveryFormat(const Case &fuzzCase)
         const ConvertResult result = encodeSource(source, outSpec, fuzzCase.name, &bytes);
         const QString where = QLatin1String(name)
             + (outSpec.binary ? QLatin1String(" .bin: ") : QLatin1String(" C: "));
-        if (outSpec.lvgl == 8 && (w > MaxImageSide || h > MaxImageSide)) {
+        if (outSpec.lvgl() == 8 && (w > MaxImageSide || h > MaxImageSide)) {
             if (result.status() != ConvertResult::TooLarge || !bytes.isEmpty())
                 return where + QStringLiteral("an oversized image was not refused");
             return QString();
@@ -255,7 +255,7 @@ QString checkEveryFormat(const Case &fuzzCase)
         if (format.layout == Lvgl8::Layout::Raw)
             continue;
         OutputPlan outSpec;
-        outSpec.format = &format;
+        outSpec.row = &format;
         outSpec.dither = dither;
         QString failure = verify(outSpec, format.name);
         outSpec.binary = true;
@@ -275,8 +275,7 @@ QString checkEveryFormat(const Case &fuzzCase)
         if (format.layout == Lvgl9::Layout::Raw)
             continue;
         OutputPlan outSpec;
-        outSpec.lvgl = 9;
-        outSpec.format9 = &format;
+        outSpec.row = &format;
         outSpec.dither = dither;
         outSpec.strideAlign = align;
         outSpec.compression = compression;
