@@ -110,16 +110,8 @@ ConvertResult checkExistingTarget(const QString &target, const QByteArray &encod
 
 } // namespace
 
-ConvertResult OutputFile::create(bool)
+ConvertResult OutputFile::createTemporary(bool)
 {
-    if (m_target.isEmpty())
-        return ConvertResult::openFailed(m_target, QStringLiteral("no file name given"));
-    if (m_target == standardOutput()) {
-        m_toStandardOutput = true;
-        m_held.clear();
-        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        return ConvertResult::success();
-    }
     m_encodedTarget = encodeFileName(m_target);
     if (m_encodedTarget.endsWith('/'))
         return ConvertResult::openFailed(m_target, errnoText(EISDIR));
@@ -174,13 +166,8 @@ ConvertResult OutputFile::create(bool)
     return ConvertResult::success();
 }
 
-qint64 OutputFile::writeData(const char *data, qint64 size)
+qint64 OutputFile::writeToTemporary(const char *data, qint64 size)
 {
-    if (m_toStandardOutput) {
-        m_held.append(data, int(size));
-        m_written += size;
-        return size;
-    }
     if (m_fd < 0)
         return -1;
     qint64 done = 0;
@@ -204,10 +191,8 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
     return done;
 }
 
-ConvertResult OutputFile::flushToDisk()
+ConvertResult OutputFile::flushTemporary()
 {
-    if (m_toStandardOutput)
-        return ConvertResult::success();
     if (m_fd < 0)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file is not open"));
     // The data must be on the disk before the name points at it. A file
@@ -259,10 +244,8 @@ ConvertResult OutputFile::writeToStandardOutput()
     return ConvertResult::success();
 }
 
-ConvertResult OutputFile::renameIntoPlace()
+ConvertResult OutputFile::renameTemporary()
 {
-    if (m_toStandardOutput)
-        return writeToStandardOutput();
     if (m_temporary.isEmpty() && !m_anonymous)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file was not written"));
     TemporaryRegistry &temporaries = temporaryRegistry();
@@ -359,15 +342,8 @@ void OutputFile::removeTemporary()
 
 #else // not Q_OS_UNIX: QSaveFile, without group commit or the registry
 
-ConvertResult OutputFile::create(bool text)
+ConvertResult OutputFile::createTemporary(bool text)
 {
-    if (m_target.isEmpty())
-        return ConvertResult::openFailed(m_target, QStringLiteral("no file name given"));
-    if (m_target == standardOutput()) {
-        m_toStandardOutput = true;
-        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        return ConvertResult::success();
-    }
     const FileStatus status = linkStatus(m_target);
     if (status.kind == FileKind::Directory)
         return ConvertResult::openFailed(m_target, errnoText(EISDIR));
@@ -383,13 +359,8 @@ ConvertResult OutputFile::create(bool text)
     return ConvertResult::success();
 }
 
-qint64 OutputFile::writeData(const char *data, qint64 size)
+qint64 OutputFile::writeToTemporary(const char *data, qint64 size)
 {
-    if (m_toStandardOutput) {
-        m_held.append(data, int(size));
-        m_written += size;
-        return size;
-    }
     if (!m_file)
         return -1;
     const qint64 n = m_file->write(data, size);
@@ -400,10 +371,8 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
     return n;
 }
 
-ConvertResult OutputFile::flushToDisk()
+ConvertResult OutputFile::flushTemporary()
 {
-    if (m_toStandardOutput)
-        return ConvertResult::success();
     if (!m_file)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file is not open"));
     if (!m_file->flush()) {
@@ -429,10 +398,8 @@ ConvertResult OutputFile::writeToStandardOutput()
     return ok ? ConvertResult::success() : ConvertResult::writeFailed(m_target, errnoText(errno));
 }
 
-ConvertResult OutputFile::renameIntoPlace()
+ConvertResult OutputFile::renameTemporary()
 {
-    if (m_toStandardOutput)
-        return writeToStandardOutput();
     if (!m_file)
         return ConvertResult::writeFailed(m_target, QStringLiteral("the file was not written"));
     QIODevice::close();
@@ -457,6 +424,41 @@ void OutputFile::removeTemporary()
 }
 
 #endif
+
+// Standard output is one branch of each step here, above the temporary
+// files of either platform.
+
+ConvertResult OutputFile::create(bool text)
+{
+    if (m_target.isEmpty())
+        return ConvertResult::openFailed(m_target, QStringLiteral("no file name given"));
+    if (m_target == standardOutput()) {
+        m_toStandardOutput = true;
+        m_held.clear();
+        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        return ConvertResult::success();
+    }
+    return createTemporary(text);
+}
+
+qint64 OutputFile::writeData(const char *data, qint64 size)
+{
+    if (!m_toStandardOutput)
+        return writeToTemporary(data, size);
+    m_held.append(data, int(size));
+    m_written += size;
+    return size;
+}
+
+ConvertResult OutputFile::flushToDisk()
+{
+    return m_toStandardOutput ? ConvertResult::success() : flushTemporary();
+}
+
+ConvertResult OutputFile::renameIntoPlace()
+{
+    return m_toStandardOutput ? writeToStandardOutput() : renameTemporary();
+}
 
 ConvertResult OutputFile::commit()
 {

@@ -103,6 +103,14 @@ private:
 
     ConvertResult writeToStandardOutput();
 
+    // The platform's temporary file behind create(), writeData(),
+    // flushToDisk() and renameIntoPlace() for a target that is not
+    // standard output.
+    ConvertResult createTemporary(bool text);
+    qint64 writeToTemporary(const char *data, qint64 size);
+    ConvertResult flushTemporary();
+    ConvertResult renameTemporary();
+
     QString m_target;
     qint64 m_written = 0;
     bool m_toStandardOutput = false;
