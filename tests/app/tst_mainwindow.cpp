@@ -66,6 +66,16 @@ QMimeData *urlMime(const QStringList &paths)
 
 // Handlers for the dialogs the window opens.
 
+// Types path into a file dialog's name field. QFileDialog::selectFile()
+// leaves that field alone while it has the focus, which depends on when the
+// window system activates the dialog; typed text is what the dialog returns.
+void typeFileName(QFileDialog *dialog, const QString &path)
+{
+    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    edit->setText(path);
+}
+
 // Picks files in the open dialog by typing their names.
 DialogDriver::Handler chooseFiles(const QStringList &paths, QString *title = nullptr,
                                   QString *directory = nullptr, QStringList *filters = nullptr)
@@ -112,7 +122,8 @@ DialogDriver::Handler saveAs(const QString &target, SaveDialogSeen *seen = nullp
             dialog->reject();
             return;
         }
-        dialog->selectFile(target);
+        dialog->setDirectory(QFileInfo(target).absolutePath());
+        typeFileName(dialog, target);
         static_cast<QDialog *>(dialog)->accept();
     };
 }
@@ -135,7 +146,7 @@ DialogDriver::Handler chooseDirectory(const QString &directory, QString *title =
         if (start)
             *start = dialog->directory().absolutePath();
         dialog->setDirectory(directory);
-        dialog->selectFile(directory);
+        typeFileName(dialog, directory);
         if (beforeAccept)
             beforeAccept();
         // done() rather than accept(): accept() would refuse a folder that
