@@ -67,7 +67,7 @@ message(STATUS "check: ${output}")
 # 2. Touch one image: only its C file is made again. The file times are read
 # in whole seconds, so the touch comes a second after the first build.
 set(outputs "${build}/images8_images/photo.c" "${build}/images8_images/scene.c"
-    "${build}/v9/tile.c" "${build}/fs/photo.bin" "${build}/fs/scene.bin")
+    "${build}/v9/tile.c" "${build}/fs/photo.bin" "${build}/fs/tile.bin")
 foreach(file IN LISTS outputs)
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "the build made no ${file}")
