@@ -47,9 +47,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_sidebyside: cannot read the images\n");
         return 1;
     }
-    const QImage nearest = source.convertToFormat(QImage::Format_ARGB32)
-                               .scaled(resized.size(), Qt::IgnoreAspectRatio,
-                                       Qt::FastTransformation);
+    const QImage nearest =
+        source.convertToFormat(QImage::Format_ARGB32)
+            .scaled(resized.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const QImage left = enlarged(resized.convertToFormat(QImage::Format_ARGB32), zoom);
     const QImage right = enlarged(nearest, zoom);
     const int gap = 16;
