@@ -44,7 +44,7 @@ ConvertResult BatchRunner::runJob(int index, CommitGroup *group)
     const BatchPlan::Job &job = m_jobs.at(index);
     if (job.output == OutputFile::standardOutput())
         return writeToStandardOutput(index);
-    return convertFile(job.source, m_spec, job.output, job.symbol, group, index);
+    return convertFile(job.source, m_spec, m_transforms, job.output, job.symbol, group, index);
 }
 
 bool BatchRunner::inMissingFolder(const QString &path) const
@@ -60,9 +60,10 @@ ConvertResult BatchRunner::encodeJob(int index)
 {
     const BatchPlan::Job &job = m_jobs.at(index);
     SourceImage source;
-    const ConvertResult loaded = loadSource(job.source, m_spec, &source);
+    const ConvertResult loaded = loadSource(job.source, m_spec, m_transforms, &source);
     if (!loaded.ok())
         return loaded;
+    m_finalSizes[size_t(index)] = source.image.isNull() ? source.size : source.image.size();
     ConvertResult result = encodeSource(source, m_spec, job.symbol, &m_encoded[size_t(index)]);
     result.addNotes(loaded.notes());
     return result;
@@ -117,6 +118,7 @@ int BatchRunner::run(int threadCount)
     const int total = m_jobs.size();
     m_encoded.assign(size_t(total), QByteArray());
     m_previewResults.assign(size_t(total), ConvertResult());
+    m_finalSizes.assign(size_t(total), QSize());
     std::vector<ConvertResult> results(static_cast<size_t>(total));
     std::vector<char> finished(size_t(total), 0);
     int finishedCount = 0;
@@ -325,8 +327,12 @@ QString BatchRunner::dryRunListing() const
         if (size_t(i) >= m_written.size() || !m_written[size_t(i)])
             continue;
         const BatchPlan::Job &job = m_jobs.at(i);
-        text += displayPath(job.source) + QStringLiteral(" -> ") + displayPath(job.output)
-            + QLatin1Char('\n');
+        text += displayPath(job.source) + QStringLiteral(" -> ") + displayPath(job.output);
+        const QSize size = m_finalSizes[size_t(i)];
+        if (!m_transforms.isIdentity() && size.isValid())
+            text += QStringLiteral(" (%1 x %2)")
+                        .arg(QString::number(size.width()), QString::number(size.height()));
+        text += QLatin1Char('\n');
         if (size_t(i) < m_previewed.size() && m_previewed[size_t(i)])
             text += displayPath(job.output) + QStringLiteral(" -> ") + displayPath(job.preview)
                 + QLatin1Char('\n');

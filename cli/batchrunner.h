@@ -35,6 +35,8 @@ public:
     // is decoded and encoded in memory, its preview made, and every target
     // checked as it would be written; nothing is left on the disk.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // What is done to each decoded image (see Convert::TransformPlan).
+    void setTransforms(const Convert::TransformPlan &transforms) { m_transforms = transforms; }
     // Folders that the run makes before it writes into them: a dry run
     // checks no target inside them.
     void setMissingFolders(const QStringList &folders) { m_missingFolders = folders; }
@@ -51,7 +53,8 @@ public:
     int writePreviews(int threadCount);
 
     // After a dry run: "SOURCE -> OUTPUT" for each output that would be
-    // written and "OUTPUT -> PREVIEW" for each preview, in plan order.
+    // written and "OUTPUT -> PREVIEW" for each preview, in plan order. With
+    // transforms, each output's line ends in its final size: " (W x H)".
     QString dryRunListing() const;
 
     // Reports every job as failed with result, converting none (used when
@@ -82,6 +85,7 @@ private:
     Console *const m_console;
     bool m_verbose = false;
     bool m_dryRun = false;
+    Convert::TransformPlan m_transforms;
     QStringList m_missingFolders;
     std::vector<char> m_written; // per job: whether run() wrote (or would write) its output
     // Per job: the encoded output, kept where the preview cannot read it
@@ -89,6 +93,7 @@ private:
     std::vector<QByteArray> m_encoded;
     std::vector<Convert::ConvertResult> m_previewResults; // a dry run's, by job
     std::vector<char> m_previewed; // per job: whether its preview was (or would be) written
+    std::vector<QSize> m_finalSizes; // per job: the size of the image encoded by encodeJob()
 };
 
 #endif // BATCHRUNNER_H

@@ -148,6 +148,31 @@ CommandLine::CommandLine()
     , m_ditherOption(QStringLiteral("dither"),
                      tr("Floyd-Steinberg dithering for every reduction that drops levels: "
                         "RGB332 and RGB565 colours, palettes, alpha levels. Off by default."))
+    , m_cropOption(QStringLiteral("crop"),
+                   tr("Keep only the rectangle of W x H pixels whose top left corner is at X,Y "
+                      "of the decoded image. Transforms run in the order of this list, after "
+                      "decoding and before the colour format's reduction."),
+                   QStringLiteral("X,Y,W,H"))
+    , m_trimOption(QStringLiteral("trim"),
+                   tr("Cut away the fully transparent rows and columns at the borders; with -v, "
+                      "say how many were cut on each side."))
+    , m_rotateOption(QStringLiteral("rotate"),
+                     tr("Turn the image 90, 180 or 270 degrees clockwise, for a panel mounted "
+                        "rotated."),
+                     tr("degrees"))
+    , m_flipOption(QStringLiteral("flip"),
+                   tr("Mirror the image after any rotation: h left to right, v upside down."),
+                   QStringLiteral("h|v"))
+    , m_resizeOption(QStringLiteral("resize"),
+                     tr("Scale to exactly W x H pixels. With one side left out (240x, x160) the "
+                        "other keeps the aspect ratio. Resampled with a Catmull-Rom filter in "
+                        "premultiplied alpha."),
+                     QStringLiteral("WxH"))
+    , m_fitOption(QStringLiteral("fit"),
+                  tr("Scale to the largest size inside W x H that keeps the aspect ratio (up or "
+                     "down); either side may be left out (240x). The other side is rounded to "
+                     "the nearest pixel."),
+                  QStringLiteral("WxH"))
     , m_outputOption({QStringLiteral("o"), QStringLiteral("output")},
                      tr("With one input file, the output file (or an existing directory to "
                         "write it into; - for standard output). Otherwise the output directory, "
@@ -204,13 +229,14 @@ CommandLine::CommandLine()
     m_parser.setApplicationDescription(
         tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
            "files (.bin)."));
-    m_listedOptions = {m_formatOption,       m_colorOption,    m_depthOption,
-                       m_ditherOption,       m_lvglOption,     m_strideOption,
-                       m_premultiplyOption,  m_compressOption, m_backgroundOption,
-                       m_outputOption,       m_previewOption,  m_nameOption,
-                       m_symbolPrefixOption, m_includeOption,  m_dryRunOption,
-                       m_recursiveOption,    m_jobsOption,     m_quietOption,
-                       m_verboseOption,      m_helpOption,     m_versionOption};
+    m_listedOptions = {
+        m_formatOption,     m_colorOption,     m_depthOption,        m_ditherOption,
+        m_lvglOption,       m_strideOption,    m_premultiplyOption,  m_compressOption,
+        m_backgroundOption, m_cropOption,      m_trimOption,         m_rotateOption,
+        m_flipOption,       m_resizeOption,    m_fitOption,          m_outputOption,
+        m_previewOption,    m_nameOption,      m_symbolPrefixOption, m_includeOption,
+        m_dryRunOption,     m_recursiveOption, m_jobsOption,         m_quietOption,
+        m_verboseOption,    m_helpOption,      m_versionOption};
     m_parser.addOptions(m_listedOptions);
     // The build makes the manual page and the completion scripts with these.
     m_completionOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -244,7 +270,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     for (const QCommandLineOption *option :
          {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_nameOption,
           &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption, &m_backgroundOption,
-          &m_symbolPrefixOption, &m_previewOption}) {
+          &m_symbolPrefixOption, &m_previewOption, &m_cropOption, &m_rotateOption, &m_flipOption,
+          &m_resizeOption, &m_fitOption}) {
         if (m_parser.values(*option).size() > 1) {
             return fail(tr("--%1 is given more than once").arg(option->names().constLast()));
         }
@@ -295,6 +322,10 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         if (!problem.isEmpty())
             return fail(problem);
     }
+
+    const QString transformError = parseTransforms();
+    if (!transformError.isEmpty())
+        return fail(transformError);
 
     if (m_parser.isSet(m_outputOption)) {
         m_outputPath = m_parser.value(m_outputOption);
@@ -507,6 +538,29 @@ QString CommandLine::parseLvgl9(OutputFormat windowFormat, bool anyBinary)
     return specProblem(m_spec);
 }
 
+QString CommandLine::parseTransforms()
+{
+    m_transforms = TransformPlan();
+    if (m_parser.isSet(m_resizeOption) && m_parser.isSet(m_fitOption))
+        return tr("--resize and --fit both set the size; give one of them");
+    QString problem;
+    if (m_parser.isSet(m_cropOption))
+        problem = TransformPlan::parseCrop(m_parser.value(m_cropOption), &m_transforms);
+    if (problem.isEmpty() && m_parser.isSet(m_rotateOption))
+        problem = TransformPlan::parseRotation(m_parser.value(m_rotateOption), &m_transforms);
+    if (problem.isEmpty() && m_parser.isSet(m_flipOption))
+        problem = TransformPlan::parseFlip(m_parser.value(m_flipOption), &m_transforms);
+    for (const QCommandLineOption *option : {&m_resizeOption, &m_fitOption}) {
+        if (problem.isEmpty() && m_parser.isSet(*option))
+            problem = TransformPlan::parseScaling(option->names().constFirst(),
+                                                  m_parser.value(*option), &m_transforms);
+    }
+    if (!problem.isEmpty())
+        return problem;
+    m_transforms.trim = m_parser.isSet(m_trimOption);
+    return transformProblem(m_spec, m_transforms);
+}
+
 // What to say about an option that cannot change a RAW image: it embeds
 // the source file, which the device's own decoder draws.
 QString CommandLine::rawRefusal(const QString &format, const QString &option)
@@ -591,6 +645,11 @@ QString CommandLine::helpText() const
              "brindleforge-cli inspect reads LVGL image files (.bin or C, v8 or v9) back: what\n"
              "they hold, whether they are consistent, and what the device will show.\n"
              "\n"
+             "Transforms run in this order: --crop, --trim, --rotate, --flip, then --resize\n"
+             "or --fit. A crop that reaches outside an image, or a trim of an image with no\n"
+             "visible pixel, fails that image. With transforms, --dry-run lists the final\n"
+             "size of each output. RAW formats take no transform.\n"
+             "\n"
              "Exit status:\n"
              "  0  every output was written\n"
              "  1  some conversions failed (one line each on stderr); the others were written\n"
@@ -614,7 +673,11 @@ QString CommandLine::helpText() const
              "  brindleforge-cli --lvgl 9 --cf RGB565 --stride-align 4 -f bin -o fs/ assets/\n"
              "      v9 .bin files, rows aligned to 4 bytes.\n"
              "  brindleforge-cli --lvgl 9 --cf I4 --compress lz4 --dither logo.png\n"
-             "      A v9 C array of 16 colours, dithered, LZ4-compressed.\n");
+             "      A v9 C array of 16 colours, dithered, LZ4-compressed.\n"
+             "  brindleforge-cli --rotate 90 --fit 480x320 -f bin-rgb565 photo.jpg\n"
+             "      The photo turned for a panel mounted on its side, scaled to fit 480 x 320.\n"
+             "  brindleforge-cli --trim --resize 48x48 -c ALPHA_4BIT -o src/icons icons/\n"
+             "      Each icon without its transparent border, at 48 x 48 pixels.\n");
 }
 
 QString CommandLine::detailsText() const
@@ -665,6 +728,10 @@ QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl
     } else if (is(m_includeOption)) {
         for (const char *name : includeNames)
             values << QString::fromLatin1(name);
+    } else if (is(m_rotateOption)) {
+        values << QStringLiteral("90") << QStringLiteral("180") << QStringLiteral("270");
+    } else if (is(m_flipOption)) {
+        values << QStringLiteral("h") << QStringLiteral("v");
     } else if (is(m_compressOption)) {
         values << QStringLiteral("none") << QStringLiteral("rle") << QStringLiteral("lz4");
     } else if (is(m_completionOption)) {

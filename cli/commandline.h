@@ -54,6 +54,9 @@ public:
 
     // What to write.
     const Convert::OutputPlan &outputKind() const { return m_spec; }
+    // What is done to each decoded image (--crop, --trim, --rotate, --flip,
+    // --resize, --fit); a plan that does nothing without them.
+    const Convert::TransformPlan &transforms() const { return m_transforms; }
     // The -f value, as its table spells it ("c" when none was given).
     QString formatName() const { return m_formatName; }
     QString outputPath() const { return m_outputPath; }
@@ -80,6 +83,9 @@ private:
     QString parseLvgl9(Convert::OutputFormat windowFormat, bool anyBinary);
     static QString lvgl9Alternative(const QString &name);
     static QString rawRefusal(const QString &format, const QString &option);
+    // Read the transform options into m_transforms; return a usage error,
+    // or an empty string.
+    QString parseTransforms();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
@@ -91,6 +97,12 @@ private:
     QCommandLineOption m_compressOption;
     QCommandLineOption m_backgroundOption;
     QCommandLineOption m_ditherOption;
+    QCommandLineOption m_cropOption;
+    QCommandLineOption m_trimOption;
+    QCommandLineOption m_rotateOption;
+    QCommandLineOption m_flipOption;
+    QCommandLineOption m_resizeOption;
+    QCommandLineOption m_fitOption;
     QCommandLineOption m_outputOption;
     QCommandLineOption m_previewOption;
     QCommandLineOption m_nameOption;
@@ -111,6 +123,7 @@ private:
     Convert::OutputFormat m_outputFormat = Convert::CArray;
     Convert::ColorFormat m_colorFormat = Convert::TrueColor;
     Convert::OutputPlan m_spec;
+    Convert::TransformPlan m_transforms;
     QString m_formatName = QStringLiteral("c");
     QString m_outputPath;
     QString m_previewPath;

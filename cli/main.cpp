@@ -161,6 +161,7 @@ int main(int argc, char *argv[])
     BatchRunner runner(plan.jobs(), commandLine.outputKind(), &console);
     runner.setVerbose(commandLine.verbose());
     runner.setDryRun(commandLine.dryRun());
+    runner.setTransforms(commandLine.transforms());
 
     // A dry run checks that the folders can be made; a run makes them.
     const auto makeFolder = [&commandLine](const QString &folder, QString *error) {

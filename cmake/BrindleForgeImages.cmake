@@ -1,6 +1,8 @@
 # brindleforge_add_images(<target>
 #     [LVGL 8|9] [FORMAT C|BIN] [CF <name>] [DEPTH <d>] [DITHER] [COMPRESS RLE|LZ4]
 #     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>] [INCLUDE AUTO|SUBDIR|SIMPLE]
+#     [CROP <x,y,w,h>] [TRIM] [ROTATE 90|180|270] [FLIP H|V]
+#     [RESIZE <w>x<h>] [FIT <w>x<h>]
 #     FILES <image>...)
 #
 # Converts each image with brindleforge-cli (BrindleForge::cli) at build time,
@@ -17,6 +19,13 @@
 #   SYMBOL_PREFIX <p> --symbol-prefix: C symbols are <p><stem> and <p><stem>_map
 #   INCLUDE AUTO|SUBDIR|SIMPLE  --include: how a C file includes LVGL's header
 #                     (default: "lvgl/lvgl.h" for LVGL 8, AUTO for LVGL 9)
+#   CROP <x,y,w,h>    --crop: keep that rectangle of each image
+#   TRIM              --trim: cut away fully transparent borders
+#   ROTATE 90|180|270 --rotate, clockwise
+#   FLIP H|V          --flip: H mirrors left to right, V upside down
+#   RESIZE <w>x<h>    --resize: that exact size (240x or x160 keep the aspect)
+#   FIT <w>x<h>       --fit: the largest size inside, keeping the aspect
+#                     (the transforms run in this order)
 #   OUTPUT_DIR <dir>  where the outputs go (relative: to the current binary
 #                     folder); default <current binary folder>/<target>_images
 # Each output is named after its image's stem (the file name up to its first
@@ -39,12 +48,13 @@ include_guard(GLOBAL)
 
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
-    set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER" "${one_value}" "FILES")
+    set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE
+        CROP ROTATE FLIP RESIZE FIT)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM" "${one_value}" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
             "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
-            "INCLUDE and FILES)")
+            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT and FILES)")
     endif()
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
@@ -108,6 +118,26 @@ function(brindleforge_add_images target)
                 "\"${ARG_INCLUDE}\"")
         endif()
         list(APPEND args --include ${include_style})
+    endif()
+    # The transforms' values are checked by brindleforge-cli (--dry-run below).
+    if(DEFINED ARG_CROP)
+        list(APPEND args --crop ${ARG_CROP})
+    endif()
+    if(ARG_TRIM)
+        list(APPEND args --trim)
+    endif()
+    if(DEFINED ARG_ROTATE)
+        list(APPEND args --rotate ${ARG_ROTATE})
+    endif()
+    if(DEFINED ARG_FLIP)
+        string(TOLOWER "${ARG_FLIP}" flip)
+        list(APPEND args --flip ${flip})
+    endif()
+    if(DEFINED ARG_RESIZE)
+        list(APPEND args --resize ${ARG_RESIZE})
+    endif()
+    if(DEFINED ARG_FIT)
+        list(APPEND args --fit ${ARG_FIT})
     endif()
 
     if(NOT DEFINED ARG_OUTPUT_DIR)

@@ -1,6 +1,7 @@
 #include "converter.h"
 
 #include "csymbol.h"
+#include "imagetransform.h"
 #include "outputversion.h"
 #include "remarks.h"
 
@@ -197,6 +198,52 @@ ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, DecodeR
     return result;
 }
 
+QString transformProblem(const OutputPlan &outSpec, const TransformPlan &transforms)
+{
+    if (transforms.isIdentity() || !outSpec.isRaw())
+        return QString();
+    return QStringLiteral("%1 embeds the source file as it is, for the library's own decoder: "
+                          "the image cannot be cropped, trimmed, rotated, flipped or resized")
+        .arg(QLatin1String(OutputVersion::of(outSpec).formatName(outSpec)));
+}
+
+ConvertResult loadSource(const QString &path, const OutputPlan &outSpec,
+                         const TransformPlan &transforms, SourceImage *source,
+                         TransformReport *report)
+{
+    if (transforms.isIdentity())
+        return loadSource(path, outSpec, source);
+    const QString problem = transformProblem(outSpec, transforms);
+    if (!problem.isEmpty())
+        return ConvertResult::unsupported(path, problem);
+    // The size limit is the output's, for the final image; the source only
+    // has to fit the decoding budget. The own size, from the header, is
+    // what the transforms' sizes are computed from.
+    auto own = std::make_shared<QSize>();
+    DecodeRequest request;
+    request.wantedSize = [transforms, own](QSize size) {
+        *own = size;
+        return transforms.wantedDecodeSize(size);
+    };
+    ConvertResult result = readSourceImage(path, request, source);
+    if (!result.ok())
+        return result;
+    TransformReport done;
+    const QSize ownSize = own->isValid() ? *own : source->image.size();
+    ConvertResult transformed = applyTransforms(transforms, ownSize, path, &source->image, &done);
+    if (!transformed.ok()) {
+        *source = SourceImage();
+        transformed.addNotes(result.notes());
+        return transformed;
+    }
+    source->size = source->image.size();
+    if (transforms.trim)
+        result.addNotes({trimNote(done)});
+    if (report)
+        *report = done;
+    return result;
+}
+
 ConvertResult checkImage(const QImage &image, const QString &path)
 {
     if (image.isNull())
@@ -307,6 +354,19 @@ ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
 {
     SourceImage source;
     const ConvertResult loaded = loadSource(sourcePath, outSpec, &source);
+    if (!loaded.ok())
+        return loaded;
+    ConvertResult converted = convertSource(source, outSpec, outputPath, symbol, group, tag);
+    converted.addNotes(loaded.notes());
+    return converted;
+}
+
+ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
+                          const TransformPlan &transforms, const QString &outputPath,
+                          const QString &symbol, CommitGroup *group, int tag)
+{
+    SourceImage source;
+    const ConvertResult loaded = loadSource(sourcePath, outSpec, transforms, &source);
     if (!loaded.ok())
         return loaded;
     ConvertResult converted = convertSource(source, outSpec, outputPath, symbol, group, tag);

@@ -12,6 +12,7 @@
 #include "outputfile.h"
 #include "outputplan.h"
 #include "quantizer.h"
+#include "transformplan.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -20,8 +21,8 @@
 // The conversion engine's public face. Everything here is a pure function
 // of its arguments: no shared mutable state, so separate images may be
 // converted on separate threads. Needs QtCore and QtGui only. A conversion
-// walks the stages once: source -> pixels -> packed data -> container ->
-// file, the plan (OutputPlan, outputplan.h) telling each stage its part and
+// walks the stages once: source -> transforms -> pixels -> packed data ->
+// container -> file, the plan (OutputPlan, outputplan.h) telling each stage its part and
 // choosing the version's writer (outputversion.h).
 namespace Convert {
 
@@ -54,6 +55,20 @@ ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, SourceI
 // sets.
 ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, DecodeRequest request,
                          SourceImage *source);
+
+// The same, then transforms applied to the decoded image (transformplan.h,
+// imagetransform.h). Without a transform this is loadSource() above, and
+// the decoded image is not touched. With one, the output's side limit
+// applies to the final image (convertSource() checks it) and only the
+// decoding budget to the source, which is decoded at the size the
+// transforms want where its kind can (TransformPlan::wantedDecodeSize).
+// A RAW format, which embeds the file as it is, takes no transform. A
+// trim adds a note of what it cut; report, if given, has the figures.
+ConvertResult loadSource(const QString &path, const OutputPlan &outSpec,
+                         const TransformPlan &transforms, SourceImage *source,
+                         TransformReport *report = nullptr);
+// Why transforms cannot apply to outSpec, or an empty string.
+QString transformProblem(const OutputPlan &outSpec, const TransformPlan &transforms);
 
 // Whether image can be written at all: not null (a failed decode gives a
 // null image) and at most MaxImageSide pixels wide and high. path is only
@@ -97,6 +112,11 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
 ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);
+// The same with transforms, read by loadSource() above.
+ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
+                          const TransformPlan &transforms, const QString &outputPath,
+                          const QString &symbol = QString(), CommitGroup *group = nullptr,
+                          int tag = 0);
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);

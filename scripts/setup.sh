@@ -18,12 +18,14 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # the page. lintian: the package test checks the .deb with it. zsh and
 # bash-completion: the completion tests run both shells' scripts.
 # clang-format: the test script fails on code it would change.
+# libstb-dev: stb_image_resize.h, which resamples for --resize and --fit.
 packages="
     build-essential
     cmake
     zlib1g-dev
     libimagequant-dev
     liblz4-dev
+    libstb-dev
     pkg-config
     fonts-wqy-microhei
     fonts-liberation

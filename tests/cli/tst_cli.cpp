@@ -249,6 +249,8 @@ private slots:
     void embeddedSources_data();
     void embeddedSources();
     void chromaKeyWarnings();
+    void transforms_data();
+    void transforms();
 };
 
 void TestCli::helpAndVersion()
@@ -455,6 +457,37 @@ void TestCli::usageErrors_data()
         << "--symbol-prefix and --name: 'int' is a C keyword";
     QTest::newRow("include style for a binary file")
         << args("-f bin --include auto in/other.png") << "--include applies to C arrays only";
+    QTest::newRow("crop of three numbers")
+        << args("--crop 1,2,3 in/other.png") << "--crop takes X,Y,W,H: four whole numbers";
+    QTest::newRow("crop of no width")
+        << args("--crop 0,0,0,5 in/other.png") << "--crop 0,0,0,5 keeps no pixels";
+    QTest::newRow("crop with a sign")
+        << args("--crop 1,+2,3,4 in/other.png") << "--crop takes X,Y,W,H";
+    QTest::newRow("resize to no height")
+        << args("--resize 10x0 in/other.png")
+        << "--resize 10x0 makes an image with no pixels: a side given must be at least 1";
+    QTest::newRow("fit with neither side")
+        << args("--fit x in/other.png")
+        << "--fit takes WxH, Wx or xH in pixels (such as 240x160, 240x or x160), not 'x'";
+    QTest::newRow("fit of three sides")
+        << args("--fit 5x3x2 in/other.png") << "--fit takes WxH, Wx or xH in pixels";
+    QTest::newRow("resize past the largest side")
+        << args("--resize 65536x10 in/other.png") << "--resize takes WxH, Wx or xH";
+    QTest::newRow("resize and fit") << args("--resize 10x10 --fit 20x in/other.png")
+                                    << "--resize and --fit both set the size; give one of them";
+    QTest::newRow("rotate by 45") << args("--rotate 45 in/other.png")
+                                  << "--rotate takes 90, 180 or 270 (degrees clockwise), not '45'";
+    QTest::newRow("rotate given twice")
+        << args("--rotate 90 --rotate 180 in/other.png") << "--rotate is given more than once";
+    QTest::newRow("flip both ways at once")
+        << args("--flip hv in/other.png")
+        << "--flip takes h (mirror left to right) or v (upside down), not 'hv'";
+    QTest::newRow("RAW with a transform")
+        << args("-c RAW_ALPHA --fit 10x in/other.png")
+        << "RAW_ALPHA embeds the source file as it is, for the library's own decoder: the image "
+           "cannot be cropped, trimmed, rotated, flipped or resized";
+    QTest::newRow("v9 RAW with trim")
+        << args("--lvgl 9 --cf RAW --trim in/logo.jpg") << "RAW embeds the source file as it is";
     QTest::newRow("dry run of a usage error")
         << args("--dry-run -o out in/logo.png in/other.png in/logo.jpg")
         << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
@@ -2242,6 +2275,20 @@ void TestCli::dryRun_data()
     QTest::newRow("a folder where a preview goes")
         << QStringList {"--preview", "shown", "-o", "out", "in"} << 1
         << QByteArray("in/a.png -> out/a.c\nin/b.jpg -> out/b.c\nout/b.c -> shown/b.c.png\n");
+    // With transforms, each output's final size.
+    QTest::newRow("fit lists the final sizes")
+        << QStringList {"--fit", "10x", "--preview", "seen", "-o", "out", "in"} << 0
+        << QByteArray("in/a.png -> out/a.c (10 x 8)\nout/a.c -> seen/a.c.png\n"
+                      "in/b.jpg -> out/b.c (10 x 8)\nout/b.c -> seen/b.c.png\n");
+    QTest::newRow("cropped, then turned")
+        << QStringList {"--crop", "1,1,3,2", "--rotate", "90", "in/a.png"} << 0
+        << QByteArray("in/a.png -> in/a.c (2 x 3)\n");
+    QTest::newRow("too wide for v8 until it is fitted")
+        << QStringList {"--fit", "100x", "-o", "out/", "bad/wide.png"} << 0
+        << QByteArray("bad/wide.png -> out/wide.c (100 x 1)\n");
+    QTest::newRow("a crop outside the image")
+        << QStringList {"--crop", "0,0,5,5", "-o", "out", "in/a.png", "bad/wide.png"} << 1
+        << QByteArray("bad/wide.png -> out/wide.c (5 x 5)\n");
 }
 
 // A dry run does all that the run does but the final writes: the same exit
@@ -2475,6 +2522,118 @@ void TestCli::chromaKeyWarnings()
                   "(LV_COLOR_CHROMA_KEY), or a format with alpha";
     }
     QCOMPARE(outcome.errLines(), lines);
+}
+
+void TestCli::transforms_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // the source is icon.png, 10 x 8
+    QTest::addColumn<QString>("output"); // empty when nothing is written
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QByteArray>("err");
+    // What the test does to the image for a conversion without transforms
+    // that must give the same bytes; empty for none.
+    QTest::addColumn<QString>("same");
+
+    const QByteArray trimmed =
+        "brindleforge-cli: icon.png: --trim cut 2 pixels on the left, 1 at the top, 3 on the "
+        "right and 3 at the bottom\n";
+    QTest::newRow("trim -v says what it cut")
+        << QStringList {"-v", "--trim", "icon.png"} << "icon.c" << QSize(5, 4) << trimmed
+        << "crop 2,1,5,4";
+    QTest::newRow("trim without -v says nothing") << QStringList {"--trim", "icon.png"} << "icon.c"
+                                                  << QSize(5, 4) << QByteArray() << "crop 2,1,5,4";
+    QTest::newRow("rotate 90, v9 .bin")
+        << QStringList {"--rotate", "90",   "--lvgl",   "9",       "-f",
+                        "bin",      "--cf", "ARGB8888", "icon.png"}
+        << "icon.bin" << QSize(8, 10) << QByteArray() << "rotate 90";
+    QTest::newRow("rotate 270 and flip v")
+        << QStringList {"--rotate", "270", "--flip", "v", "-c", "TRUE_COLOR_ALPHA", "icon.png"}
+        << "icon.c" << QSize(8, 10) << QByteArray() << "rotate 270 flip v";
+    QTest::newRow("flip h, -f bin-rgb565")
+        << QStringList {"--flip", "h", "-f", "bin-rgb565", "icon.png"} << "icon.bin" << QSize(10, 8)
+        << QByteArray() << "flip h";
+    QTest::newRow("resize, height only") << QStringList {"--resize", "x4", "icon.png"} << "icon.c"
+                                         << QSize(5, 4) << QByteArray() << QString();
+    QTest::newRow("fit enlarges") << QStringList {"--fit", "25x100", "icon.png"} << "icon.c"
+                                  << QSize(25, 20) << QByteArray() << QString();
+    QTest::newRow("a crop outside fails, naming the image's size")
+        << QStringList {"--crop", "8,0,3,3", "icon.png"} << QString() << QSize()
+        << QByteArray(
+               "brindleforge-cli: icon.png -> icon.c: --crop 8,0,3,3 reaches outside the image, "
+               "which is 10 x 8 pixels\n")
+        << QString();
+    QTest::newRow("a trim of nothing visible fails")
+        << QStringList {"--crop", "0,5,10,3", "--trim", "icon.png"} << QString() << QSize()
+        << QByteArray("brindleforge-cli: icon.png -> icon.c: --trim finds no visible pixel: the "
+                      "image (10 x 3 pixels) is fully transparent\n")
+        << QString();
+}
+
+// Each transform end to end: the output has the final size, and for moves
+// that do not resample, the very bytes of the moved image converted
+// without transforms.
+void TestCli::transforms()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    QFETCH(QSize, size);
+    QFETCH(QByteArray, err);
+    QFETCH(QString, same);
+
+    QTemporaryDir dir;
+    // A photo with a fully transparent border: 2 columns left, 1 row at the
+    // top, 3 columns right and 3 rows at the bottom.
+    QImage icon = TestImages::photo(10, 8, 4).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            if (x < 2 || x >= 7 || y < 1 || y >= 5)
+                icon.setPixel(x, y, qRgba(0, 200, 0, 0));
+        }
+    }
+    saveImage(dir.filePath(QStringLiteral("icon.png")), icon, "PNG");
+
+    const Outcome outcome = runCli(dir.path(), QStringList {"-q"} + arguments);
+    QCOMPARE(outcome.err, err);
+    QCOMPARE(outcome.exitCode, output.isEmpty() ? 1 : 0);
+    if (output.isEmpty()) {
+        QCOMPARE(entries(dir.path()), QStringList {"icon.png"});
+        return;
+    }
+    const QByteArray written = readFile(dir.filePath(output));
+    const LvglDecodeResult shown = decodeLvglFile(written, DeviceSettings());
+    QVERIFY2(shown.ok(), qPrintable(shown.error));
+    QCOMPARE(shown.image.size(), size);
+    if (same.isEmpty())
+        return;
+
+    QImage moved = icon;
+    const QStringList steps = same.split(QLatin1Char(' '));
+    for (int i = 0; i + 1 < steps.size(); i += 2) {
+        const QString &value = steps.at(i + 1);
+        if (steps.at(i) == QLatin1String("crop")) {
+            const QStringList n = value.split(QLatin1Char(','));
+            moved = moved.copy(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt());
+        } else if (steps.at(i) == QLatin1String("rotate")) {
+            moved = moved.transformed(QTransform().rotate(value.toInt()));
+        } else {
+            moved = moved.mirrored(value == QLatin1String("h"), value == QLatin1String("v"));
+        }
+    }
+    saveImage(dir.filePath(QStringLiteral("moved/icon.png")), moved, "PNG");
+    QStringList plain;
+    for (int i = 0; i < arguments.size() - 1; ++i) {
+        const QString &a = arguments.at(i);
+        if (a == QLatin1String("-v") || a == QLatin1String("--trim"))
+            continue;
+        if (a == QLatin1String("--rotate") || a == QLatin1String("--flip")) {
+            ++i;
+            continue;
+        }
+        plain << a;
+    }
+    VERIFY_SUCCESS(runCli(dir.filePath(QStringLiteral("moved")),
+                          QStringList {"-q"} + plain + QStringList {"icon.png"}));
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("moved/") + output)), written);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -406,6 +406,9 @@ void TestCliDocs::completes_data()
     add("v8 output formats", all, {"--format", "bin-"}, {"bin-rgb332", "bin-rgb565-swap"}, {});
     add("depths", all, {"-f", "bin", "--depth", ""}, {"8", "16", "16swap", "32"}, {});
     add("compression", all, {"--lvgl", "9", "--compress", ""}, {"none", "rle", "lz4"}, {});
+    add("rotations", all, {"--rotate", ""}, {"90", "180", "270"}, {});
+    add("flips", all, {"--flip", ""}, {"h", "v"}, {"90"});
+    add("nothing for a size", all, {"--fit", ""}, {}, {"picture.png"});
     add("files for -o", all, {"-o", "sub"}, {"subdir"}, {});
     add("files for --preview", all, {"--preview", "sub"}, {"subdir"}, {});
     add("files for inputs", all, {"-q", "pic"}, {"picture.png"}, {});
@@ -480,6 +483,7 @@ void TestCliDocs::manPageShows_data()
     QTest::newRow("inspect synopsis") << "brindleforge-cli inspect [options] FILE...";
     QTest::newRow("an option") << "--symbol-prefix P";
     QTest::newRow("an inspect option") << "--chroma-key RRGGBB";
+    QTest::newRow("a transform") << "--crop X,Y,W,H";
     QTest::newRow("a v8 format") << "INDEXED_4BIT";
     QTest::newRow("a v9 format") << "ARGB8888_PREMULTIPLIED";
     QTest::newRow("EXIT STATUS") << "\nEXIT STATUS\n";

@@ -72,7 +72,21 @@ int main(void)
         expect("photo.bin", "uncompressed length", le(file + 20, 4), 74 * 23);
     }
 
+    /* v9 RGB565 of tile.bmp after CROP, ROTATE, FLIP and RESIZE: 8 x 16
+     * pixels, uncompressed, so the header and 16-byte rows. */
+    in = fopen(FS_DIR "/tile.bin", "rb");
+    size = in ? fread(file, 1, sizeof file, in) : 0;
+    if (in)
+        fclose(in);
+    expect("tile.bin", "size", (uint32_t)size, 12 + 16 * 16);
+    if (size >= 12) {
+        expect("tile.bin", "flags", le(file + 2, 2), 0);
+        expect("tile.bin", "w", le(file + 4, 2), 8);
+        expect("tile.bin", "h", le(file + 6, 2), 16);
+        expect("tile.bin", "stride", le(file + 8, 2), 16);
+    }
+
     if (failures == 0)
-        printf("4 images as converted\n");
+        printf("5 images as converted\n");
     return failures == 0 ? 0 : 1;
 }
