@@ -18,12 +18,15 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # the page. lintian: the package test checks the .deb with it. zsh and
 # bash-completion: the completion tests run both shells' scripts.
 # clang-format: the test script fails on code it would change.
+# librsvg2-dev: librsvg and cairo, which render SVG sources (it brings
+# libcairo2-dev).
 packages="
     build-essential
     cmake
     zlib1g-dev
     libimagequant-dev
     liblz4-dev
+    librsvg2-dev
     pkg-config
     fonts-wqy-microhei
     fonts-liberation

@@ -27,14 +27,17 @@ namespace Reading {
 // about a size and count as absent. A side that is absent is taken from
 // the viewBox's aspect ratio ("min-x min-y width height"), and with both
 // absent the viewBox's width and height are the size. Fractions of a pixel
-// round up, as librsvg advises for its intrinsic size. The root element is
+// round up, as librsvg advises for its intrinsic size (less a thousandth,
+// so that 5291.66667mm stays 20000 pixels). The root element is
 // parsed here rather than by librsvg, so that the header costs a read of a
 // few kilobytes and no XML parser runs outside the renderer's process.
 
-// The root element's own size in CSS pixels, unrounded. Empty (and a
-// reason in *detail) when the attributes give none or give a side of zero
-// or less; a side that cannot be a length is treated as absent.
-QSizeF svgDeclaredSize(const QByteArray &rootTag, QString *detail);
+// The own size in CSS pixels, unrounded, from the root's start tag
+// ("<svg ... >"). Empty, with the reason in *detail, when the attributes
+// give none or give a side of zero or less (a side that cannot be a
+// length counts as absent), or when the tag is not well-formed
+// (*wellFormed false).
+QSizeF svgDeclaredSize(const QByteArray &rootTag, QString *detail, bool *wellFormed);
 
 // Whether head (the first bytes of a file) holds an SVG prologue and the
 // start of its root element.

@@ -240,8 +240,9 @@ bool sniffSvg(const uchar *head, int size)
     return svgRootOffset(head, size) >= 0;
 }
 
-QSizeF svgDeclaredSize(const QByteArray &rootTag, QString *detail)
+QSizeF svgDeclaredSize(const QByteArray &rootTag, QString *detail, bool *wellFormed)
 {
+    *wellFormed = true;
     QByteArray width;
     QByteArray height;
     QByteArray viewBox;
@@ -252,6 +253,7 @@ QSizeF svgDeclaredSize(const QByteArray &rootTag, QString *detail)
         || !attribute(rootTag, "height", &height, &hasHeight)
         || !attribute(rootTag, "viewBox", &viewBox, &hasViewBox)) {
         *detail = QStringLiteral("the SVG's root element is not well-formed");
+        *wellFormed = false;
         return QSizeF();
     }
     double w = 0;
@@ -306,11 +308,12 @@ HeaderStatus readSvgHeader(HeaderReader &in, ImageProbe *probe, QString *detail)
                 quote = c;
             } else if (c == '>') {
                 tag.append(reinterpret_cast<const char *>(chunk), i + 1);
-                const QSizeF size = svgDeclaredSize(tag, detail);
+                bool wellFormed = true;
+                const QSizeF size = svgDeclaredSize(tag, detail, &wellFormed);
                 if (size.isEmpty())
-                    return HeaderStatus::Corrupt;
+                    return wellFormed ? HeaderStatus::NotDecodable : HeaderStatus::Corrupt;
                 const auto pixels = [](double side) {
-                    return int(std::ceil(qMin(side, MaxSide) - 1e-6));
+                    return int(std::ceil(qMin(side, MaxSide) - 1e-3));
                 };
                 probe->size = QSize(qMax(1, pixels(size.width())), qMax(1, pixels(size.height())));
                 probe->decodedBytesPerPixel = 4;
