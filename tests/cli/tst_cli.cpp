@@ -320,7 +320,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("no input") << args("-o out") << "no input given";
     QTest::newRow("unknown option") << args("--frobnicate in/other.png") << "frobnicate";
     QTest::newRow("no images in a directory")
-        << args("-o out empty") << "no bmp, jpg, jpeg or png files found in empty";
+        << args("-o out empty") << "no bmp, jpg, jpeg, png or svg files found in empty";
     QTest::newRow("file as output directory") << args("-o notes.txt in/logo.png in/other.png")
                                               << "the output 'notes.txt' is not a directory";
     QTest::newRow("collision of two files")
