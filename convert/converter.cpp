@@ -152,8 +152,13 @@ QString sourceProblem(const OutputPlan &outSpec, ImageKind kind)
     if (!outSpec.isRaw())
         return QString();
     const char *name = OutputVersion::of(outSpec).formatName(outSpec);
+    // Of the kinds read, LVGL decodes only PNG and JPEG data itself.
     if (kind == ImageKind::Bmp)
         return QStringLiteral("LVGL has no decoder for BMP data, so a BMP cannot be embedded as %1")
+            .arg(QLatin1String(name));
+    if (kind == ImageKind::Svg)
+        return QStringLiteral(
+                   "LVGL has no decoder for SVG data, so an SVG cannot be embedded as %1")
             .arg(QLatin1String(name));
     if (kind == ImageKind::Png && qstrcmp(name, "RAW") == 0)
         return QStringLiteral("a PNG must be embedded as RAW_ALPHA: LVGL draws a RAW PNG wrongly "

@@ -34,7 +34,7 @@ OutputPlan outputPlan(OutputFormat output, ColorFormat color);
 // empty string.
 QString specProblem(const OutputPlan &outSpec);
 // Why outSpec cannot be written for a source of this kind (RAW of a PNG must
-// be RAW_ALPHA; LVGL has no BMP data decoder), or an empty string.
+// be RAW_ALPHA; LVGL has no BMP or SVG data decoder), or an empty string.
 QString sourceProblem(const OutputPlan &outSpec, ImageKind kind);
 
 // ".c" or ".bin".

@@ -5,8 +5,8 @@
 #   scripts/fuzz.sh [SECONDS] [-- LIBFUZZER OPTIONS...]
 #
 # FUZZ_TARGET chooses the target: convert (the default; images through
-# every writer) or decode (bytes through the image decoder, as .bin and as
-# C). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
+# every writer), decode (bytes through the image decoder, as .bin and as
+# C) or svg (bytes read as a source file, SVG above all). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
 # script's folder (BUILD_DIR overrides it); the corpus grows in
 # BUILD_DIR/fuzz-corpus (fuzz-corpus-decode) between runs, seeded by
 # fuzz_seeds (fuzz_decode_seeds), and inputs that break a check or crash
@@ -37,8 +37,12 @@ convert)
 decode)
     fuzzer=fuzz_decode seeder=fuzz_decode_seeds suffix=-decode
     ;;
+svg)
+    # Seeded from the files of tests/fuzz/svg-seeds.
+    fuzzer=fuzz_svg seeder= suffix=-svg
+    ;;
 *)
-    echo "FUZZ_TARGET is convert or decode, not '$FUZZ_TARGET'" >&2
+    echo "FUZZ_TARGET is convert, decode or svg, not '$FUZZ_TARGET'" >&2
     exit 2
     ;;
 esac
@@ -49,13 +53,17 @@ fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEFORGE_FUZZ=ON >/dev/null
-cmake --build "$build" --target "$fuzzer" "$seeder" -j "$(nproc)"
+cmake --build "$build" --target "$fuzzer" ${seeder:+"$seeder"} -j "$(nproc)"
 
 corpus=$build/fuzz-corpus$suffix
 artifacts=$build/fuzz-artifacts$suffix
 mkdir -p "$corpus" "$artifacts"
 if [[ -z $(ls -A "$corpus") ]]; then
-    "$build/tests/fuzz/$seeder" "$corpus"
+    if [[ -n $seeder ]]; then
+        "$build/tests/fuzz/$seeder" "$corpus"
+    else
+        cp "$root/tests/fuzz/svg-seeds/"* "$corpus/"
+    fi
 fi
 
 # Qt itself is not instrumented; report UB and leaks in our code, stop at

@@ -19,6 +19,8 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # bash-completion: the completion tests run both shells' scripts.
 # clang-format: the test script fails on code it would change.
 # libstb-dev: stb_image_resize.h, which resamples for --resize and --fit.
+# librsvg2-dev: librsvg and cairo, which render SVG sources (it brings
+# libcairo2-dev).
 packages="
     build-essential
     cmake
@@ -26,6 +28,7 @@ packages="
     libimagequant-dev
     liblz4-dev
     libstb-dev
+    librsvg2-dev
     pkg-config
     fonts-wqy-microhei
     fonts-liberation

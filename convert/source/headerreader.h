@@ -57,7 +57,9 @@ private:
 };
 
 // What reading a header came to.
-enum class HeaderStatus { Ok, NotAnImage, Corrupt, ReadError };
+// NotDecodable: a whole header that describes no image this program can
+// decode (an SVG without a size), with the reason in the detail.
+enum class HeaderStatus { Ok, NotAnImage, Corrupt, NotDecodable, ReadError };
 
 // For a header whose bytes ended early: a read error if reading failed,
 // else Corrupt with "the <kind> header is cut short" in detail.

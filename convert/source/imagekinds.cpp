@@ -3,6 +3,7 @@
 #include "bmpheader.h"
 #include "jpegheader.h"
 #include "pngheader.h"
+#include "svgdecode.h"
 
 #include <QFileInfo>
 
@@ -45,6 +46,17 @@ const ImageKindRow Rows[] = {
      Reading::decodeBmp,
      nullptr,
      false},
+    // No Qt handler: librsvg renders it, in a process of its own.
+    {ImageKind::Svg,
+     "SVG",
+     {"svg", nullptr},
+     Reading::sniffSvg,
+     Reading::readSvgHeader,
+     "",
+     false,
+     Reading::decodeSvg,
+     nullptr,
+     true},
 };
 
 constexpr int RowCount = int(sizeof Rows / sizeof Rows[0]);
@@ -107,8 +119,10 @@ bool hasImageSuffix(const QString &fileName, bool windowOnly)
 QStringList imageKindNames()
 {
     QStringList names;
-    for (const ImageKindRow &row : Rows)
-        names.append(QLatin1String(row.name));
+    for (const ImageKindRow &row : Rows) {
+        if (row.window)
+            names.append(QLatin1String(row.name));
+    }
     return names;
 }
 

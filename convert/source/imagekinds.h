@@ -33,7 +33,8 @@ struct ImageKindRow
     // the list.
     const char *suffixes[4];
     // Whether a file starting with the size bytes at head is of this kind;
-    // Reading::SniffBytes are enough for every kind.
+    // Reading::SniffBytes are enough for every kind but SVG, whose prologue
+    // may take up to Reading::SniffHeadBytes.
     bool (*sniff)(const uchar *head, int size);
     // Reads the size (and decoded depth) from the header.
     Reading::HeaderStatus (*readHeader)(Reading::HeaderReader &in, ImageProbe *probe,
@@ -59,6 +60,9 @@ namespace Reading {
 // Bytes every sniff needs to tell the kinds apart (up to a BMP's DIB header
 // size).
 constexpr int SniffBytes = 18;
+// The head every sniff is given: one read of the header reader's window,
+// which the first read of any header fetches whole anyway.
+constexpr int SniffHeadBytes = HeaderReader::WindowSize;
 } // namespace Reading
 
 // The rows, in the order messages name the kinds; count is set to their
@@ -74,7 +78,8 @@ QByteArray readerFormat(ImageKind kind);
 QStringList imageSuffixes(bool windowOnly = false);
 // Whether fileName's suffix, in any case, is one of imageSuffixes().
 bool hasImageSuffix(const QString &fileName, bool windowOnly = false);
-// The kinds' names in table order: "PNG", "JPEG", "BMP".
+// The names of the kinds the window opens, in table order: "PNG", "JPEG",
+// "BMP" (its message for any other content names them).
 QStringList imageKindNames();
 
 // items joined by separator, the last two by lastSeparator: ("a", "b",

@@ -24,8 +24,8 @@ constexpr qint64 MaxSourceBytes = qint64(512) << 20;
 HeaderStatus readHeader(ByteSource *source, ImageProbe *probe, QString *detail)
 {
     HeaderReader in(source);
-    uchar head[SniffBytes];
-    const int count = in.read(0, SniffBytes, head);
+    uchar head[SniffHeadBytes];
+    const int count = in.read(0, SniffHeadBytes, head);
     if (count < 0)
         return HeaderStatus::ReadError;
     probe->kind =
@@ -45,6 +45,8 @@ ConvertResult headerResult(HeaderStatus status, const QString &path, const QStri
         return ConvertResult::notAnImage(path);
     case HeaderStatus::Corrupt:
         return ConvertResult::corrupt(path, detail);
+    case HeaderStatus::NotDecodable:
+        return ConvertResult::notDecodable(path, detail);
     case HeaderStatus::ReadError:
         return ConvertResult::readFailed(path, errnoText(error));
     }

@@ -24,7 +24,7 @@
 // write.
 namespace Convert {
 
-enum class ImageKind { Unknown, Png, Jpeg, Bmp };
+enum class ImageKind { Unknown, Png, Jpeg, Bmp, Svg };
 
 // What the header of a source says.
 struct ImageProbe

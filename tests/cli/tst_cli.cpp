@@ -322,7 +322,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("no input") << args("-o out") << "no input given";
     QTest::newRow("unknown option") << args("--frobnicate in/other.png") << "frobnicate";
     QTest::newRow("no images in a directory")
-        << args("-o out empty") << "no bmp, jpg, jpeg or png files found in empty";
+        << args("-o out empty") << "no bmp, jpg, jpeg, png or svg files found in empty";
     QTest::newRow("file as output directory") << args("-o notes.txt in/logo.png in/other.png")
                                               << "the output 'notes.txt' is not a directory";
     QTest::newRow("collision of two files")
@@ -351,6 +351,9 @@ void TestCli::usageErrors_data()
                                   << "in/other.png: a PNG must be embedded as RAW_ALPHA";
     QTest::newRow("RAW of a BMP") << args("-c lv_img_cf_raw_alpha in/pic.bmp")
                                   << "in/pic.bmp: LVGL has no decoder for BMP data";
+    QTest::newRow("RAW of an SVG") << args("-c RAW_ALPHA art/pic.svg")
+                                   << "art/pic.svg: LVGL has no decoder for SVG data, so an SVG "
+                                      "cannot be embedded as RAW_ALPHA";
     QTest::newRow("RGB565A8 at depth 32") << args("-f bin -c RGB565A8 --depth 32 in/other.png")
                                           << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
     QTest::newRow("RGB565A8 at depth 8")
@@ -509,6 +512,9 @@ void TestCli::usageErrors()
          {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png", "in/t.png", "in/t_.png"})
         saveImage(dir.filePath(QLatin1String(name)), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/pic.bmp")), image, "BMP");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("art")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("art/pic.svg")),
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"7\"/>"));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));

@@ -2,6 +2,8 @@
 #include <imagekinds.h>
 #include <imagesource.h>
 #include <outputfile.h>
+#include <referencetrap.h>
+#include <svgdecode.h>
 #include <testfiles.h>
 #include <testimages.h>
 
@@ -18,6 +20,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Convert;
@@ -306,6 +309,36 @@ QByteArray jpegHeaderOnly(int appBytes, int width, int height)
     return jpeg;
 }
 
+const char svgNamespace[] = "xmlns=\"http://www.w3.org/2000/svg\"";
+
+// An SVG document: the root's attributes, then its content.
+QByteArray svg(const QByteArray &attributes, const QByteArray &content = QByteArray())
+{
+    return "<svg " + QByteArray(svgNamespace) + ' ' + attributes + '>' + content + "</svg>\n";
+}
+
+// An image of size, transparent, with its columns left of redWidth opaque
+// red: what an SVG whose rectangle fills that part renders to.
+QImage redLeft(QSize size, int redWidth)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(0);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < redWidth; ++x)
+            image.setPixel(x, y, qRgb(255, 0, 0));
+    }
+    return image;
+}
+
+// Sets the SVG render deadline for as long as it lives.
+class RenderDeadline
+{
+public:
+    explicit RenderDeadline(int milliseconds) { Reading::setSvgRenderDeadline(milliseconds); }
+    ~RenderDeadline() { Reading::setSvgRenderDeadline(0); }
+    Q_DISABLE_COPY(RenderDeadline)
+};
+
 } // namespace
 
 class TestFileWriting : public QObject
@@ -333,6 +366,8 @@ private slots:
     void hostileSources();
     void validSourcesDecodeAsQt_data();
     void validSourcesDecodeAsQt();
+    void svgRendersAtTheSizeWanted_data();
+    void svgRendersAtTheSizeWanted();
     void skippedPixelsAreZero();
     void decoderMessagesStayWithTheirDecode();
 };
@@ -618,6 +653,29 @@ void TestFileWriting::inputKindSniffs_data()
         << QByteArray("BMW owners' manual, chapter 1") << int(Convert::ImageKind::Unknown);
     QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0", 10)
                          << int(Convert::ImageKind::Unknown);
+
+    const int svgKind = int(Convert::ImageKind::Svg);
+    const QByteArray root = svg("width=\"8\" height=\"8\"");
+    QTest::newRow("SVG") << root << svgKind;
+    QTest::newRow("SVG after a BOM, a declaration, a comment and a DOCTYPE")
+        << "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- <html> -->\n"
+           "<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" \"svg11.dtd\">\n"
+            + root
+        << svgKind;
+    QTest::newRow("SVG whose DOCTYPE has an internal subset")
+        << "<!DOCTYPE svg [<!ENTITY a \"]>\"> <!-- ]> -->]>" + root << svgKind;
+    QTest::newRow("SVG root after 3 KB of comment")
+        << "<!--" + QByteArray(3000, '-') + "-->\n<svg>" << svgKind;
+    QTest::newRow("XML whose root is not svg")
+        << QByteArray("<?xml version=\"1.0\"?><html><svg>") << int(Convert::ImageKind::Unknown);
+    QTest::newRow("svg as the start of another name")
+        << QByteArray("<svgfont/>") << int(Convert::ImageKind::Unknown);
+    QTest::newRow("SVG root after another DOCTYPE")
+        << QByteArray("<!DOCTYPE html><svg>") << int(Convert::ImageKind::Unknown);
+    QTest::newRow("SVG root in an unclosed comment")
+        << QByteArray("<!-- <svg>") << int(Convert::ImageKind::Unknown);
+    QTest::newRow("SVG root cut short")
+        << QByteArray("<?xml version=\"1.0\"?><sv") << int(Convert::ImageKind::Unknown);
 }
 
 void TestFileWriting::inputKindSniffs()
@@ -628,7 +686,7 @@ void TestFileWriting::inputKindSniffs()
     QCOMPARE(int(Convert::sniffImageKind(head)), kind);
     int count = 0;
     const Convert::ImageKindRow *rows = Convert::imageKindRows(&count);
-    QCOMPARE(count, 3);
+    QCOMPARE(count, 4);
     int matches = 0;
     for (int i = 0; i < count; ++i) {
         if (rows[i].sniff(reinterpret_cast<const uchar *>(head.constData()), head.size())) {
@@ -646,28 +704,32 @@ void TestFileWriting::inputSuffixes_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("image");
+    QTest::addColumn<bool>("window"); // whether the window opens it
 
-    QTest::newRow("png") << "a.png" << true;
-    QTest::newRow("upper case") << "dir/A.PNG" << true;
-    QTest::newRow("mixed case jpeg") << "b.JpEg" << true;
-    QTest::newRow("jpg") << "c.jpg" << true;
-    QTest::newRow("bmp") << "d.bmp" << true;
-    QTest::newRow("gif") << "e.gif" << false;
-    QTest::newRow("image suffix not last") << "f.png.txt" << false;
-    QTest::newRow("no suffix") << "png" << false;
-    QTest::newRow("suffix as a prefix") << "g.pngx" << false;
+    QTest::newRow("png") << "a.png" << true << true;
+    QTest::newRow("upper case") << "dir/A.PNG" << true << true;
+    QTest::newRow("mixed case jpeg") << "b.JpEg" << true << true;
+    QTest::newRow("jpg") << "c.jpg" << true << true;
+    QTest::newRow("bmp") << "d.bmp" << true << true;
+    QTest::newRow("svg, for the command line only") << "h.SVG" << true << false;
+    QTest::newRow("gif") << "e.gif" << false << false;
+    QTest::newRow("image suffix not last") << "f.png.txt" << false << false;
+    QTest::newRow("no suffix") << "png" << false << false;
+    QTest::newRow("suffix as a prefix") << "g.pngx" << false << false;
 }
 
 void TestFileWriting::inputSuffixes()
 {
     QFETCH(QString, fileName);
     QFETCH(bool, image);
+    QFETCH(bool, window);
 
     QCOMPARE(Convert::hasImageSuffix(fileName), image);
-    QCOMPARE(Convert::hasImageSuffix(fileName, true), image);
-    QCOMPARE(Convert::imageSuffixes(),
-             QStringList({QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
-                          QStringLiteral("png")}));
+    QCOMPARE(Convert::hasImageSuffix(fileName, true), window);
+    const QStringList windowSuffixes = {QStringLiteral("bmp"), QStringLiteral("jpg"),
+                                        QStringLiteral("jpeg"), QStringLiteral("png")};
+    QCOMPARE(Convert::imageSuffixes(true), windowSuffixes);
+    QCOMPARE(Convert::imageSuffixes(), windowSuffixes + QStringList {QStringLiteral("svg")});
     QCOMPARE(Convert::joinedList(Convert::imageKindNames(), QStringLiteral(", "),
                                  QStringLiteral(" or ")),
              QStringLiteral("PNG, JPEG or BMP"));
@@ -822,6 +884,119 @@ void TestFileWriting::hostileSources_data()
         << MaxImageSide << int(ConvertResult::TooLarge) << QSize(30000, 30000) << QString()
         << QString();
 
+    // SVG: the size comes from the root element; the rest is librsvg's.
+    const auto svgRow = [](const char *name, const QByteArray &content, int status,
+                           const QString &detail = QString(), const char *setup = "",
+                           QSize size = QSize(), int maxSide = 0) {
+        QTest::newRow(name) << QString::fromLatin1(setup) << QStringLiteral("source.svg") << content
+                            << maxSide << status << size << detail << QString();
+    };
+    const int notDecodable = ConvertResult::NotDecodable;
+    const QByteArray icon =
+        svg("width=\"16\" height=\"16\"", "<rect width=\"8\" height=\"16\" fill=\"red\"/>");
+    svgRow("svg without a size", svg("", "<rect width=\"4\" height=\"4\"/>"), notDecodable,
+           QStringLiteral("the SVG has no width, height or viewBox"));
+    svgRow("svg sized only in percentages", svg("width=\"100%\" height=\"50%\""), notDecodable,
+           QStringLiteral("the SVG has no width, height or viewBox"));
+    svgRow("svg with a width only", svg("width=\"2cm\""), notDecodable,
+           QStringLiteral("the SVG has no height and no viewBox"));
+    svgRow("svg with a zero width", svg("width=\"0\" height=\"16\""), notDecodable,
+           QStringLiteral("zero or negative"));
+    svgRow("svg whose root element is not well-formed", svg("width=\"16\" height=16"), corrupt,
+           QStringLiteral("not well-formed"));
+    svgRow("svg root element cut short", icon.left(icon.indexOf("height")), corrupt,
+           QStringLiteral("the SVG header is cut short"));
+    svgRow("svg with mismatched tags", svg("width=\"16\" height=\"16\"", "<g><rect/></svg>"),
+           corrupt);
+    svgRow("svg cut short", icon.left(icon.size() - 8), corrupt);
+    svgRow("svg whose root is past the sniffed head", "<!--" + QByteArray(5000, ' ') + "-->" + icon,
+           ConvertResult::NotAnImage);
+    const QByteArray huge = svg("width=\"20000\" height=\"20000\"");
+    svgRow("svg 20000 x 20000, budget", huge, ConvertResult::OverBudget, QString(), "",
+           QSize(20000, 20000));
+    svgRow("svg 20000 x 20000 in millimetres, side limit",
+           svg("width=\"5291.66667mm\" height=\"20000px\""), ConvertResult::TooLarge, QString(), "",
+           QSize(20000, 20000), MaxImageSide);
+    // Nested entities ("billion laughs"): libxml2's limit on expansion,
+    // which librsvg keeps, refuses it at once.
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE svg [\n<!ENTITY l0 \"lol\">\n";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY l" + QByteArray::number(i) + " \""
+            + QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">\n";
+    }
+    laughs += "]>\n" + svg("width=\"32\" height=\"32\"", "<text y=\"20\">&l9;</text>");
+    svgRow("svg with nested entities", laughs, corrupt, QStringLiteral("entity"));
+    // References to other files and to a server (ReferenceTrap): each is
+    // refused, and nothing of theirs is drawn. librsvg has no base URL to
+    // resolve them against; external entities are never defined, so their
+    // use is an error of the XML.
+    const QByteArray references = "svg references";
+    const QByteArray namespaces = "xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                                  "xmlns:xi=\"http://www.w3.org/2001/XInclude\" ";
+    const auto referring = [&](const QByteArray &content) {
+        return svg(namespaces + "width=\"32\" height=\"32\"", content);
+    };
+    const auto referenceRow = [&](const char *name, const QByteArray &content, int status,
+                                  const QString &detail = QString()) {
+        svgRow(name, content, status, detail, references.constData());
+    };
+    const int ok = ConvertResult::Ok;
+    referenceRow("svg image from a file URL",
+                 referring("<image href=\"file://@DIR@/secret.png\" width=\"32\" height=\"32\"/>"),
+                 ok);
+    referenceRow("svg image from an absolute path",
+                 referring("<image xlink:href=\"@DIR@/secret.png\" width=\"32\" height=\"32\"/>"),
+                 ok);
+    referenceRow("svg image from a path beside it",
+                 referring("<image href=\"private/secret.png\" width=\"32\" height=\"32\"/>"), ok);
+    referenceRow("svg image from /etc/passwd",
+                 referring("<image href=\"/etc/passwd\" width=\"32\" height=\"32\"/>"), ok);
+    referenceRow("svg image from a URL",
+                 referring("<image href=\"http://127.0.0.1:@PORT@/a.png\" width=\"32\" "
+                           "height=\"32\"/>"),
+                 ok);
+    referenceRow("svg use of another file", referring("<use href=\"private/defs.svg#r\"/>"), ok);
+    referenceRow("svg stylesheets from a URL",
+                 "<?xml-stylesheet type=\"text/css\" href=\"http://127.0.0.1:@PORT@/a.css\"?>\n"
+                     + referring("<style>@import url(\"http://127.0.0.1:@PORT@/b.css\");</style>"),
+                 ok);
+    referenceRow("svg XInclude of a file",
+                 referring("<text y=\"24\" font-size=\"24\" fill=\"red\"><xi:include "
+                           "href=\"file://@DIR@/secret.txt\" parse=\"text\"/></text>"),
+                 ok);
+    referenceRow("svg XInclude of /etc/passwd",
+                 referring("<text y=\"24\" font-size=\"24\" fill=\"red\"><xi:include "
+                           "href=\"/etc/passwd\" parse=\"text\"/></text>"),
+                 ok);
+    referenceRow("svg external entity from a file",
+                 "<!DOCTYPE svg [<!ENTITY secret SYSTEM \"file://@DIR@/secret.txt\">]>\n"
+                     + referring("<text y=\"24\" font-size=\"24\" fill=\"red\">&secret;</text>"),
+                 corrupt, QStringLiteral("Entity 'secret' not defined"));
+    referenceRow("svg external entity from a URL",
+                 "<!DOCTYPE svg [<!ENTITY secret SYSTEM \"http://127.0.0.1:@PORT@/e\">]>\n"
+                     + referring("<text y=\"24\" font-size=\"24\" fill=\"red\">&secret;</text>"),
+                 corrupt, QStringLiteral("Entity 'secret' not defined"));
+    referenceRow("svg external DTD and parameter entity",
+                 "<!DOCTYPE svg SYSTEM \"file://@DIR@/secret.dtd\" [<!ENTITY % remote SYSTEM "
+                 "\"http://127.0.0.1:@PORT@/p.dtd\"> %remote;]>\n"
+                     + referring("<text y=\"24\" font-size=\"24\" fill=\"red\">&secret;</text>"),
+                 corrupt, QStringLiteral("%remote; not found"));
+    // Forty large blurs over forty rectangles of a 2000 x 2000 canvas take
+    // librsvg minutes; the render deadline, set to 1 s here, stops it.
+    QByteArray blurs;
+    for (int i = 0; i < 40; ++i)
+        blurs += "<feGaussianBlur stdDeviation=\"" + QByteArray::number(50 + i) + "\"/>";
+    QByteArray rects;
+    for (int i = 0; i < 40; ++i) {
+        rects += "<rect x=\"" + QByteArray::number(i)
+            + "\" width=\"1000\" height=\"1000\" fill=\"red\" filter=\"url(#f)\"/>";
+    }
+    svgRow("svg whose render takes minutes",
+           svg("width=\"2000\" height=\"2000\"",
+               "<filter id=\"f\" x=\"-1\" y=\"-1\" width=\"3\" height=\"3\">" + blurs + "</filter>"
+                   + rects),
+           notDecodable, QStringLiteral("rendering took longer than 1 s"), "svg slow");
+
     // Not images, or not files.
     row("text named .png", "hello, world\n", 0, ConvertResult::NotAnImage);
     row("empty file", QByteArray(), 0, ConvertResult::NotAnImage);
@@ -849,6 +1024,18 @@ void TestFileWriting::hostileSources()
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
     const QByteArray nativePath = QFile::encodeName(path);
+    // An SVG's references lead into private/, watched, and to a server.
+    std::unique_ptr<ReferenceTrap> trap;
+    std::unique_ptr<RenderDeadline> deadline;
+    if (setup == QLatin1String("svg references")) {
+        trap.reset(new ReferenceTrap(dir.filePath(QStringLiteral("private"))));
+        QVERIFY(trap->ready());
+        content = trap->resolved(content);
+        setup.clear();
+    } else if (setup == QLatin1String("svg slow")) {
+        deadline.reset(new RenderDeadline(1000));
+        setup.clear();
+    }
     if (setup.isEmpty() || setup == QLatin1String("sparse tail")) {
         QVERIFY(writeFile(path, content));
         // Reading this tail would read 400 MiB.
@@ -873,6 +1060,8 @@ void TestFileWriting::hostileSources()
     ConvertResult probed;
     // On a thread of its own, so that a reader stuck on the FIFO fails the
     // test instead of hanging it.
+    QElapsedTimer timer;
+    timer.start();
     auto call = std::async(std::launch::async, [&] {
         probed = probeImage(path, &probe);
         return readSourceImage(path, maxSide, &source);
@@ -891,8 +1080,27 @@ void TestFileWriting::hostileSources()
     const ConvertResult inMemory =
         setup.isEmpty() ? decodeImageData(content, path, maxSide, &fromMemory) : ConvertResult();
     const QByteArray stderrText = capture.finish();
+    const qint64 elapsed = timer.elapsed();
 
     QVERIFY2(int(result.status()) == status, qPrintable(result.message()));
+    // Every renderer's process is gone, even one stopped at its deadline,
+    // and that one was stopped in time (twice: from the file and from
+    // memory).
+    errno = 0;
+    QCOMPARE(::waitpid(-1, nullptr, WNOHANG), -1);
+    QCOMPARE(errno, ECHILD);
+    if (deadline)
+        QVERIFY2(elapsed < 2 * 1000 + 3000, qPrintable(QString::number(elapsed)));
+    if (trap) {
+        QCOMPARE(trap->filesTouched(), QStringList());
+        QCOMPARE(trap->connections(), 0);
+        // Nothing drawn: the references were all there was.
+        if (result.ok()) {
+            QImage transparent(source.image.size(), QImage::Format_ARGB32);
+            transparent.fill(0);
+            QCOMPARE(source.image, transparent);
+        }
+    }
     if (setup.isEmpty())
         QCOMPARE(inMemory.status(), result.status());
     // No decoder message went to stderr or on to the earlier handler.
@@ -1057,6 +1265,95 @@ void TestFileWriting::validSourcesDecodeAsQt()
         QCOMPARE(source.image, expected);
         QCOMPARE(pixelBytes(source.image), pixelBytes(expected));
     }
+}
+
+// An SVG is drawn at the size wanted (its own size when nothing asks for
+// another), not drawn at its own and scaled: a rectangle's edge on a pixel
+// boundary stays sharp at every size. Straight alpha comes out, as from a
+// PNG with alpha.
+void TestFileWriting::svgRendersAtTheSizeWanted_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QSize>("wanted"); // invalid: the own size
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QImage>("expected"); // of a success
+
+    const QByteArray leftHalf = "<rect width=\"8\" height=\"16\" fill=\"red\"/>";
+    const QByteArray icon = svg("width=\"16\" height=\"16\"", leftHalf);
+    const int ok = ConvertResult::Ok;
+    QTest::newRow("icon at its own size") << icon << QSize() << ok << redLeft(QSize(16, 16), 8);
+    QTest::newRow("icon at 64 x 64") << icon << QSize(64, 64) << ok << redLeft(QSize(64, 64), 32);
+    QTest::newRow("icon stretched to 48 x 16")
+        << icon << QSize(48, 16) << ok << redLeft(QSize(48, 16), 24);
+    QTest::newRow("viewBox only") << svg("viewBox=\"0 0 16 16\"", leftHalf) << QSize() << ok
+                                  << redLeft(QSize(16, 16), 8);
+    QTest::newRow("viewBox only, at 40 x 40") << svg("viewBox=\"0,0,16,16\"", leftHalf)
+                                              << QSize(40, 40) << ok << redLeft(QSize(40, 40), 20);
+    QTest::newRow("width and a viewBox of another aspect")
+        << svg("width=\"32\" viewBox=\"0 0 16 8\"", "<rect width=\"8\" height=\"8\" fill=\"red\"/>")
+        << QSize() << ok << redLeft(QSize(32, 16), 16);
+    QTest::newRow("percentages ignored for the viewBox")
+        << svg("width=\"100%\" height=\"100%\" viewBox=\"0 0 16 16\"", leftHalf) << QSize() << ok
+        << redLeft(QSize(16, 16), 8);
+    // 0.25in = 24 px and 12pt = 16 px at 96 dpi; the viewBox maps 24 x 16.
+    QTest::newRow("inches and points")
+        << svg("width=\"0.25in\" height=\"12pt\" viewBox=\"0 0 24 16\"",
+               "<rect width=\"12\" height=\"16\" fill=\"red\"/>")
+        << QSize() << ok << redLeft(QSize(24, 16), 12);
+    QTest::newRow("millimetres, a fraction rounded up")
+        << svg("width=\"10mm\" height=\"4.2333mm\"") << QSize() << ok << redLeft(QSize(38, 16), 0);
+    QImage half(4, 4, QImage::Format_ARGB32);
+    half.fill(qRgba(255, 0, 0, 128));
+    QTest::newRow("half-transparent red is red, not dark")
+        << svg("width=\"4\" height=\"4\"",
+               "<rect width=\"4\" height=\"4\" fill=\"red\" fill-opacity=\"0.502\"/>")
+        << QSize() << ok << half;
+    QTest::newRow("prologue before the root")
+        << "\xef\xbb\xbf<?xml version=\"1.0\"?>\n<!-- icon -->\n<!DOCTYPE svg PUBLIC "
+           "\"-//W3C//DTD SVG 1.1//EN\" "
+           "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\">\n"
+            + icon
+        << QSize() << ok << redLeft(QSize(16, 16), 8);
+    // The budget applies to the size wanted, not the one declared.
+    QTest::newRow("a size wanted past the budget")
+        << icon << QSize(20000, 20000) << int(ConvertResult::OverBudget) << QImage();
+}
+
+void TestFileWriting::svgRendersAtTheSizeWanted()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QSize, wanted);
+    QFETCH(int, status);
+    QFETCH(QImage, expected);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("icon.svg"));
+    QVERIFY(writeFile(path, content));
+    DecodeRequest request;
+    if (wanted.isValid())
+        request.wantedSize = [wanted](QSize) { return wanted; };
+    SourceImage source;
+    const ConvertResult result = readSourceImage(path, request, &source);
+    QVERIFY2(int(result.status()) == status, qPrintable(result.message()));
+    if (status != ConvertResult::Ok) {
+        QCOMPARE(result.imageSize(), wanted);
+        QVERIFY(source.image.isNull());
+        return;
+    }
+    QCOMPARE(result.notes(), QStringList());
+    QCOMPARE(source.kind, ImageKind::Svg);
+    QCOMPARE(source.bytes, content);
+    QCOMPARE(source.image.format(), QImage::Format_ARGB32);
+    QCOMPARE(source.image, expected);
+    // The probe gives the own size, and memory decodes as the file does.
+    ImageProbe probe;
+    QVERIFY(probeImage(path, &probe).ok());
+    QCOMPARE(probe.kind, ImageKind::Svg);
+    if (!wanted.isValid())
+        QCOMPARE(probe.size, source.image.size());
+    SourceImage fromMemory;
+    QVERIFY(decodeImageData(content, path, request, &fromMemory).ok());
+    QCOMPARE(fromMemory.image, source.image);
 }
 
 void TestFileWriting::skippedPixelsAreZero()
