@@ -4,6 +4,8 @@
 #include "outputversion.h"
 #include "remarks.h"
 
+#include <imagekinds.h>
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDebug>
@@ -151,9 +153,12 @@ QString sourceProblem(const OutputPlan &outSpec, ImageKind kind)
     if (!outSpec.isRaw())
         return QString();
     const char *name = OutputVersion::of(outSpec).formatName(outSpec);
-    if (kind == ImageKind::Bmp)
-        return QStringLiteral("LVGL has no decoder for BMP data, so a BMP cannot be embedded as %1")
-            .arg(QLatin1String(name));
+    // Only a kind with a check for embedding (PNG, JPEG) has a decoder in
+    // LVGL; BMP, WebP and GIF data cannot be embedded as they are.
+    const ImageKindRow *row = imageKindRow(kind);
+    if (row && !row->checkEmbedded)
+        return QStringLiteral("LVGL has no decoder for %1 data, so a %1 cannot be embedded as %2")
+            .arg(QLatin1String(row->name), QLatin1String(name));
     if (kind == ImageKind::Png && qstrcmp(name, "RAW") == 0)
         return QStringLiteral("a PNG must be embedded as RAW_ALPHA: LVGL draws a RAW PNG wrongly "
                               "at depths 8 and 16");

@@ -18,12 +18,16 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # the page. lintian: the package test checks the .deb with it. zsh and
 # bash-completion: the completion tests run both shells' scripts.
 # clang-format: the test script fails on code it would change.
+# libwebp-dev and libgif-dev: the WebP and GIF input kinds decode with
+# libwebp (and its demuxer, for animations) and giflib.
 packages="
     build-essential
     cmake
     zlib1g-dev
     libimagequant-dev
     liblz4-dev
+    libwebp-dev
+    libgif-dev
     pkg-config
     fonts-wqy-microhei
     fonts-liberation

@@ -1,8 +1,10 @@
 #include "imagekinds.h"
 
 #include "bmpheader.h"
+#include "gifdecode.h"
 #include "jpegheader.h"
 #include "pngheader.h"
+#include "webpdecode.h"
 
 #include <QFileInfo>
 
@@ -43,6 +45,28 @@ const ImageKindRow Rows[] = {
      "bmp",
      true,
      Reading::decodeBmp,
+     nullptr,
+     false},
+    // Decoded by libwebp and giflib rather than by Qt, and not opened by the
+    // window.
+    {ImageKind::Webp,
+     "WebP",
+     {"webp", nullptr},
+     Reading::sniffWebp,
+     Reading::readWebpHeader,
+     nullptr,
+     false,
+     Reading::decodeWebp,
+     nullptr,
+     false},
+    {ImageKind::Gif,
+     "GIF",
+     {"gif", nullptr},
+     Reading::sniffGif,
+     Reading::readGifHeader,
+     nullptr,
+     false,
+     Reading::decodeGif,
      nullptr,
      false},
 };
@@ -104,11 +128,13 @@ bool hasImageSuffix(const QString &fileName, bool windowOnly)
     return false;
 }
 
-QStringList imageKindNames()
+QStringList imageKindNames(bool windowOnly)
 {
     QStringList names;
-    for (const ImageKindRow &row : Rows)
-        names.append(QLatin1String(row.name));
+    for (const ImageKindRow &row : Rows) {
+        if (row.window || !windowOnly)
+            names.append(QLatin1String(row.name));
+    }
     return names;
 }
 
