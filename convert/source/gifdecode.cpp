@@ -47,9 +47,11 @@ struct GifClose
     }
 };
 
-ConvertResult giflibFailed(int error, const QString &path)
+// giflib names what it was reading when the data ran out ("No screen
+// descriptor detected" for a colour table cut short); the reader knows.
+ConvertResult giflibFailed(int error, const MemoryReader &reader, const QString &path)
 {
-    if (error == D_GIF_ERR_READ_FAILED)
+    if (error == D_GIF_ERR_READ_FAILED || reader.pos >= reader.size)
         return ConvertResult::corrupt(path, QStringLiteral("the data ends early"));
     if (error == D_GIF_ERR_NOT_ENOUGH_MEM)
         return ConvertResult::notDecodable(path, QStringLiteral("out of memory"));
@@ -124,7 +126,9 @@ ConvertResult drawImage(GifFileType *gif, int transparent, const QString &path, 
                      QString::number(desc.Left), QString::number(desc.Top),
                      QString::number(gif->SWidth), QString::number(gif->SHeight)));
     if (desc.Width == 0 || desc.Height == 0)
-        return skipImageData(gif) ? ConvertResult::success() : giflibFailed(gif->Error, path);
+        return skipImageData(gif)
+            ? ConvertResult::success()
+            : giflibFailed(gif->Error, *static_cast<const MemoryReader *>(gif->UserData), path);
     const ColorMapObject *map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
     if (!map || !map->Colors)
         return ConvertResult::corrupt(path, QStringLiteral("the first frame has no colour table"));
@@ -150,7 +154,8 @@ ConvertResult drawImage(GifFileType *gif, int transparent, const QString &path, 
         const int step = desc.Interlace ? passStep[pass] : 1;
         for (int y = start; y < desc.Height; y += step) {
             if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
-                return giflibFailed(gif->Error, path);
+                return giflibFailed(gif->Error, *static_cast<const MemoryReader *>(gif->UserData),
+                                    path);
             auto *row = reinterpret_cast<QRgb *>(canvas->scanLine(desc.Top + y)) + desc.Left;
             for (int x = 0; x < desc.Width; ++x) {
                 if (drawnIndex[line[size_t(x)]])
@@ -194,7 +199,7 @@ ConvertResult decodeGif(const DecodeInput &input, QImage *image)
     int error = 0;
     const std::unique_ptr<GifFileType, GifClose> gif(DGifOpen(&reader, readMemory, &error));
     if (!gif)
-        return giflibFailed(error, path);
+        return giflibFailed(error, reader, path);
     if (QSize(gif->SWidth, gif->SHeight) != input.probe.size)
         return ConvertResult::corrupt(path, QStringLiteral("giflib reads another canvas size"));
 
@@ -202,28 +207,32 @@ ConvertResult decodeGif(const DecodeInput &input, QImage *image)
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR)
-            return giflibFailed(gif->Error, path);
+            return giflibFailed(gif->Error, *static_cast<const MemoryReader *>(gif->UserData),
+                                path);
         if (type == TERMINATE_RECORD_TYPE)
             return ConvertResult::notDecodable(path, QStringLiteral("the GIF holds no image"));
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType *block = nullptr;
             if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
-                return giflibFailed(gif->Error, path);
+                return giflibFailed(gif->Error, *static_cast<const MemoryReader *>(gif->UserData),
+                                    path);
             GraphicsControlBlock control;
             if (code == GRAPHICS_EXT_FUNC_CODE && block
                 && DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
                 transparent = control.TransparentColor;
             while (block) {
                 if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
-                    return giflibFailed(gif->Error, path);
+                    return giflibFailed(gif->Error,
+                                        *static_cast<const MemoryReader *>(gif->UserData), path);
             }
             continue;
         }
         if (type != IMAGE_DESC_RECORD_TYPE)
             return ConvertResult::corrupt(path, QStringLiteral("an unknown GIF block"));
         if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
-            return giflibFailed(gif->Error, path);
+            return giflibFailed(gif->Error, *static_cast<const MemoryReader *>(gif->UserData),
+                                path);
         break;
     }
 
