@@ -4,6 +4,7 @@
 #include "infooptions.h"
 
 #include <buildconfig.h>
+#include <imagekinds.h>
 
 #include <QCommandLineOption>
 #include <QRegularExpression>
@@ -537,8 +538,10 @@ QString manPage(const CommandLine &commandLine)
         ".nh\n"
         ".ad l\n"
         ".SH NAME\n"
-        "brindleforge\\-cli \\- convert PNG, JPEG and BMP images for the LVGL graphics library\n"
-        ".SH SYNOPSIS\n");
+        "brindleforge\\-cli \\- convert ");
+    page += Convert::joinedList(Convert::imageKindNames(false), QStringLiteral(", "),
+                                QStringLiteral(" and "))
+        + QStringLiteral(" images for the LVGL graphics library\n.SH SYNOPSIS\n");
     page += roffSynopsis(QStringLiteral("brindleforge-cli"), QStringLiteral("INPUT"))
         + QStringLiteral(".br\n") + roffSynopsis(inspectCommand, QStringLiteral("FILE"));
     page += QStringLiteral(".SH DESCRIPTION\n") + roffLine(commandLine.description())

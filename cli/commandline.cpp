@@ -227,8 +227,9 @@ CommandLine::CommandLine()
     , m_manPageOption(QStringLiteral("manpage"), tr("Print the manual page (roff) and exit."))
 {
     m_parser.setApplicationDescription(
-        tr("Converts PNG, JPEG and BMP images into LVGL C arrays (.c) and LVGL binary image "
-           "files (.bin)."));
+        tr("Converts %1 images into LVGL C arrays (.c) and LVGL binary image files (.bin).")
+            .arg(Convert::joinedList(Convert::imageKindNames(false), QStringLiteral(", "),
+                                     QStringLiteral(" and "))));
     m_listedOptions = {
         m_formatOption,     m_colorOption,     m_depthOption,        m_ditherOption,
         m_lvglOption,       m_strideOption,    m_premultiplyOption,  m_compressOption,

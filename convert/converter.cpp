@@ -5,6 +5,8 @@
 #include "outputversion.h"
 #include "remarks.h"
 
+#include <imagekinds.h>
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDebug>
@@ -152,14 +154,15 @@ QString sourceProblem(const OutputPlan &outSpec, ImageKind kind)
     if (!outSpec.isRaw())
         return QString();
     const char *name = OutputVersion::of(outSpec).formatName(outSpec);
-    // Of the kinds read, LVGL decodes only PNG and JPEG data itself.
-    if (kind == ImageKind::Bmp)
-        return QStringLiteral("LVGL has no decoder for BMP data, so a BMP cannot be embedded as %1")
-            .arg(QLatin1String(name));
-    if (kind == ImageKind::Svg)
-        return QStringLiteral(
-                   "LVGL has no decoder for SVG data, so an SVG cannot be embedded as %1")
-            .arg(QLatin1String(name));
+    // Only a kind with a check for embedding (PNG, JPEG) has a decoder in
+    // LVGL; BMP, WebP, GIF and SVG data cannot be embedded as they are.
+    const ImageKindRow *row = imageKindRow(kind);
+    if (row && !row->checkEmbedded) {
+        // "an SVG", as the letter's name is said; every other kind takes "a".
+        const QString article = kind == ImageKind::Svg ? QStringLiteral("an") : QStringLiteral("a");
+        return QStringLiteral("LVGL has no decoder for %1 data, so %3 %1 cannot be embedded as %2")
+            .arg(QLatin1String(row->name), QLatin1String(name), article);
+    }
     if (kind == ImageKind::Png && qstrcmp(name, "RAW") == 0)
         return QStringLiteral("a PNG must be embedded as RAW_ALPHA: LVGL draws a RAW PNG wrongly "
                               "at depths 8 and 16");

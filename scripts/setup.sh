@@ -21,6 +21,8 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # libstb-dev: stb_image_resize.h, which resamples for --resize and --fit.
 # librsvg2-dev: librsvg and cairo, which render SVG sources (it brings
 # libcairo2-dev).
+# libwebp-dev and libgif-dev: the WebP and GIF input kinds decode with
+# libwebp (and its demuxer, for animations) and giflib.
 packages="
     build-essential
     cmake
@@ -29,6 +31,8 @@ packages="
     liblz4-dev
     libstb-dev
     librsvg2-dev
+    libwebp-dev
+    libgif-dev
     pkg-config
     fonts-wqy-microhei
     fonts-liberation

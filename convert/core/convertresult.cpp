@@ -54,9 +54,9 @@ ConvertResult ConvertResult::tooLarge(const QString &path, QSize size, const QSt
     return ConvertResult(TooLarge, path, reason, size);
 }
 
-ConvertResult ConvertResult::notAnImage(const QString &path)
+ConvertResult ConvertResult::notAnImage(const QString &path, const QString &kinds)
 {
-    return ConvertResult(NotAnImage, path, QString());
+    return ConvertResult(NotAnImage, path, kinds);
 }
 
 ConvertResult ConvertResult::corrupt(const QString &path, const QString &detail)
@@ -105,7 +105,7 @@ QString ConvertResult::reason() const
     case WriteFailed:
         return QStringLiteral("cannot be written (%1)").arg(m_detail);
     case NotAnImage:
-        return QStringLiteral("not a PNG, JPEG or BMP image");
+        return QStringLiteral("not a %1 image").arg(m_detail);
     case Corrupt:
         return QStringLiteral("cannot be decoded (truncated or corrupt data)");
     case NotRegularFile:

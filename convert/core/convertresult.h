@@ -21,7 +21,7 @@ public:
         NoWriter, // no writer for the output/colour format pair
         OpenFailed, // the output file could not be created
         WriteFailed, // writing or committing the output file failed
-        NotAnImage, // the source's content is not a PNG, JPEG or BMP image
+        NotAnImage, // the source's content is of no kind that was asked for
         Corrupt, // the source's data ends early or the decoder found it corrupt
         NotRegularFile, // the source is a FIFO, a device, a socket or a folder
         ReadFailed, // the source could not be opened or read
@@ -41,7 +41,9 @@ public:
     static ConvertResult unsupported(const QString &path, const QString &reason);
     static ConvertResult openFailed(const QString &path, const QString &detail);
     static ConvertResult writeFailed(const QString &path, const QString &detail);
-    static ConvertResult notAnImage(const QString &path);
+    // kinds names what would have been read: "PNG, JPEG or BMP".
+    static ConvertResult notAnImage(const QString &path,
+                                    const QString &kinds = QStringLiteral("PNG, JPEG or BMP"));
     static ConvertResult corrupt(const QString &path, const QString &detail = QString());
     static ConvertResult notRegularFile(const QString &path);
     static ConvertResult readFailed(const QString &path, const QString &detail);

@@ -1,9 +1,11 @@
 #include "imagekinds.h"
 
 #include "bmpheader.h"
+#include "gifdecode.h"
 #include "jpegheader.h"
 #include "pngheader.h"
 #include "svgdecode.h"
+#include "webpdecode.h"
 
 #include <QFileInfo>
 
@@ -44,6 +46,28 @@ const ImageKindRow Rows[] = {
      "bmp",
      true,
      Reading::decodeBmp,
+     nullptr,
+     false},
+    // Decoded by libwebp and giflib rather than by Qt, and not opened by the
+    // window.
+    {ImageKind::Webp,
+     "WebP",
+     {"webp", nullptr},
+     Reading::sniffWebp,
+     Reading::readWebpHeader,
+     nullptr,
+     false,
+     Reading::decodeWebp,
+     nullptr,
+     false},
+    {ImageKind::Gif,
+     "GIF",
+     {"gif", nullptr},
+     Reading::sniffGif,
+     Reading::readGifHeader,
+     nullptr,
+     false,
+     Reading::decodeGif,
      nullptr,
      false},
     // No Qt handler: librsvg renders it, in a process of its own.
@@ -116,11 +140,11 @@ bool hasImageSuffix(const QString &fileName, bool windowOnly)
     return false;
 }
 
-QStringList imageKindNames()
+QStringList imageKindNames(bool windowOnly)
 {
     QStringList names;
     for (const ImageKindRow &row : Rows) {
-        if (row.window)
+        if (row.window || !windowOnly)
             names.append(QLatin1String(row.name));
     }
     return names;

@@ -39,7 +39,7 @@ struct ImageKindRow
     // Reads the size (and decoded depth) from the header.
     Reading::HeaderStatus (*readHeader)(Reading::HeaderReader &in, ImageProbe *probe,
                                         QString *detail);
-    const char *readerFormat; // Qt's image handler
+    const char *readerFormat; // Qt's image handler; nullptr for a kind Qt does not decode
     bool window; // whether the window opens this kind
     // Decodes input.data, whose header gave input.probe, into *image, at
     // the probe's size or, for a kind that can, near input.wanted. Every
@@ -74,13 +74,14 @@ const ImageKindRow *imageKindRow(ImageKind kind);
 QByteArray readerFormat(ImageKind kind);
 
 // Every kind's suffixes (only the window's kinds if windowOnly), the kinds
-// in alphabetical order of their names: bmp, jpg, jpeg, png.
+// in alphabetical order of their names: bmp, gif, jpg, jpeg, png, webp.
 QStringList imageSuffixes(bool windowOnly = false);
 // Whether fileName's suffix, in any case, is one of imageSuffixes().
 bool hasImageSuffix(const QString &fileName, bool windowOnly = false);
-// The names of the kinds the window opens, in table order: "PNG", "JPEG",
-// "BMP" (its message for any other content names them).
-QStringList imageKindNames();
+// The kinds' names in table order: the window's "PNG", "JPEG", "BMP" by
+// default, as the window names what it opens; with windowOnly false every
+// kind, "PNG", "JPEG", "BMP", "WebP", "GIF", "SVG", as the command line names them.
+QStringList imageKindNames(bool windowOnly = true);
 
 // items joined by separator, the last two by lastSeparator: ("a", "b",
 // "c") with ", " and " or " gives "a, b or c".

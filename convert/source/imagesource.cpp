@@ -35,14 +35,20 @@ HeaderStatus readHeader(ByteSource *source, ImageProbe *probe, QString *detail)
     return HeaderStatus::NotAnImage;
 }
 
+// The kinds read, as a result that is no image names them.
+QString kindsRead(bool windowOnly)
+{
+    return joinedList(imageKindNames(windowOnly), QStringLiteral(", "), QStringLiteral(" or "));
+}
+
 ConvertResult headerResult(HeaderStatus status, const QString &path, const QString &detail,
-                           int error)
+                           int error, bool windowOnly = false)
 {
     switch (status) {
     case HeaderStatus::Ok:
         break;
     case HeaderStatus::NotAnImage:
-        return ConvertResult::notAnImage(path);
+        return ConvertResult::notAnImage(path, kindsRead(windowOnly));
     case HeaderStatus::Corrupt:
         return ConvertResult::corrupt(path, detail);
     case HeaderStatus::NotDecodable:
@@ -170,7 +176,7 @@ ConvertResult readSourceImage(const QString &path, const DecodeRequest &request,
         return result;
     const ImageKindRow *row = readableRow(probe, request);
     if (!row)
-        return ConvertResult::notAnImage(path);
+        return ConvertResult::notAnImage(path, kindsRead(request.windowKindsOnly));
     result = checkDecode(*row, probe, request, path);
     if (!result.ok())
         return result;
@@ -225,12 +231,13 @@ ConvertResult decodeImageData(const QByteArray &data, const QString &path,
     MemorySource memory(data);
     ImageProbe probe;
     QString detail;
-    ConvertResult result = headerResult(readHeader(&memory, &probe, &detail), path, detail, 0);
+    ConvertResult result = headerResult(readHeader(&memory, &probe, &detail), path, detail, 0,
+                                        request.windowKindsOnly);
     if (!result.ok())
         return result;
     const ImageKindRow *row = readableRow(probe, request);
     if (!row)
-        return ConvertResult::notAnImage(path);
+        return ConvertResult::notAnImage(path, kindsRead(request.windowKindsOnly));
     result = checkDecode(*row, probe, request, path);
     if (!result.ok())
         return result;

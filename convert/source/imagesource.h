@@ -24,15 +24,16 @@
 // write.
 namespace Convert {
 
-enum class ImageKind { Unknown, Png, Jpeg, Bmp, Svg };
+enum class ImageKind { Unknown, Png, Jpeg, Bmp, Webp, Gif, Svg };
 
 // What the header of a source says.
 struct ImageProbe
 {
     ImageKind kind = ImageKind::Unknown;
     QSize size; // width and height from the header
-    // Bytes one pixel takes once decoded (8 for 16-bit PNGs, else 4), for
-    // the decoding budget.
+    // Bytes one pixel takes once decoded, with what the decoder holds beside
+    // the image (8 for 16-bit PNGs and lossless WebP, 16 for a WebP
+    // animation, else 4), for the decoding budget.
     int decodedBytesPerPixel = 4;
 };
 

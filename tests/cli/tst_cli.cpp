@@ -1,6 +1,7 @@
 #include <buildconfig.h>
 #include <converter.h>
 #include <csymbol.h>
+#include <encodedfiles.h>
 #include <hostilefiles.h>
 #include <imagesource.h>
 #include <lvgl8formats.h>
@@ -322,7 +323,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("no input") << args("-o out") << "no input given";
     QTest::newRow("unknown option") << args("--frobnicate in/other.png") << "frobnicate";
     QTest::newRow("no images in a directory")
-        << args("-o out empty") << "no bmp, jpg, jpeg, png or svg files found in empty";
+        << args("-o out empty") << "no bmp, gif, jpg, jpeg, png, svg or webp files found in empty";
     QTest::newRow("file as output directory") << args("-o notes.txt in/logo.png in/other.png")
                                               << "the output 'notes.txt' is not a directory";
     QTest::newRow("collision of two files")
@@ -354,6 +355,11 @@ void TestCli::usageErrors_data()
     QTest::newRow("RAW of an SVG") << args("-c RAW_ALPHA art/pic.svg")
                                    << "art/pic.svg: LVGL has no decoder for SVG data, so an SVG "
                                       "cannot be embedded as RAW_ALPHA";
+    QTest::newRow("RAW of a WebP") << args("-c RAW in/pic.webp")
+                                   << "in/pic.webp: LVGL has no decoder for WebP data, so a WebP "
+                                      "cannot be embedded as RAW";
+    QTest::newRow("RAW_ALPHA of a GIF, at v9") << args("--lvgl 9 --cf RAW_ALPHA -o out in/pic.gif")
+                                               << "in/pic.gif: LVGL has no decoder for GIF data";
     QTest::newRow("RGB565A8 at depth 32") << args("-f bin -c RGB565A8 --depth 32 in/other.png")
                                           << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
     QTest::newRow("RGB565A8 at depth 8")
@@ -515,6 +521,12 @@ void TestCli::usageErrors()
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("art")));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("art/pic.svg")),
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"7\"/>"));
+    QVERIFY(
+        writeFile(dir.filePath(QStringLiteral("in/pic.webp")), EncodedFiles::webp(image, true)));
+    EncodedFiles::GifFrame frame;
+    frame.image = image.convertToFormat(QImage::Format_Indexed8);
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.gif")),
+                      EncodedFiles::gif(image.size(), {frame})));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
@@ -933,7 +945,7 @@ void TestCli::directoryInput_data()
         << QStringList {"out/a.c", "out/b.c", "out/c.c", "out/d.c", "out/e.c"};
 }
 
-// A directory contributes its bmp, jpg, jpeg and png files whatever the case
+// A directory contributes its bmp, gif, jpg, jpeg, png and webp files whatever the case
 // of the suffix, and nothing else.
 void TestCli::directoryInput()
 {
@@ -1044,9 +1056,10 @@ void TestCli::failedInputs()
     QVERIFY(outcome.out.isEmpty());
     const QList<QByteArray> lines = outcome.errLines();
     QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines.at(0).startsWith(
-                 "brindleforge-cli: in/bad.png -> out/bad.c: not a PNG, JPEG or BMP image"),
-             lines.at(0).constData());
+    QVERIFY2(
+        lines.at(0).startsWith(
+            "brindleforge-cli: in/bad.png -> out/bad.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image"),
+        lines.at(0).constData());
     QVERIFY2(lines.at(1).startsWith("brindleforge-cli: in/blocked.png -> out/blocked.c: cannot be "
                                     "opened for writing"),
              lines.at(1).constData());
@@ -1278,6 +1291,8 @@ enum class Input {
     TextNamedPng,
     DamagedAncillaryChunk,
     ControlCharacters,
+    TruncatedWebp,
+    GifBomb,
 };
 Q_DECLARE_METATYPE(Input)
 
@@ -1300,7 +1315,7 @@ void TestCli::hostileInputs_data()
                                    << QStringList {"in.png -> in.c" + corrupt};
     QTest::newRow("ICO holding a huge PNG, named .png")
         << Input::IcoNamedPng << QStringList {"in.png"} << 1
-        << QStringList {"in.png -> in.c: not a PNG, JPEG or BMP image"};
+        << QStringList {"in.png -> in.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image"};
     QTest::newRow("PNG header claiming 20000 x 20000")
         << Input::PngBomb << QStringList {"in.png"} << 1
         << QStringList {"in.png -> in.c: the image is 20000 x 20000 pixels; an LVGL image can "
@@ -1319,16 +1334,23 @@ void TestCli::hostileInputs_data()
                         "in/null.png -> out/null.c: not a regular file"};
     QTest::newRow("text named .png")
         << Input::TextNamedPng << QStringList {"in.png"} << 1
-        << QStringList {"in.png -> in.c: not a PNG, JPEG or BMP image"};
+        << QStringList {"in.png -> in.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image"};
     QTest::newRow("damaged ancillary chunk is silent")
         << Input::DamagedAncillaryChunk << QStringList {"in.png"} << 0 << QStringList();
     QTest::newRow("damaged ancillary chunk, verbose")
         << Input::DamagedAncillaryChunk << QStringList {"-v", "in.png"} << 0
         << QStringList {"in.png: libpng warning: tEXt: CRC error"};
+    QTest::newRow("WebP cut short") << Input::TruncatedWebp << QStringList {"in.webp"} << 1
+                                    << QStringList {"in.webp -> in.c" + corrupt};
+    QTest::newRow("GIF canvas of 65535 x 65535")
+        << Input::GifBomb << QStringList {"in.gif"} << 1
+        << QStringList {"in.gif -> in.c: the image is 65535 x 65535 pixels; an LVGL image can "
+                        "be at most 2047 x 2047"};
     QTest::newRow("control characters in names")
         << Input::ControlCharacters << QStringList {"-o", "out", "in"} << 1
-        << QStringList {"in/\\x1b[31mred.png -> out/\\x1b[31mred.c: not a PNG, JPEG or BMP image",
-                        "in/a\\nb.png -> out/a\\nb.c: not a PNG, JPEG or BMP image"};
+        << QStringList {
+               "in/\\x1b[31mred.png -> out/\\x1b[31mred.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image",
+               "in/a\\nb.png -> out/a\\nb.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image"};
 }
 
 // Inputs a hostile user would try. Each is refused on one line that names
@@ -1398,6 +1420,17 @@ void TestCli::hostileInputs()
                               "tEXt")));
         converted << QStringLiteral("in.png");
         break;
+    case Input::TruncatedWebp: {
+        const QByteArray webp = EncodedFiles::webp(photo, false);
+        QVERIFY(writeFile(path("in.webp"), webp.left(webp.size() * 6 / 10)));
+        break;
+    }
+    case Input::GifBomb: {
+        EncodedFiles::GifFrame frame;
+        frame.image = photo.convertToFormat(QImage::Format_Indexed8);
+        QVERIFY(writeFile(path("in.gif"), EncodedFiles::gif(QSize(65535, 65535), {frame})));
+        break;
+    }
     case Input::ControlCharacters:
         QVERIFY(writeFile(path("in/a\nb.png"), "not an image"));
         QVERIFY(writeFile(path("in/\x1b[31mred.png"), "not an image"));
@@ -1478,7 +1511,7 @@ void TestCli::nonUtf8Names()
     QCOMPARE(failed.exitCode, 1);
     QCOMPARE(failed.err,
              QByteArray("brindleforge-cli: in/bad\\xe9.png -> in/bad\\xe9.c: not a PNG, "
-                        "JPEG or BMP image\n"));
+                        "JPEG, BMP, WebP, GIF or SVG image\n"));
 #else
     QSKIP("file names are bytes on Unix only");
 #endif

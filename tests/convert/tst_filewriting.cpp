@@ -1,4 +1,5 @@
 #include <converter.h>
+#include <encodedfiles.h>
 #include <imagekinds.h>
 #include <imagesource.h>
 #include <outputfile.h>
@@ -11,6 +12,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -368,6 +370,8 @@ private slots:
     void validSourcesDecodeAsQt();
     void svgRendersAtTheSizeWanted_data();
     void svgRendersAtTheSizeWanted();
+    void decodedPixelsMatchTheirSource_data();
+    void decodedPixelsMatchTheirSource();
     void skippedPixelsAreZero();
     void decoderMessagesStayWithTheirDecode();
 };
@@ -651,8 +655,14 @@ void TestFileWriting::inputKindSniffs_data()
     QTest::newRow("BMP cut short") << bmp.left(17) << int(Convert::ImageKind::Unknown);
     QTest::newRow("text starting BM")
         << QByteArray("BMW owners' manual, chapter 1") << int(Convert::ImageKind::Unknown);
-    QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0", 10)
-                         << int(Convert::ImageKind::Unknown);
+    QTest::newRow("GIF89a") << QByteArray("GIF89a\x01\0\x01\0", 10) << int(Convert::ImageKind::Gif);
+    QTest::newRow("GIF87a") << QByteArray("GIF87a\x01\0\x01\0", 10) << int(Convert::ImageKind::Gif);
+    QTest::newRow("GIF of another version")
+        << QByteArray("GIF88a\x01\0\x01\0", 10) << int(Convert::ImageKind::Unknown);
+    QTest::newRow("WebP") << QByteArray("RIFF\x10\0\0\0WEBPVP8L", 16)
+                          << int(Convert::ImageKind::Webp);
+    QTest::newRow("RIFF that is not WebP")
+        << QByteArray("RIFF\x10\0\0\0WAVEfmt ", 16) << int(Convert::ImageKind::Unknown);
 
     const int svgKind = int(Convert::ImageKind::Svg);
     const QByteArray root = svg("width=\"8\" height=\"8\"");
@@ -686,7 +696,7 @@ void TestFileWriting::inputKindSniffs()
     QCOMPARE(int(Convert::sniffImageKind(head)), kind);
     int count = 0;
     const Convert::ImageKindRow *rows = Convert::imageKindRows(&count);
-    QCOMPARE(count, 4);
+    QCOMPARE(count, 6);
     int matches = 0;
     for (int i = 0; i < count; ++i) {
         if (rows[i].sniff(reinterpret_cast<const uchar *>(head.constData()), head.size())) {
@@ -712,7 +722,8 @@ void TestFileWriting::inputSuffixes_data()
     QTest::newRow("jpg") << "c.jpg" << true << true;
     QTest::newRow("bmp") << "d.bmp" << true << true;
     QTest::newRow("svg, for the command line only") << "h.SVG" << true << false;
-    QTest::newRow("gif") << "e.gif" << false << false;
+    QTest::newRow("gif") << "e.gif" << true << false;
+    QTest::newRow("webp, upper case") << "e.WEBP" << true << false;
     QTest::newRow("image suffix not last") << "f.png.txt" << false << false;
     QTest::newRow("no suffix") << "png" << false << false;
     QTest::newRow("suffix as a prefix") << "g.pngx" << false << false;
@@ -729,10 +740,16 @@ void TestFileWriting::inputSuffixes()
     const QStringList windowSuffixes = {QStringLiteral("bmp"), QStringLiteral("jpg"),
                                         QStringLiteral("jpeg"), QStringLiteral("png")};
     QCOMPARE(Convert::imageSuffixes(true), windowSuffixes);
-    QCOMPARE(Convert::imageSuffixes(), windowSuffixes + QStringList {QStringLiteral("svg")});
+    QCOMPARE(Convert::imageSuffixes(),
+             QStringList({QStringLiteral("bmp"), QStringLiteral("gif"), QStringLiteral("jpg"),
+                          QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("svg"),
+                          QStringLiteral("webp")}));
     QCOMPARE(Convert::joinedList(Convert::imageKindNames(), QStringLiteral(", "),
                                  QStringLiteral(" or ")),
              QStringLiteral("PNG, JPEG or BMP"));
+    QCOMPARE(Convert::joinedList(Convert::imageKindNames(false), QStringLiteral(", "),
+                                 QStringLiteral(" or ")),
+             QStringLiteral("PNG, JPEG, BMP, WebP, GIF or SVG"));
     QCOMPARE(
         Convert::joinedList({QStringLiteral("a")}, QStringLiteral(", "), QStringLiteral(" or ")),
         QStringLiteral("a"));
@@ -996,6 +1013,61 @@ void TestFileWriting::hostileSources_data()
                "<filter id=\"f\" x=\"-1\" y=\"-1\" width=\"3\" height=\"3\">" + blurs + "</filter>"
                    + rects),
            notDecodable, QStringLiteral("rendering took longer than 1 s"), "svg slow");
+    // WebP, as libwebp writes it and then damaged.
+    const QByteArray webp = EncodedFiles::webp(TestImages::photo(48, 32, 9), true);
+    QVERIFY(!webp.isEmpty());
+    row("webp cut in half", webp.left(webp.size() / 2), 0, corrupt, QStringLiteral("ends early"));
+    QByteArray longRiff = webp;
+    qToLittleEndian<quint32>(quint32(webp.size() - 8 + 100), longRiff.data() + 4);
+    row("webp whose RIFF size runs past the data", longRiff, 0, corrupt,
+        QStringLiteral("the RIFF header says"));
+    row("webp header cut short", webp.left(22), 0, corrupt, QStringLiteral("cut short"));
+    QByteArray noVp8 = webp;
+    noVp8.replace(12, 4, "JUNK");
+    row("webp without a VP8 chunk first", noVp8, 0, corrupt, QStringLiteral("invalid"));
+    QByteArray damaged = webp;
+    for (int i = 40; i < damaged.size(); i += 3)
+        damaged[i] = char(~damaged.at(i));
+    row("webp with a damaged bitstream", damaged, 0, corrupt);
+    // An extended header for a 2^24 x 2^24 canvas and nothing after it.
+    const QByteArray hugeWebp = QByteArray("RIFF\x16\0\0\0WEBPVP8X\x0a\0\0\0", 20)
+        + QByteArray::fromHex("00000000ffffffffffff");
+    QTest::newRow("webp canvas 16777216 x 16777216")
+        << QString() << QStringLiteral("huge.webp") << hugeWebp << 0
+        << int(ConvertResult::OverBudget) << QSize(16777216, 16777216) << QString() << QString();
+
+    // GIF, as giflib writes it and then damaged.
+    EncodedFiles::GifFrame frame;
+    frame.image = TestImages::photo(8, 8, 4).convertToFormat(QImage::Format_Indexed8);
+    const QByteArray gif = EncodedFiles::gif(QSize(8, 8), {frame});
+    QVERIFY(!gif.isEmpty());
+    QTest::newRow("gif canvas 65535 x 65535")
+        << QString() << QStringLiteral("huge.gif")
+        << EncodedFiles::gif(QSize(65535, 65535), {frame}) << 0 << int(ConvertResult::OverBudget)
+        << QSize(65535, 65535) << QString() << QString();
+    QTest::newRow("gif canvas 65535 x 65535, side limit")
+        << QString() << QStringLiteral("huge.gif")
+        << EncodedFiles::gif(QSize(65535, 65535), {frame}) << MaxImageSide
+        << int(ConvertResult::TooLarge) << QSize(65535, 65535) << QString() << QString();
+    QByteArray narrow = gif;
+    qToLittleEndian<quint16>(4, narrow.data() + 6);
+    row("gif frame past the canvas", narrow, 0, corrupt, QStringLiteral("lies past the"));
+    row("gif cut in its colour table", gif.left(gif.size() / 2), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("gif cut in its first frame", gif.left(gif.size() - 10), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("gif without its trailer", gif.left(gif.size() - 1), 0, corrupt,
+        QStringLiteral("ends early"));
+    const QByteArray twoFrames = EncodedFiles::gif(QSize(8, 8), {frame, frame});
+    row("gif cut in its second frame", twoFrames.left(gif.size() + 20), 0, corrupt,
+        QStringLiteral("ends early"));
+    row("gif header cut short", gif.left(8), 0, corrupt, QStringLiteral("cut short"));
+    row("gif without an image", QByteArray("GIF89a\x08\0\x08\0\0\0\0;", 14), 0,
+        ConvertResult::NotDecodable, QStringLiteral("no image"));
+    QByteArray unknownBlock = gif;
+    unknownBlock[unknownBlock.size() - 1] = 'x';
+    row("gif with an unknown block after its image", unknownBlock, 0, corrupt,
+        QStringLiteral("unknown GIF block"));
 
     // Not images, or not files.
     row("text named .png", "hello, world\n", 0, ConvertResult::NotAnImage);
@@ -1354,6 +1426,107 @@ void TestFileWriting::svgRendersAtTheSizeWanted()
     SourceImage fromMemory;
     QVERIFY(decodeImageData(content, path, request, &fromMemory).ok());
     QCOMPARE(fromMemory.image, source.image);
+}
+
+// WebP and GIF files written by their own libraries decode to the image
+// that went in: exactly where the encoding is lossless, near it where not.
+void TestFileWriting::decodedPixelsMatchTheirSource_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QImage>("expected");
+    QTest::addColumn<int>("format"); // the decoded image's
+    QTest::addColumn<int>("maxError"); // per channel
+
+    using EncodedFiles::GifFrame;
+    const QImage photo = TestImages::photo(37, 23, 3).convertToFormat(QImage::Format_ARGB32);
+    const QImage opaque = TestImages::photo(37, 23, 5).convertToFormat(QImage::Format_RGB32);
+    const int argb = QImage::Format_ARGB32;
+    const int rgb = QImage::Format_RGB32;
+    const auto webpRow = [](const char *name, const QByteArray &content, const QImage &expected,
+                            int format, int maxError) {
+        QTest::newRow(name) << content << int(ImageKind::Webp) << expected << format << maxError;
+    };
+    webpRow("webp lossless with alpha", EncodedFiles::webp(photo, true), photo, argb, 0);
+    webpRow("webp lossless opaque", EncodedFiles::webp(opaque, true), opaque, rgb, 0);
+    webpRow("webp lossy with alpha", EncodedFiles::webp(photo, false, 95), photo, argb, 48);
+    webpRow("webp lossy opaque", EncodedFiles::webp(opaque, false, 95), opaque, rgb, 48);
+    QImage second = photo.mirrored(true, false);
+    webpRow("webp animation of two frames, the first", EncodedFiles::webpAnimation({photo, second}),
+            photo, argb, 0);
+
+    const QImage indexed = photo.convertToFormat(QImage::Format_Indexed8);
+    const QSize canvas(45, 30);
+    const auto gifRow = [&](const char *name, const GifFrame &frame, QVector<GifFrame> more,
+                            QSize size, int format) {
+        more.prepend(frame);
+        QImage expected = EncodedFiles::gifCanvas(size, frame);
+        if (format == QImage::Format_RGB32)
+            expected = expected.convertToFormat(QImage::Format_RGB32);
+        QTest::newRow(name) << EncodedFiles::gif(size, more) << int(ImageKind::Gif) << expected
+                            << format << 0;
+    };
+    GifFrame whole;
+    whole.image = indexed;
+    gifRow("gif whole canvas, global colour table", whole, {}, indexed.size(), rgb);
+    GifFrame placed = whole;
+    placed.at = QPoint(5, 4);
+    gifRow("gif frame placed on a larger canvas", placed, {}, canvas, argb);
+    GifFrame transparent = whole;
+    transparent.transparent = indexed.constScanLine(0)[0];
+    gifRow("gif with a transparent index", transparent, {}, indexed.size(), argb);
+    GifFrame interlaced = placed;
+    interlaced.interlaced = true;
+    gifRow("gif interlaced", interlaced, {}, canvas, argb);
+    GifFrame local = placed;
+    local.localTable = true;
+    gifRow("gif local colour table only", local, {}, canvas, argb);
+    GifFrame other;
+    other.image = second.convertToFormat(QImage::Format_Indexed8);
+    other.localTable = true;
+    gifRow("gif of two frames, the first", transparent, {other}, indexed.size(), argb);
+}
+
+void TestFileWriting::decodedPixelsMatchTheirSource()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, kind);
+    QFETCH(QImage, expected);
+    QFETCH(int, format);
+    QFETCH(int, maxError);
+
+    QVERIFY(!content.isEmpty());
+    SourceImage source;
+    const ConvertResult result = decodeImageData(content, QStringLiteral("in"), 0, &source);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(int(source.kind), kind);
+    QCOMPARE(source.size, expected.size());
+    QCOMPARE(int(source.image.format()), format);
+    int worst = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        const auto *got = reinterpret_cast<const QRgb *>(source.image.constScanLine(y));
+        const auto *want = reinterpret_cast<const QRgb *>(expected.constScanLine(y));
+        for (int x = 0; x < expected.width(); ++x) {
+            // Colour under full transparency is not compared where the
+            // encoding is lossy.
+            if (maxError > 0 && qAlpha(want[x]) == 0 && qAlpha(got[x]) <= maxError)
+                continue;
+            worst = std::max({worst, std::abs(qAlpha(got[x]) - qAlpha(want[x])),
+                              std::abs(qRed(got[x]) - qRed(want[x])),
+                              std::abs(qGreen(got[x]) - qGreen(want[x])),
+                              std::abs(qBlue(got[x]) - qBlue(want[x]))});
+        }
+    }
+    QVERIFY2(worst <= maxError, qPrintable(QString::number(worst)));
+
+    // The window reads none of these kinds.
+    DecodeRequest windowRequest;
+    windowRequest.windowKindsOnly = true;
+    SourceImage refused;
+    const ConvertResult inWindow =
+        decodeImageData(content, QStringLiteral("in"), windowRequest, &refused);
+    QCOMPARE(inWindow.status(), ConvertResult::NotAnImage);
+    QCOMPARE(inWindow.reason(), QStringLiteral("not a PNG, JPEG or BMP image"));
 }
 
 void TestFileWriting::skippedPixelsAreZero()
