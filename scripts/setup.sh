@@ -18,10 +18,13 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # the page. lintian: the package test checks the .deb with it. zsh and
 # bash-completion: the completion tests run both shells' scripts.
 # clang-format: the test script fails on code it would change.
+# libpng-dev and libjpeg62-turbo-dev: the PNG and JPEG decoders read sources
+# through libpng and libjpeg-turbo directly.
 packages="
     build-essential
     cmake
     zlib1g-dev
+    libpng-dev libjpeg62-turbo-dev
     libimagequant-dev
     liblz4-dev
     pkg-config
