@@ -1,6 +1,7 @@
 // Writes a starting corpus for fuzz_decode into a folder: every v8 format
 // as C and .bin at every depth, every v9 format uncompressed, RLE and LZ4,
-// as .bin and as C, and C sources in another tool's layout.
+// as .bin and as C, C sources in another tool's layout, and PNG and JPEG
+// sources.
 //
 //   fuzz_decode_seeds DIR
 
@@ -22,7 +23,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    const QVector<QByteArray> seeds = DecodeHarness::seeds();
+    const QVector<QByteArray> seeds = DecodeHarness::seeds() + DecodeHarness::sourceSeeds();
     for (int i = 0; i < seeds.size(); ++i) {
         QFile file(dir.filePath(QStringLiteral("seed-%1").arg(i, 3, 10, QLatin1Char('0'))));
         if (!file.open(QIODevice::WriteOnly) || file.write(seeds.at(i)) != seeds.at(i).size()) {
