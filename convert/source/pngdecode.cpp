@@ -65,14 +65,16 @@ extern "C" void onWarning(png_structp png, png_const_charp message)
         ->messages.append(QStringLiteral("libpng warning: ") + QString::fromLatin1(message));
 }
 
-// Allocates *image, 0 bytes everywhere: rows of a packed format have
-// padding that libpng does not write.
+// Allocates *image. libpng writes every byte of a row of whole pixels;
+// the rows of a format narrower than 32 bits a pixel have padding at their
+// end that it does not write, so those images are zeroed first.
 bool allocate(QSize size, QImage::Format format, QImage *image)
 {
     *image = QImage(size, format);
     if (image->isNull())
         return false;
-    std::memset(image->bits(), 0, size_t(image->sizeInBytes()));
+    if (image->depth() < 32)
+        std::memset(image->bits(), 0, size_t(image->sizeInBytes()));
     return true;
 }
 
@@ -263,8 +265,10 @@ ConvertResult decodePng(const DecodeInput &input, QImage *image)
     // The chunks are walked first (cheap: their lengths and CRCs), so that
     // a damaged file is named as precisely as before and libpng only
     // meets data within its limits.
+    // The CRCs of the image data, most of the file, are left to libpng,
+    // which computes them as it reads: each is computed once.
     PngLayout layout;
-    const PngCheck check = checkPngChunks(input.data, &layout);
+    const PngCheck check = checkPngChunks(input.data, &layout, false);
     if (check.outcome == PngCheck::Corrupt)
         return ConvertResult::corrupt(input.path, check.detail);
     if (check.outcome == PngCheck::Refused)
@@ -301,6 +305,12 @@ ConvertResult decodePng(const DecodeInput &input, QImage *image)
     // image data, the image data is inflated once more, whole, as for
     // embedding: that names the fault precisely and catches a stream that
     // holds far more data after its rows than a PNG needs.
+    if (!ok && reading.error == QLatin1String("IDAT: CRC error")) {
+        ConvertResult failed =
+            ConvertResult::corrupt(input.path, QStringLiteral("CRC error in the PNG's IDAT chunk"));
+        failed.addNotes(reading.messages);
+        return failed;
+    }
     const bool remarkOnRows =
         std::any_of(reading.messages.cbegin(), reading.messages.cend(), aboutImageData);
     if (!ok || remarkOnRows) {
