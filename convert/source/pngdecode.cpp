@@ -2,6 +2,7 @@
 
 #include "pngchunks.h"
 #include "pngrewrite.h"
+#include "qtdecode.h"
 
 #include <formats.h>
 
@@ -258,6 +259,32 @@ bool aboutImageData(const QString &message)
         || message.contains(QLatin1String("data check"));
 }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+// Whether a chunk of type comes before the image data.
+bool hasChunkBeforeImageData(const QByteArray &data, const PngLayout &layout, const char *type)
+{
+    const int at = data.indexOf(QByteArray::fromRawData(type, 4), 8);
+    return at >= 0 && at < layout.idatStart;
+}
+#endif
+
+// Qt 6.4's PNG handler gives other pixels than Qt 5.15's (whose steps
+// prepareImage() follows) for a 1-bit grey image with tRNS, 16-bit grey
+// with alpha, and an image with a gAMA chunk. Those go to Qt's handler, as
+// they always did, so that every build decodes them as before.
+bool decodedByQt(const QByteArray &data, const PngLayout &layout)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const PngHeader &h = layout.header;
+    return (h.colorType == 0 && h.depth == 1 && hasChunkBeforeImageData(data, layout, "tRNS"))
+        || (h.colorType == 4 && h.depth == 16) || hasChunkBeforeImageData(data, layout, "gAMA");
+#else
+    Q_UNUSED(data)
+    Q_UNUSED(layout)
+    return false;
+#endif
+}
+
 } // namespace
 
 ConvertResult decodePng(const DecodeInput &input, QImage *image)
@@ -273,6 +300,13 @@ ConvertResult decodePng(const DecodeInput &input, QImage *image)
         return ConvertResult::corrupt(input.path, check.detail);
     if (check.outcome == PngCheck::Refused)
         return ConvertResult::notDecodable(input.path, check.detail);
+    if (decodedByQt(input.data, layout)) {
+        PngLayout checked;
+        const PngCheck full = checkPngChunks(input.data, &checked);
+        if (full.outcome == PngCheck::Corrupt)
+            return ConvertResult::corrupt(input.path, full.detail);
+        return decodeWithQt(input, &checked, EndRule::ReadPastEnd, image);
+    }
 
     PngReading reading(input.data);
     QImage decoded;
