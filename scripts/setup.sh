@@ -23,10 +23,13 @@ qt6="qt6-base-dev qt6-base-dev-tools"
 # libcairo2-dev).
 # libwebp-dev and libgif-dev: the WebP and GIF input kinds decode with
 # libwebp (and its demuxer, for animations) and giflib.
+# libpng-dev and libjpeg62-turbo-dev: the PNG and JPEG decoders read sources
+# through libpng and libjpeg-turbo directly.
 packages="
     build-essential
     cmake
     zlib1g-dev
+    libpng-dev libjpeg62-turbo-dev
     libimagequant-dev
     liblz4-dev
     libstb-dev

@@ -31,7 +31,7 @@ PngCheck pngFailure(PngCheck::Outcome outcome, const QString &detail)
     return check;
 }
 
-PngCheck checkPngChunks(const QByteArray &data, PngLayout *layout)
+PngCheck checkPngChunks(const QByteArray &data, PngLayout *layout, bool imageDataCrc)
 {
     const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
     const qint64 size = data.size();
@@ -58,15 +58,15 @@ PngCheck checkPngChunks(const QByteArray &data, PngLayout *layout)
                 return pngFailure(PngCheck::Corrupt, QStringLiteral("invalid PNG chunk type"));
         }
         const bool isIdat = isChunkType(type, "IDAT");
-        // IDAT chunks do not reach libpng, so only the format's own limit
-        // applies to them.
+        // libpng streams IDAT chunks without holding one whole, so only the
+        // format's own limit applies to them.
         if (length > 0x7fffffffu || (!isIdat && length > LibpngMaxChunk))
             return pngFailure(PngCheck::Corrupt, QStringLiteral("PNG chunk too large"));
         if (size - pos - 12 < qint64(length))
             return pngFailure(PngCheck::Corrupt, QStringLiteral("the PNG ends inside a chunk"));
         const uchar *body = type + 4;
         const QString name = QString::fromLatin1(reinterpret_cast<const char *>(type), 4);
-        if (isCriticalChunk(type)
+        if (isCriticalChunk(type) && (imageDataCrc || !isIdat)
             && crc32(crc32(0, type, 4), body, length) != be32(body + length)) {
             return pngFailure(PngCheck::Corrupt,
                               QStringLiteral("CRC error in the PNG's %1 chunk").arg(name));

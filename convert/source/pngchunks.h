@@ -41,7 +41,9 @@ struct PngLayout
 // Walks the chunks of a PNG that passed its header check: every chunk
 // complete, of a valid type, within libpng's size limits, with a correct
 // CRC if it is critical, in an order libpng accepts, IEND present.
-PngCheck checkPngChunks(const QByteArray &data, PngLayout *layout);
+// With imageDataCrc false the IDAT chunks' CRCs are left to libpng, which
+// checks them as it reads them.
+PngCheck checkPngChunks(const QByteArray &data, PngLayout *layout, bool imageDataCrc = true);
 
 } // namespace Reading
 } // namespace Convert

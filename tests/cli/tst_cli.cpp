@@ -1056,10 +1056,9 @@ void TestCli::failedInputs()
     QVERIFY(outcome.out.isEmpty());
     const QList<QByteArray> lines = outcome.errLines();
     QCOMPARE(lines.size(), 3);
-    QVERIFY2(
-        lines.at(0).startsWith(
-            "brindleforge-cli: in/bad.png -> out/bad.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image"),
-        lines.at(0).constData());
+    QVERIFY2(lines.at(0).startsWith("brindleforge-cli: in/bad.png -> out/bad.c: not a PNG, JPEG, "
+                                    "BMP, WebP, GIF or SVG image"),
+             lines.at(0).constData());
     QVERIFY2(lines.at(1).startsWith("brindleforge-cli: in/blocked.png -> out/blocked.c: cannot be "
                                     "opened for writing"),
              lines.at(1).constData());
@@ -1349,7 +1348,8 @@ void TestCli::hostileInputs_data()
     QTest::newRow("control characters in names")
         << Input::ControlCharacters << QStringList {"-o", "out", "in"} << 1
         << QStringList {
-               "in/\\x1b[31mred.png -> out/\\x1b[31mred.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image",
+               "in/\\x1b[31mred.png -> out/\\x1b[31mred.c: not a PNG, JPEG, BMP, WebP, GIF or SVG "
+               "image",
                "in/a\\nb.png -> out/a\\nb.c: not a PNG, JPEG, BMP, WebP, GIF or SVG image"};
 }
 

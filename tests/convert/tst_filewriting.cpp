@@ -372,6 +372,8 @@ private slots:
     void svgRendersAtTheSizeWanted();
     void decodedPixelsMatchTheirSource_data();
     void decodedPixelsMatchTheirSource();
+    void jpegScaledDecode_data();
+    void jpegScaledDecode();
     void skippedPixelsAreZero();
     void decoderMessagesStayWithTheirDecode();
 };
@@ -1258,11 +1260,78 @@ void TestFileWriting::validSourcesDecodeAsQt_data()
                                     "0055ff")),
         ImageKind::Png);
 
+    // Made by hand, one row per colour type, depth and transparency that
+    // picks its own path through libpng's transforms.
+    const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+    add("png 8-bit grey with tRNS", "a.png",
+        pngFile(pngHeader(4, 2, 8, 0) + pngChunk("tRNS", hex("0061")),
+                hex("0061626364"
+                    "0010206180")),
+        ImageKind::Png, "tRNS");
+    add("png 1-bit grey with tRNS", "a.png",
+        pngFile(pngHeader(8, 2, 1, 0) + pngChunk("tRNS", hex("0000")), hex("00a5003c")),
+        ImageKind::Png, "tRNS");
+    add("png 8-bit RGB", "a.png",
+        pngFile(pngHeader(2, 2, 8, 2),
+                hex("00ff000000ff00"
+                    "000000ff808080")),
+        ImageKind::Png);
+    add("png 8-bit RGB with tRNS", "a.png",
+        pngFile(pngHeader(2, 2, 8, 2) + pngChunk("tRNS", hex("00ff00000000")),
+                hex("00ff000000ff00"
+                    "000000ff808080")),
+        ImageKind::Png, "tRNS");
+    add("png 8-bit RGB with gAMA 1.0, left as stored", "a.png",
+        pngFile(pngHeader(2, 2, 8, 2) + pngChunk("gAMA", be32(100000)),
+                hex("00ff000040ff00"
+                    "000000ff808080")),
+        ImageKind::Png, "gAMA");
+    add("png 8-bit grey and alpha", "a.png",
+        pngFile(pngHeader(2, 2, 8, 4),
+                hex("001080ff00"
+                    "0040ff00ff")),
+        ImageKind::Png);
+    add("png 16-bit grey and alpha", "a.png",
+        pngFile(pngHeader(2, 1, 16, 4), hex("0012348000ffff0101")), ImageKind::Png);
+    add("png 16-bit RGB", "a.png",
+        pngFile(pngHeader(2, 1, 16, 2), hex("00123456789abcfedcba987654")), ImageKind::Png);
+    add("png 16-bit RGB with tRNS", "a.png",
+        pngFile(pngHeader(2, 1, 16, 2) + pngChunk("tRNS", hex("123456789abc")),
+                hex("00123456789abcfedcba987654")),
+        ImageKind::Png, "tRNS");
+    add("png 16-bit grey with tRNS", "a.png",
+        pngFile(pngHeader(2, 1, 16, 0) + pngChunk("tRNS", hex("1234")), hex("001234abcd")),
+        ImageKind::Png, "tRNS");
+    add("png 4-bit palette, tRNS shorter than the palette", "a.png",
+        pngFile(pngHeader(4, 2, 4, 3) + pngChunk("PLTE", hex("ff000000ff000000ff"))
+                    + pngChunk("tRNS", hex("8000")),
+                hex("000120"
+                    "002100")),
+        ImageKind::Png, "PLTE");
+    add("png 1-bit palette", "a.png",
+        pngFile(pngHeader(8, 1, 1, 3) + pngChunk("PLTE", hex("102030f0e0d0")), hex("00a5")),
+        ImageKind::Png, "PLTE");
+    // Adam7 passes of 5 x 3 pixels: 1, 1, none, 1, 3, 2 x 2 and 5.
+    add("png 2-bit palette interlaced 5 x 3", "a.png",
+        pngFile(pngHeader(5, 3, 2, 3, 1) + pngChunk("PLTE", hex("000000ff000000ff000000ff")),
+                hex("0040"
+                    "0080"
+                    "00c0"
+                    "00e4"
+                    "00d0"
+                    "0070"
+                    "001b40")),
+        ImageKind::Png, "PLTE");
+    add("png 16-bit RGBA interlaced 13 x 7", "a.png",
+        encoded(small.convertToFormat(QImage::Format_RGBA64), "png"), ImageKind::Png);
+
     add("jpeg colour", "a.jpg", encoded(photo, "jpeg"), ImageKind::Jpeg);
     add("jpeg grey", "a.jpg", encoded(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg"),
         ImageKind::Jpeg);
     add("jpeg progressive", "a.jpg", encoded(photo, "jpeg", true), ImageKind::Jpeg,
         QByteArray("\xff\xc2", 2));
+    add("jpeg colour 37 x 19, partial blocks", "a.jpg",
+        encoded(TestImages::photo(37, 19, 3), "jpeg"), ImageKind::Jpeg);
 
     add("bmp as Qt writes RGB32", "a.bmp",
         encoded(photo.convertToFormat(QImage::Format_RGB32), "bmp"), ImageKind::Bmp);
@@ -1527,6 +1596,60 @@ void TestFileWriting::decodedPixelsMatchTheirSource()
         decodeImageData(content, QStringLiteral("in"), windowRequest, &refused);
     QCOMPARE(inWindow.status(), ConvertResult::NotAnImage);
     QCOMPARE(inWindow.reason(), QStringLiteral("not a PNG, JPEG or BMP image"));
+}
+
+// A JPEG decodes at the smallest scale n / 8 whose size still covers the
+// size wanted in both sides, and never above its own size.
+void TestFileWriting::jpegScaledDecode_data()
+{
+    QTest::addColumn<bool>("grey");
+    QTest::addColumn<QSize>("wanted");
+    QTest::addColumn<QSize>("decoded");
+
+    QTest::newRow("own size") << false << QSize(200, 150) << QSize(200, 150);
+    QTest::newRow("larger than the image") << false << QSize(400, 300) << QSize(200, 150);
+    QTest::newRow("half") << false << QSize(100, 75) << QSize(100, 75);
+    QTest::newRow("just over half: 5 / 8") << false << QSize(101, 10) << QSize(125, 94);
+    QTest::newRow("full height wanted") << false << QSize(20, 150) << QSize(200, 150);
+    QTest::newRow("tiny: 1 / 8, rounded up") << false << QSize(10, 10) << QSize(25, 19);
+    QTest::newRow("grey, 3 / 8") << true << QSize(60, 50) << QSize(75, 57);
+}
+
+void TestFileWriting::jpegScaledDecode()
+{
+    QFETCH(bool, grey);
+    QFETCH(QSize, wanted);
+    QFETCH(QSize, decoded);
+
+    QImage photo = TestImages::photo(200, 150, 9);
+    if (grey)
+        photo = photo.convertToFormat(QImage::Format_Grayscale8);
+    const QByteArray jpeg = encoded(photo, "jpeg");
+    DecodeRequest request;
+    request.wantedSize = [wanted](QSize) { return wanted; };
+    SourceImage source;
+    const ConvertResult result = decodeImageData(jpeg, QStringLiteral("a.jpg"), request, &source);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(source.image.size(), decoded);
+    QCOMPARE(source.size, decoded);
+    QCOMPARE(source.image.format(), grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    // A reduced decode is a picture of the same photo, not noise: its mean
+    // colour is the full image's, within a few levels.
+    const QImage full = QImage::fromData(jpeg).convertToFormat(QImage::Format_RGB32);
+    const QImage small = source.image.convertToFormat(QImage::Format_RGB32);
+    const auto meanGreen = [](const QImage &image) {
+        qint64 sum = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                sum += qGreen(image.pixel(x, y));
+        }
+        return double(sum) / (qint64(image.width()) * image.height());
+    };
+    QVERIFY2(
+        qAbs(meanGreen(full) - meanGreen(small)) < 4.0,
+        qPrintable(QStringLiteral("%1 against %2").arg(meanGreen(full)).arg(meanGreen(small))));
+    if (decoded == photo.size())
+        QCOMPARE(source.image, QImage::fromData(jpeg));
 }
 
 void TestFileWriting::skippedPixelsAreZero()

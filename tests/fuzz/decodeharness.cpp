@@ -3,6 +3,7 @@
 #include <hostilefiles.h>
 
 #include <converter.h>
+#include <imagekinds.h>
 #include <lvgldecoder.h>
 
 #include <QBuffer>
@@ -299,8 +300,56 @@ QByteArray makeInput(Mode mode, const QByteArray &file, int depth, bool swap, bo
     return QByteArray(1, char(head)) + file;
 }
 
+namespace {
+
+// A PNG or JPEG source, decoded at its own size and then for half of it: a
+// success gives an image, the same one twice, and the half decode is no
+// larger than the full one.
+QString checkSourceImage(const QByteArray &bytes)
+{
+    QSize full;
+    for (const bool half : {false, true}) {
+        DecodeRequest request;
+        request.maxSide = 4096;
+        if (half)
+            request.wantedSize = [](QSize own) { return own / 2; };
+        SourceImage source;
+        const ConvertResult result =
+            decodeImageData(bytes, QStringLiteral("fuzz"), request, &source);
+        if (!result.ok()) {
+            if (!source.image.isNull())
+                return QStringLiteral("a failed source decode (%1) gave an image")
+                    .arg(result.message());
+            continue;
+        }
+        if (source.image.isNull() || source.image.size() != source.size)
+            return QStringLiteral("a decoded source without its image");
+        if (!half)
+            full = source.size;
+        else if (full.isValid()
+                 && (source.size.width() > full.width() || source.size.height() > full.height()))
+            return QStringLiteral("the half decode is %1 x %2, the full one %3 x %4")
+                .arg(source.size.width())
+                .arg(source.size.height())
+                .arg(full.width())
+                .arg(full.height());
+        SourceImage again;
+        decodeImageData(bytes, QStringLiteral("fuzz"), request, &again);
+        if (again.image != source.image)
+            return QStringLiteral("a second source decode gave another image");
+    }
+    return QString();
+}
+
+} // namespace
+
 QString check(const uchar *data, size_t size)
 {
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const ImageKind kind = sniffImageKind(bytes.left(Reading::SniffBytes));
+    if (kind == ImageKind::Png || kind == ImageKind::Jpeg)
+        return checkSourceImage(bytes);
     const Input input = readInput(data, size);
     const LvglDecodeResult result = decode(input, input.device);
     QString failure = checkResult(input, result);
@@ -331,6 +380,21 @@ QString decodeError(const QByteArray &input)
     const Input parsed =
         readInput(reinterpret_cast<const uchar *>(input.constData()), size_t(input.size()));
     return decode(parsed, parsed.device).error;
+}
+
+// Sources for the PNG and JPEG decoders: each colour type Qt writes.
+QVector<QByteArray> sourceSeeds()
+{
+    QVector<QByteArray> all;
+    const QImage photo = seedImage(19, 11);
+    for (const QImage::Format format :
+         {QImage::Format_ARGB32, QImage::Format_RGB32, QImage::Format_Indexed8,
+          QImage::Format_Grayscale8, QImage::Format_Grayscale16, QImage::Format_RGBA64,
+          QImage::Format_Mono})
+        all.append(HostileFiles::encoded(photo.convertToFormat(format), "PNG"));
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_Grayscale8})
+        all.append(HostileFiles::encoded(photo.convertToFormat(format), "JPEG"));
+    return all;
 }
 
 QVector<QByteArray> seeds()

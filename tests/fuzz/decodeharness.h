@@ -44,6 +44,9 @@ QString decodeError(const QByteArray &input);
 // at every depth, written by the engine; every v9 format by hand,
 // uncompressed, RLE and LZ4; C sources as other tools write them.
 QVector<QByteArray> seeds();
+// PNG and JPEG sources, which check() decodes as sources: each colour type
+// Qt writes.
+QVector<QByteArray> sourceSeeds();
 
 } // namespace DecodeHarness
 

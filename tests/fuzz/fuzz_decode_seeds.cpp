@@ -1,9 +1,9 @@
 // Writes a starting corpus for fuzz_decode into a folder: every v8 format
 // as C and .bin at every depth, every v9 format uncompressed, RLE and LZ4,
-// as .bin and as C, and C sources in another tool's layout. With --sources,
-// a starting corpus for fuzz_source instead: WebP files (lossy, lossless,
-// animated) and GIF files (global and local colour tables, transparency,
-// interlace, two frames) as their libraries write them.
+// as .bin and as C, C sources in another tool's layout, and PNG and JPEG
+// sources. With --sources, a starting corpus for fuzz_source instead: WebP
+// files (lossy, lossless, animated) and GIF files (global and local colour
+// tables, transparency, interlace, two frames) as their libraries write them.
 //
 //   fuzz_decode_seeds [--sources] DIR
 
@@ -61,7 +61,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    const QVector<QByteArray> seeds = sources ? sourceSeeds() : DecodeHarness::seeds();
+    const QVector<QByteArray> seeds =
+        sources ? sourceSeeds() : DecodeHarness::seeds() + DecodeHarness::sourceSeeds();
     for (int i = 0; i < seeds.size(); ++i) {
         QFile file(dir.filePath(QStringLiteral("seed-%1").arg(i, 3, 10, QLatin1Char('0'))));
         if (!file.open(QIODevice::WriteOnly) || file.write(seeds.at(i)) != seeds.at(i).size()) {

@@ -8,11 +8,15 @@
 #include "decodeharness.h"
 #include "fuzzharness.h"
 
+#include <imagesource.h>
+
 #include <QtTest>
 
 #include <memory>
 #include <random>
 
+using Convert::ConvertResult;
+using Convert::SourceImage;
 using FuzzHarness::makeInput;
 using FuzzHarness::NameEncoding;
 
@@ -60,6 +64,8 @@ private slots:
     void randomInputs();
     void decoderSeeds_data();
     void decoderSeeds();
+    void sourceSeeds_data();
+    void sourceSeeds();
     void decoderSavedInputs_data();
     void decoderSavedInputs();
     void decoderRandomInputs();
@@ -235,6 +241,39 @@ void TestFuzzRegression::decoderSeeds_data()
     QVERIFY(seeds.size() > 200);
     for (int i = 0; i < seeds.size(); ++i)
         QTest::addRow("seed %d", i) << seeds.at(i);
+}
+
+// The PNG and JPEG seeds decode, and cut short or with a bit flipped they
+// still keep every promise of check().
+void TestFuzzRegression::sourceSeeds_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    const QVector<QByteArray> seeds = DecodeHarness::sourceSeeds();
+    QCOMPARE(seeds.size(), 9);
+    for (int i = 0; i < seeds.size(); ++i)
+        QTest::addRow("source seed %d", i) << seeds.at(i);
+}
+
+void TestFuzzRegression::sourceSeeds()
+{
+    QFETCH(QByteArray, input);
+    SourceImage source;
+    const ConvertResult decoded =
+        Convert::decodeImageData(input, QStringLiteral("seed"), 0, &source);
+    QVERIFY2(decoded.ok(), qPrintable(decoded.message()));
+    QCOMPARE(source.image.size(), QSize(19, 11));
+    const auto check = [](const QByteArray &bytes) {
+        return DecodeHarness::check(reinterpret_cast<const uchar *>(bytes.constData()),
+                                    size_t(bytes.size()));
+    };
+    QCOMPARE(check(input), QString());
+    for (int cut = 8; cut < input.size(); cut += 7)
+        QCOMPARE(check(input.left(cut)), QString());
+    for (int bit = 0; bit < input.size() * 8; bit += 37) {
+        QByteArray flipped = input;
+        flipped[bit / 8] = char(flipped[bit / 8] ^ (1 << (bit % 8)));
+        QCOMPARE(check(flipped), QString());
+    }
 }
 
 // Each seed is a consistent file; cut short anywhere or with a bit
