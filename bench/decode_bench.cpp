@@ -5,10 +5,9 @@
 //                            array through Convert::convertFile (libpng)
 //   png/streamingReference   the same file decoded by QImageReader, then the
 //                            same conversion of the decoded image
-//   jpeg/scaled480x320       a 4000 x 3000 JPEG read for a wanted size of
-//                            480 x 320 (libjpeg-turbo's scaled decoding, to
-//                            500 x 375) and written as an RGB565 .bin; the
-//                            exact size is the resample stage's business
+//   jpeg/scaled480x320       a 4000 x 3000 JPEG with --fit 480x320 to an
+//                            RGB565 .bin: decoded by libjpeg-turbo at 1/8
+//                            (500 x 375), resampled to 427 x 320
 //
 // The files live in a temporary directory on /dev/shm (tmpfs) where it
 // exists.
@@ -103,23 +102,19 @@ void jpegScaled(benchmark::State &state)
     const QString source = jpegPath();
     const QString output = dir()->filePath(QStringLiteral("photo.bin"));
     const OutputPlan plan = outputPlan(BinaryRgb565, TrueColorAlpha);
-    // No side limit on the source: the output's limit applies to the size
-    // the transforms make, and the source is larger than any LVGL image.
-    DecodeRequest request;
-    request.wantedSize = [](QSize) { return QSize(480, 320); };
-    QSize decoded;
+    // --fit 480x320: the JPEG is decoded at the smallest scale n / 8 that
+    // covers the box, then resampled to the size that fits.
+    TransformPlan transforms;
+    transforms.scaling = TransformPlan::Scaling::Fit;
+    transforms.box = QSize(480, 320);
     for (auto _ : state) {
-        SourceImage image;
-        ConvertResult result = readSourceImage(source, request, &image);
-        if (result.ok())
-            result = convertSource(image, plan, output);
+        const ConvertResult result = convertFile(source, plan, transforms, output);
         if (!result.ok())
             state.SkipWithError(qPrintable(result.message()));
-        decoded = image.size;
     }
-    state.SetLabel(QStringLiteral("decoded at %1 x %2")
-                       .arg(decoded.width())
-                       .arg(decoded.height())
+    state.SetLabel(QStringLiteral("written at %1 x %2")
+                       .arg(transforms.finalSize(QSize(4000, 3000)).width())
+                       .arg(transforms.finalSize(QSize(4000, 3000)).height())
                        .toStdString());
 }
 BENCHMARK(jpegScaled)->Name("jpeg/scaled480x320")->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Times brindleforge-cli on 200 SVG icons of 48 x 48 (paths, strokes, a
+# Times brindleforge-cli on 200 SVG icons of 24 x 24 (paths, strokes, a
 # gradient, a clip path and a group opacity each, all different), converted
-# to ALPHA_4BIT C arrays with -j1 and -j2. Every icon is rendered by librsvg
-# in a process of its own.
+# to 48 x 48 ALPHA_4BIT C arrays (--fit 48x48) with -j1 and -j2. Every icon
+# is rendered at 48 x 48 by librsvg, in a process of its own.
 #
 #   bench/svg_icons.sh [REPETITIONS]
 #
@@ -34,7 +34,7 @@ for ((i = 0; i < 200; i++)); do
     r=$((8 + i % 13))
     a=$((i * 7 % 360))
     cat >"$work/icons/icon_$(printf %04d $i).svg" <<SVG
-<svg xmlns="http://www.w3.org/2000/svg" width="48" height="48" viewBox="0 0 24 24">
+<svg xmlns="http://www.w3.org/2000/svg" width="24" height="24" viewBox="0 0 24 24">
   <defs>
     <linearGradient id="g" x1="0" y1="0" x2="1" y2="1">
       <stop offset="0" stop-color="#fff"/><stop offset="1" stop-color="#000" stop-opacity="0.4"/>
@@ -76,4 +76,4 @@ time_case() {
 
 echo "batch            output                  -j1 min/median    -j2 min/median"
 printf 'svg icons (200)  c ALPHA_4BIT 48 x 48   %-17s %s\n' \
-    "$(time_case -c ALPHA_4BIT -j1)" "$(time_case -c ALPHA_4BIT -j2)"
+    "$(time_case -c ALPHA_4BIT --fit 48x48 -j1)" "$(time_case -c ALPHA_4BIT --fit 48x48 -j2)"

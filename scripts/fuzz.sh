@@ -6,7 +6,9 @@
 #
 # FUZZ_TARGET chooses the target: convert (the default; images through
 # every writer), decode (bytes through the image decoder, as .bin and as
-# C) or svg (bytes read as a source file, SVG above all). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
+# C, and through the PNG and JPEG decoders), source (bytes through the
+# source decoders by kind, seeded with WebP and GIF files) or svg (bytes
+# read as a source file, SVG above all). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
 # script's folder (BUILD_DIR overrides it); the corpus grows in
 # BUILD_DIR/fuzz-corpus (fuzz-corpus-decode) between runs, seeded by
 # fuzz_seeds (fuzz_decode_seeds), and inputs that break a check or crash
@@ -37,12 +39,15 @@ convert)
 decode)
     fuzzer=fuzz_decode seeder=fuzz_decode_seeds suffix=-decode
     ;;
+source)
+    fuzzer=fuzz_source seeder=fuzz_decode_seeds seeder_args=--sources suffix=-source
+    ;;
 svg)
     # Seeded from the files of tests/fuzz/svg-seeds.
     fuzzer=fuzz_svg seeder= suffix=-svg
     ;;
 *)
-    echo "FUZZ_TARGET is convert, decode or svg, not '$FUZZ_TARGET'" >&2
+    echo "FUZZ_TARGET is convert, decode, source or svg, not '$FUZZ_TARGET'" >&2
     exit 2
     ;;
 esac
@@ -60,7 +65,7 @@ artifacts=$build/fuzz-artifacts$suffix
 mkdir -p "$corpus" "$artifacts"
 if [[ -z $(ls -A "$corpus") ]]; then
     if [[ -n $seeder ]]; then
-        "$build/tests/fuzz/$seeder" "$corpus"
+        "$build/tests/fuzz/$seeder" ${seeder_args:-} "$corpus"
     else
         cp "$root/tests/fuzz/svg-seeds/"* "$corpus/"
     fi
