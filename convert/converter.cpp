@@ -356,17 +356,29 @@ ConvertResult convertImage(const QImage &image, OutputFormat output, ColorFormat
                          tag);
 }
 
-ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
-                          const QString &outputPath, const QString &symbol, CommitGroup *group,
-                          int tag)
+namespace {
+
+// Writes a source that loaded with the result loaded: a failed load is the
+// result, and the load's notes stay on the conversion's.
+ConvertResult convertLoaded(const ConvertResult &loaded, const SourceImage &source,
+                            const OutputPlan &outSpec, const QString &outputPath,
+                            const QString &symbol, CommitGroup *group, int tag)
 {
-    SourceImage source;
-    const ConvertResult loaded = loadSource(sourcePath, outSpec, &source);
     if (!loaded.ok())
         return loaded;
     ConvertResult converted = convertSource(source, outSpec, outputPath, symbol, group, tag);
     converted.addNotes(loaded.notes());
     return converted;
+}
+
+} // namespace
+
+ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
+                          const QString &outputPath, const QString &symbol, CommitGroup *group,
+                          int tag)
+{
+    // No transform: loadSource() reads the source as it is.
+    return convertFile(sourcePath, outSpec, TransformPlan(), outputPath, symbol, group, tag);
 }
 
 ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
@@ -375,11 +387,7 @@ ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
 {
     SourceImage source;
     const ConvertResult loaded = loadSource(sourcePath, outSpec, transforms, &source);
-    if (!loaded.ok())
-        return loaded;
-    ConvertResult converted = convertSource(source, outSpec, outputPath, symbol, group, tag);
-    converted.addNotes(loaded.notes());
-    return converted;
+    return convertLoaded(loaded, source, outSpec, outputPath, symbol, group, tag);
 }
 
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
@@ -394,11 +402,7 @@ ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorF
     request.windowKindsOnly = true;
     SourceImage source;
     const ConvertResult loaded = loadSource(sourcePath, plan, request, &source);
-    if (!loaded.ok())
-        return loaded;
-    ConvertResult converted = convertSource(source, plan, outputPath, symbol, group, tag);
-    converted.addNotes(loaded.notes());
-    return converted;
+    return convertLoaded(loaded, source, plan, outputPath, symbol, group, tag);
 }
 
 QString batchOutputPath(const QString &directory, const QString &sourcePath,
