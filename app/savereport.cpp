@@ -40,7 +40,7 @@ QString SaveReport::reason(const ConvertResult &result)
             .arg(native(result.filePath()), Convert::escapeControls(result.detail()));
     case ConvertResult::NotAnImage:
         return tr("不是 %1 图片")
-            .arg(Convert::joinedList(Convert::imageKindNames(), QStringLiteral("、"),
+            .arg(Convert::joinedList(Convert::imageKindNames(true), QStringLiteral("、"),
                                      QStringLiteral(" 或 ")));
     case ConvertResult::Corrupt:
         return tr("无法解码图片（数据不完整或已损坏）");

@@ -74,14 +74,15 @@ const ImageKindRow *imageKindRow(ImageKind kind);
 QByteArray readerFormat(ImageKind kind);
 
 // Every kind's suffixes (only the window's kinds if windowOnly), the kinds
-// in alphabetical order of their names: bmp, gif, jpg, jpeg, png, webp.
+// in alphabetical order of their names: bmp, gif, jpg, jpeg, png, svg, webp.
 QStringList imageSuffixes(bool windowOnly = false);
 // Whether fileName's suffix, in any case, is one of imageSuffixes().
 bool hasImageSuffix(const QString &fileName, bool windowOnly = false);
-// The kinds' names in table order: the window's "PNG", "JPEG", "BMP" by
-// default, as the window names what it opens; with windowOnly false every
-// kind, "PNG", "JPEG", "BMP", "WebP", "GIF", "SVG", as the command line names them.
-QStringList imageKindNames(bool windowOnly = true);
+// The kinds' names in table order: every kind, "PNG", "JPEG", "BMP",
+// "WebP", "GIF", "SVG", as the command line names them; with windowOnly the
+// window's "PNG", "JPEG", "BMP", as the window names what it opens. The
+// default is that of imageSuffixes().
+QStringList imageKindNames(bool windowOnly = false);
 
 // items joined by separator, the last two by lastSeparator: ("a", "b",
 // "c") with ", " and " or " gives "a, b or c".

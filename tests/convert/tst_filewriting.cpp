@@ -746,7 +746,7 @@ void TestFileWriting::inputSuffixes()
              QStringList({QStringLiteral("bmp"), QStringLiteral("gif"), QStringLiteral("jpg"),
                           QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("svg"),
                           QStringLiteral("webp")}));
-    QCOMPARE(Convert::joinedList(Convert::imageKindNames(), QStringLiteral(", "),
+    QCOMPARE(Convert::joinedList(Convert::imageKindNames(true), QStringLiteral(", "),
                                  QStringLiteral(" or ")),
              QStringLiteral("PNG, JPEG or BMP"));
     QCOMPARE(Convert::joinedList(Convert::imageKindNames(false), QStringLiteral(", "),
