@@ -32,6 +32,12 @@ public:
     BatchPlan() = default;
 
     bool build(const CommandLine &commandLine);
+    // Only the sources the inputs name, in the order build() takes them;
+    // false with errorText() for a missing input or none found (--pack).
+    bool listSources(const CommandLine &commandLine, QStringList *sources)
+    {
+        return collectSources(commandLine, sources);
+    }
 
     QString errorText() const { return m_error; }
     const QVector<Job> &jobs() const { return m_jobs; }

@@ -203,6 +203,27 @@ CommandLine::CommandLine()
                          "<lvgl.h> with LV_LVGL_H_INCLUDE_SYSTEM, else \"lvgl/lvgl.h\" (the "
                          "default for v9)."),
                       tr("style"))
+    , m_sectionOption(QStringLiteral("section"),
+                      tr("C arrays and packs: put the image data into this linker section "
+                         "(.ext_flash, say), through a per-image attribute macro that the "
+                         "project's own headers may define instead; a pack's blob_S file uses "
+                         "it for the blob."),
+                      tr("name"))
+    , m_alignOption(QStringLiteral("align"),
+                    tr("C arrays: align the data to N bytes (a power of two up to 4096) "
+                       "through a per-image macro, in place of LV_ATTRIBUTE_MEM_ALIGN. Packs: "
+                       "the alignment of every entry in the blob (default 4)."),
+                    QStringLiteral("N"))
+    , m_packOption(QStringLiteral("pack"),
+                   tr("Write the whole batch as one asset pack into the -o folder (default: "
+                      "the current one): NAME.bin (every image's .bin behind an index), "
+                      "NAME.h, NAME.c (descriptors pointing into the blob) and NAME_blob.S "
+                      "(which links the blob in with .incbin). NAME is a C identifier."),
+                   tr("name"))
+    , m_packBindOption(QStringLiteral("pack-bind"),
+                       tr("With --pack: the descriptors are bound at run time, by "
+                          "NAME_bind(blob, size), to a blob the firmware loads (checked by "
+                          "magic, version, size and CRC-32)."))
     , m_dryRunOption(QStringLiteral("dry-run"),
                      tr("Do everything a conversion does but the final writes: decode and "
                         "encode every image, check every target, print \"SOURCE -> OUTPUT\" "
@@ -236,6 +257,7 @@ CommandLine::CommandLine()
         m_backgroundOption, m_cropOption,      m_trimOption,         m_rotateOption,
         m_flipOption,       m_resizeOption,    m_fitOption,          m_outputOption,
         m_previewOption,    m_nameOption,      m_symbolPrefixOption, m_includeOption,
+        m_sectionOption,    m_alignOption,     m_packOption,         m_packBindOption,
         m_dryRunOption,     m_recursiveOption, m_jobsOption,         m_quietOption,
         m_verboseOption,    m_helpOption,      m_versionOption};
     m_parser.addOptions(m_listedOptions);
@@ -269,10 +291,11 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     // A value given twice is most likely a mistake in a script; the parser
     // would silently take the last one.
     for (const QCommandLineOption *option :
-         {&m_formatOption, &m_colorOption, &m_depthOption, &m_outputOption, &m_nameOption,
-          &m_jobsOption, &m_lvglOption, &m_strideOption, &m_compressOption, &m_backgroundOption,
-          &m_symbolPrefixOption, &m_previewOption, &m_cropOption, &m_rotateOption, &m_flipOption,
-          &m_resizeOption, &m_fitOption}) {
+         {&m_formatOption,   &m_colorOption,      &m_depthOption,        &m_outputOption,
+          &m_nameOption,     &m_jobsOption,       &m_lvglOption,         &m_strideOption,
+          &m_compressOption, &m_backgroundOption, &m_symbolPrefixOption, &m_previewOption,
+          &m_cropOption,     &m_rotateOption,     &m_flipOption,         &m_resizeOption,
+          &m_fitOption,      &m_sectionOption,    &m_alignOption,        &m_packOption}) {
         if (m_parser.values(*option).size() > 1) {
             return fail(tr("--%1 is given more than once").arg(option->names().constLast()));
         }
@@ -373,6 +396,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return fail(tr("--include applies to C arrays only (-f c): a .bin includes nothing"));
         m_spec.include = IncludeStyle(it - std::begin(includeNames));
     }
+    const QString placementError = parsePlacement();
+    if (!placementError.isEmpty())
+        return fail(placementError);
     m_dryRun = m_parser.isSet(m_dryRunOption);
 
     m_jobs = qMax(1, QThread::idealThreadCount());
@@ -560,6 +586,62 @@ QString CommandLine::parseTransforms()
         return problem;
     m_transforms.trim = m_parser.isSet(m_trimOption);
     return transformProblem(m_spec, m_transforms);
+}
+
+QString CommandLine::parsePlacement()
+{
+    m_packName.clear();
+    m_packBind = m_parser.isSet(m_packBindOption);
+    m_packAlign = 4;
+    const bool pack = m_parser.isSet(m_packOption);
+    if (m_packBind && !pack)
+        return tr("--pack-bind applies to asset packs; add --pack NAME");
+    if (m_parser.isSet(m_sectionOption)) {
+        const QString section = m_parser.value(m_sectionOption);
+        const QString problem = Placement::sectionProblem(section);
+        if (!problem.isEmpty())
+            return tr("--section: %1").arg(problem);
+        if (m_spec.binary && !pack)
+            return tr("--section applies to C arrays and packs; a .bin has no linker section");
+        m_spec.placement.section = section.toLatin1();
+    }
+    if (m_parser.isSet(m_alignOption)) {
+        const QString value = m_parser.value(m_alignOption);
+        bool ok = false;
+        const int align = value.toInt(&ok);
+        if (!ok || !Placement::isAlignment(align))
+            return tr("--align takes a power of two from 1 to %1, not '%2'")
+                .arg(QString::number(Placement::MaxAlign), value);
+        if (m_spec.binary && !pack)
+            return tr("--align applies to C arrays and packs; a .bin is read as it is");
+        if (pack)
+            m_packAlign = align;
+        else
+            m_spec.placement.align = align;
+    }
+    if (!pack)
+        return QString();
+
+    m_packName = m_parser.value(m_packOption);
+    const QString problem = symbolProblem(m_packName);
+    if (!problem.isEmpty())
+        return tr("--pack: %1").arg(problem);
+    if (m_spec.isRaw()) {
+        return tr("--pack holds .bin images; %1 embeds the source file for the library's own "
+                  "decoder and has no .bin")
+            .arg(
+                QLatin1String(m_spec.lvgl() == 9 ? m_spec.format9()->name : m_spec.format()->name));
+    }
+    for (const QCommandLineOption *option :
+         {&m_nameOption, &m_symbolPrefixOption, &m_includeOption, &m_previewOption}) {
+        if (m_parser.isSet(*option))
+            return tr("--%1 does not apply to --pack").arg(option->names().constLast());
+    }
+    if (m_parser.value(m_outputOption) == QLatin1String("-"))
+        return tr("--pack writes four files into a folder, not to standard output");
+    // Every entry is the image's .bin.
+    m_spec.binary = true;
+    return specProblem(m_spec);
 }
 
 // What to say about an option that cannot change a RAW image: it embeds

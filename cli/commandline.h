@@ -70,6 +70,12 @@ public:
     bool recursive() const { return m_recursive; }
     int jobs() const { return m_jobs; }
     bool quiet() const { return m_quiet; }
+    // --pack NAME: the batch becomes one asset pack (packcommand.h); empty
+    // for none. packBind(): its descriptors are bound at run time.
+    QString packName() const { return m_packName; }
+    bool packBind() const { return m_packBind; }
+    // The alignment of a pack's entries (--align, default 4).
+    int packAlign() const { return m_packAlign; }
     bool verbose() const { return m_verbose; }
 
 private:
@@ -86,6 +92,9 @@ private:
     // Read the transform options into m_transforms; return a usage error,
     // or an empty string.
     QString parseTransforms();
+    // Read --section, --align, --pack and --pack-bind (after the format
+    // options); return a usage error, or an empty string.
+    QString parsePlacement();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
@@ -108,6 +117,10 @@ private:
     QCommandLineOption m_nameOption;
     QCommandLineOption m_symbolPrefixOption;
     QCommandLineOption m_includeOption;
+    QCommandLineOption m_sectionOption;
+    QCommandLineOption m_alignOption;
+    QCommandLineOption m_packOption;
+    QCommandLineOption m_packBindOption;
     QCommandLineOption m_dryRunOption;
     QCommandLineOption m_recursiveOption;
     QCommandLineOption m_jobsOption;
@@ -136,6 +149,9 @@ private:
     int m_jobs = 1;
     bool m_quiet = false;
     bool m_verbose = false;
+    QString m_packName;
+    bool m_packBind = false;
+    int m_packAlign = 4;
 };
 
 #endif // COMMANDLINE_H

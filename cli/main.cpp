@@ -5,6 +5,7 @@
 #include "console.h"
 #include "infocommand.h"
 #include "interrupts.h"
+#include "packcommand.h"
 
 #include <convertresult.h>
 #include <filepath.h>
@@ -150,6 +151,12 @@ int main(int argc, char *argv[])
         return usageError(commandLine.errorText());
     case CommandLine::Action::Convert:
         break;
+    }
+
+    if (!commandLine.packName().isEmpty()) {
+        QString usage;
+        const int status = PackCommand::run(commandLine, &usage);
+        return status == PackCommand::UsageError ? usageError(usage) : status;
     }
 
     BatchPlan plan;

@@ -98,5 +98,25 @@ void appendPalette(TextSink &out, const QByteArray &palette)
     out.appendLine("");
 }
 
+void appendFallback(TextSink &out, const QByteArray &macro, const QByteArray &value)
+{
+    out.appendLine("#ifndef " + macro);
+    QByteArray line = "#define " + macro;
+    if (!value.isEmpty())
+        line += ' ' + value;
+    out.appendLine(line);
+    out.appendLine("#endif");
+}
+
+QByteArray sectionAttribute(const QByteArray &section)
+{
+    return "__attribute__((section(\"" + section + "\")))";
+}
+
+QByteArray alignAttribute(int align)
+{
+    return "__attribute__((aligned(" + QByteArray::number(align) + ")))";
+}
+
 } // namespace CFrame
 } // namespace Convert

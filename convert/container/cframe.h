@@ -2,6 +2,7 @@
 #define CFRAME_H
 
 #include "formats.h"
+#include "outputplan.h"
 
 #include <QByteArray>
 
@@ -21,6 +22,13 @@ void appendInclude(TextSink &out, IncludeStyle include);
 // alpha), a line an entry ending in "/*Color of index N*/", then an empty
 // line.
 void appendPalette(TextSink &out, const QByteArray &palette);
+// A macro a project may define in its own headers, else given value:
+// "#ifndef <macro>", "#define <macro> <value>", "#endif".
+void appendFallback(TextSink &out, const QByteArray &macro, const QByteArray &value = {});
+// __attribute__((section("<section>"))) and __attribute__((aligned(<align>))),
+// which GCC and Clang take on a definition.
+QByteArray sectionAttribute(const QByteArray &section);
+QByteArray alignAttribute(int align);
 
 } // namespace CFrame
 } // namespace Convert

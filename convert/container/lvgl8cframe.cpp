@@ -17,9 +17,24 @@ void appendIncludes(TextSink &out, IncludeStyle include)
     out.appendLine("");
 }
 
-void appendArrayHead(TextSink &out, const QByteArray &symbol)
+void appendArrayHead(TextSink &out, const QByteArray &symbol, const Placement &placement)
 {
-    out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN uint8_t " + symbol + "_map[] = {");
+    if (placement.isDefault()) {
+        out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN uint8_t " + symbol + "_map[] = {");
+        return;
+    }
+    const QByteArray attribute = "LV_ATTRIBUTE_IMG_" + symbol.toUpper();
+    QByteArray used = "LV_ATTRIBUTE_MEM_ALIGN";
+    if (placement.align > 0) {
+        used = attribute + "_ALIGN";
+        CFrame::appendFallback(out, used, CFrame::alignAttribute(placement.align));
+    }
+    if (!placement.section.isEmpty()) {
+        CFrame::appendFallback(out, attribute, CFrame::sectionAttribute(placement.section));
+        used += ' ' + attribute;
+    }
+    out.appendLine("");
+    out.appendLine("const " + used + " uint8_t " + symbol + "_map[] = {");
 }
 
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,

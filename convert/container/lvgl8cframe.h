@@ -41,7 +41,11 @@ namespace Lvgl8 {
 // The include lines, an empty line, the LV_ATTRIBUTE_MEM_ALIGN fallback and
 // two empty lines.
 void appendIncludes(TextSink &out, IncludeStyle include = IncludeStyle::Subdir);
-void appendArrayHead(TextSink &out, const QByteArray &symbol);
+// The array's first line; with a placement, after the fallbacks of the
+// image's macros LV_ATTRIBUTE_IMG_<NAME> (the section) and
+// LV_ATTRIBUTE_IMG_<NAME>_ALIGN (in place of LV_ATTRIBUTE_MEM_ALIGN) and an
+// empty line: "const <align macro> [LV_ATTRIBUTE_IMG_<NAME>] uint8_t ...".
+void appendArrayHead(TextSink &out, const QByteArray &symbol, const Placement &placement = {});
 // "};" and the empty line that close the array, then the descriptor and
 // the end marker.
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,

@@ -95,7 +95,7 @@ bool Lvgl8Output::writeC(const OutputPlan &plan, const SourceImage &source,
     // The window's files include "lvgl/lvgl.h".
     const bool written =
         Lvgl8::writeC(prepared, plan.dither, plan.include.value_or(IncludeStyle::Subdir), symbol,
-                      device, error, &hidden);
+                      device, error, &hidden, plan.placement);
     addKeyWarnings(hidden, remarks);
     return written;
 }

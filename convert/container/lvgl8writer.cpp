@@ -47,13 +47,14 @@ QByteArray dataSizeLine(const PreparedImage &prepared)
 } // namespace
 
 bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
-            const QByteArray &symbol, QIODevice *device, QString *error, HiddenPixels *hidden)
+            const QByteArray &symbol, QIODevice *device, QString *error, HiddenPixels *hidden,
+            const Placement &placement)
 {
     const Format &format = *prepared.format;
     TextSink out(device);
     CFrame::appendBanner(out);
     appendIncludes(out, include);
-    appendArrayHead(out, symbol);
+    appendArrayHead(out, symbol, placement);
 
     if (format.layout == Layout::Raw) {
         const auto *bytes = reinterpret_cast<const uchar *>(prepared.raw.constData());

@@ -25,11 +25,12 @@ namespace Lvgl8 {
 // lines ("  0xBB, 0xGG, 0xRR, 0xAA, /*Color of index N*/"), an empty line
 // and its rows; an alpha format's body is its rows; a RAW format's is the
 // file's bytes, 16 a line. A row line is two spaces and "0xHH, " for every
-// byte of one image row (or plane row). include chooses the include lines.
+// byte of one image row (or plane row). include chooses the include lines,
+// placement the array's attributes (lvgl8cframe.h).
 // hidden, if given, gets each section's count of SectionEncoder::hiddenPixels().
 bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
             const QByteArray &symbol, QIODevice *device, QString *error,
-            HiddenPixels *hidden = nullptr);
+            HiddenPixels *hidden = nullptr, const Placement &placement = {});
 
 // The .bin: the 4-byte header word (bits 0-4 cf, 5-9 zero, 10-20 width,
 // 21-31 height, little-endian) and the bytes of the section for depth

@@ -34,11 +34,18 @@ bool writeC(const OutputPlan &plan, const Encoded &encoded, const QByteArray &sy
     const QByteArray attribute = "LV_ATTRIBUTE_IMAGE_" + symbol.toUpper();
     CFrame::appendInclude(out, plan.include.value_or(IncludeStyle::Auto));
     out.appendLine("");
-    for (const QByteArray &macro : {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"),
-                                    QByteArray("LV_ATTRIBUTE_LARGE_CONST"), attribute}) {
-        out.appendLine("#ifndef " + macro);
-        out.appendLine("#define " + macro);
-        out.appendLine("#endif");
+    // --section gives the image's own macro its fallback; --align puts a
+    // macro of the image's in place of LV_ATTRIBUTE_MEM_ALIGN.
+    const Placement &placement = plan.placement;
+    CFrame::appendFallback(out, "LV_ATTRIBUTE_MEM_ALIGN");
+    CFrame::appendFallback(out, "LV_ATTRIBUTE_LARGE_CONST");
+    CFrame::appendFallback(
+        out, attribute,
+        placement.section.isEmpty() ? QByteArray() : CFrame::sectionAttribute(placement.section));
+    QByteArray alignMacro = "LV_ATTRIBUTE_MEM_ALIGN";
+    if (placement.align > 0) {
+        alignMacro = attribute + "_ALIGN";
+        CFrame::appendFallback(out, alignMacro, CFrame::alignAttribute(placement.align));
     }
     out.appendLine("");
     out.appendLine("#ifndef LV_IMAGE_HEADER_MAGIC");
@@ -46,8 +53,8 @@ bool writeC(const OutputPlan &plan, const Encoded &encoded, const QByteArray &sy
     out.appendLine("#endif");
     out.appendLine("");
     out.appendLine("");
-    out.appendLine("const LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST " + attribute
-                   + " uint8_t " + symbol + "_map[] = {");
+    out.appendLine("const " + alignMacro + " LV_ATTRIBUTE_LARGE_CONST " + attribute + " uint8_t "
+                   + symbol + "_map[] = {");
 
     const auto *bytes = reinterpret_cast<const uchar *>(encoded.data());
     const int size = encoded.dataSize();

@@ -6,12 +6,37 @@
 #include "lvgl9formats.h"
 #include "quantizer.h"
 
+#include <QByteArray>
 #include <QRgb>
+#include <QString>
 
 #include <optional>
 #include <variant>
 
 namespace Convert {
+
+// Where the C arrays' data goes (--section, --align). Each array carries a
+// per-image attribute macro with an #ifndef fallback, so that a project's
+// own headers can define it instead; without a section or an alignment the
+// file is written as it always was.
+struct Placement
+{
+    // The linker section: letters, digits and "._$-", at most MaxSection
+    // characters; empty for the compiler's choice.
+    QByteArray section;
+    // The data's alignment in bytes, a power of two up to MaxAlign; 0 for
+    // the library's LV_ATTRIBUTE_MEM_ALIGN.
+    int align = 0;
+
+    static constexpr int MaxSection = 64;
+    static constexpr int MaxAlign = 4096;
+
+    bool isDefault() const { return section.isEmpty() && align == 0; }
+    // Why section cannot name a linker section, or an empty string.
+    static QString sectionProblem(const QString &section);
+    // Whether align is a power of two from 1 to MaxAlign.
+    static bool isAlignment(int align);
+};
 
 // The plan of one output, resolved once from the options: the LVGL
 // version and its format row, C array or .bin, and every choice that
@@ -50,6 +75,8 @@ struct OutputPlan
     // C files: how LVGL's header is included. Unset: "lvgl/lvgl.h" for v8,
     // as the window writes it, and the block that finds either for v9.
     std::optional<IncludeStyle> include;
+    // C arrays: the section and alignment of the data.
+    Placement placement;
 
     // Whether the format embeds the source file as it is (RAW, RAW_ALPHA).
     bool isRaw() const;
