@@ -74,6 +74,11 @@ QString depthText(const LvglImageInfo &info)
 
 } // namespace
 
+void insertFileName(QJsonObject *object, const QString &key, const QString &path)
+{
+    insertName(object, key, path);
+}
+
 int Inspect::run(const QStringList &arguments)
 {
     Inspect inspect;
@@ -121,7 +126,7 @@ int Inspect::parse(const QStringList &arguments)
         return AllConsistent;
     }
     for (const QCommandLineOption *option :
-         {&png, &depth, &chromaKey, &recolor, &background, &lvgl}) {
+         {&png, &depth, &chromaKey, &recolor, &background, &lvgl, &options.entry}) {
         if (parser.values(*option).size() > 1)
             return usage(tr("--%1 is given more than once").arg(option->names().constLast()));
     }
@@ -159,6 +164,9 @@ int Inspect::parse(const QStringList &arguments)
         m_version = value == QLatin1String("8") ? LvglVersion::V8 : LvglVersion::V9;
     }
     m_json = parser.isSet(json);
+    m_entry = parser.value(options.entry);
+    if (parser.isSet(options.entry) && m_entry.isEmpty())
+        return usage(tr("--entry needs the name of a pack's image"));
 
     m_files = parser.positionalArguments();
     if (m_files.isEmpty())
@@ -260,6 +268,14 @@ int Inspect::inspectAll()
     }
     QJsonArray files;
     for (const QString &file : qAsConst(m_files)) {
+        if (startsAsPack(file)) {
+            inspectPack(file, &files);
+            continue;
+        }
+        if (!m_entry.isEmpty()) {
+            reportFailure(file, tr("--entry names an image of a pack; this is not a pack"));
+            continue;
+        }
         ConvertResult read;
         const LvglDecodeResult result = readLvglImage(file, m_device, m_version, &read);
         if (!read.ok()) {

@@ -4,8 +4,13 @@
 #include <lvgldecoder.h>
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QStringList>
+
+// A file name into a JSON object, as inspect gives every name (the bytes in
+// hex beside a name that is not UTF-8).
+void insertFileName(QJsonObject *object, const QString &key, const QString &path);
 
 // brindleforge-cli inspect FILE...: what an LVGL image file (.bin or C)
 // holds, whether it is consistent, and, with --png, what the device will
@@ -36,6 +41,10 @@ private:
     void reportFailure(const QString &file, const QString &reason);
     static QString describe(const QString &file, const Convert::LvglDecodeResult &result);
     static QJsonObject facts(const Convert::LvglDecodeResult &result);
+    // Asset packs (packinspect.cpp): whether file starts with "BFPK", and
+    // its report, added to files with --json.
+    static bool startsAsPack(const QString &file);
+    void inspectPack(const QString &file, QJsonArray *files);
 
     QStringList m_files;
     Convert::DeviceSettings m_device;
@@ -44,6 +53,7 @@ private:
     QString m_png;
     bool m_pngFolder = false; // m_png names a folder, each preview named after its file
     int m_failures = 0;
+    QString m_entry; // --entry: the pack entry to render
 };
 
 #endif // INFOCOMMAND_H

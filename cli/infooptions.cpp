@@ -24,13 +24,17 @@ InspectOptions::InspectOptions()
            tr("Read every .bin as LVGL 8 or 9. Default: 9 for a file starting with 0x19, the v9 "
               "magic, otherwise 8."),
            QStringLiteral("version"))
+    , entry(QStringLiteral("entry"),
+            tr("For an asset pack (a file starting with \"BFPK\"): the entry --png renders, by "
+               "its name in the pack's index."),
+            tr("name"))
     , help({QStringLiteral("h"), QStringLiteral("help")}, tr("Show this help and exit."))
 {
 }
 
 QList<QCommandLineOption> InspectOptions::listed() const
 {
-    return {json, png, depth, swap, chromaKey, recolor, background, lvgl, help};
+    return {json, png, depth, swap, chromaKey, recolor, background, lvgl, entry, help};
 }
 
 QString InspectOptions::description()
@@ -61,7 +65,12 @@ QString InspectOptions::detailsText()
               "Examples:\n"
               "  brindleforge-cli inspect logo.bin\n"
               "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
-              "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n");
+              "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n"
+              "  brindleforge-cli inspect --png logo.png --entry logo ui.bin\n"
+              "\n"
+              "An asset pack (--pack) shows its header, each entry's facts and consistency\n"
+              "(its own LVGL header against the index, alignment, bounds, overlaps, its\n"
+              "data), and whether the CRC-32 matches.\n");
 }
 
 QStringList InspectOptions::valueChoices(const QCommandLineOption &option) const

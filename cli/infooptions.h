@@ -23,6 +23,7 @@ public:
     const QCommandLineOption recolor;
     const QCommandLineOption background;
     const QCommandLineOption lvgl;
+    const QCommandLineOption entry;
     const QCommandLineOption help;
 
     // Every option, in the order of --help.

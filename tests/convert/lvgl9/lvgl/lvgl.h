@@ -3,7 +3,8 @@
  * files BrindleForge generates for v9: the image header bit-fields, the
  * image descriptor and the colour format constants. Define
  * STAND_IN_LVGL_9_0 for the image types of the 9.0 release, which lack the
- * header's reserved field and the formats added later.
+ * header's reserved field and the formats added later. With LV_USE_FS_MEMFS
+ * set, the MEMFS path type and its maker are declared too.
  */
 #ifndef LVGL_H
 #define LVGL_H
@@ -57,5 +58,19 @@ typedef struct
     uint32_t data_size;
     const uint8_t *data;
 } lv_image_dsc_t;
+
+/* MEMFS, from 9.4 on: a path over a buffer in memory. The test that sets
+ * LV_USE_FS_MEMFS defines the function. */
+#if defined(LV_USE_FS_MEMFS) && LV_USE_FS_MEMFS
+#define LV_FS_MEMFS_LETTER 'M'
+typedef struct
+{
+    char path[4];
+    const void *buffer;
+    uint32_t size;
+} lv_fs_path_ex_t;
+void lv_fs_make_path_from_buffer(lv_fs_path_ex_t *path, char letter, const void *buf,
+                                 uint32_t size, const char *ext);
+#endif
 
 #endif /* LVGL_H */
