@@ -7,6 +7,7 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgldecoder.h>
+#include <pack.h>
 #include <referenceencoder.h>
 #include <testfiles.h>
 #include <testimages.h>
@@ -252,6 +253,8 @@ private slots:
     void chromaKeyWarnings();
     void transforms_data();
     void transforms();
+    void packsAllOrNothing_data();
+    void packsAllOrNothing();
 };
 
 void TestCli::helpAndVersion()
@@ -497,6 +500,35 @@ void TestCli::usageErrors_data()
            "cannot be cropped, trimmed, rotated, flipped or resized";
     QTest::newRow("v9 RAW with trim")
         << args("--lvgl 9 --cf RAW --trim in/logo.jpg") << "RAW embeds the source file as it is";
+    QTest::newRow("pack of a RAW format")
+        << args("-c RAW_ALPHA --pack ui in/other.png")
+        << "--pack holds .bin images; RAW_ALPHA embeds the source file";
+    QTest::newRow("pack-bind without a pack")
+        << args("--pack-bind in/other.png") << "--pack-bind applies to asset packs; add --pack";
+    QTest::newRow("pack name that is no C identifier")
+        << args("--pack 9ui in/other.png") << "--pack: '9ui' is not a C identifier";
+    QTest::newRow("pack to standard output")
+        << args("--pack ui -o - in/other.png") << "--pack writes four files into a folder";
+    QTest::newRow("pack with a name")
+        << args("--pack ui -n x in/other.png") << "--name does not apply to --pack";
+    QTest::newRow("pack of two images with one id")
+        << args("--pack ui in/a-b.png in/a_b.png")
+        << "in/a-b.png and in/a_b.png would both be UI_ID_A_B in the pack";
+    QTest::newRow("pack of a .bin LVGL 9.5 cannot open")
+        << args("--lvgl 9 --cf L8 --pack ui in/other.png")
+        << "LVGL 9.5 cannot open an uncompressed .bin of L8";
+    QTest::newRow("pack into a file") << args("--pack ui -o notes.txt in/other.png")
+                                      << "--pack writes into a folder: 'notes.txt' is not one";
+    QTest::newRow("section with a quote") << args("--section .ext\"flash in/other.png")
+                                          << "--section: '.ext\"flash' is not a section name";
+    QTest::newRow("section of a .bin")
+        << args("-f bin --section .ext in/other.png") << "--section applies to C arrays and packs";
+    QTest::newRow("align of 3") << args("--align 3 in/other.png")
+                                << "--align takes a power of two from 1 to 4096, not '3'";
+    QTest::newRow("align of 8192") << args("--lvgl 9 --align 8192 in/other.png")
+                                   << "--align takes a power of two from 1 to 4096, not '8192'";
+    QTest::newRow("align of a .bin")
+        << args("-f bin-rgb565 --align 4 in/other.png") << "--align applies to C arrays and packs";
     QTest::newRow("dry run of a usage error")
         << args("--dry-run -o out in/logo.png in/other.png in/logo.jpg")
         << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
@@ -1827,6 +1859,18 @@ QByteArray lvglFile(const QImage &image, const char *format, bool binary,
     return result.ok() ? bytes : QByteArray();
 }
 
+// A pack of the named v8 .bin files of image, as --pack writes it.
+QByteArray packFile(const QImage &image, const QList<QByteArray> &names)
+{
+    OutputPlan plan;
+    plan.row = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR_ALPHA"));
+    plan.binary = true;
+    QVector<Pack::Entry> entries;
+    for (const QByteArray &name : names)
+        entries.append(Pack::entry(plan, name, lvglFile(image, "TRUE_COLOR_ALPHA", true)));
+    return Pack::problem(entries, 4).isEmpty() ? Pack::assemble(&entries, 4) : QByteArray();
+}
+
 // A v9 RGB565 image of 2 x 2 red pixels, RLE-compressed: 4 blocks of red.
 QByteArray v9Compressed()
 {
@@ -1926,6 +1970,25 @@ void TestCli::inspectFacts_data()
                         "as an image array or descriptor"}
         << "brindleforge-cli: main.c: line 3: 'main' is declared as 'int', not as an image "
            "array or descriptor";
+    // 7 x 5 TRUE_COLOR_ALPHA: 4 + 105 bytes each, the first after the
+    // 20-byte header and two index entries of 48.
+    QTest::newRow("a pack")
+        << packFile(image, {"logo", "icon"}) << "ui.bin" << QStringList() << 0
+        << QStringList {"ui.bin:", "  pack:        version 1, 2 entries, aligned to 4, 337 bytes",
+                        "  entry:       logo: offset 116, 109 bytes, LVGL v8, "
+                        "LV_IMG_CF_TRUE_COLOR_ALPHA (cf 5), 7 x 5, stride 21; consistent",
+                        "  entry:       icon: offset 228, 109 bytes, LVGL v8, "
+                        "LV_IMG_CF_TRUE_COLOR_ALPHA (cf 5), 7 x 5, stride 21; consistent",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("a pack without the entry asked for")
+        << packFile(image, {"logo"}) << "ui.bin" << QStringList {"--entry", "icon"} << 1
+        << QStringList {"  consistent:  no: the pack has no entry named 'icon'"}
+        << "brindleforge-cli: ui.bin: the pack has no entry named 'icon'";
+    QTest::newRow("an entry of a file that is no pack")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", true) << "pic.bin" << QStringList {"--entry", "logo"}
+        << 1 << QStringList()
+        << "brindleforge-cli: pic.bin: --entry names an image of a pack; this is not a pack";
     QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
                                   << QStringList()
                                   << "brindleforge-cli: gone.bin: cannot be read (no such file or "
@@ -2328,6 +2391,13 @@ void TestCli::dryRun_data()
     QTest::newRow("a crop outside the image")
         << QStringList {"--crop", "0,0,5,5", "-o", "out", "in/a.png", "bad/wide.png"} << 1
         << QByteArray("bad/wide.png -> out/wide.c (5 x 5)\n");
+    QTest::newRow("a pack lists its four files")
+        << QStringList {"--lvgl", "9", "--cf", "RGB565", "--pack", "ui", "-o", "out", "in"} << 0
+        << QByteArray("in/a.png -> out/ui.bin\nin/b.jpg -> out/ui.bin\npack ui -> out/ui.bin\n"
+                      "pack ui -> out/ui.h\npack ui -> out/ui.c\npack ui -> out/ui_blob.S\n");
+    QTest::newRow("a pack with a truncated PNG")
+        << QStringList {"--pack", "ui", "-o", "out", "in/a.png", "bad/cut.png"} << 1
+        << QByteArray();
 }
 
 // A dry run does all that the run does but the final writes: the same exit
@@ -2676,4 +2746,73 @@ void TestCli::transforms()
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+void TestCli::packsAllOrNothing_data()
+{
+    QTest::addColumn<QStringList>("inputs"); // of the second run, which fails
+    QTest::addColumn<QString>("blocked"); // a file of the pack made a folder first
+    QTest::addColumn<QByteArray>("error"); // the start of stderr's first line
+
+    QTest::newRow("an undecodable image")
+        << QStringList {"in/a.png", "in/b.jpg", "bad/cut.png"} << QString()
+        << QByteArray("brindleforge-cli: bad/cut.png -> out/ui.bin: ");
+    QTest::newRow("a folder where ui.c goes")
+        << QStringList {"in/a.png", "in/b.jpg"} << "out/ui.c"
+        << QByteArray("brindleforge-cli: out/ui.c: cannot be opened for writing (is a directory); "
+                      "the pack is not written");
+    QTest::newRow("a folder where ui_blob.S goes")
+        << QStringList {"in/a.png", "in/b.jpg"} << "out/ui_blob.S"
+        << QByteArray("brindleforge-cli: out/ui_blob.S: cannot be opened for writing (is a "
+                      "directory); the pack is not written");
+}
+
+// A pack is written whole or not at all: a failed image or an unwritable
+// file of the four leaves the existing pack as it was. The pack written
+// reads back consistent, and an entry renders as the image's own .bin.
+void TestCli::packsAllOrNothing()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, blocked);
+    QFETCH(QByteArray, error);
+
+    QTemporaryDir dir;
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    saveImage(path("in/a.png"), TestImages::photo(5, 4, 1), "PNG");
+    saveImage(path("in/b.jpg"), TestImages::photo(6, 3, 2), "JPEG");
+    const QByteArray png = readFile(path("in/a.png"));
+    QVERIFY(writeFile(path("bad/cut.png"), png.left(png.size() / 2)));
+    const QStringList options = {"--lvgl", "9", "--cf", "RGB565", "--pack", "ui", "-o", "out"};
+
+    const Outcome first = runCli(dir.path(), options + QStringList {"in/b.jpg"});
+    QCOMPARE(first.exitCode, 0);
+    QVERIFY2(first.err.isEmpty(), first.err.constData());
+    QCOMPARE(entries(path("out")), QStringList({"ui.bin", "ui.c", "ui.h", "ui_blob.S"}));
+    const Outcome checked = runCli(dir.path(), {"inspect", "out/ui.bin"});
+    QCOMPARE(checked.exitCode, 0);
+    QVERIFY(checked.out.contains("  consistent:  yes\n"));
+
+    // The entry's picture is the picture of the image's own .bin.
+    const Outcome single = runCli(
+        dir.path(), {"--lvgl", "9", "--cf", "RGB565", "-f", "bin", "-o", "b.bin", "in/b.jpg"});
+    QCOMPARE(single.exitCode, 0);
+    QCOMPARE(runCli(dir.path(), {"inspect", "--png", "entry.png", "--entry", "b", "out/ui.bin"})
+                 .exitCode,
+             0);
+    QCOMPARE(runCli(dir.path(), {"inspect", "--png", "single.png", "b.bin"}).exitCode, 0);
+    const QImage entry(path("entry.png"));
+    QVERIFY(!entry.isNull());
+    QCOMPARE(entry, QImage(path("single.png")));
+
+    if (!blocked.isEmpty()) {
+        QVERIFY(QFile::remove(dir.filePath(blocked)));
+        QVERIFY(QDir().mkdir(dir.filePath(blocked)));
+    }
+    const QMap<QString, QByteArray> before = snapshot(path("out"));
+    const Outcome second = runCli(dir.path(), options + inputs);
+    QCOMPARE(second.exitCode, 1);
+    QVERIFY(second.out.isEmpty());
+    QVERIFY(!second.errLines().isEmpty());
+    QVERIFY2(second.errLines().first().startsWith(error), second.err.constData());
+    QCOMPARE(snapshot(path("out")), before);
+}
+
 #include "tst_cli.moc"

@@ -69,8 +69,8 @@ typedef struct
     const void *buffer;
     uint32_t size;
 } lv_fs_path_ex_t;
-void lv_fs_make_path_from_buffer(lv_fs_path_ex_t *path, char letter, const void *buf,
-                                 uint32_t size, const char *ext);
+void lv_fs_make_path_from_buffer(lv_fs_path_ex_t *path, char letter, const void *buf, uint32_t size,
+                                 const char *ext);
 #endif
 
 #endif /* LVGL_H */
