@@ -3,6 +3,8 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgl9writer.h>
+#include <pack.h>
+#include <packsource.h>
 #include <testimages.h>
 
 #include <QtTest>
@@ -55,6 +57,28 @@ QByteArray dropAlpha(const QByteArray &bytes, int n)
     return out;
 }
 
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The section objdump gives the symbol in program, or an empty string.
+QByteArray sectionOf(const QString &program, const QByteArray &symbol)
+{
+    QProcess objdump;
+    objdump.start(QStringLiteral("objdump"), {QStringLiteral("-t"), program});
+    if (!objdump.waitForFinished(30000) || objdump.exitCode() != 0)
+        return QByteArray();
+    // "0000000000002080 g     O .ext_flash\t00000000000000f4              pic_map"
+    for (const QByteArray &line : objdump.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split('\t');
+        if (parts.size() == 2 && parts.at(1).simplified().split(' ').value(1) == symbol)
+            return parts.at(0).simplified().split(' ').constLast();
+    }
+    return QByteArray();
+}
+
 QByteArray header(quint32 colorFormat, const QImage &image)
 {
     const quint32 word = colorFormat | quint32(image.width()) << 10 | quint32(image.height()) << 21;
@@ -82,6 +106,10 @@ private slots:
     void stemBesideLibraryHeaders();
     void includeStyles_data();
     void includeStyles();
+    void placement_data();
+    void placement();
+    void packConsumer_data();
+    void packConsumer();
 
 private:
     // Compiles main.c in dir against the stand-in header at the depth;
@@ -630,4 +658,303 @@ void TestCCompile::includeStyles()
 }
 
 QTEST_GUILESS_MAIN(TestCCompile)
+void TestCCompile::placement_data()
+{
+    QTest::addColumn<int>("lvgl");
+    QTest::addColumn<QByteArray>("section"); // --section
+    QTest::addColumn<int>("align"); // --align, 0 for none
+    QTest::addColumn<QStringList>("defines"); // the project's own macros
+    QTest::addColumn<QByteArray>("expectedSection"); // empty: the compiler's choice
+    QTest::addColumn<int>("expectedAlign");
+
+    const QStringList none;
+    QTest::newRow("v8, a section")
+        << 8 << QByteArray(".ext_flash") << 0 << none << QByteArray(".ext_flash") << 1;
+    QTest::newRow("v8, aligned to 64") << 8 << QByteArray() << 64 << none << QByteArray() << 64;
+    QTest::newRow("v8, a section aligned to 4096")
+        << 8 << QByteArray(".psram.img") << 4096 << none << QByteArray(".psram.img") << 4096;
+    QTest::newRow("v9, a section")
+        << 9 << QByteArray(".ext_flash") << 0 << none << QByteArray(".ext_flash") << 1;
+    QTest::newRow("v9, aligned to 256") << 9 << QByteArray() << 256 << none << QByteArray() << 256;
+    QTest::newRow("v9, a section aligned to 32")
+        << 9 << QByteArray("ExtRam_$1") << 32 << none << QByteArray("ExtRam_$1") << 32;
+    QTest::newRow("v8, the project's own section")
+        << 8 << QByteArray(".ext_flash") << 0
+        << QStringList {"-DLV_ATTRIBUTE_IMG_PIC=__attribute__((section(\".other\")))"}
+        << QByteArray(".other") << 1;
+    QTest::newRow("v9, the project's own section")
+        << 9 << QByteArray(".ext_flash") << 16
+        << QStringList {"-DLV_ATTRIBUTE_IMAGE_PIC=__attribute__((section(\".other\")))"}
+        << QByteArray(".other") << 16;
+    QTest::newRow("v9, the project's own alignment")
+        << 9 << QByteArray() << 16
+        << QStringList {"-DLV_ATTRIBUTE_IMAGE_PIC_ALIGN=__attribute__((aligned(512)))"}
+        << QByteArray() << 512;
+}
+
+// --section and --align reach the compiled program: the array is in the
+// section (objdump's symbol table) and at an address that is a multiple of
+// the alignment, its macros can be defined by the project instead, and
+// the header and data stay those of the .bin.
+void TestCCompile::placement()
+{
+    QFETCH(int, lvgl);
+    QFETCH(QByteArray, section);
+    QFETCH(int, align);
+    QFETCH(QStringList, defines);
+    QFETCH(QByteArray, expectedSection);
+    QFETCH(int, expectedAlign);
+
+    QTemporaryDir dir;
+    OutputPlan plan;
+    if (lvgl == 9)
+        plan.row = Lvgl9::findFormat(QStringLiteral("ARGB8888"));
+    else
+        plan.row = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR_ALPHA"));
+    plan.placement.section = section;
+    plan.placement.align = align;
+    SourceImage source;
+    source.image = TestImages::photo(6, 5, 4);
+    QByteArray text;
+    QVERIFY(encodeSource(source, plan, QStringLiteral("pic"), &text).ok());
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("pic.c")), text));
+    plan.binary = true;
+    plan.placement = Placement();
+    QByteArray binary;
+    QVERIFY(encodeSource(source, plan, QStringLiteral("pic"), &binary).ok());
+
+    const int headerSize = lvgl == 9 ? 12 : 4;
+    const QByteArray wrapper = "#include \"pic.c\"\n"
+                               "#include <stdint.h>\n"
+                               "#include <stdio.h>\n"
+                               "#include <string.h>\n"
+                               "int main(void)\n"
+                               "{\n"
+                               "    unsigned char header["
+        + QByteArray::number(headerSize)
+        + "];\n"
+          "    memcpy(header, &pic.header, sizeof header);\n"
+          "    fwrite(header, 1, sizeof header, stdout);\n"
+          "    fwrite(pic.data, 1, pic.data_size, stdout);\n"
+          "    fprintf(stderr, \"%lu\", (unsigned long)((uintptr_t)pic_map % "
+        + QByteArray::number(expectedAlign)
+        + "u));\n"
+          "    return 0;\n"
+          "}\n";
+    QStringList arguments = defines;
+    arguments << QStringLiteral("-I") + dir.path()
+              << (lvgl == 9 ? QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR "/lvgl9")
+                            : QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR));
+    QByteArray log;
+    const QString program = compileWith(dir, wrapper, arguments, &log);
+    QVERIFY2(!program.isEmpty(), log.constData());
+
+    QProcess run;
+    run.start(program, QStringList());
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 0);
+    QCOMPARE(run.readAllStandardOutput().toHex(), binary.toHex());
+    QCOMPARE(run.readAllStandardError(), QByteArray("0"));
+    const QByteArray placed = sectionOf(program, "pic_map");
+    QVERIFY(!placed.isEmpty());
+    if (expectedSection.isEmpty())
+        QVERIFY2(placed == ".rodata" || placed == ".data.rel.ro", placed.constData());
+    else
+        QCOMPARE(placed, expectedSection);
+}
+
+void TestCCompile::packConsumer_data()
+{
+    QTest::addColumn<int>("lvgl");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("compression"); // Lvgl9::Compression
+    QTest::addColumn<int>("align");
+    QTest::addColumn<bool>("bind");
+
+    const int none = int(Lvgl9::Compression::None);
+    const int rle = int(Lvgl9::Compression::Rle);
+    const int lz4 = int(Lvgl9::Compression::Lz4);
+    QTest::newRow("v8 TRUE_COLOR_ALPHA, .incbin") << 8 << "TRUE_COLOR_ALPHA" << none << 4 << false;
+    QTest::newRow("v8 TRUE_COLOR_ALPHA, bound") << 8 << "TRUE_COLOR_ALPHA" << none << 4 << true;
+    QTest::newRow("v8 INDEXED_4BIT, .incbin at 64") << 8 << "INDEXED_4BIT" << none << 64 << false;
+    QTest::newRow("v8 ALPHA_2BIT, bound") << 8 << "ALPHA_2BIT" << none << 1 << true;
+    QTest::newRow("v9 RGB565, .incbin") << 9 << "RGB565" << none << 4 << false;
+    QTest::newRow("v9 RGB565, bound") << 9 << "RGB565" << none << 4 << true;
+    QTest::newRow("v9 I4 LZ4, .incbin") << 9 << "I4" << lz4 << 4 << false;
+    QTest::newRow("v9 ARGB8888 RLE, bound at 16") << 9 << "ARGB8888" << rle << 16 << true;
+    QTest::newRow("v9 RGB565A8, .incbin at 256") << 9 << "RGB565A8" << none << 256 << false;
+    QTest::newRow("v9 A8, bound") << 9 << "A8" << none << 8 << true;
+}
+
+// A program links a pack either way: the blob pulled in by the generated
+// .S (.incbin), or read from the file at run time and bound. Each
+// descriptor's header and data are the image's own .bin, the lookups find
+// the ids, the MEMFS path (v9) covers the entry's .bin, and a bind refuses
+// a damaged magic, version or byte, a short size and another pack's index
+// before it changes anything.
+void TestCCompile::packConsumer()
+{
+    QFETCH(int, lvgl);
+    QFETCH(QString, format);
+    QFETCH(int, compression);
+    QFETCH(int, align);
+    QFETCH(bool, bind);
+
+    OutputPlan plan;
+    if (lvgl == 9)
+        plan.row = Lvgl9::findFormat(format);
+    else
+        plan.row = Lvgl8::findFormat(format);
+    plan.binary = true;
+    plan.compression = Lvgl9::Compression(compression);
+    const QList<QByteArray> names = {"logo", "icon", "dot"};
+    const QSize sizes[] = {{5, 4}, {9, 3}, {1, 1}};
+    QVector<Pack::Entry> entries;
+    QByteArray expected;
+    for (int i = 0; i < names.size(); ++i) {
+        SourceImage source;
+        source.image = TestImages::photo(sizes[i].width(), sizes[i].height(), quint32(i + 1));
+        QByteArray bin;
+        QVERIFY(encodeSource(source, plan, QString::fromLatin1(names.at(i)), &bin).ok());
+        expected += bin;
+        entries.append(Pack::entry(plan, names.at(i), bin));
+    }
+    QVERIFY(Pack::problem(entries, align).isEmpty());
+    // The same images in another order: a good pack, but not this one.
+    QVector<Pack::Entry> reordered = {entries.at(1), entries.at(0), entries.at(2)};
+    const QByteArray other = Pack::assemble(&reordered, align);
+    const QByteArray blob = Pack::assemble(&entries, align);
+
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("ui.bin")), blob));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("other.bin")), other));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("ui.h")),
+                       Pack::headerText(plan, "ui", entries, bind)));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("ui.c")),
+                       Pack::sourceText(plan, "ui", entries, bind)));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("ui_blob.S")),
+                       Pack::assemblyText("ui", QByteArray(), align)));
+
+    const QByteArray type = lvgl == 9 ? "lv_image_dsc_t" : "lv_img_dsc_t";
+    const QByteArray headerSize = lvgl == 9 ? "12" : "4";
+    QByteArray wrapper = "#include \"ui.h\"\n"
+                         "#include <stdio.h>\n"
+                         "#include <stdlib.h>\n"
+                         "#include <string.h>\n";
+    if (lvgl == 9) {
+        wrapper += "static const void *memfsBuffer;\n"
+                   "static uint32_t memfsSize;\n"
+                   "void lv_fs_make_path_from_buffer(lv_fs_path_ex_t *path, char letter,\n"
+                   "                                 const void *buf, uint32_t size, const char "
+                   "*ext)\n"
+                   "{\n"
+                   "    path->path[0] = letter;\n"
+                   "    memfsBuffer = buf;\n"
+                   "    memfsSize = size;\n"
+                   "    (void)ext;\n"
+                   "}\n";
+    }
+    if (!bind)
+        wrapper += "extern const uint8_t ui_blob[];\n";
+    else
+        wrapper += "static unsigned char *load(const char *path, size_t *size)\n"
+                   "{\n"
+                   "    FILE *f = fopen(path, \"rb\");\n"
+                   "    unsigned char *bytes = malloc(1 << 20);\n"
+                   "    *size = fread(bytes, 1, 1 << 20, f);\n"
+                   "    fclose(f);\n"
+                   "    return bytes;\n"
+                   "}\n";
+    wrapper += "int main(int argc, char **argv)\n"
+               "{\n"
+               "    FILE *out = fopen(argv[1], \"wb\");\n"
+               "    int i;\n"
+               "    (void)argc;\n";
+    if (bind) {
+        wrapper += "    {\n"
+                   "        size_t size, otherSize;\n"
+                   "        unsigned char *blob = load(\"ui.bin\", &size);\n"
+                   "        unsigned char *other = load(\"other.bin\", &otherSize);\n"
+                   "        unsigned char *copy = malloc(size);\n"
+                   "        printf(\"unbound %d\\n\", ui_image(0) == NULL);\n"
+                   "        memcpy(copy, blob, size);\n"
+                   "        copy[0] ^= 1;\n"
+                   "        printf(\"magic %d\\n\", ui_bind(copy, size));\n"
+                   "        memcpy(copy, blob, size);\n"
+                   "        copy[4] = 2;\n"
+                   "        printf(\"version %d\\n\", ui_bind(copy, size));\n"
+                   "        memcpy(copy, blob, size);\n"
+                   "        copy[size - 1] ^= 0x40;\n"
+                   "        printf(\"flipped %d\\n\", ui_bind(copy, size));\n"
+                   "        printf(\"short %d\\n\", ui_bind(blob, size - 1));\n"
+                   "        printf(\"header only %d\\n\", ui_bind(blob, 19));\n"
+                   "        printf(\"other %d\\n\", ui_bind(other, otherSize));\n"
+                   "        printf(\"still unbound %d\\n\", ui_image(0) == NULL);\n"
+                   "        printf(\"bound %d\\n\", ui_bind(blob, size));\n"
+                   "    }\n";
+    }
+    if (!bind) {
+        wrapper += "    printf(\"aligned %d\\n\", (int)((uintptr_t)ui_blob % "
+            + QByteArray::number(align) + "u));\n";
+    }
+    wrapper += "    printf(\"find %d %d %d %d\\n\", ui_find(\"logo\"), ui_find(\"dot\"), "
+               "ui_find(\"nope\"), ui_image(UI_COUNT) == NULL);\n"
+               "    for (i = 0; i < UI_COUNT; ++i) {\n"
+               "        const "
+        + type
+        + " *d = ui_image(i);\n"
+          "        unsigned char header["
+        + headerSize
+        + "];\n"
+          "        memcpy(header, &d->header, sizeof header);\n"
+          "        fwrite(header, 1, sizeof header, out);\n"
+          "        fwrite(d->data, 1, d->data_size, out);\n";
+    if (lvgl == 9) {
+        wrapper += "        {\n"
+                   "            lv_fs_path_ex_t path;\n"
+                   "            const int made = ui_memfs_path(&path, i);\n"
+                   "            printf(\"memfs %d %d %d\\n\", made, path.path[0] == "
+                   "LV_FS_MEMFS_LETTER,\n"
+                   "                   memfsBuffer == d->data - 12 && memfsSize == d->data_size "
+                   "+ 12);\n"
+                   "        }\n";
+    }
+    wrapper += "    }\n"
+               "    fclose(out);\n"
+               "    return 0;\n"
+               "}\n";
+
+    QStringList arguments = {QStringLiteral("-I") + dir.path(),
+                             lvgl == 9 ? QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR "/lvgl9")
+                                       : QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR),
+                             QStringLiteral("-DLV_USE_FS_MEMFS=1"),
+                             dir.filePath(QStringLiteral("ui.c"))};
+    if (!bind) {
+        arguments << dir.filePath(QStringLiteral("ui_blob.S"))
+                  << QStringLiteral("-Wa,-I") + dir.path();
+    }
+    QByteArray log;
+    const QString program = compileWith(dir, wrapper, arguments, &log);
+    QVERIFY2(!program.isEmpty(), log.constData());
+
+    QProcess run;
+    run.setWorkingDirectory(dir.path());
+    run.start(program, {dir.filePath(QStringLiteral("images"))});
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 0);
+    QByteArray lines;
+    if (bind) {
+        lines = "unbound 1\nmagic -1\nversion -2\nflipped -4\nshort -3\nheader only -3\n"
+                "other -5\nstill unbound 1\nbound 0\n";
+    } else
+        lines = "aligned 0\n";
+    lines += "find 0 2 -1 1\n";
+    if (lvgl == 9)
+        lines += "memfs 0 1 1\nmemfs 0 1 1\nmemfs 0 1 1\n";
+    QCOMPARE(run.readAllStandardOutput(), lines);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("images"))).toHex(), expected.toHex());
+    if (!bind)
+        QCOMPARE(sectionOf(program, "ui_blob"), QByteArray(".rodata"));
+}
+
 #include "tst_ccompile.moc"
