@@ -3,9 +3,14 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 #include <lvgldecoder.h>
+#include <pack.h>
+#include <packreader.h>
 #include <preview.h>
+#include <testimages.h>
 
 #include <QtTest>
+
+#include <zlib.h>
 
 using namespace Convert;
 
@@ -261,6 +266,8 @@ private slots:
     void deviceSettings();
     void filesOnDisk_data();
     void filesOnDisk();
+    void packs_data();
+    void packs();
 };
 
 // Every v8 format, as C array and as .bin, at every depth: encoded by the
@@ -1414,4 +1421,123 @@ void TestDecoder::filesOnDisk()
 }
 
 QTEST_GUILESS_MAIN(TestDecoder)
+// A pack of two v9 RGB565 images, logo (5 x 4, 52 bytes with its header)
+// and icon (3 x 2, 24 bytes): header at 0, index entries at 20 and 68,
+// the entries at 116 and 168, 192 bytes in all.
+QByteArray twoImagePack(QVector<Pack::Entry> *entries)
+{
+    OutputPlan plan;
+    plan.row = Lvgl9::findFormat(QStringLiteral("RGB565"));
+    plan.binary = true;
+    const QList<QPair<QByteArray, QSize>> images = {{"logo", {5, 4}}, {"icon", {3, 2}}};
+    for (const auto &image : images) {
+        SourceImage source;
+        source.image = TestImages::photo(image.second.width(), image.second.height(), 7);
+        QByteArray bin;
+        encodeSource(source, plan, QString::fromLatin1(image.first), &bin);
+        entries->append(Pack::entry(plan, image.first, bin));
+    }
+    return Pack::assemble(entries, 4);
+}
+
+void TestDecoder::packs_data()
+{
+    QTest::addColumn<int>("at"); // where bytes replace the pack's, -1 for nowhere
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("cut"); // bytes cut from the end
+    QTest::addColumn<bool>("fixCrc"); // the CRC made right again after the change
+    QTest::addColumn<QString>("problem"); // of the pack or an entry; empty when consistent
+
+    QTest::newRow("as written") << -1 << QByteArray() << 0 << false << QString();
+    QTest::newRow("a flipped byte of an entry")
+        << 150 << hex("ff") << 0 << false << "the CRC-32 is 0x";
+    QTest::newRow("a flipped byte of the index")
+        << 30 << hex("01") << 0 << false << "the CRC-32 is 0x";
+    QTest::newRow("one byte short")
+        << -1 << QByteArray() << 1 << true << "the header gives 192 bytes, the file has 191";
+    QTest::newRow("format version 2")
+        << 4 << le16(2) << 0 << true << "format version 2; this reader knows version 1";
+    QTest::newRow("alignment 3") << 8 << le32(3) << 0 << true
+                                 << "the alignment 3 is not a power of two";
+    QTest::newRow("index past the end")
+        << 6 << le16(9) << 0 << true << "the index of 9 entries reaches past the end of the file";
+    QTest::newRow("index cf differs from the entry's")
+        << 20 + 41 << hex("13") << 0 << true << "its header's cf is 18, the index says 19";
+    QTest::newRow("index width differs")
+        << 68 + 42 << le16(4) << 0 << true << "its header's width is 3, the index says 4";
+    QTest::newRow("index stride differs")
+        << 20 + 46 << le16(12) << 0 << true << "its header's stride is 10, the index says 12";
+    QTest::newRow("offset not aligned")
+        << 68 + 32 << le32(170) << 0 << true << "its offset 170 is not a multiple of 4";
+    QTest::newRow("offset inside the index")
+        << 20 + 32 << le32(60) << 0 << true << "its offset 60 is inside the header or the index";
+    QTest::newRow("an entry past the end")
+        << 68 + 36 << le32(25) << 0 << true << "its 25 bytes at 168 reach past the end of the file";
+    QTest::newRow("entries overlap") << 20 + 36 << le32(56) << 0 << true << "it overlaps logo";
+    QTest::newRow("a name without its NUL")
+        << 20 << QByteArray(32, 'n') << 0 << true << "its name fills the field without a NUL";
+    QTest::newRow("a name given twice")
+        << 68 << QByteArray("logo") << 0 << true << "its name is given twice";
+    QTest::newRow("a bad magic inside an entry")
+        << 116 << hex("18") << 0 << true << "its header's magic is 0x18, not 0x19";
+}
+
+// The pack reader, from the layout alone, against the writer: a pack as
+// written is consistent and gives each entry's facts and bytes back; each
+// damage is found and named.
+void TestDecoder::packs()
+{
+    QFETCH(int, at);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, cut);
+    QFETCH(bool, fixCrc);
+    QFETCH(QString, problem);
+
+    QVector<Pack::Entry> entries;
+    QByteArray pack = twoImagePack(&entries);
+    QCOMPARE(pack.size(), 192);
+    if (at >= 0)
+        pack.replace(at, bytes.size(), bytes);
+    pack.chop(cut);
+    if (fixCrc) {
+        const auto *d = reinterpret_cast<const Bytef *>(pack.constData());
+        const quint32 crc = quint32(crc32(crc32(0L, Z_NULL, 0), d + 20, uInt(pack.size() - 20)));
+        pack.replace(16, 4, le32(crc));
+    }
+
+    QVERIFY(isPack(pack));
+    const PackInfo info = readPack(pack);
+    QStringList found = info.problems;
+    for (const PackInfo::Entry &e : info.entries)
+        found += e.problems;
+    if (problem.isEmpty()) {
+        QVERIFY2(info.consistent(), qPrintable(found.join(QLatin1String("; "))));
+        QCOMPARE(info.version, 1);
+        QCOMPARE(info.align, 4u);
+        QCOMPARE(info.size, 192u);
+        QCOMPARE(info.crc, info.computedCrc);
+        QCOMPARE(info.entries.size(), 2);
+        const int offsets[] = {116, 168};
+        for (int i = 0; i < 2; ++i) {
+            const PackInfo::Entry &e = info.entries.at(i);
+            QCOMPARE(e.name, entries.at(i).name);
+            QCOMPARE(e.offset, quint32(offsets[i]));
+            QCOMPARE(packEntryBytes(pack, e), entries.at(i).bin);
+            QCOMPARE(e.lvgl, 9);
+            QCOMPARE(e.cf, 0x12);
+            QCOMPARE(e.stride, e.width * 2);
+            const LvglDecodeResult decoded = decodeLvglBinary(packEntryBytes(pack, e), device(16));
+            QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+            QCOMPARE(decoded.image.size(), QSize(e.width, e.height));
+        }
+        QCOMPARE(info.find("icon"), 1);
+        QCOMPARE(info.find("nope"), -1);
+        return;
+    }
+    QVERIFY(!info.consistent());
+    QVERIFY2(std::any_of(found.begin(), found.end(),
+                         [&problem](const QString &p) { return p.contains(problem); }),
+             qPrintable(found.join(QLatin1String("; "))));
+}
+
 #include "tst_decoder.moc"
