@@ -3,6 +3,7 @@
 #     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>] [INCLUDE AUTO|SUBDIR|SIMPLE]
 #     [CROP <x,y,w,h>] [TRIM] [ROTATE 90|180|270] [FLIP H|V]
 #     [RESIZE <w>x<h>] [FIT <w>x<h>]
+#     [SECTION <name>] [ALIGN <n>] [PACK <name> [PACK_BIND]]
 #     FILES <image>...)
 #
 # Converts each image with brindleforge-cli (BrindleForge::cli) at build time,
@@ -26,6 +27,21 @@
 #   RESIZE <w>x<h>    --resize: that exact size (240x or x160 keep the aspect)
 #   FIT <w>x<h>       --fit: the largest size inside, keeping the aspect
 #                     (the transforms run in this order)
+#   SECTION <name>    --section: the linker section of the C arrays (or of a
+#                     pack's blob in <name>_blob.S)
+#   ALIGN <n>         --align: the C arrays' alignment, or a pack's entries'
+#   PACK <name>       --pack: all FILES become one asset pack, made in one
+#                     build step: <name>.bin, <name>.h, <name>.c and
+#                     <name>_blob.S in OUTPUT_DIR. <name>.c is added to
+#                     <target>, and OUTPUT_DIR to its include path for
+#                     <name>.h. <name>_blob.S, which pulls <name>.bin in with
+#                     .incbin, is added too when the project has enabled the
+#                     ASM language (project(... C ASM) or enable_language(ASM))
+#                     and PACK_BIND is not given; otherwise the firmware
+#                     provides <name>_blob (its linker script places the
+#                     flashed blob) or binds it at run time.
+#   PACK_BIND         --pack-bind: <name>_bind(blob, size) binds the
+#                     descriptors to a blob loaded at run time
 #   OUTPUT_DIR <dir>  where the outputs go (relative: to the current binary
 #                     folder); default <current binary folder>/<target>_images
 # Each output is named after its image's stem (the file name up to its first
@@ -49,12 +65,13 @@ include_guard(GLOBAL)
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
     set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE
-        CROP ROTATE FLIP RESIZE FIT)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM" "${one_value}" "FILES")
+        CROP ROTATE FLIP RESIZE FIT SECTION ALIGN PACK)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM;PACK_BIND" "${one_value}" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
             "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
-            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT and FILES)")
+            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT, SECTION, ALIGN, PACK, PACK_BIND "
+            "and FILES)")
     endif()
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
@@ -140,6 +157,23 @@ function(brindleforge_add_images target)
         list(APPEND args --fit ${ARG_FIT})
     endif()
 
+    # Placement and packs; brindleforge-cli checks the values.
+    if(DEFINED ARG_SECTION)
+        list(APPEND args --section ${ARG_SECTION})
+    endif()
+    if(DEFINED ARG_ALIGN)
+        list(APPEND args --align ${ARG_ALIGN})
+    endif()
+    if(ARG_PACK_BIND AND NOT DEFINED ARG_PACK)
+        message(FATAL_ERROR "${where}: PACK_BIND applies to a PACK")
+    endif()
+    if(DEFINED ARG_PACK)
+        list(APPEND args --pack ${ARG_PACK})
+        if(ARG_PACK_BIND)
+            list(APPEND args --pack-bind)
+        endif()
+    endif()
+
     if(NOT DEFINED ARG_OUTPUT_DIR)
         set(ARG_OUTPUT_DIR ${target}_images)
     endif()
@@ -216,6 +250,11 @@ function(brindleforge_add_images target)
         message(FATAL_ERROR "${where}: ${error}")
     endif()
 
+    if(DEFINED ARG_PACK)
+        _brindleforge_add_pack(${target} "${ARG_PACK}" "${output_dir}" "${images}" ${args})
+        return()
+    endif()
+
     file(MAKE_DIRECTORY "${output_dir}")
     set(outputs "")
     foreach(image stem IN ZIP_LISTS images stems)
@@ -244,5 +283,44 @@ function(brindleforge_add_images target)
         endwhile()
         add_custom_target(${name} DEPENDS ${outputs})
         add_dependencies(${target} ${name})
+    endif()
+endfunction()
+
+# The one build step of a pack: its four files from every image, the .c (and
+# where it can be assembled, the .S) added to target.
+function(_brindleforge_add_pack target name output_dir images)
+    set(args ${ARGN})
+    set(base "${output_dir}/${name}")
+    set(outputs "${base}.bin" "${base}.h" "${base}.c" "${base}_blob.S")
+    get_property(known_outputs GLOBAL PROPERTY BRINDLEFORGE_IMAGES_OUTPUTS)
+    list(FIND known_outputs "${base}.bin" other)
+    if(other GREATER -1)
+        message(FATAL_ERROR "brindleforge_add_images(${target}): the pack ${base}.bin is made "
+            "by another call already; give one of them another PACK name or OUTPUT_DIR")
+    endif()
+    file(MAKE_DIRECTORY "${output_dir}")
+    file(RELATIVE_PATH shown "${CMAKE_BINARY_DIR}" "${base}.bin")
+    add_custom_command(
+        OUTPUT ${outputs}
+        COMMAND BrindleForge::cli ${args} -o "${output_dir}" ${images}
+        DEPENDS ${images} BrindleForge::cli
+        COMMENT "Packing images into ${shown}"
+        VERBATIM)
+    list(GET images 0 first)
+    foreach(output IN LISTS outputs)
+        set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_OUTPUTS "${output}")
+        set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_SOURCES "${first}")
+        set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_TARGETS "${target}")
+    endforeach()
+    target_sources(${target} PRIVATE "${base}.c")
+    target_include_directories(${target} PRIVATE "${output_dir}")
+    get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+    if("ASM" IN_LIST languages AND NOT "--pack-bind" IN_LIST args)
+        # .incbin finds the blob through the assembler's include path, and
+        # the object is made again when the blob changes.
+        set_source_files_properties("${base}_blob.S" PROPERTIES
+            COMPILE_OPTIONS "-Wa,-I${output_dir}"
+            OBJECT_DEPENDS "${base}.bin")
+        target_sources(${target} PRIVATE "${base}_blob.S")
     endif()
 endfunction()

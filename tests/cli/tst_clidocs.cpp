@@ -322,8 +322,10 @@ void TestCliDocs::initTestCase()
     const QStringList names = helpOptionNames(QStringLiteral("convert"));
     for (const char *name : {"-f", "--cf", "--lvgl", "--compress", "--symbol-prefix", "--dry-run"})
         QVERIFY2(names.contains(QLatin1String(name)), name);
+    for (const char *name : {"--section", "--align", "--pack", "--pack-bind"})
+        QVERIFY2(names.contains(QLatin1String(name)), name);
     const QStringList inspect = helpOptionNames(QStringLiteral("inspect"));
-    for (const char *name : {"--json", "--png", "--chroma-key", "--lvgl"})
+    for (const char *name : {"--json", "--png", "--chroma-key", "--lvgl", "--entry"})
         QVERIFY2(inspect.contains(QLatin1String(name)), name);
 }
 

@@ -770,20 +770,26 @@ void TestCCompile::packConsumer_data()
     QTest::addColumn<int>("compression"); // Lvgl9::Compression
     QTest::addColumn<int>("align");
     QTest::addColumn<bool>("bind");
+    QTest::addColumn<QByteArray>("section"); // of the blob in ui_blob.S; empty for .rodata
 
     const int none = int(Lvgl9::Compression::None);
     const int rle = int(Lvgl9::Compression::Rle);
     const int lz4 = int(Lvgl9::Compression::Lz4);
-    QTest::newRow("v8 TRUE_COLOR_ALPHA, .incbin") << 8 << "TRUE_COLOR_ALPHA" << none << 4 << false;
-    QTest::newRow("v8 TRUE_COLOR_ALPHA, bound") << 8 << "TRUE_COLOR_ALPHA" << none << 4 << true;
-    QTest::newRow("v8 INDEXED_4BIT, .incbin at 64") << 8 << "INDEXED_4BIT" << none << 64 << false;
-    QTest::newRow("v8 ALPHA_2BIT, bound") << 8 << "ALPHA_2BIT" << none << 1 << true;
-    QTest::newRow("v9 RGB565, .incbin") << 9 << "RGB565" << none << 4 << false;
-    QTest::newRow("v9 RGB565, bound") << 9 << "RGB565" << none << 4 << true;
-    QTest::newRow("v9 I4 LZ4, .incbin") << 9 << "I4" << lz4 << 4 << false;
-    QTest::newRow("v9 ARGB8888 RLE, bound at 16") << 9 << "ARGB8888" << rle << 16 << true;
-    QTest::newRow("v9 RGB565A8, .incbin at 256") << 9 << "RGB565A8" << none << 256 << false;
-    QTest::newRow("v9 A8, bound") << 9 << "A8" << none << 8 << true;
+    QTest::newRow("v8 TRUE_COLOR_ALPHA, .incbin")
+        << 8 << "TRUE_COLOR_ALPHA" << none << 4 << false << QByteArray();
+    QTest::newRow("v8 TRUE_COLOR_ALPHA, bound")
+        << 8 << "TRUE_COLOR_ALPHA" << none << 4 << true << QByteArray();
+    QTest::newRow("v8 INDEXED_4BIT, .incbin at 64")
+        << 8 << "INDEXED_4BIT" << none << 64 << false << QByteArray();
+    QTest::newRow("v8 ALPHA_2BIT, bound") << 8 << "ALPHA_2BIT" << none << 1 << true << QByteArray();
+    QTest::newRow("v9 RGB565, .incbin") << 9 << "RGB565" << none << 4 << false << QByteArray();
+    QTest::newRow("v9 RGB565, bound") << 9 << "RGB565" << none << 4 << true << QByteArray();
+    QTest::newRow("v9 I4 LZ4, .incbin") << 9 << "I4" << lz4 << 4 << false << QByteArray();
+    QTest::newRow("v9 ARGB8888 RLE, bound at 16")
+        << 9 << "ARGB8888" << rle << 16 << true << QByteArray();
+    QTest::newRow("v9 RGB565A8, .incbin at 256 into .ext_flash")
+        << 9 << "RGB565A8" << none << 256 << false << QByteArray(".ext_flash");
+    QTest::newRow("v9 A8, bound") << 9 << "A8" << none << 8 << true << QByteArray();
 }
 
 // A program links a pack either way: the blob pulled in by the generated
@@ -799,6 +805,7 @@ void TestCCompile::packConsumer()
     QFETCH(int, compression);
     QFETCH(int, align);
     QFETCH(bool, bind);
+    QFETCH(QByteArray, section);
 
     OutputPlan plan;
     if (lvgl == 9)
@@ -833,7 +840,7 @@ void TestCCompile::packConsumer()
     QVERIFY(writeBytes(dir.filePath(QStringLiteral("ui.c")),
                        Pack::sourceText(plan, "ui", entries, bind)));
     QVERIFY(writeBytes(dir.filePath(QStringLiteral("ui_blob.S")),
-                       Pack::assemblyText("ui", QByteArray(), align)));
+                       Pack::assemblyText("ui", section, align)));
 
     const QByteArray type = lvgl == 9 ? "lv_image_dsc_t" : "lv_img_dsc_t";
     const QByteArray headerSize = lvgl == 9 ? "12" : "4";
@@ -954,7 +961,8 @@ void TestCCompile::packConsumer()
     QCOMPARE(run.readAllStandardOutput(), lines);
     QCOMPARE(readFile(dir.filePath(QStringLiteral("images"))).toHex(), expected.toHex());
     if (!bind)
-        QCOMPARE(sectionOf(program, "ui_blob"), QByteArray(".rodata"));
+        QCOMPARE(sectionOf(program, "ui_blob"),
+                 section.isEmpty() ? QByteArray(".rodata") : section);
 }
 
 #include "tst_ccompile.moc"

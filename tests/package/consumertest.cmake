@@ -63,6 +63,13 @@ if(NOT count EQUAL 5)
 endif()
 run(COMMAND "${build}/check" OUTPUT output)
 message(STATUS "check: ${output}")
+run(COMMAND "${build}/packcheck" OUTPUT output)
+message(STATUS "packcheck: ${output}")
+# The linked pack's blob is in the section SECTION named.
+run(COMMAND objdump -t "${build}/packcheck" OUTPUT output)
+if(NOT output MATCHES "[ \t]\\.ext_flash[ \t]+[0-9a-f]+[ \t]+ui_blob")
+    message(FATAL_ERROR "ui_blob is not in .ext_flash:\n${output}")
+endif()
 
 # 2. Touch one image: only its C file is made again. The file times are read
 # in whole seconds, so the touch comes a second after the first build.
@@ -125,6 +132,9 @@ set(mistakes
     "ROTATE by 45 degrees|--rotate takes 90, 180 or 270 \\(degrees clockwise\\), not '45'"
     "CROP outside the image|--crop 30,0,10,10 reaches outside the image, which is 37 x 23 pixels"
     "RESIZE and FIT|--resize and --fit both set the size"
+    "PACK of RAW|--pack holds .bin images. RAW_ALPHA embeds the source file"
+    "PACK_BIND without PACK|PACK_BIND applies to a PACK"
+    "SECTION with a space|--section: '.ext flash' is not a section name"
     "globbed name with a semicolon|\"[^\"]*/semi\" does not exist: it is part of a file name with a '.', and such names cannot be passed to CMake")
 foreach(mistake IN LISTS mistakes)
     string(REPLACE "|" ";" parts "${mistake}")
