@@ -206,8 +206,8 @@ CommandLine::CommandLine()
     , m_sectionOption(QStringLiteral("section"),
                       tr("C arrays and packs: put the image data into this linker section "
                          "(.ext_flash, say), through a per-image attribute macro that the "
-                         "project's own headers may define instead; a pack's blob_S file uses "
-                         "it for the blob."),
+                         "project's own headers may define instead. With --pack: the section of "
+                         "the blob in NAME_blob.S."),
                       tr("name"))
     , m_alignOption(QStringLiteral("align"),
                     tr("C arrays: align the data to N bytes (a power of two up to 4096) "

@@ -80,8 +80,10 @@ int PackCommand::run(const CommandLine &commandLine, QString *usage)
                                   .arg(displayPath(upper.value(key)), displayPath(source),
                                        QString::fromLatin1(name.toUpper()), key));
         upper.insert(key, source);
-        const QString problem =
-            symbolProblem(QString::fromLatin1(Pack::descriptorName(name, stem.toLatin1())));
+        QString problem = Pack::stemProblem(stem.toLatin1());
+        if (problem.isEmpty())
+            problem =
+                symbolProblem(QString::fromLatin1(Pack::descriptorName(name, stem.toLatin1())));
         if (!problem.isEmpty())
             return usageError(tr("%1: %2").arg(displayPath(source), problem));
         stems << stem;
@@ -125,8 +127,9 @@ int PackCommand::run(const CommandLine &commandLine, QString *usage)
         entries.append(Pack::entry(plan, stems.at(i).toLatin1(), bin));
     }
     if (failures > 0) {
-        printError(
-            tr("%1: not written, %n image(s) failed", nullptr, failures).arg(displayPath(binPath)));
+        const QString count =
+            failures == 1 ? tr("1 image failed") : tr("%1 images failed").arg(failures);
+        printError(tr("%1: not written, %2").arg(displayPath(binPath), count));
         return 1;
     }
     const QString problem = Pack::problem(entries, commandLine.packAlign());

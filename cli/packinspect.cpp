@@ -62,7 +62,9 @@ void Inspect::inspectPack(const QString &file, QJsonArray *files)
                 << QStringLiteral("entry %1: %2").arg(QString::fromLatin1(e.name), result.error);
         decoded.append(result);
     }
-    const int chosen = m_entry.isEmpty() ? -1 : pack.find(m_entry.toUtf8());
+    // A pack of one image renders it without --entry.
+    const int chosen =
+        m_entry.isEmpty() ? (pack.entries.size() == 1 ? 0 : -1) : pack.find(m_entry.toUtf8());
     if (!m_entry.isEmpty() && chosen < 0)
         problems << QStringLiteral("the pack has no entry named '%1'").arg(m_entry);
     if (!problems.isEmpty())
@@ -72,10 +74,10 @@ void Inspect::inspectPack(const QString &file, QJsonArray *files)
     if (!m_png.isEmpty() && chosen >= 0 && decoded.at(chosen).ok()) {
         if (!writePreview(file, decoded.at(chosen).image, &preview))
             preview.clear();
-    } else if (!m_png.isEmpty() && m_entry.isEmpty()) {
+    } else if (!m_png.isEmpty() && chosen < 0 && m_entry.isEmpty()) {
         reportFailure(file,
-                      tr("a pack of %n image(s): choose the one to render with --entry NAME",
-                         nullptr, pack.entries.size()));
+                      tr("a pack of %1 images: choose the one to render with --entry NAME")
+                          .arg(pack.entries.size()));
     }
 
     if (m_json) {

@@ -173,6 +173,21 @@ QByteArray descriptorName(const QByteArray &name, const QByteArray &stem)
     return name + '_' + stem;
 }
 
+QString stemProblem(const QByteArray &stem)
+{
+    // Every N_... name the files define besides the descriptors.
+    static const char *const own[] = {"blob",       "image", "find",        "bind",
+                                      "memfs_path", "names", "descriptors", "facts",
+                                      "bound",      "le16",  "le32",        "crc32"};
+    for (const char *name : own) {
+        if (stem == name)
+            return QStringLiteral("an image named '%1' would take the pack's own symbol of that "
+                                  "name; rename the file")
+                .arg(QLatin1String(name));
+    }
+    return QString();
+}
+
 QByteArray headerText(const OutputPlan &plan, const QByteArray &name, const QVector<Entry> &entries,
                       bool bind)
 {
@@ -188,6 +203,12 @@ QByteArray headerText(const OutputPlan &plan, const QByteArray &name, const QVec
     for (const Entry &e : entries) {
         text += QByteArray("extern ") + (bind ? "" : "const ") + descriptorType(plan) + ' '
             + descriptorName(name, e.name) + ";\n";
+    }
+    if (!bind) {
+        text += "\n/* The blob: " + name
+            + "_blob.S links it in, or the linker script places it. "
+              "*/\nextern const uint8_t "
+            + name + "_blob[];\n";
     }
     text += "\n/* The descriptor of image id (" + upper
         + "_ID_...), or NULL for an id out of "
@@ -231,10 +252,6 @@ QByteArray sourceText(const OutputPlan &plan, const QByteArray &name, const QVec
     if (plan.lvgl() == 8 && Lvgl8::dependsOnDepth(*plan.format())) {
         text += "#if !(" + depthCondition(plan.depth) + ")\n#error \"the images of pack " + name
             + " are made for " + depthSetting(plan.depth).toLatin1() + "\"\n#endif\n\n";
-    }
-    if (!bind) {
-        text += "/* The blob, from " + name + "_blob.S or placed by the linker script. */\n"
-            + "extern const uint8_t " + name + "_blob[];\n\n";
     }
     for (const Entry &e : entries)
         text += descriptor(plan, name, e, bind) + '\n';

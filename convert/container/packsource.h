@@ -39,6 +39,9 @@ QByteArray assemblyText(const QByteArray &name, const QByteArray &section, int a
 
 // The C name of an entry's descriptor: N_<stem>.
 QByteArray descriptorName(const QByteArray &name, const QByteArray &stem);
+// Why stem cannot name an entry: N_<stem> would be one of the pack's own
+// names (N_blob, N_image, N_find, N_bind...); or an empty string.
+QString stemProblem(const QByteArray &stem);
 
 // The codes N_bind() returns; the header names them U_BIND_*.
 enum BindCode {

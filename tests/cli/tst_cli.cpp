@@ -514,6 +514,9 @@ void TestCli::usageErrors_data()
     QTest::newRow("pack of two images with one id")
         << args("--pack ui in/a-b.png in/a_b.png")
         << "in/a-b.png and in/a_b.png would both be UI_ID_A_B in the pack";
+    QTest::newRow("pack of an image named like the blob")
+        << args("--pack ui in/other.png in/blob.png")
+        << "in/blob.png: an image named 'blob' would take the pack's own symbol of that name";
     QTest::newRow("pack of a .bin LVGL 9.5 cannot open")
         << args("--lvgl 9 --cf L8 --pack ui in/other.png")
         << "LVGL 9.5 cannot open an uncompressed .bin of L8";
@@ -546,8 +549,8 @@ void TestCli::usageErrors()
     saveImage(dir.filePath(QStringLiteral("in/logo.jpg")), image, "JPEG");
     saveImage(dir.filePath(QStringLiteral("in/other.png")), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
-    for (const char *name :
-         {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png", "in/t.png", "in/t_.png"})
+    for (const char *name : {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png", "in/t.png",
+                             "in/t_.png", "in/blob.png"})
         saveImage(dir.filePath(QLatin1String(name)), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/pic.bmp")), image, "BMP");
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("art")));
@@ -1985,6 +1988,11 @@ void TestCli::inspectFacts_data()
         << packFile(image, {"logo"}) << "ui.bin" << QStringList {"--entry", "icon"} << 1
         << QStringList {"  consistent:  no: the pack has no entry named 'icon'"}
         << "brindleforge-cli: ui.bin: the pack has no entry named 'icon'";
+    QTest::newRow("a pack rendered without --entry")
+        << packFile(image, {"logo", "icon"}) << "ui.bin" << QStringList {"--png", "shown.png"} << 1
+        << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: ui.bin: a pack of 2 images: choose the one to render with --entry "
+           "NAME";
     QTest::newRow("an entry of a file that is no pack")
         << lvglFile(image, "TRUE_COLOR_ALPHA", true) << "pic.bin" << QStringList {"--entry", "logo"}
         << 1 << QStringList()
@@ -2798,9 +2806,12 @@ void TestCli::packsAllOrNothing()
                  .exitCode,
              0);
     QCOMPARE(runCli(dir.path(), {"inspect", "--png", "single.png", "b.bin"}).exitCode, 0);
+    // A pack of one image renders it without --entry.
+    QCOMPARE(runCli(dir.path(), {"inspect", "--png", "only.png", "out/ui.bin"}).exitCode, 0);
     const QImage entry(path("entry.png"));
     QVERIFY(!entry.isNull());
     QCOMPARE(entry, QImage(path("single.png")));
+    QCOMPARE(QImage(path("only.png")), entry);
 
     if (!blocked.isEmpty()) {
         QVERIFY(QFile::remove(dir.filePath(blocked)));
