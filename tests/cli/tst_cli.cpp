@@ -517,6 +517,10 @@ void TestCli::usageErrors_data()
     QTest::newRow("pack of an image named like the blob")
         << args("--pack ui in/other.png in/blob.png")
         << "in/blob.png: an image named 'blob' would take the pack's own symbol of that name";
+    QTest::newRow("pack of an image whose stem is too long")
+        << args("--pack ui in/a_stem_longer_than_the_index_holds.png")
+        << "in/a_stem_longer_than_the_index_holds.png: the name "
+           "'a_stem_longer_than_the_index_holds' is longer than the 31 bytes a pack's index holds";
     QTest::newRow("pack of a .bin LVGL 9.5 cannot open")
         << args("--lvgl 9 --cf L8 --pack ui in/other.png")
         << "LVGL 9.5 cannot open an uncompressed .bin of L8";
@@ -549,8 +553,9 @@ void TestCli::usageErrors()
     saveImage(dir.filePath(QStringLiteral("in/logo.jpg")), image, "JPEG");
     saveImage(dir.filePath(QStringLiteral("in/other.png")), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/raw.bin")), image, "PNG");
-    for (const char *name : {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png", "in/t.png",
-                             "in/t_.png", "in/blob.png"})
+    for (const char *name :
+         {"in/a-b.png", "in/a_b.png", "in/x.png", "in/x_map.png", "in/t.png", "in/t_.png",
+          "in/blob.png", "in/a_stem_longer_than_the_index_holds.png"})
         saveImage(dir.filePath(QLatin1String(name)), image, "PNG");
     saveImage(dir.filePath(QStringLiteral("in/pic.bmp")), image, "BMP");
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("art")));
@@ -2797,6 +2802,23 @@ void TestCli::packsAllOrNothing()
     const Outcome checked = runCli(dir.path(), {"inspect", "out/ui.bin"});
     QCOMPARE(checked.exitCode, 0);
     QVERIFY(checked.out.contains("  consistent:  yes\n"));
+    const Outcome json = runCli(dir.path(), {"inspect", "--json", "out/ui.bin"});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonObject facts = QJsonDocument::fromJson(json.out)
+                                  .object()
+                                  .value(QStringLiteral("files"))
+                                  .toArray()
+                                  .first()
+                                  .toObject();
+    QCOMPARE(facts.value(QStringLiteral("source")).toString(), QStringLiteral("pack"));
+    QCOMPARE(facts.value(QStringLiteral("consistent")).toBool(), true);
+    QCOMPARE(facts.value(QStringLiteral("crcMatches")).toBool(), true);
+    const QJsonObject only = facts.value(QStringLiteral("entries")).toArray().first().toObject();
+    QCOMPARE(only.value(QStringLiteral("name")).toString(), QStringLiteral("b"));
+    QCOMPARE(only.value(QStringLiteral("format")).toString(),
+             QStringLiteral("LV_COLOR_FORMAT_RGB565"));
+    QCOMPARE(only.value(QStringLiteral("width")).toInt(), 6);
+    QCOMPARE(only.value(QStringLiteral("stride")).toInt(), 12);
 
     // The entry's picture is the picture of the image's own .bin.
     const Outcome single = runCli(
