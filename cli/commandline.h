@@ -8,8 +8,15 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <memory>
+
+namespace Convert {
+class DeviceModel;
+}
+
 // The options of brindleforge-cli, parsed and checked. Nothing here looks
-// at the file system: which inputs exist and where the outputs go is
+// at the file system but the device's configuration (--lv-conf), which
+// decides defaults: which inputs exist and where the outputs go is
 // BatchPlan's business.
 class CommandLine
 {
@@ -71,6 +78,9 @@ public:
     int jobs() const { return m_jobs; }
     bool quiet() const { return m_quiet; }
     bool verbose() const { return m_verbose; }
+    // The device's configuration (--lv-conf), nullptr without one; its
+    // notes() are what its reader passed over, for -v.
+    std::shared_ptr<const Convert::DeviceModel> device() const { return m_device; }
 
 private:
     Q_DISABLE_COPY(CommandLine)
@@ -86,6 +96,11 @@ private:
     // Read the transform options into m_transforms; return a usage error,
     // or an empty string.
     QString parseTransforms();
+    // --lv-conf (commandlinedevice.cpp): the configuration read, with the
+    // --lvgl given or 0; then its defaults put into m_spec and its refusals
+    // checked. A usage error, or an empty string.
+    QString loadDevice(int lvgl);
+    QString fitDevice();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
@@ -93,6 +108,8 @@ private:
     QCommandLineOption m_depthOption;
     QCommandLineOption m_lvglOption;
     QCommandLineOption m_strideOption;
+    QCommandLineOption m_lvConfOption;
+    QCommandLineOption m_lvVersionOption;
     QCommandLineOption m_premultiplyOption;
     QCommandLineOption m_compressOption;
     QCommandLineOption m_backgroundOption;
@@ -136,6 +153,7 @@ private:
     int m_jobs = 1;
     bool m_quiet = false;
     bool m_verbose = false;
+    std::shared_ptr<const Convert::DeviceModel> m_device;
 };
 
 #endif // COMMANDLINE_H
