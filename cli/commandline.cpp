@@ -676,8 +676,9 @@ QString CommandLine::helpText() const
              "or --fit. A crop that reaches outside an image, or a trim of an image with no\n"
              "visible pixel, fails that image. With transforms, --dry-run lists the final\n"
              "size of each output. RAW formats take no transform.\n"
-             "\n"
-             "Exit status:\n"
+             "\n")
+        + deviceHelpText()
+        + tr("Exit status:\n"
              "  0  every output was written\n"
              "  1  some conversions failed (one line each on stderr); the others were written\n"
              "  2  usage error; nothing was written\n"

@@ -101,6 +101,8 @@ private:
     // checked. A usage error, or an empty string.
     QString loadDevice(int lvgl);
     QString fitDevice();
+    // The part of --help that says what --lv-conf does.
+    static QString deviceHelpText();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;

@@ -326,6 +326,7 @@ void DeviceModel::applyDefaults(OutputPlan *plan, bool depthGiven, bool strideGi
     if (const Lvgl8::Format *format = plan->format()) {
         if (!depthGiven && plan->binary && Lvgl8::dependsOnDepth(*format))
             plan->depth = depth();
+        plan->chromaKey = chromaKey();
     } else if (const Lvgl9::Format *format = plan->format9()) {
         if (!strideGiven && format->layout != Lvgl9::Layout::Raw)
             plan->strideAlign = strideAlign();

@@ -106,7 +106,8 @@ public:
     // v9: LV_DRAW_BUF_STRIDE_ALIGN, when a power of two up to 1024, else 1.
     int strideAlign() const;
     // Puts the file's defaults into plan where no option chose: a v8 .bin's
-    // depth (of a format whose bytes depend on it), a v9 stride alignment.
+    // depth (of a format whose bytes depend on it) and the chroma key, a v9
+    // stride alignment.
     void applyDefaults(OutputPlan *plan, bool depthGiven, bool strideGiven) const;
 
     // Why this configuration does not draw the image, or an empty string.

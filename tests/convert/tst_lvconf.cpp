@@ -343,6 +343,7 @@ void TestLvConf::templateDefaults()
     model.applyDefaults(&defaulted, false, false);
     QCOMPARE(int(defaulted.depth), lvgl == 8 ? depth : int(given.depth));
     QCOMPARE(defaulted.strideAlign, lvgl == 9 ? strideAlign : given.strideAlign);
+    QCOMPARE(uint(defaulted.chromaKey), lvgl == 8 ? chromaKey : uint(Lvgl8::ChromaKey));
     OutputPlan chosen = given;
     model.applyDefaults(&chosen, true, true);
     QCOMPARE(int(chosen.depth), int(given.depth));
