@@ -7,6 +7,12 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <memory>
+
+namespace Convert {
+class DeviceModel;
+}
+
 // brindleforge-cli inspect FILE...: what an LVGL image file (.bin or C)
 // holds, whether it is consistent, and, with --png, what the device will
 // show for it. Exit status 0 when every file is consistent (and every
@@ -44,6 +50,8 @@ private:
     QString m_png;
     bool m_pngFolder = false; // m_png names a folder, each preview named after its file
     int m_failures = 0;
+    // --lv-conf: the configuration each file is judged against.
+    std::shared_ptr<const Convert::DeviceModel> m_deviceModel;
 };
 
 #endif // INFOCOMMAND_H

@@ -24,13 +24,22 @@ InspectOptions::InspectOptions()
            tr("Read every .bin as LVGL 8 or 9. Default: 9 for a file starting with 0x19, the v9 "
               "magic, otherwise 8."),
            QStringLiteral("version"))
+    , lvConf(QStringLiteral("lv-conf"),
+             tr("The project's lv_conf.h: also say whether this configuration draws each file, "
+                "and why not (a file it does not draw counts as failed), and what it costs "
+                "there."),
+             QStringLiteral("FILE"))
+    , lvVersion(QStringLiteral("lv-version"),
+                tr("With --lv-conf: the library's lv_version.h. Default: one beside the "
+                   "lv_conf.h, else --lvgl, else each file's own version."),
+                QStringLiteral("FILE"))
     , help({QStringLiteral("h"), QStringLiteral("help")}, tr("Show this help and exit."))
 {
 }
 
 QList<QCommandLineOption> InspectOptions::listed() const
 {
-    return {json, png, depth, swap, chromaKey, recolor, background, lvgl, help};
+    return {json, png, depth, swap, chromaKey, recolor, background, lvgl, lvConf, lvVersion, help};
 }
 
 QString InspectOptions::description()
@@ -55,13 +64,15 @@ QString InspectOptions::detailsText()
               "\n"
               "Exit status:\n"
               "  0  every file is consistent (and every PNG was written)\n"
-              "  1  some file is inconsistent or cannot be read (one line each on stderr)\n"
+              "  1  some file is inconsistent or cannot be read, or the --lv-conf\n"
+              "     configuration does not draw it (one line each on stderr)\n"
               "  2  usage error\n"
               "\n"
               "Examples:\n"
               "  brindleforge-cli inspect logo.bin\n"
               "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
-              "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n");
+              "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n"
+              "  brindleforge-cli inspect --lv-conf src/lv_conf.h assets/*.c\n");
 }
 
 QStringList InspectOptions::valueChoices(const QCommandLineOption &option) const
@@ -75,5 +86,6 @@ QStringList InspectOptions::valueChoices(const QCommandLineOption &option) const
 
 bool InspectOptions::takesPath(const QCommandLineOption &option) const
 {
-    return option.names() == png.names();
+    return option.names() == png.names() || option.names() == lvConf.names()
+        || option.names() == lvVersion.names();
 }

@@ -23,6 +23,8 @@ public:
     const QCommandLineOption recolor;
     const QCommandLineOption background;
     const QCommandLineOption lvgl;
+    const QCommandLineOption lvConf;
+    const QCommandLineOption lvVersion;
     const QCommandLineOption help;
 
     // Every option, in the order of --help.

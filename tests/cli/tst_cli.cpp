@@ -1906,6 +1906,19 @@ QByteArray lvglFile(const QImage &image, const char *format, bool binary,
 }
 
 // A v9 RGB565 image of 2 x 2 red pixels, RLE-compressed: 4 blocks of red.
+// A v9 file of the format, from the engine.
+QByteArray v9File(const QImage &image, const char *format, bool binary)
+{
+    OutputPlan outSpec;
+    outSpec.row = Lvgl9::findFormat(QLatin1String(format));
+    outSpec.binary = binary;
+    SourceImage source;
+    source.image = image;
+    QByteArray bytes;
+    const ConvertResult result = encodeSource(source, outSpec, QStringLiteral("pic"), &bytes);
+    return result.ok() ? bytes : QByteArray();
+}
+
 QByteArray v9Compressed()
 {
     return QByteArray::fromHex("19120800020002000400"
@@ -2004,6 +2017,52 @@ void TestCli::inspectFacts_data()
                         "as an image array or descriptor"}
         << "brindleforge-cli: main.c: line 3: 'main' is declared as 'int', not as an image "
            "array or descriptor";
+    // Each is judged against conf9/lv_conf.h (v9, rows aligned to 4, no
+    // RLE) or conf8/lv_conf.h (8.3.11 at LV_COLOR_DEPTH 32).
+    const QString noRle = "RLE-compressed images are not decompressed on this configuration: "
+                          "conf9/lv_conf.h:7: LV_USE_RLE is 0; set LV_USE_RLE 1, or write it "
+                          "uncompressed (--compress none)";
+    QTest::newRow("--lv-conf: RLE without its decoder")
+        << v9Compressed() << "red.bin" << QStringList {"--lv-conf", "conf9/lv_conf.h"} << 1
+        << QStringList {"  consistent:  yes", "  device:      not drawn: " + noRle}
+        << "brindleforge-cli: red.bin: " + noRle;
+    QTest::newRow("--lv-conf: a v8 file on LVGL 9")
+        << lvglFile(image, "ALPHA_4BIT", false) << "glyph.c"
+        << QStringList {"--lv-conf", "conf9/lv_conf.h"} << 1
+        << QStringList {"  device:      not drawn: a v8 image does not open on LVGL 9 "
+                        "(conf9/lv_conf.h)"}
+        << "brindleforge-cli: glyph.c: a v8 image does not open on LVGL 9 (conf9/lv_conf.h)";
+    QTest::newRow("--lv-conf: a v8 .bin of the device's depth")
+        << lvglFile(image, "TRUE_COLOR", true, ColorDepth::Depth32) << "wide.bin"
+        << QStringList {"--depth", "32", "--lv-conf", "conf8/lv_conf.h"} << 0
+        << QStringList {"  device:      drawn by conf8/lv_conf.h"} << QString();
+    QTest::newRow("--lv-conf: a v8 .bin of another depth")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", true) << "pic.bin"
+        << QStringList {"--lv-conf", "conf8/lv_conf.h"} << 1
+        << QStringList {"  consistent:  yes",
+                        "  device:      not drawn: this .bin is made for LV_COLOR_DEPTH 16, which "
+                        "the device does not have: conf8/lv_conf.h:3: LV_COLOR_DEPTH is 32; make "
+                        "it for the file's depth (leave --depth out) or change LV_COLOR_DEPTH"}
+        << "brindleforge-cli: pic.bin: this .bin is made for LV_COLOR_DEPTH 16, which the device "
+           "does not have: conf8/lv_conf.h:3: LV_COLOR_DEPTH is 32; make it for the file's depth "
+           "(leave --depth out) or change LV_COLOR_DEPTH";
+    QTest::newRow("--lv-conf: v9 I4 is copied into RAM")
+        << v9File(image, "I4", false) << "pic.c" << QStringList {"--lv-conf", "conf9/lv_conf.h"}
+        << 0
+        << QStringList {"  device:      drawn by conf9/lv_conf.h",
+                        "  device:      the library copies this image into heap RAM at load (I4 "
+                        "is expanded to ARGB8888): 140 bytes, so it cannot be drawn in place "
+                        "from flash"}
+        << QString();
+    QTest::newRow("--lv-conf: v9 stride other than the device's")
+        << v9File(image, "RGB565", true) << "pic.bin"
+        << QStringList {"--lv-conf", "conf9/lv_conf.h"} << 0
+        << QStringList {"  device:      drawn by conf9/lv_conf.h",
+                        "  device:      the library copies this image into heap RAM at load (its "
+                        "stride of 14 bytes is not the 16 that conf9/lv_conf.h:5: "
+                        "LV_DRAW_BUF_STRIDE_ALIGN is 4 asks for): 80 bytes, so it cannot be drawn "
+                        "in place from flash"}
+        << QString();
     QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
                                   << QStringList()
                                   << "brindleforge-cli: gone.bin: cannot be read (no such file or "
@@ -2024,6 +2083,9 @@ void TestCli::inspectFacts()
     QFETCH(QString, error);
 
     QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf9/lv_conf.h")), lvConf9));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_conf.h")), lvConf8));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_version.h")), lvVersion8));
     QStringList arguments = {QStringLiteral("inspect")};
     arguments += options;
     if (!name.isEmpty()) {
@@ -2067,6 +2129,11 @@ void TestCli::inspectUsageErrors_data()
     QTest::newRow("lvgl 7") << args("inspect --lvgl 7 a.bin") << "--lvgl takes 8 or 9, not '7'";
     QTest::newRow("depth given twice")
         << args("inspect --depth 8 --depth 16 a.bin") << "--depth is given more than once";
+    QTest::newRow("--lv-conf of a missing file")
+        << args("inspect --lv-conf missing/lv_conf.h a.bin")
+        << "--lv-conf: missing/lv_conf.h: cannot be read";
+    QTest::newRow("--lv-version without --lv-conf")
+        << args("inspect --lv-version notes.txt a.bin") << "--lv-version goes with --lv-conf";
     QTest::newRow("unknown option") << args("inspect --frobnicate a.bin") << "frobnicate";
     QTest::newRow("previews of two files into a file")
         << args("inspect --png notes.txt a.bin b.bin")
@@ -2175,6 +2242,30 @@ void TestCli::inspectJson()
     QCOMPARE(gone.value(QStringLiteral("consistent")).toBool(), false);
     QCOMPARE(gone.value(QStringLiteral("error")).toString(),
              QStringLiteral("cannot be read (no such file or directory)"));
+    // Without --lv-conf there is no verdict of a device.
+    QVERIFY(!pic.contains(QStringLiteral("device")));
+
+    // With it, each readable file gets one: whether it is drawn, why not,
+    // and what it costs there.
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf/lv_conf.h")), lvConf9));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("i4.c")), v9File(image, "I4", false)));
+    const Outcome judged =
+        runCli(dir.path(), {"inspect", "--json", "--lv-conf", "conf/lv_conf.h", "red.bin", "i4.c"});
+    QCOMPARE(judged.exitCode, 1);
+    const QJsonArray judgedFiles =
+        QJsonDocument::fromJson(judged.out).object().value(QStringLiteral("files")).toArray();
+    QCOMPARE(judgedFiles.size(), 2);
+    const QJsonObject refused =
+        judgedFiles.at(0).toObject().value(QStringLiteral("device")).toObject();
+    QCOMPARE(refused.value(QStringLiteral("draws")).toBool(), false);
+    QVERIFY(refused.value(QStringLiteral("reason"))
+                .toString()
+                .contains(QLatin1String("conf/lv_conf.h:7: LV_USE_RLE is 0")));
+    const QJsonObject drawn =
+        judgedFiles.at(1).toObject().value(QStringLiteral("device")).toObject();
+    QCOMPARE(drawn.value(QStringLiteral("draws")).toBool(), true);
+    QVERIFY(drawn.value(QStringLiteral("reason")).isNull());
+    QCOMPARE(drawn.value(QStringLiteral("warnings")).toArray().size(), 1);
 
 #ifdef Q_OS_UNIX
     // Each "file" maps back to its file: the name exactly, as JSON escapes
