@@ -26,6 +26,37 @@ const char *const v9Names[] = {"LV_DRAW_BUF_STRIDE_ALIGN",
                                "LV_USE_LZ4_EXTERNAL"};
 const char SwitchPrefix[] = "LV_DRAW_SW_SUPPORT_";
 
+// Every setting the rules read: load() reads each once.
+const char *const ruleSettings[] = {
+    "LV_COLOR_DEPTH",
+    "LV_COLOR_16_SWAP",
+    "LV_COLOR_CHROMA_KEY",
+    "LV_DRAW_BUF_STRIDE_ALIGN",
+    "LV_DRAW_SW_SUPPORT_RGB565",
+    "LV_DRAW_SW_SUPPORT_RGB565_SWAPPED",
+    "LV_DRAW_SW_SUPPORT_RGB565A8",
+    "LV_DRAW_SW_SUPPORT_RGB888",
+    "LV_DRAW_SW_SUPPORT_XRGB8888",
+    "LV_DRAW_SW_SUPPORT_ARGB8888",
+    "LV_DRAW_SW_SUPPORT_ARGB8888_PREMULTIPLIED",
+    "LV_DRAW_SW_SUPPORT_L8",
+    "LV_DRAW_SW_SUPPORT_AL88",
+    "LV_DRAW_SW_SUPPORT_A8",
+    "LV_DRAW_SW_SUPPORT_I1",
+    "LV_BIN_DECODER_RAM_LOAD",
+    "LV_USE_RLE",
+    "LV_USE_LZ4",
+    "LV_USE_LZ4_INTERNAL",
+    "LV_USE_LZ4_EXTERNAL",
+    "LV_USE_PNG",
+    "LV_USE_SJPG",
+    "LV_USE_LODEPNG",
+    "LV_USE_LIBPNG",
+    "LV_USE_TJPGD",
+    "LV_USE_FS_MEMFS",
+    "LV_USE_GIF",
+};
+
 // The software renderer's switch a v9 format is drawn through, or nullptr
 // for one drawn whatever the switches say.
 const char *drawSwitch(const Lvgl9::Format &format)
@@ -88,7 +119,7 @@ DeviceImage DeviceImage::of(const OutputPlan &plan, QSize size, ImageKind embedd
     DeviceImage image;
     image.lvgl = plan.lvgl();
     image.binary = plan.binary;
-    image.embedded = embedded;
+    image.embedded = plan.isRaw() ? embedded : ImageKind::Unknown;
     image.width = size.width() > 0 ? size.width() : 0;
     image.height = size.height() > 0 ? size.height() : 0;
     if (const Lvgl8::Format *format = plan.format()) {
@@ -153,6 +184,9 @@ bool DeviceModel::load(const LvConf &conf, const LvConf *version, int lvgl, bool
 {
     m_conf = conf;
     m_notes.clear();
+    m_values.clear();
+    for (const char *name : ruleSettings)
+        m_values.insert(name, lookUp(name));
     m_versionName.clear();
     m_major = 0;
     m_minor = m_patch = -1;
@@ -270,28 +304,37 @@ qint64 DeviceModel::defaultOf(const char *name) const
     return 0;
 }
 
-qint64 DeviceModel::setting(const char *name) const
+DeviceModel::Value DeviceModel::lookUp(const char *name) const
 {
-    qint64 value = 0;
+    Value found;
     if (qstrcmp(name, "LV_COLOR_CHROMA_KEY") == 0) {
         QRgb colour = 0;
-        return m_conf.colour(name, &colour) ? qint64(colour) : defaultOf(name);
+        if (m_conf.colour(name, &colour, &found.line)) {
+            found.value = qint64(colour);
+            return found;
+        }
+    } else if (m_conf.value(name, &found.value, &found.line)) {
+        return found;
     }
-    return m_conf.value(name, &value) ? value : defaultOf(name);
+    return {defaultOf(name), 0};
+}
+
+qint64 DeviceModel::setting(const char *name) const
+{
+    const auto it = m_values.constFind(QByteArray::fromRawData(name, int(qstrlen(name))));
+    return it != m_values.constEnd() ? it->value : lookUp(name).value;
 }
 
 QString DeviceModel::said(const char *name) const
 {
-    const qint64 value = setting(name);
+    const auto it = m_values.constFind(QByteArray::fromRawData(name, int(qstrlen(name))));
+    const Value found = it != m_values.constEnd() ? *it : lookUp(name);
+    const qint64 value = found.value;
     const bool colour = qstrcmp(name, "LV_COLOR_CHROMA_KEY") == 0;
     const QString shown = colour ? QStringLiteral("0x%1").arg(value, 6, 16, QLatin1Char('0'))
                                  : QString::number(value);
-    int line = 0;
-    qint64 ignored = 0;
-    QRgb ignoredColour = 0;
-    const bool fromFile =
-        colour ? m_conf.colour(name, &ignoredColour, &line) : m_conf.value(name, &ignored, &line);
-    if (fromFile)
+    const int line = found.line;
+    if (line)
         return QStringLiteral("%1:%2: %3 is %4")
             .arg(m_conf.name())
             .arg(line)

@@ -7,6 +7,7 @@
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
 
+#include <QHash>
 #include <QRgb>
 #include <QSize>
 #include <QString>
@@ -93,7 +94,9 @@ public:
 
     // The setting as the device has it: its value in the file, or the
     // library's default when the file leaves it out (or holds no value the
-    // reader understands).
+    // reader understands). Every setting the rules read is read once by
+    // load(), so a loaded model is only read from and may be shared by
+    // threads.
     qint64 setting(const char *name) const;
     // How a message names it: "lv_conf.h:123: LV_USE_RLE is 0", or
     // "lv_conf.h does not set LV_USE_RLE (the library's default is 0)".
@@ -122,6 +125,12 @@ private:
     QString compressionRefusal(const DeviceImage &image) const;
     QString embeddedRefusal(const DeviceImage &image) const;
     QString depthRefusal(const DeviceImage &image) const;
+    struct Value
+    {
+        qint64 value = 0;
+        int line = 0; // 0: the library's default
+    };
+    Value lookUp(const char *name) const;
 
     LvConf m_conf;
     QString m_versionName; // the version header as messages name it, or empty
@@ -130,6 +139,7 @@ private:
     int m_minor = -1;
     int m_patch = -1;
     QStringList m_notes;
+    QHash<QByteArray, Value> m_values; // the settings the rules read, as load() found them
 };
 
 } // namespace Convert
