@@ -219,6 +219,46 @@ void TestLvConf::reading_data()
         << qint64(-1) << 1;
     QTest::newRow("a macro with arguments is not set")
         << QByteArray("#define LV_USE_RLE(x) 1\n") << QByteArray("LV_USE_RLE") << qint64(-1) << 1;
+    // Hostile values: each ends, within the reader's limits, as a value or
+    // as "not set".
+    QTest::newRow("a macro that names itself") << QByteArray("#define LV_USE_RLE LV_USE_RLE\n")
+                                               << QByteArray("LV_USE_RLE") << qint64(0) << 1;
+    QTest::newRow("two macros that name each other")
+        << QByteArray("#define LV_USE_RLE A\n#define A LV_USE_RLE\n") << QByteArray("LV_USE_RLE")
+        << qint64(0) << 1;
+    QTest::newRow("parentheses 300 deep")
+        << (QByteArray("#define LV_USE_RLE ") + QByteArray(300, '(') + '1' + QByteArray(300, ')')
+            + '\n')
+        << QByteArray("LV_USE_RLE") << qint64(-1) << 1;
+    QTest::newRow("macros that double 40 times") << QByteArray(
+        "#define A0 1\n"
+        "#define A1 (A0 + A0)\n#define A2 (A1 + A1)\n#define A3 (A2 + A2)\n#define A4 (A3 + "
+        "A3)\n#define A5 (A4 + A4)\n#define A6 (A5 + A5)\n#define A7 (A6 + A6)\n#define A8 (A7 + "
+        "A7)\n#define A9 (A8 + A8)\n#define A10 (A9 + A9)\n#define A11 (A10 + A10)\n#define A12 "
+        "(A11 + A11)\n#define A13 (A12 + A12)\n#define A14 (A13 + A13)\n#define A15 (A14 + "
+        "A14)\n#define A16 (A15 + A15)\n#define A17 (A16 + A16)\n#define A18 (A17 + A17)\n#define "
+        "A19 (A18 + A18)\n#define A20 (A19 + A19)\n#define A21 (A20 + A20)\n#define A22 (A21 + "
+        "A21)\n#define A23 (A22 + A22)\n#define A24 (A23 + A23)\n#define A25 (A24 + A24)\n#define "
+        "A26 (A25 + A25)\n#define A27 (A26 + A26)\n#define A28 (A27 + A27)\n#define A29 (A28 + "
+        "A28)\n#define A30 (A29 + A29)\n#define A31 (A30 + A30)\n#define A32 (A31 + A31)\n#define "
+        "A33 (A32 + A32)\n#define A34 (A33 + A33)\n#define A35 (A34 + A34)\n#define A36 (A35 + "
+        "A35)\n#define A37 (A36 + A36)\n#define A38 (A37 + A37)\n#define A39 (A38 + A38)\n#define "
+        "A40 (A39 + A39)\n"
+        "#define LV_USE_RLE A40\n") << QByteArray("LV_USE_RLE")
+                                                 << qint64(-1) << 42;
+    QTest::newRow("a division by zero") << QByteArray("#define LV_USE_RLE (1 / 0)\n")
+                                        << QByteArray("LV_USE_RLE") << qint64(-1) << 1;
+    QTest::newRow("a number past 64 bits")
+        << QByteArray("#define LV_USE_RLE 99999999999999999999\n") << QByteArray("LV_USE_RLE")
+        << qint64(-1) << 1;
+    QTest::newRow("bytes outside ASCII") << QByteArray("#define LV_USE_RLE \xff\xfe\n")
+                                         << QByteArray("LV_USE_RLE") << qint64(-1) << 1;
+    QTest::newRow("a NUL in the value") << QByteArray("#define LV_USE_RLE 1\0\n", 22)
+                                        << QByteArray("LV_USE_RLE") << qint64(-1) << 1;
+    QTest::newRow("a backslash at the end of the file")
+        << QByteArray("#define LV_USE_RLE 1 \\") << QByteArray("LV_USE_RLE") << qint64(-1) << 1;
+    QTest::newRow("#if without a condition") << QByteArray("#if\n#define LV_USE_RLE 1\n#endif\n")
+                                             << QByteArray("LV_USE_RLE") << qint64(-1) << 0;
     QTest::newRow("C text between the directives")
         << QByteArray("extern int lv_custom(void);\nstatic const char *s = \"#define X 1\";\n"
                       "#define LV_USE_GIF 1\n")
@@ -247,7 +287,7 @@ void TestLvConf::reading()
         QCOMPARE(valueLine, line);
     }
     // A value or condition passed over is said, with its line.
-    if ((line && value < 0) || text.contains("__has_include")) {
+    if ((line && value < 0) || text.contains("__has_include") || text.startsWith("#if\n")) {
         QVERIFY(!conf.notes().isEmpty());
         QVERIFY2(conf.notes().constFirst().startsWith(QLatin1String("lv_conf.h:")),
                  qPrintable(conf.notes().constFirst()));
