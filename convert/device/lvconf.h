@@ -18,9 +18,10 @@ namespace Convert {
 // - #define of object-like macros, #undef, #if, #elif, #else, #endif,
 //   #ifdef, #ifndef and defined(), with comments and line continuations;
 // - a condition is evaluated with the C reader's evaluator (cevaluator.h):
-//   a name that is no macro is 0, as it is to a compiler; a condition the
-//   evaluator cannot read (a macro with arguments, __has_include) is taken
-//   as false, with a note;
+//   a name that is no macro is 0, as it is to a compiler (the constants the
+//   library's headers define before including lv_conf.h, LV_OS_NONE say,
+//   are unknown here and 0 too); a condition the evaluator cannot read (a
+//   macro with arguments, __has_include) is taken as false, with a note;
 // - #include is not followed, and every other directive and all C text
 //   between the directives is passed over.
 // A value is evaluated when asked for, with the macros as they stand at the
