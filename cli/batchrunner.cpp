@@ -272,12 +272,13 @@ ConvertResult BatchRunner::previewJob(int index)
     const BatchPlan::Job &job = m_jobs.at(index);
     const QByteArray &bytes = m_encoded[size_t(index)];
     if (bytes.isEmpty())
-        return writePreview(job.output, job.preview);
+        return writePreview(job.output, job.preview, m_spec.chromaKey);
     const QString name = job.output == OutputFile::standardOutput()
         ? QStringLiteral("-") + outputExtension(m_spec)
         : job.output;
     QByteArray png;
-    const ConvertResult made = previewPng(name, bytes, &png);
+    // The device's chroma key (--lv-conf) is the plan's.
+    const ConvertResult made = previewPng(name, bytes, &png, m_spec.chromaKey);
     if (!made.ok())
         return ConvertResult::writeFailed(job.preview, made.detail());
     ConvertResult target;

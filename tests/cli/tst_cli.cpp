@@ -2759,6 +2759,28 @@ void TestCli::chromaKeyWarnings()
     QVERIFY(!keyedText.isEmpty());
     keyedText.replace("keyed", "keyed_plain");
     QCOMPARE(keyedText, readFile(dir.filePath(QStringLiteral("keyed-plain.c"))));
+
+    // The preview leaves out what the device leaves out with that key: with
+    // magenta as the key, a magenta row vanishes and the green row stays.
+    for (int x = 0; x < 15; ++x)
+        image.setPixel(x, 4, qRgb(0xff, 0, 0xff));
+    saveImage(dir.filePath(QStringLiteral("in/key.png")), image, "PNG");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("magenta/lv_conf.h")),
+                      "#define LV_COLOR_CHROMA_KEY lv_color_hex(0xff00ff)\n"
+                      "#define LV_USE_PNG 0\n"));
+    for (const bool configured : {false, true}) {
+        QStringList arguments = {"-q",      "-c",        "chroma-keyed", "-o",
+                                 "shown.c", "--preview", "shown.png",    "in/key.png"};
+        if (configured)
+            arguments << "--lv-conf"
+                      << "magenta/lv_conf.h";
+        QCOMPARE(runCli(dir.path(), arguments).exitCode, 0);
+        const QImage shown(dir.filePath(QStringLiteral("shown.png")));
+        QCOMPARE(shown.size(), QSize(15, 5));
+        QCOMPARE(qAlpha(shown.pixel(3, 0)), configured ? 255 : 0); // green
+        QCOMPARE(qAlpha(shown.pixel(3, 4)), configured ? 0 : 255); // magenta
+        QCOMPARE(qAlpha(shown.pixel(3, 1)), 255);
+    }
 }
 
 void TestCli::deviceConfiguration_data()
