@@ -14,7 +14,7 @@ namespace Convert {
 // picture shows exactly what was written, RGB565 banding, palette reduction
 // and dithering included. The device is LVGL's default: a v8 .bin of a
 // true-colour format at the depth it was made for, everything else at
-// LV_COLOR_DEPTH 16; chroma key 0x00FF00, black recolour, and no
+// LV_COLOR_DEPTH 16; chroma key 0x00FF00 (unless given), black recolour, and no
 // background, so transparency stays in the PNG.
 //
 // A preview carries a mark in its content, a PNG text chunk (keyword
