@@ -14,8 +14,8 @@ namespace Convert {
 // picture shows exactly what was written, RGB565 banding, palette reduction
 // and dithering included. The device is LVGL's default: a v8 .bin of a
 // true-colour format at the depth it was made for, everything else at
-// LV_COLOR_DEPTH 16; chroma key 0x00FF00 (unless given), black recolour, and no
-// background, so transparency stays in the PNG.
+// LV_COLOR_DEPTH 16; chroma key 0x00FF00 (unless given), black recolour,
+// and no background, so transparency stays in the PNG.
 //
 // A preview carries a mark in its content, a PNG text chunk (keyword
 // "Software", text "BrindleForge preview"), so that a later run knows a
