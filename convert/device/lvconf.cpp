@@ -4,8 +4,7 @@
 #include <clexer.h>
 #include <creaderinternal.h>
 #include <filepath.h>
-
-#include <QFile>
+#include <imagesource.h>
 
 #include <vector>
 
@@ -41,20 +40,12 @@ struct LvConf::Data
 bool LvConf::readFile(const QString &path)
 {
     m_name = displayPath(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("%1: cannot be read (%2)").arg(m_name, file.errorString());
-        return false;
-    }
-    if (file.size() > MaxFileBytes) {
-        m_error = QStringLiteral("%1: is %2 bytes, too large for a configuration header")
-                      .arg(m_name)
-                      .arg(file.size());
-        return false;
-    }
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_error = QStringLiteral("%1: cannot be read (%2)").arg(m_name, file.errorString());
+    // A regular file only: a FIFO is refused without being opened, so it
+    // never blocks.
+    QByteArray text;
+    const ConvertResult loaded = readRegularFile(path, MaxFileBytes, &text);
+    if (!loaded.ok()) {
+        m_error = QStringLiteral("%1: %2").arg(m_name, loaded.reason());
         return false;
     }
     return read(text, m_name);

@@ -553,6 +553,8 @@ void TestCli::usageErrors_data()
         << args("--lv-conf bare/lv_conf.h in/other.png")
         << "--lv-conf: bare/lv_conf.h: which LVGL version it configures cannot be told from "
            "its settings (none is of v8 or v9 alone); give --lvgl 8 or 9";
+    QTest::newRow("--lv-conf: a folder")
+        << args("--lv-conf conf9 in/other.png") << "--lv-conf: conf9: not a regular file";
     QTest::newRow("--lv-conf: a file that is not there")
         << args("--lv-conf nowhere/lv_conf.h in/other.png")
         << "--lv-conf: nowhere/lv_conf.h: cannot be read";
@@ -2401,6 +2403,18 @@ void TestCli::inspectFifo()
     QCOMPARE(outcome.errLines(),
              QList<QByteArray> {"brindleforge-cli: pipe.bin: not a regular file"});
     QVERIFY(outcome.out.contains("red.bin:\n"));
+
+    // A FIFO as the device's configuration is refused unopened too, by the
+    // conversion and by inspect.
+    for (const QList<QByteArray> &arguments :
+         {QList<QByteArray> {"--lv-conf", "pipe.bin", "--lvgl", "9", "--dry-run", "red.bin"},
+          QList<QByteArray> {"inspect", "--lv-conf", "pipe.bin", "red.bin"}}) {
+        const Outcome refused = runCliBytes(dir.path(), arguments, 0, 20000);
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.errLines().value(0).startsWith(
+                     "brindleforge-cli: --lv-conf: pipe.bin: not a regular file"),
+                 refused.err.constData());
+    }
 #else
     QSKIP("needs FIFOs");
 #endif
