@@ -298,10 +298,10 @@ int Inspect::inspectAll()
         QString preview;
         if (!result.ok())
             reportFailure(file, result.error);
-        else if (!refusal.isEmpty())
-            reportFailure(file, refusal);
         else if (!m_png.isEmpty() && !writePreview(file, result.image, &preview))
             preview.clear();
+        if (!refusal.isEmpty())
+            reportFailure(file, refusal);
         if (m_json) {
             QJsonObject object = facts(result);
             insertName(&object, QStringLiteral("file"), file);
