@@ -4,6 +4,7 @@
 
 #include <converter.h>
 #include <csymbol.h>
+#include <devicemodel.h>
 #include <imagekinds.h>
 #include <outputfile.h>
 #include <preview.h>
@@ -110,7 +111,7 @@ bool BatchPlan::build(const CommandLine &commandLine)
         return false;
     if (!outSpec.binary && !checkSymbols())
         return false;
-    return checkSources(outSpec);
+    return checkSources(outSpec, commandLine.device().get());
 }
 
 bool BatchPlan::fail(const QString &error)
@@ -342,7 +343,7 @@ bool BatchPlan::checkSymbols()
     return true;
 }
 
-bool BatchPlan::checkSources(const OutputPlan &outSpec)
+bool BatchPlan::checkSources(const OutputPlan &outSpec, const DeviceModel *device)
 {
     if (!outSpec.isRaw())
         return true;
@@ -353,7 +354,10 @@ bool BatchPlan::checkSources(const OutputPlan &outSpec)
         ImageProbe probe;
         if (!probeImage(job.source, &probe).ok())
             continue;
-        const QString problem = sourceProblem(outSpec, probe.kind);
+        QString problem = sourceProblem(outSpec, probe.kind);
+        // The device's configuration needs the decoder for the kind.
+        if (problem.isEmpty() && device)
+            problem = device->refusal(DeviceImage::of(outSpec, probe.size, probe.kind));
         if (!problem.isEmpty())
             return fail(tr("%1: %2").arg(native(job.source), problem));
     }

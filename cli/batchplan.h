@@ -9,6 +9,9 @@
 #include <QVector>
 
 class CommandLine;
+namespace Convert {
+class DeviceModel;
+}
 
 // Which files a run converts and where each output goes. Building the plan
 // reads the file system but changes nothing, so a usage error found here
@@ -61,7 +64,7 @@ private:
     bool checkOutputs();
     bool checkPreviewTargets();
     bool checkSymbols();
-    bool checkSources(const Convert::OutputPlan &outSpec);
+    bool checkSources(const Convert::OutputPlan &outSpec, const Convert::DeviceModel *device);
 
     QString m_error;
     QVector<Job> m_jobs;

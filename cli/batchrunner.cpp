@@ -4,6 +4,7 @@
 
 #include <converter.h>
 #include <csymbol.h>
+#include <devicemodel.h>
 #include <outputfile.h>
 #include <preview.h>
 
@@ -44,7 +45,17 @@ ConvertResult BatchRunner::runJob(int index, CommitGroup *group)
     const BatchPlan::Job &job = m_jobs.at(index);
     if (job.output == OutputFile::standardOutput())
         return writeToStandardOutput(index);
-    return convertFile(job.source, m_spec, m_transforms, job.output, job.symbol, group, index);
+    ConvertResult result =
+        convertFile(job.source, m_spec, m_transforms, job.output, job.symbol, group, index);
+    if (m_device && result.ok()) {
+        // The size from the header, as the transforms make it; a trim can
+        // only make it smaller.
+        ImageProbe probe;
+        if (probeImage(job.source, &probe).ok())
+            result.addWarnings(
+                m_device->warnings(DeviceImage::of(m_spec, m_transforms.finalSize(probe.size))));
+    }
+    return result;
 }
 
 bool BatchRunner::inMissingFolder(const QString &path) const
@@ -66,6 +77,9 @@ ConvertResult BatchRunner::encodeJob(int index)
     m_finalSizes[size_t(index)] = source.image.isNull() ? source.size : source.image.size();
     ConvertResult result = encodeSource(source, m_spec, job.symbol, &m_encoded[size_t(index)]);
     result.addNotes(loaded.notes());
+    if (m_device && result.ok())
+        result.addWarnings(
+            m_device->warnings(DeviceImage::of(m_spec, m_finalSizes[size_t(index)])));
     return result;
 }
 
@@ -258,12 +272,13 @@ ConvertResult BatchRunner::previewJob(int index)
     const BatchPlan::Job &job = m_jobs.at(index);
     const QByteArray &bytes = m_encoded[size_t(index)];
     if (bytes.isEmpty())
-        return writePreview(job.output, job.preview);
+        return writePreview(job.output, job.preview, m_spec.chromaKey);
     const QString name = job.output == OutputFile::standardOutput()
         ? QStringLiteral("-") + outputExtension(m_spec)
         : job.output;
     QByteArray png;
-    const ConvertResult made = previewPng(name, bytes, &png);
+    // The device's chroma key (--lv-conf) is the plan's.
+    const ConvertResult made = previewPng(name, bytes, &png, m_spec.chromaKey);
     if (!made.ok())
         return ConvertResult::writeFailed(job.preview, made.detail());
     ConvertResult target;

@@ -10,9 +10,13 @@
 #include <QCoreApplication>
 #include <QVector>
 
+#include <memory>
 #include <vector>
 
 class Console;
+namespace Convert {
+class DeviceModel;
+}
 
 // Converts the jobs of a plan on worker threads. Each worker decodes,
 // encodes and writes one image before it takes the next, so no more images
@@ -40,6 +44,12 @@ public:
     // Folders that the run makes before it writes into them: a dry run
     // checks no target inside them.
     void setMissingFolders(const QStringList &folders) { m_missingFolders = folders; }
+    // The device's configuration (--lv-conf), whose warnings (an image
+    // copied into RAM at load, say) each output gets; nullptr for none.
+    void setDevice(std::shared_ptr<const Convert::DeviceModel> device)
+    {
+        m_device = std::move(device);
+    }
 
     // Runs every job with at most threadCount workers and returns the
     // number of failed jobs. With several jobs, outputs are committed in
@@ -87,6 +97,7 @@ private:
     bool m_dryRun = false;
     Convert::TransformPlan m_transforms;
     QStringList m_missingFolders;
+    std::shared_ptr<const Convert::DeviceModel> m_device;
     std::vector<char> m_written; // per job: whether run() wrote (or would write) its output
     // Per job: the encoded output, kept where the preview cannot read it
     // back from the disk (a dry run, standard output).

@@ -2,6 +2,7 @@
 
 #include <buildconfig.h>
 #include <csymbol.h>
+#include <devicemodel.h>
 #include <imagekinds.h>
 
 #include <QThread>
@@ -134,6 +135,15 @@ CommandLine::CommandLine()
                      tr("v9: round every row up to a multiple of N bytes, a power of two up to "
                         "1024 (for DMA or GPU alignment). Default: 1."),
                      QStringLiteral("N"))
+    , m_lvConfOption(QStringLiteral("lv-conf"),
+                     tr("The project's lv_conf.h: its settings give the defaults (v8 --depth of a "
+                        ".bin, v9 --stride-align) and refuse what the device cannot draw; see "
+                        "\"Fitting the device\" below."),
+                     QStringLiteral("FILE"))
+    , m_lvVersionOption(QStringLiteral("lv-version"),
+                        tr("With --lv-conf: the library's lv_version.h, for its release. Default: "
+                           "an lv_version.h beside the lv_conf.h; --lvgl wins over both."),
+                        QStringLiteral("FILE"))
     , m_premultiplyOption(QStringLiteral("premultiply"),
                           tr("v9: write ARGB8888 as ARGB8888_PREMULTIPLIED (colours multiplied "
                              "by alpha, LVGL 9.3 and later)."))
@@ -252,14 +262,15 @@ CommandLine::CommandLine()
             .arg(Convert::joinedList(Convert::imageKindNames(false), QStringLiteral(", "),
                                      QStringLiteral(" and "))));
     m_listedOptions = {
-        m_formatOption,     m_colorOption,     m_depthOption,        m_ditherOption,
-        m_lvglOption,       m_strideOption,    m_premultiplyOption,  m_compressOption,
-        m_backgroundOption, m_cropOption,      m_trimOption,         m_rotateOption,
-        m_flipOption,       m_resizeOption,    m_fitOption,          m_outputOption,
-        m_previewOption,    m_nameOption,      m_symbolPrefixOption, m_includeOption,
-        m_sectionOption,    m_alignOption,     m_packOption,         m_packBindOption,
-        m_dryRunOption,     m_recursiveOption, m_jobsOption,         m_quietOption,
-        m_verboseOption,    m_helpOption,      m_versionOption};
+        m_formatOption,       m_colorOption,    m_depthOption,      m_ditherOption,
+        m_lvglOption,         m_lvConfOption,   m_lvVersionOption,  m_strideOption,
+        m_premultiplyOption,  m_compressOption, m_backgroundOption, m_cropOption,
+        m_trimOption,         m_rotateOption,   m_flipOption,       m_resizeOption,
+        m_fitOption,          m_outputOption,   m_previewOption,    m_nameOption,
+        m_symbolPrefixOption, m_includeOption,  m_sectionOption,    m_alignOption,
+        m_packOption,         m_packBindOption, m_dryRunOption,     m_recursiveOption,
+        m_jobsOption,         m_quietOption,    m_verboseOption,    m_helpOption,
+        m_versionOption};
     m_parser.addOptions(m_listedOptions);
     // The build makes the manual page and the completion scripts with these.
     m_completionOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -295,7 +306,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
           &m_nameOption,     &m_jobsOption,       &m_lvglOption,         &m_strideOption,
           &m_compressOption, &m_backgroundOption, &m_symbolPrefixOption, &m_previewOption,
           &m_cropOption,     &m_rotateOption,     &m_flipOption,         &m_resizeOption,
-          &m_fitOption,      &m_sectionOption,    &m_alignOption,        &m_packOption}) {
+          &m_fitOption,      &m_sectionOption,    &m_alignOption,        &m_packOption,
+          &m_lvConfOption,   &m_lvVersionOption}) {
         if (m_parser.values(*option).size() > 1) {
             return fail(tr("--%1 is given more than once").arg(option->names().constLast()));
         }
@@ -330,6 +342,15 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return fail(tr("--lvgl takes 8 or 9, not '%1'").arg(value));
         lvgl = value.toInt();
     }
+    // The device's configuration may say the version.
+    if (m_parser.isSet(m_lvConfOption)) {
+        const QString problem = loadDevice(m_parser.isSet(m_lvglOption) ? lvgl : 0);
+        if (!problem.isEmpty())
+            return fail(problem);
+        lvgl = m_device->major();
+    } else if (m_parser.isSet(m_lvVersionOption)) {
+        return fail(tr("--lv-version goes with --lv-conf"));
+    }
     if (lvgl == 9) {
         const QString problem = parseLvgl9(windowFormat, anyBinary);
         if (!problem.isEmpty())
@@ -343,6 +364,12 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             }
         }
         const QString problem = parseLvgl8(windowFormat, anyBinary);
+        if (!problem.isEmpty())
+            return fail(problem);
+    }
+
+    if (m_device) {
+        const QString problem = fitDevice();
         if (!problem.isEmpty())
             return fail(problem);
     }
@@ -732,8 +759,9 @@ QString CommandLine::helpText() const
              "or --fit. A crop that reaches outside an image, or a trim of an image with no\n"
              "visible pixel, fails that image. With transforms, --dry-run lists the final\n"
              "size of each output. RAW formats take no transform.\n"
-             "\n"
-             "Exit status:\n"
+             "\n")
+        + deviceHelpText()
+        + tr("Exit status:\n"
              "  0  every output was written\n"
              "  1  some conversions failed (one line each on stderr); the others were written\n"
              "  2  usage error; nothing was written\n"
@@ -826,7 +854,8 @@ QStringList CommandLine::valueChoices(const QCommandLineOption &option, int lvgl
 
 bool CommandLine::takesPath(const QCommandLineOption &option) const
 {
-    return option.names() == m_outputOption.names() || option.names() == m_previewOption.names();
+    return option.names() == m_outputOption.names() || option.names() == m_previewOption.names()
+        || option.names() == m_lvConfOption.names() || option.names() == m_lvVersionOption.names();
 }
 
 QString CommandLine::versionText()

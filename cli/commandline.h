@@ -8,8 +8,15 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <memory>
+
+namespace Convert {
+class DeviceModel;
+}
+
 // The options of brindleforge-cli, parsed and checked. Nothing here looks
-// at the file system: which inputs exist and where the outputs go is
+// at the file system but the device's configuration (--lv-conf), which
+// decides defaults: which inputs exist and where the outputs go is
 // BatchPlan's business.
 class CommandLine
 {
@@ -77,6 +84,9 @@ public:
     // The alignment of a pack's entries (--align, default 4).
     int packAlign() const { return m_packAlign; }
     bool verbose() const { return m_verbose; }
+    // The device's configuration (--lv-conf), nullptr without one; its
+    // notes() are what its reader passed over, for -v.
+    std::shared_ptr<const Convert::DeviceModel> device() const { return m_device; }
 
 private:
     Q_DISABLE_COPY(CommandLine)
@@ -95,6 +105,13 @@ private:
     // Read --section, --align, --pack and --pack-bind (after the format
     // options); return a usage error, or an empty string.
     QString parsePlacement();
+    // --lv-conf (commandlinedevice.cpp): the configuration read, with the
+    // --lvgl given or 0; then its defaults put into m_spec and its refusals
+    // checked. A usage error, or an empty string.
+    QString loadDevice(int lvgl);
+    QString fitDevice();
+    // The part of --help that says what --lv-conf does.
+    static QString deviceHelpText();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
@@ -102,6 +119,8 @@ private:
     QCommandLineOption m_depthOption;
     QCommandLineOption m_lvglOption;
     QCommandLineOption m_strideOption;
+    QCommandLineOption m_lvConfOption;
+    QCommandLineOption m_lvVersionOption;
     QCommandLineOption m_premultiplyOption;
     QCommandLineOption m_compressOption;
     QCommandLineOption m_backgroundOption;
@@ -152,6 +171,7 @@ private:
     QString m_packName;
     bool m_packBind = false;
     int m_packAlign = 4;
+    std::shared_ptr<const Convert::DeviceModel> m_device;
 };
 
 #endif // COMMANDLINE_H

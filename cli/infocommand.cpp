@@ -2,6 +2,7 @@
 
 #include "infooptions.h"
 
+#include <devicemodel.h>
 #include <filepath.h>
 #include <outputfile.h>
 
@@ -125,8 +126,8 @@ int Inspect::parse(const QStringList &arguments)
                   + InspectOptions::detailsText());
         return AllConsistent;
     }
-    for (const QCommandLineOption *option :
-         {&png, &depth, &chromaKey, &recolor, &background, &lvgl, &options.entry}) {
+    for (const QCommandLineOption *option : {&png, &depth, &chromaKey, &recolor, &background, &lvgl,
+                                             &options.entry, &options.lvConf, &options.lvVersion}) {
         if (parser.values(*option).size() > 1)
             return usage(tr("--%1 is given more than once").arg(option->names().constLast()));
     }
@@ -167,6 +168,18 @@ int Inspect::parse(const QStringList &arguments)
     m_entry = parser.value(options.entry);
     if (parser.isSet(options.entry) && m_entry.isEmpty())
         return usage(tr("--entry needs the name of a pack's image"));
+    // The device's configuration; without a version for it, each file's own.
+    if (parser.isSet(options.lvConf)) {
+        auto model = std::make_shared<DeviceModel>();
+        QString error;
+        const int major = m_version == LvglVersion::V8 ? 8 : m_version == LvglVersion::V9 ? 9 : 0;
+        if (!model->load(parser.value(options.lvConf), parser.value(options.lvVersion), major, true,
+                         &error))
+            return usage(tr("--lv-conf: %1").arg(error));
+        m_deviceModel = model;
+    } else if (parser.isSet(options.lvVersion)) {
+        return usage(tr("--lv-version goes with --lv-conf"));
+    }
 
     m_files = parser.positionalArguments();
     if (m_files.isEmpty())
@@ -289,19 +302,48 @@ int Inspect::inspectAll()
             }
             continue;
         }
+        // --lv-conf: whether the configuration draws the file, and what it
+        // costs there.
+        QString refusal;
+        QStringList deviceWarnings;
+        if (m_deviceModel && result.ok()) {
+            const DeviceImage image = DeviceImage::of(result.info);
+            refusal = m_deviceModel->refusal(image);
+            deviceWarnings = m_deviceModel->warnings(image);
+        }
         QString preview;
         if (!result.ok())
             reportFailure(file, result.error);
         else if (!m_png.isEmpty() && !writePreview(file, result.image, &preview))
             preview.clear();
+        if (!refusal.isEmpty())
+            reportFailure(file, refusal);
         if (m_json) {
             QJsonObject object = facts(result);
             insertName(&object, QStringLiteral("file"), file);
             if (!preview.isEmpty())
                 insertName(&object, QStringLiteral("preview"), preview);
+            if (m_deviceModel && result.ok())
+                object.insert(QStringLiteral("device"),
+                              QJsonObject {{QStringLiteral("draws"), refusal.isEmpty()},
+                                           {QStringLiteral("reason"),
+                                            refusal.isEmpty() ? QJsonValue() : QJsonValue(refusal)},
+                                           {QStringLiteral("warnings"),
+                                            QJsonArray::fromStringList(deviceWarnings)}});
             files.append(object);
         } else if (m_png != OutputFile::standardOutput()) {
-            print(stdout, describe(file, result));
+            QString text = describe(file, result);
+            if (m_deviceModel && result.ok()) {
+                text += QStringLiteral("  device:      ")
+                    + escapeControls(refusal.isEmpty()
+                                         ? tr("drawn by %1").arg(m_deviceModel->conf().name())
+                                         : tr("not drawn: %1").arg(refusal))
+                    + QLatin1Char('\n');
+                for (const QString &warning : qAsConst(deviceWarnings))
+                    text += QStringLiteral("  device:      ") + escapeControls(warning)
+                        + QLatin1Char('\n');
+            }
+            print(stdout, text);
         }
     }
     if (m_json) {

@@ -11,6 +11,11 @@
 // A file name into a JSON object, as inspect gives every name (the bytes in
 // hex beside a name that is not UTF-8).
 void insertFileName(QJsonObject *object, const QString &key, const QString &path);
+#include <memory>
+
+namespace Convert {
+class DeviceModel;
+}
 
 // brindleforge-cli inspect FILE...: what an LVGL image file (.bin or C)
 // holds, whether it is consistent, and, with --png, what the device will
@@ -54,6 +59,8 @@ private:
     bool m_pngFolder = false; // m_png names a folder, each preview named after its file
     int m_failures = 0;
     QString m_entry; // --entry: the pack entry to render
+    // --lv-conf: the configuration each file is judged against.
+    std::shared_ptr<const Convert::DeviceModel> m_deviceModel;
 };
 
 #endif // INFOCOMMAND_H

@@ -28,13 +28,23 @@ InspectOptions::InspectOptions()
             tr("For an asset pack (a file starting with \"BFPK\"): the entry --png renders, by "
                "its name in the pack's index."),
             tr("name"))
+    , lvConf(QStringLiteral("lv-conf"),
+             tr("The project's lv_conf.h: also say whether this configuration draws each file, "
+                "and why not (a file it does not draw counts as failed), and what it costs "
+                "there."),
+             QStringLiteral("FILE"))
+    , lvVersion(QStringLiteral("lv-version"),
+                tr("With --lv-conf: the library's lv_version.h. Default: one beside the "
+                   "lv_conf.h, else --lvgl, else each file's own version."),
+                QStringLiteral("FILE"))
     , help({QStringLiteral("h"), QStringLiteral("help")}, tr("Show this help and exit."))
 {
 }
 
 QList<QCommandLineOption> InspectOptions::listed() const
 {
-    return {json, png, depth, swap, chromaKey, recolor, background, lvgl, entry, help};
+    return {json,       png,  depth, swap,   chromaKey, recolor,
+            background, lvgl, entry, lvConf, lvVersion, help};
 }
 
 QString InspectOptions::description()
@@ -59,7 +69,8 @@ QString InspectOptions::detailsText()
               "\n"
               "Exit status:\n"
               "  0  every file is consistent (and every PNG was written)\n"
-              "  1  some file is inconsistent or cannot be read (one line each on stderr)\n"
+              "  1  some file is inconsistent or cannot be read, or the --lv-conf\n"
+              "     configuration does not draw it (one line each on stderr)\n"
               "  2  usage error\n"
               "\n"
               "Examples:\n"
@@ -67,6 +78,7 @@ QString InspectOptions::detailsText()
               "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
               "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n"
               "  brindleforge-cli inspect --png logo.png --entry logo ui.bin\n"
+              "  brindleforge-cli inspect --lv-conf src/lv_conf.h assets/*.c\n"
               "\n"
               "An asset pack (--pack) shows its header, each entry's facts and consistency\n"
               "(its own LVGL header against the index, alignment, bounds, overlaps, its\n"
@@ -84,5 +96,6 @@ QStringList InspectOptions::valueChoices(const QCommandLineOption &option) const
 
 bool InspectOptions::takesPath(const QCommandLineOption &option) const
 {
-    return option.names() == png.names();
+    return option.names() == png.names() || option.names() == lvConf.names()
+        || option.names() == lvVersion.names();
 }

@@ -24,6 +24,8 @@ public:
     const QCommandLineOption background;
     const QCommandLineOption lvgl;
     const QCommandLineOption entry;
+    const QCommandLineOption lvConf;
+    const QCommandLineOption lvVersion;
     const QCommandLineOption help;
 
     // Every option, in the order of --help.

@@ -8,6 +8,7 @@
 #include "packcommand.h"
 
 #include <convertresult.h>
+#include <devicemodel.h>
 #include <filepath.h>
 #include <outputfile.h>
 
@@ -169,6 +170,15 @@ int main(int argc, char *argv[])
     runner.setVerbose(commandLine.verbose());
     runner.setDryRun(commandLine.dryRun());
     runner.setTransforms(commandLine.transforms());
+    // What the device's configuration costs is said unless -q asks for
+    // quiet; what its reader passed over, with -v.
+    if (commandLine.device() && !commandLine.quiet())
+        runner.setDevice(commandLine.device());
+    if (commandLine.device() && commandLine.verbose()) {
+        for (const QString &note : commandLine.device()->notes())
+            console.printError(QStringLiteral("brindleforge-cli: ")
+                               + Convert::escapeControls(note));
+    }
 
     // A dry run checks that the folders can be made; a run makes them.
     const auto makeFolder = [&commandLine](const QString &folder, QString *error) {

@@ -4,6 +4,7 @@
 #     [CROP <x,y,w,h>] [TRIM] [ROTATE 90|180|270] [FLIP H|V]
 #     [RESIZE <w>x<h>] [FIT <w>x<h>]
 #     [SECTION <name>] [ALIGN <n>] [PACK <name> [PACK_BIND]]
+#     [LV_CONF <lv_conf.h>] [LV_VERSION <lv_version.h>]
 #     FILES <image>...)
 #
 # Converts each image with brindleforge-cli (BrindleForge::cli) at build time,
@@ -42,6 +43,13 @@
 #                     flashed blob) or binds it at run time.
 #   PACK_BIND         --pack-bind: <name>_bind(blob, size) binds the
 #                     descriptors to a blob loaded at run time
+#   LV_CONF <file>    --lv-conf: the project's lv_conf.h gives the defaults
+#                     (a v8 .bin's DEPTH, v9 --stride-align) and refuses, at
+#                     configure time, what the device cannot draw
+#   LV_VERSION <file> --lv-version: the library's lv_version.h (default: one
+#                     beside the lv_conf.h)
+#                     A changed lv_conf.h or lv_version.h reconfigures and
+#                     converts every image of the call again.
 #   OUTPUT_DIR <dir>  where the outputs go (relative: to the current binary
 #                     folder); default <current binary folder>/<target>_images
 # Each output is named after its image's stem (the file name up to its first
@@ -65,13 +73,13 @@ include_guard(GLOBAL)
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
     set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE
-        CROP ROTATE FLIP RESIZE FIT SECTION ALIGN PACK)
+        CROP ROTATE FLIP RESIZE FIT SECTION ALIGN PACK LV_CONF LV_VERSION)
     cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM;PACK_BIND" "${one_value}" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
             "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
-            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT, SECTION, ALIGN, PACK, PACK_BIND "
-            "and FILES)")
+            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT, SECTION, ALIGN, PACK, PACK_BIND, "
+            "LV_CONF, LV_VERSION and FILES)")
     endif()
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
@@ -174,6 +182,35 @@ function(brindleforge_add_images target)
         endif()
     endif()
 
+    # The device's configuration: brindleforge-cli reads it at configure
+    # time (--dry-run below) and at each conversion, so both depend on it.
+    set(configuration "")
+    if(DEFINED ARG_LV_VERSION AND NOT DEFINED ARG_LV_CONF)
+        message(FATAL_ERROR "${where}: LV_VERSION goes with LV_CONF")
+    endif()
+    if(DEFINED ARG_LV_CONF)
+        get_filename_component(lv_conf "${ARG_LV_CONF}" ABSOLUTE
+            BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        if(NOT EXISTS "${lv_conf}" OR IS_DIRECTORY "${lv_conf}")
+            message(FATAL_ERROR "${where}: LV_CONF \"${lv_conf}\" does not exist")
+        endif()
+        list(APPEND args --lv-conf "${lv_conf}")
+        list(APPEND configuration "${lv_conf}")
+        get_filename_component(lv_conf_dir "${lv_conf}" DIRECTORY)
+        if(DEFINED ARG_LV_VERSION)
+            get_filename_component(lv_version "${ARG_LV_VERSION}" ABSOLUTE
+                BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+            if(NOT EXISTS "${lv_version}" OR IS_DIRECTORY "${lv_version}")
+                message(FATAL_ERROR "${where}: LV_VERSION \"${lv_version}\" does not exist")
+            endif()
+            list(APPEND args --lv-version "${lv_version}")
+            list(APPEND configuration "${lv_version}")
+        elseif(EXISTS "${lv_conf_dir}/lv_version.h")
+            list(APPEND configuration "${lv_conf_dir}/lv_version.h")
+        endif()
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${configuration})
+    endif()
+
     if(NOT DEFINED ARG_OUTPUT_DIR)
         set(ARG_OUTPUT_DIR ${target}_images)
     endif()
@@ -263,7 +300,7 @@ function(brindleforge_add_images target)
         add_custom_command(
             OUTPUT "${output}"
             COMMAND BrindleForge::cli ${args} -o "${output}" "${image}"
-            DEPENDS "${image}" BrindleForge::cli
+            DEPENDS "${image}" ${configuration} BrindleForge::cli
             COMMENT "Converting image ${shown}"
             VERBATIM)
         list(APPEND outputs "${output}")
@@ -303,7 +340,7 @@ function(_brindleforge_add_pack target name output_dir images)
     add_custom_command(
         OUTPUT ${outputs}
         COMMAND BrindleForge::cli ${args} -o "${output_dir}" ${images}
-        DEPENDS ${images} BrindleForge::cli
+        DEPENDS ${images} ${configuration} BrindleForge::cli
         COMMENT "Packing images into ${shown}"
         VERBATIM)
     list(GET images 0 first)

@@ -12,6 +12,7 @@ Lvgl8::PreparedImage prepare(const OutputPlan &plan, const SourceImage &source)
 {
     Lvgl8::PreparedImage prepared =
         Lvgl8::prepare(*plan.format(), source.image, source.bytes, plan.quantizer, plan.dither);
+    prepared.chromaKey = plan.chromaKey & 0xffffff;
     if (source.image.isNull()) {
         prepared.width = source.size.width();
         prepared.height = source.size.height();
@@ -21,18 +22,20 @@ Lvgl8::PreparedImage prepare(const OutputPlan &plan, const SourceImage &source)
 
 // One warning for each depth at which opaque pixels take the chroma key's
 // value: the device leaves them out, so a part of the picture vanishes.
-void addKeyWarnings(const Lvgl8::HiddenPixels &hidden, Remarks *remarks)
+void addKeyWarnings(const Lvgl8::HiddenPixels &hidden, QRgb key, Remarks *remarks)
 {
     for (int d = 0; d < ColorDepthCount; ++d) {
         const qint64 count = hidden[size_t(d)];
         if (count == 0)
             continue;
         const QString what = count == 1
-            ? QStringLiteral("%1 opaque pixel near the chroma key 0x00FF00 takes its value at %2 "
+            ? QStringLiteral("%1 opaque pixel near the chroma key 0x%3 takes its value at %2 "
                              "and is not drawn")
-            : QStringLiteral("%1 opaque pixels near the chroma key 0x00FF00 take its value at %2 "
+            : QStringLiteral("%1 opaque pixels near the chroma key 0x%3 take its value at %2 "
                              "and are not drawn");
-        remarks->warnings << what.arg(QString::number(count), depthSetting(ColorDepth(d)))
+        remarks->warnings
+            << what.arg(QString::number(count), depthSetting(ColorDepth(d)),
+                        QStringLiteral("%1").arg(key & 0xffffff, 6, 16, QLatin1Char('0')).toUpper())
                 + QStringLiteral("; choose a key colour the image does not use "
                                  "(LV_COLOR_CHROMA_KEY), or a format with alpha");
     }
@@ -82,7 +85,7 @@ QByteArray Lvgl8Output::binary(const OutputPlan &plan, const SourceImage &source
     const Lvgl8::PreparedImage prepared = prepare(plan, source);
     Lvgl8::HiddenPixels hidden {};
     QByteArray bytes = Lvgl8::encodeBinary(prepared, plan.depth, plan.dither, &hidden);
-    addKeyWarnings(hidden, remarks);
+    addKeyWarnings(hidden, plan.chromaKey, remarks);
     return bytes;
 }
 
@@ -96,7 +99,7 @@ bool Lvgl8Output::writeC(const OutputPlan &plan, const SourceImage &source,
     const bool written =
         Lvgl8::writeC(prepared, plan.dither, plan.include.value_or(IncludeStyle::Subdir), symbol,
                       device, error, &hidden, plan.placement);
-    addKeyWarnings(hidden, remarks);
+    addKeyWarnings(hidden, plan.chromaKey, remarks);
     return written;
 }
 

@@ -140,7 +140,7 @@ SectionEncoder::SectionEncoder(const PreparedImage &prepared, ColorDepth depth, 
     m_levels.resize(size_t(width) * 3 + 8);
     m_reduced.resize(size_t(width) + 1);
     if (m_format.chromaKeyed) {
-        const QRgb key = 0xff000000u | ChromaKey;
+        const QRgb key = 0xff000000u | prepared.chromaKey;
         packColoursAt<false>(depth, m_key, &key, 1);
         m_pixelBytes = depth == ColorDepth::Depth32 ? 4 : colourBytes(depth);
     }
@@ -218,7 +218,8 @@ namespace {
 // T each) are the key's. The bytes alone are looked at first: they rarely
 // match, and that loop is cheap.
 template<typename T>
-int keyedPixels(const QRgb *pixels, const uchar *out, int width, const uchar *keyBytes)
+int keyedPixels(const QRgb *pixels, const uchar *out, int width, const uchar *keyBytes,
+                unsigned keyColour)
 {
     T key;
     std::memcpy(&key, keyBytes, sizeof(T));
@@ -236,7 +237,7 @@ int keyedPixels(const QRgb *pixels, const uchar *out, int width, const uchar *ke
     for (int x = 0; x < width; ++x) {
         // A pixel of the key colour itself is meant to be left out.
         const QRgb c = pixels[x];
-        count += int(valueAt(x) == key) & int(c >= 0xff000000u) & int((c & 0xffffffu) != ChromaKey);
+        count += int(valueAt(x) == key) & int(c >= 0xff000000u) & int((c & 0xffffffu) != keyColour);
     }
     return count;
 }
@@ -248,13 +249,13 @@ void SectionEncoder::countHidden(const QRgb *pixels, const uchar *out)
     const int width = m_prepared.width;
     switch (m_pixelBytes) {
     case 1:
-        m_hidden += keyedPixels<quint8>(pixels, out, width, m_key);
+        m_hidden += keyedPixels<quint8>(pixels, out, width, m_key, m_prepared.chromaKey);
         break;
     case 2:
-        m_hidden += keyedPixels<quint16>(pixels, out, width, m_key);
+        m_hidden += keyedPixels<quint16>(pixels, out, width, m_key, m_prepared.chromaKey);
         break;
     default:
-        m_hidden += keyedPixels<quint32>(pixels, out, width, m_key);
+        m_hidden += keyedPixels<quint32>(pixels, out, width, m_key, m_prepared.chromaKey);
         break;
     }
 }

@@ -25,6 +25,8 @@ struct PreparedImage
     QImage image; // the source pixels (every layout but Indexed and Raw)
     IndexedImage indexed; // Indexed
     QByteArray raw; // Raw: the source file
+    // A chroma-keyed format: LV_COLOR_CHROMA_KEY of the device, as RRGGBB.
+    unsigned chromaKey = ChromaKey;
 };
 
 // Prepares image (and, for Raw, the file's bytes) for the format: an

@@ -70,6 +70,9 @@ struct OutputPlan
     Lvgl9::Compression compression = Lvgl9::Compression::None;
     // Formats without alpha: composite over this colour (else alpha is
     // ignored, as v8's true colour does).
+    // v8 chroma-keyed formats: LV_COLOR_CHROMA_KEY, as RRGGBB. Only which
+    // pixels the device leaves out depends on it, not the bytes.
+    QRgb chromaKey = Lvgl8::ChromaKey;
     bool hasBackground = false;
     QRgb background = 0;
     // C files: how LVGL's header is included. Unset: "lvgl/lvgl.h" for v8,

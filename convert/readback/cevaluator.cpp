@@ -144,12 +144,12 @@ bool Evaluator::advance()
             const char *macro = m_text.constData() + id.offset;
             t.kind = CToken::Number;
             t.value = m_macros.contains(nameKey(m_text, id))
-                || isBuiltIn(macro, id.length, m_setting, &ignored);
+                || (m_builtIns && isBuiltIn(macro, id.length, m_setting, &ignored));
             m_cur = t;
             return true;
         }
         qint64 builtIn = 0;
-        if (isBuiltIn(name, t.length, m_setting, &builtIn)) {
+        if (m_builtIns && isBuiltIn(name, t.length, m_setting, &builtIn)) {
             t.kind = CToken::Number;
             t.value = quint64(builtIn);
             m_cur = t;
@@ -423,6 +423,10 @@ bool Evaluator::primary(qint64 *v)
     if (t.kind == CToken::Identifier && !m_preprocessor && m_lookup
         && (*m_lookup)(QByteArray(name, t.length), v))
         return advance();
+    if (t.kind == CToken::Identifier && m_preprocessor && m_unknownIsZero) {
+        *v = 0;
+        return advance();
+    }
     if (t.kind == CToken::Identifier)
         return fail(t,
                     m_preprocessor

@@ -25,6 +25,15 @@ public:
     {
     }
 
+    // The preprocessor's own rules for a configuration header: no built-in
+    // LV_COLOR_DEPTH (the file defines it), and a name that is no macro is
+    // 0, as a compiler's preprocessor takes it.
+    void setConfigurationRules()
+    {
+        m_builtIns = false;
+        m_unknownIsZero = true;
+    }
+
     void setFieldNames(const CArrayReader::Lookup *lookup, const ArrayTable *arrays)
     {
         m_preprocessor = false;
@@ -68,6 +77,8 @@ private:
     const Macros &m_macros;
     Budget *const m_budget;
     bool m_preprocessor = true;
+    bool m_builtIns = true;
+    bool m_unknownIsZero = false;
     const CArrayReader::Lookup *m_lookup = nullptr;
     const ArrayTable *m_arrays = nullptr;
 

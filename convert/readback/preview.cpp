@@ -53,9 +53,12 @@ ConvertResult pngOf(const LvglDecodeResult &decoded, QByteArray *png)
 
 } // namespace
 
-ConvertResult previewPng(const QString &name, const QByteArray &file, QByteArray *png)
+ConvertResult previewPng(const QString &name, const QByteArray &file, QByteArray *png,
+                         QRgb chromaKey)
 {
-    return pngOf(decodeLvglFileNamed(name, file, DeviceSettings()), png);
+    DeviceSettings device;
+    device.chromaKey = chromaKey & 0xffffff;
+    return pngOf(decodeLvglFileNamed(name, file, device), png);
 }
 
 bool isPreviewPng(const QByteArray &head)
@@ -118,11 +121,12 @@ ConvertResult writePreviewPng(const QByteArray &png, const QString &pngPath)
     return file.commit();
 }
 
-ConvertResult writePreview(const QString &outputPath, const QString &pngPath)
+ConvertResult writePreview(const QString &outputPath, const QString &pngPath, QRgb chromaKey)
 {
+    DeviceSettings device;
+    device.chromaKey = chromaKey & 0xffffff;
     ConvertResult read;
-    const LvglDecodeResult decoded =
-        readLvglImage(outputPath, DeviceSettings(), LvglVersion::Detect, &read);
+    const LvglDecodeResult decoded = readLvglImage(outputPath, device, LvglVersion::Detect, &read);
     if (!read.ok())
         return read;
     QByteArray png;

@@ -189,6 +189,27 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     return files;
 }
 
+// Device configurations for --lv-conf, laid out as projects have them.
+const char lvConf9[] = "#if 1 /* Set this to \"1\" to enable content */\n"
+                       "#ifndef LV_CONF_H\n"
+                       "#define LV_CONF_H\n"
+                       "#define LV_COLOR_DEPTH 16\n"
+                       "#define LV_DRAW_BUF_STRIDE_ALIGN (1 << 2)\n"
+                       "#define LV_DRAW_SW_SUPPORT_L8 0\n"
+                       "#define LV_USE_RLE 0\n"
+                       "#define LV_USE_TJPGD 1\n"
+                       "#define LV_USE_LODEPNG 0\n"
+                       "#endif /*LV_CONF_H*/\n"
+                       "#endif\n";
+const char lvConf8[] = "#ifndef LV_CONF_H\n"
+                       "#define LV_CONF_H\n"
+                       "#define LV_COLOR_DEPTH 32\n"
+                       "#define LV_COLOR_CHROMA_KEY lv_color_hex(0x00fc00)\n"
+                       "#define LV_USE_PNG 0\n"
+                       "#endif\n";
+const char lvVersion8[] = "#define LVGL_VERSION_MAJOR 8\n#define LVGL_VERSION_MINOR 3\n"
+                          "#define LVGL_VERSION_PATCH 11\n";
+
 #define VERIFY_SUCCESS(outcome)                                                                    \
     do {                                                                                           \
         QVERIFY2((outcome).exitCode == 0, (outcome).err.constData());                              \
@@ -251,6 +272,8 @@ private slots:
     void embeddedSources_data();
     void embeddedSources();
     void chromaKeyWarnings();
+    void deviceConfiguration_data();
+    void deviceConfiguration();
     void transforms_data();
     void transforms();
     void packsAllOrNothing_data();
@@ -536,6 +559,56 @@ void TestCli::usageErrors_data()
                                    << "--align takes a power of two from 1 to 4096, not '8192'";
     QTest::newRow("align of a .bin")
         << args("-f bin-rgb565 --align 4 in/other.png") << "--align applies to C arrays and packs";
+    QTest::newRow("--lv-conf: L8 switched off")
+        << args("--lv-conf conf9/lv_conf.h --cf L8 in/other.png")
+        << "the software renderer does not draw L8 images on this configuration: "
+           "conf9/lv_conf.h:6: LV_DRAW_SW_SUPPORT_L8 is 0; set LV_DRAW_SW_SUPPORT_L8 1";
+    QTest::newRow("--lv-conf: RLE without its decoder")
+        << args("--lv-conf conf9/lv_conf.h --cf RGB565 --compress rle in/other.png")
+        << "conf9/lv_conf.h:7: LV_USE_RLE is 0; set LV_USE_RLE 1";
+    QTest::newRow("--lv-conf: RAW PNG without a decoder")
+        << args("--lv-conf conf9/lv_conf.h --cf RAW_ALPHA in/other.png")
+        << "in/other.png: an embedded PNG needs a decoder that reads C arrays, and this "
+           "configuration has none: conf9/lv_conf.h:9: LV_USE_LODEPNG is 0";
+    QTest::newRow("--lv-conf: RAW JPEG without MEMFS")
+        << args("--lv-conf conf9/lv_conf.h --cf RAW in/logo.jpg")
+        << "in/logo.jpg: an embedded JPEG is read from a C array by LV_USE_TJPGD through "
+           "LV_USE_FS_MEMFS, and this configuration lacks it: conf9/lv_conf.h does not set "
+           "LV_USE_FS_MEMFS (the library's default is 0)";
+    QTest::newRow("--lv-conf: v8 .bin for another depth")
+        << args("--lv-conf conf8/lv_conf.h -f bin --depth 16 in/other.png")
+        << "this .bin is made for LV_COLOR_DEPTH 16, which the device does not have: "
+           "conf8/lv_conf.h:3: LV_COLOR_DEPTH is 32";
+    QTest::newRow("--lv-conf: the window's binary format of another depth")
+        << args("--lv-conf conf8/lv_conf.h -f bin-rgb565 in/other.png")
+        << "this .bin is made for LV_COLOR_DEPTH 16";
+    QTest::newRow("--lv-conf: RGB565A8 at depth 32")
+        << args("--lv-conf conf8/lv_conf.h -c RGB565A8 in/other.png")
+        << "RGB565A8 is drawn only at LV_COLOR_DEPTH 16: conf8/lv_conf.h:3: LV_COLOR_DEPTH is 32";
+    QTest::newRow("--lv-conf: v8 RAW_ALPHA without LV_USE_PNG")
+        << args("--lv-conf conf8/lv_conf.h -c RAW_ALPHA in/other.png")
+        << "conf8/lv_conf.h:5: LV_USE_PNG is 0; set LV_USE_PNG 1";
+    QTest::newRow("--lv-conf: no lv_version.h, no --lvgl, no telling settings")
+        << args("--lv-conf bare/lv_conf.h in/other.png")
+        << "--lv-conf: bare/lv_conf.h: which LVGL version it configures cannot be told from "
+           "its settings (none is of v8 or v9 alone); give --lvgl 8 or 9";
+    QTest::newRow("--lv-conf: a folder")
+        << args("--lv-conf conf9 in/other.png") << "--lv-conf: conf9: not a regular file";
+    QTest::newRow("--lv-conf: a file that is not there")
+        << args("--lv-conf nowhere/lv_conf.h in/other.png")
+        << "--lv-conf: nowhere/lv_conf.h: cannot be read";
+    QTest::newRow("--lv-conf: a header that never ends its comment")
+        << args("--lv-conf broken/lv_conf.h --lvgl 9 in/other.png")
+        << "--lv-conf: broken/lv_conf.h:2: a comment that never ends";
+    QTest::newRow("--lv-version of a file without the version")
+        << args("--lv-conf bare/lv_conf.h --lv-version bare/lv_conf.h in/other.png")
+        << "--lv-conf: bare/lv_conf.h: no LVGL_VERSION_MAJOR is defined";
+    QTest::newRow("--lv-version without --lv-conf")
+        << args("--lv-version conf8/lv_version.h in/other.png")
+        << "--lv-version goes with --lv-conf";
+    QTest::newRow("--lv-conf given twice")
+        << args("--lv-conf conf8/lv_conf.h --lv-conf conf9/lv_conf.h in/other.png")
+        << "--lv-conf is given more than once";
     QTest::newRow("dry run of a usage error")
         << args("--dry-run -o out in/logo.png in/other.png in/logo.jpg")
         << "'in/logo.png' and 'in/logo.jpg' would both be written to 'out/logo.c'";
@@ -568,6 +641,13 @@ void TestCli::usageErrors()
     QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.gif")),
                       EncodedFiles::gif(image.size(), {frame})));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf9/lv_conf.h")), lvConf9));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_conf.h")), lvConf8));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_version.h")), lvVersion8));
+    QVERIFY(
+        writeFile(dir.filePath(QStringLiteral("bare/lv_conf.h")), "#define LV_COLOR_DEPTH 16\n"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("broken/lv_conf.h")),
+                      "#define LV_USE_RLE 1\n/* open\n"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
@@ -1880,6 +1960,19 @@ QByteArray packFile(const QImage &image, const QList<QByteArray> &names)
 }
 
 // A v9 RGB565 image of 2 x 2 red pixels, RLE-compressed: 4 blocks of red.
+// A v9 file of the format, from the engine.
+QByteArray v9File(const QImage &image, const char *format, bool binary)
+{
+    OutputPlan outSpec;
+    outSpec.row = Lvgl9::findFormat(QLatin1String(format));
+    outSpec.binary = binary;
+    SourceImage source;
+    source.image = image;
+    QByteArray bytes;
+    const ConvertResult result = encodeSource(source, outSpec, QStringLiteral("pic"), &bytes);
+    return result.ok() ? bytes : QByteArray();
+}
+
 QByteArray v9Compressed()
 {
     return QByteArray::fromHex("19120800020002000400"
@@ -2002,6 +2095,52 @@ void TestCli::inspectFacts_data()
         << lvglFile(image, "TRUE_COLOR_ALPHA", true) << "pic.bin" << QStringList {"--entry", "logo"}
         << 1 << QStringList()
         << "brindleforge-cli: pic.bin: --entry names an image of a pack; this is not a pack";
+    // Each is judged against conf9/lv_conf.h (v9, rows aligned to 4, no
+    // RLE) or conf8/lv_conf.h (8.3.11 at LV_COLOR_DEPTH 32).
+    const QString noRle = "RLE-compressed images are not decompressed on this configuration: "
+                          "conf9/lv_conf.h:7: LV_USE_RLE is 0; set LV_USE_RLE 1, or write it "
+                          "uncompressed (--compress none)";
+    QTest::newRow("--lv-conf: RLE without its decoder")
+        << v9Compressed() << "red.bin" << QStringList {"--lv-conf", "conf9/lv_conf.h"} << 1
+        << QStringList {"  consistent:  yes", "  device:      not drawn: " + noRle}
+        << "brindleforge-cli: red.bin: " + noRle;
+    QTest::newRow("--lv-conf: a v8 file on LVGL 9")
+        << lvglFile(image, "ALPHA_4BIT", false) << "glyph.c"
+        << QStringList {"--lv-conf", "conf9/lv_conf.h"} << 1
+        << QStringList {"  device:      not drawn: a v8 image does not open on LVGL 9 "
+                        "(conf9/lv_conf.h)"}
+        << "brindleforge-cli: glyph.c: a v8 image does not open on LVGL 9 (conf9/lv_conf.h)";
+    QTest::newRow("--lv-conf: a v8 .bin of the device's depth")
+        << lvglFile(image, "TRUE_COLOR", true, ColorDepth::Depth32) << "wide.bin"
+        << QStringList {"--depth", "32", "--lv-conf", "conf8/lv_conf.h"} << 0
+        << QStringList {"  device:      drawn by conf8/lv_conf.h"} << QString();
+    QTest::newRow("--lv-conf: a v8 .bin of another depth")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", true) << "pic.bin"
+        << QStringList {"--lv-conf", "conf8/lv_conf.h"} << 1
+        << QStringList {"  consistent:  yes",
+                        "  device:      not drawn: this .bin is made for LV_COLOR_DEPTH 16, which "
+                        "the device does not have: conf8/lv_conf.h:3: LV_COLOR_DEPTH is 32; make "
+                        "it for the file's depth (leave --depth out) or change LV_COLOR_DEPTH"}
+        << "brindleforge-cli: pic.bin: this .bin is made for LV_COLOR_DEPTH 16, which the device "
+           "does not have: conf8/lv_conf.h:3: LV_COLOR_DEPTH is 32; make it for the file's depth "
+           "(leave --depth out) or change LV_COLOR_DEPTH";
+    QTest::newRow("--lv-conf: v9 I4 is copied into RAM")
+        << v9File(image, "I4", false) << "pic.c" << QStringList {"--lv-conf", "conf9/lv_conf.h"}
+        << 0
+        << QStringList {"  device:      drawn by conf9/lv_conf.h",
+                        "  device:      the library copies this image into heap RAM at load (I4 "
+                        "is expanded to ARGB8888): 140 bytes, so it cannot be drawn in place "
+                        "from flash"}
+        << QString();
+    QTest::newRow("--lv-conf: v9 stride other than the device's")
+        << v9File(image, "RGB565", true) << "pic.bin"
+        << QStringList {"--lv-conf", "conf9/lv_conf.h"} << 0
+        << QStringList {"  device:      drawn by conf9/lv_conf.h",
+                        "  device:      the library copies this image into heap RAM at load (its "
+                        "stride of 14 bytes is not the 16 that conf9/lv_conf.h:5: "
+                        "LV_DRAW_BUF_STRIDE_ALIGN is 4 asks for): 80 bytes, so it cannot be drawn "
+                        "in place from flash"}
+        << QString();
     QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
                                   << QStringList()
                                   << "brindleforge-cli: gone.bin: cannot be read (no such file or "
@@ -2022,6 +2161,9 @@ void TestCli::inspectFacts()
     QFETCH(QString, error);
 
     QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf9/lv_conf.h")), lvConf9));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_conf.h")), lvConf8));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_version.h")), lvVersion8));
     QStringList arguments = {QStringLiteral("inspect")};
     arguments += options;
     if (!name.isEmpty()) {
@@ -2065,6 +2207,11 @@ void TestCli::inspectUsageErrors_data()
     QTest::newRow("lvgl 7") << args("inspect --lvgl 7 a.bin") << "--lvgl takes 8 or 9, not '7'";
     QTest::newRow("depth given twice")
         << args("inspect --depth 8 --depth 16 a.bin") << "--depth is given more than once";
+    QTest::newRow("--lv-conf of a missing file")
+        << args("inspect --lv-conf missing/lv_conf.h a.bin")
+        << "--lv-conf: missing/lv_conf.h: cannot be read";
+    QTest::newRow("--lv-version without --lv-conf")
+        << args("inspect --lv-version notes.txt a.bin") << "--lv-version goes with --lv-conf";
     QTest::newRow("unknown option") << args("inspect --frobnicate a.bin") << "frobnicate";
     QTest::newRow("previews of two files into a file")
         << args("inspect --png notes.txt a.bin b.bin")
@@ -2173,6 +2320,30 @@ void TestCli::inspectJson()
     QCOMPARE(gone.value(QStringLiteral("consistent")).toBool(), false);
     QCOMPARE(gone.value(QStringLiteral("error")).toString(),
              QStringLiteral("cannot be read (no such file or directory)"));
+    // Without --lv-conf there is no verdict of a device.
+    QVERIFY(!pic.contains(QStringLiteral("device")));
+
+    // With it, each readable file gets one: whether it is drawn, why not,
+    // and what it costs there.
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf/lv_conf.h")), lvConf9));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("i4.c")), v9File(image, "I4", false)));
+    const Outcome judged =
+        runCli(dir.path(), {"inspect", "--json", "--lv-conf", "conf/lv_conf.h", "red.bin", "i4.c"});
+    QCOMPARE(judged.exitCode, 1);
+    const QJsonArray judgedFiles =
+        QJsonDocument::fromJson(judged.out).object().value(QStringLiteral("files")).toArray();
+    QCOMPARE(judgedFiles.size(), 2);
+    const QJsonObject refused =
+        judgedFiles.at(0).toObject().value(QStringLiteral("device")).toObject();
+    QCOMPARE(refused.value(QStringLiteral("draws")).toBool(), false);
+    QVERIFY(refused.value(QStringLiteral("reason"))
+                .toString()
+                .contains(QLatin1String("conf/lv_conf.h:7: LV_USE_RLE is 0")));
+    const QJsonObject drawn =
+        judgedFiles.at(1).toObject().value(QStringLiteral("device")).toObject();
+    QCOMPARE(drawn.value(QStringLiteral("draws")).toBool(), true);
+    QVERIFY(drawn.value(QStringLiteral("reason")).isNull());
+    QCOMPARE(drawn.value(QStringLiteral("warnings")).toArray().size(), 1);
 
 #ifdef Q_OS_UNIX
     // Each "file" maps back to its file: the name exactly, as JSON escapes
@@ -2308,6 +2479,18 @@ void TestCli::inspectFifo()
     QCOMPARE(outcome.errLines(),
              QList<QByteArray> {"brindleforge-cli: pipe.bin: not a regular file"});
     QVERIFY(outcome.out.contains("red.bin:\n"));
+
+    // A FIFO as the device's configuration is refused unopened too, by the
+    // conversion and by inspect.
+    for (const QList<QByteArray> &arguments :
+         {QList<QByteArray> {"--lv-conf", "pipe.bin", "--lvgl", "9", "--dry-run", "red.bin"},
+          QList<QByteArray> {"inspect", "--lv-conf", "pipe.bin", "red.bin"}}) {
+        const Outcome refused = runCliBytes(dir.path(), arguments, 0, 20000);
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.errLines().value(0).startsWith(
+                     "brindleforge-cli: --lv-conf: pipe.bin: not a regular file"),
+                 refused.err.constData());
+    }
 #else
     QSKIP("needs FIFOs");
 #endif
@@ -2644,6 +2827,162 @@ void TestCli::chromaKeyWarnings()
                   "(LV_COLOR_CHROMA_KEY), or a format with alpha";
     }
     QCOMPARE(outcome.errLines(), lines);
+
+    // LV_COLOR_CHROMA_KEY of the device's configuration is the key: a row
+    // of its own colour is meant to be left out, and pure green, which
+    // takes its value at depth 8 and 16, is said to vanish. The bytes are
+    // the same whatever the key.
+    for (int x = 0; x < 15; ++x)
+        image.setPixel(x, 0, qRgb(0, 0xff, 0));
+    saveImage(dir.filePath(QStringLiteral("in/key.png")), image, "PNG");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf/lv_conf.h")), lvConf8));
+    const Outcome keyed = runCli(
+        dir.path(),
+        {"--lv-conf", "conf/lv_conf.h", "-c", "chroma-keyed", "-o", "keyed.c", "in/key.png"});
+    QCOMPARE(keyed.exitCode, 0);
+    lines.clear();
+    for (const char *depth : {"8", "16", "16 with LV_COLOR_16_SWAP"}) {
+        lines << "brindleforge-cli: in/key.png -> keyed.c: warning: 15 opaque pixels near the "
+                 "chroma key 0x00FC00 take its value at LV_COLOR_DEPTH "
+                + QByteArray(depth)
+                + " and are not drawn; choose a key colour the image does not use "
+                  "(LV_COLOR_CHROMA_KEY), or a format with alpha";
+    }
+    QCOMPARE(keyed.errLines(), lines);
+    const Outcome plain =
+        runCli(dir.path(), {"-q", "-c", "chroma-keyed", "-o", "keyed-plain.c", "in/key.png"});
+    QCOMPARE(plain.exitCode, 0);
+    QByteArray keyedText = readFile(dir.filePath(QStringLiteral("keyed.c")));
+    QVERIFY(!keyedText.isEmpty());
+    keyedText.replace("keyed", "keyed_plain");
+    QCOMPARE(keyedText, readFile(dir.filePath(QStringLiteral("keyed-plain.c"))));
+
+    // The preview leaves out what the device leaves out with that key: with
+    // magenta as the key, a magenta row vanishes and the green row stays.
+    for (int x = 0; x < 15; ++x)
+        image.setPixel(x, 4, qRgb(0xff, 0, 0xff));
+    saveImage(dir.filePath(QStringLiteral("in/key.png")), image, "PNG");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("magenta/lv_conf.h")),
+                      "#define LV_COLOR_CHROMA_KEY lv_color_hex(0xff00ff)\n"
+                      "#define LV_USE_PNG 0\n"));
+    for (const bool configured : {false, true}) {
+        QStringList arguments = {"-q",      "-c",        "chroma-keyed", "-o",
+                                 "shown.c", "--preview", "shown.png",    "in/key.png"};
+        if (configured)
+            arguments << "--lv-conf"
+                      << "magenta/lv_conf.h";
+        QCOMPARE(runCli(dir.path(), arguments).exitCode, 0);
+        const QImage shown(dir.filePath(QStringLiteral("shown.png")));
+        QCOMPARE(shown.size(), QSize(15, 5));
+        QCOMPARE(qAlpha(shown.pixel(3, 0)), configured ? 255 : 0); // green
+        QCOMPARE(qAlpha(shown.pixel(3, 4)), configured ? 0 : 255); // magenta
+        QCOMPARE(qAlpha(shown.pixel(3, 1)), 255);
+    }
+}
+
+void TestCli::deviceConfiguration_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // with conf/lv_conf.h; the source is pic.png
+    QTest::addColumn<QByteArray>("conf");
+    QTest::addColumn<QByteArray>("version"); // conf/lv_version.h, or none when empty
+    QTest::addColumn<QString>("output");
+    // The options that give the same bytes without --lv-conf.
+    QTest::addColumn<QStringList>("same");
+    QTest::addColumn<QStringList>("err"); // a part of each line on stderr, in order
+
+    const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    const QByteArray v9 = lvConf9;
+    const QByteArray v8 = lvConf8;
+    const QByteArray v91("#define LVGL_VERSION_MAJOR 9\n#define LVGL_VERSION_MINOR 1\n"
+                         "#define LVGL_VERSION_PATCH 0\n");
+    const QStringList quiet;
+    QTest::newRow("v8 .bin at the file's depth") << args("-f bin") << v8 << QByteArray(lvVersion8)
+                                                 << "pic.bin" << args("-f bin --depth 32") << quiet;
+    QTest::newRow("v8 .bin of LV_COLOR_16_SWAP")
+        << args("-f bin -c TRUE_COLOR_ALPHA")
+        << QByteArray("#define LV_COLOR_DEPTH 16\n#define LV_COLOR_16_SWAP 1\n")
+        << QByteArray(lvVersion8) << "pic.bin" << args("-f bin -c TRUE_COLOR_ALPHA --depth 16swap")
+        << quiet;
+    QTest::newRow("v8 C array as without the file") << args("-c INDEXED_4BIT") << v8 << QByteArray()
+                                                    << "pic.c" << args("-c INDEXED_4BIT") << quiet;
+    QTest::newRow("v9 stride from the file")
+        << args("-f bin --cf RGB565") << v9 << QByteArray() << "pic.bin"
+        << args("--lvgl 9 -f bin --cf RGB565 --stride-align 4") << quiet;
+    QTest::newRow("v9 --stride-align wins, and the copy is said")
+        << args("--cf RGB565 --stride-align 8") << v9 << QByteArray() << "pic.c"
+        << args("--lvgl 9 --cf RGB565 --stride-align 8")
+        << QStringList {"brindleforge-cli: pic.png -> pic.c: warning: the library copies this "
+                        "image into heap RAM at load (its stride of 24 bytes is not the 20 that "
+                        "conf/lv_conf.h:5: LV_DRAW_BUF_STRIDE_ALIGN is 4 asks for): 120 bytes"};
+    QTest::newRow("v9 I4 is copied into RAM")
+        << args("--cf I4 -f bin") << v9 << QByteArray() << "pic.bin"
+        << args("--lvgl 9 --cf I4 -f bin --stride-align 4")
+        << QStringList {"pic.png -> pic.bin: warning: the library copies this image into heap "
+                        "RAM at load (I4 is expanded to ARGB8888): 240 bytes"};
+    QTest::newRow("-q keeps the warnings quiet")
+        << args("-q --cf I4") << v9 << QByteArray() << "pic.c"
+        << args("--lvgl 9 --cf I4 --stride-align 4") << quiet;
+    QTest::newRow("9.1 draws L8 whatever its switch")
+        << args("--cf L8") << v9 << v91 << "pic.c" << args("--lvgl 9 --cf L8 --stride-align 4")
+        << quiet;
+    QTest::newRow("--lv-version names the release")
+        << args("--cf L8 --lv-version conf/lv_version.h") << v9 << v91 << "pic.c"
+        << args("--lvgl 9 --cf L8 --stride-align 4") << quiet;
+    QTest::newRow("no lv_version.h, with --lvgl")
+        << args("--lvgl 9 --cf RGB565") << QByteArray("#define LV_COLOR_DEPTH 16\n") << QByteArray()
+        << "pic.c" << args("--lvgl 9 --cf RGB565") << quiet;
+    QTest::newRow("--lvgl wins over lv_version.h")
+        << args("--lvgl 9 --cf ARGB8888") << v8 << QByteArray(lvVersion8) << "pic.c"
+        << args("--lvgl 9 --cf ARGB8888") << quiet;
+    QTest::newRow("-v says what the reader passed over")
+        << args("-v --cf RGB565")
+        << QByteArray("#ifndef LV_CONF_H\n#define LV_CONF_H\n"
+                      "#if defined(__has_include) && __has_include(<lz4.h>)\n"
+                      "#define LV_USE_LZ4_EXTERNAL 1\n#endif\n"
+                      "#define LV_DRAW_BUF_STRIDE_ALIGN LV_ALIGN()\n#endif\n")
+        << QByteArray() << "pic.c" << args("--lvgl 9 --cf RGB565")
+        << QStringList {"brindleforge-cli: conf/lv_conf.h: taken for LVGL 9, which alone defines "
+                        "LV_DRAW_BUF_STRIDE_ALIGN (line 6)",
+                        "conf/lv_conf.h: the release of LVGL 9 is unknown",
+                        "conf/lv_conf.h:3: the condition of #if cannot be evaluated",
+                        "conf/lv_conf.h:6: the value of LV_DRAW_BUF_STRIDE_ALIGN is not "
+                        "understood ('(' does not belong in the expression); taken as not set"};
+}
+
+// The device's configuration decides what no option does, and says what
+// the image costs on it; the bytes are those of the options it stands for.
+void TestCli::deviceConfiguration()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, conf);
+    QFETCH(QByteArray, version);
+    QFETCH(QString, output);
+    QFETCH(QStringList, same);
+    QFETCH(QStringList, err);
+
+    QTemporaryDir dir;
+    QTemporaryDir plainDir;
+    const QImage image = TestImages::photo(10, 6, 3);
+    for (const QTemporaryDir *d : {&dir, &plainDir})
+        saveImage(d->filePath(QStringLiteral("pic.png")), image, "PNG");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("conf/lv_conf.h")), conf));
+    if (!version.isEmpty())
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("conf/lv_version.h")), version));
+
+    const Outcome outcome =
+        runCli(dir.path(),
+               QStringList {"--lv-conf", "conf/lv_conf.h"} + arguments + QStringList {"pic.png"});
+    QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
+    const QList<QByteArray> lines = outcome.errLines();
+    QCOMPARE(lines.size(), err.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(lines.at(i).contains(err.at(i).toUtf8()), lines.at(i).constData());
+
+    const Outcome plain = runCli(plainDir.path(), same + QStringList {"pic.png"});
+    QCOMPARE(plain.exitCode, 0);
+    const QByteArray bytes = readFile(dir.filePath(output));
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(bytes, readFile(plainDir.filePath(output)));
 }
 
 void TestCli::transforms_data()

@@ -50,16 +50,43 @@ configure_file("${IMAGES}/photo.png" "${images}/a_b.png" COPYONLY)
 configure_file("${IMAGES}/photo.png" "${images}/.hidden.png" COPYONLY)
 configure_file("${IMAGES}/photo.png" "${images}/semi;colon.png" COPYONLY)
 
+# The device's configuration, laid out as a project's is.
+set(conf "${WORK_DIR}/conf")
+file(WRITE "${conf}/lv_conf.h" "#if 1 /* Set it to \"1\" to enable content */
+#ifndef LV_CONF_H
+#define LV_CONF_H
+#define LV_COLOR_DEPTH 16
+#define LV_DRAW_BUF_STRIDE_ALIGN 4
+#define LV_DRAW_SW_SUPPORT_L8 0
+#endif
+#endif
+")
+file(WRITE "${conf}/lv_version.h" "#define LVGL_VERSION_MAJOR 9
+#define LVGL_VERSION_MINOR 2
+#define LVGL_VERSION_PATCH 0
+")
+# The stride in the header of a v9 .bin, as four hex digits (little-endian).
+function(bin_stride file variable)
+    file(READ "${file}" header LIMIT 12 HEX)
+    string(SUBSTRING "${header}" 16 4 stride)
+    set(${variable} "${stride}" PARENT_SCOPE)
+endfunction()
+
 set(configure_args -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DIMAGES=${images}"
-    "-DSTAND_IN=${STAND_IN}")
+    "-DSTAND_IN=${STAND_IN}" "-DLV_CONF_DIR=${conf}")
 
 # 1. Configure, build, run.
 run(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/consumer" -B "${build}" ${configure_args})
 run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
 conversions("${output}" converted)
 list(LENGTH converted count)
-if(NOT count EQUAL 5)
-    message(FATAL_ERROR "the first build converted ${count} images, not 5:\n${output}")
+if(NOT count EQUAL 6)
+    message(FATAL_ERROR "the first build converted ${count} images, not 6:\n${output}")
+endif()
+# tile.bmp is 13 pixels wide: 26 bytes of RGB565 a row, 28 aligned to 4.
+bin_stride("${build}/fsconf/tile.bin" stride)
+if(NOT stride STREQUAL "1c00")
+    message(FATAL_ERROR "LV_CONF's LV_DRAW_BUF_STRIDE_ALIGN 4 gave the stride ${stride}, not 1c00")
 endif()
 run(COMMAND "${build}/check" OUTPUT output)
 message(STATUS "check: ${output}")
@@ -107,6 +134,22 @@ if(converted)
     message(FATAL_ERROR "a build with nothing changed converted ${converted}")
 endif()
 
+# A changed lv_conf.h converts its images again, with the new setting: 32
+# bytes a row aligned to 16.
+file(READ "${conf}/lv_conf.h" text)
+string(REPLACE "LV_DRAW_BUF_STRIDE_ALIGN 4" "LV_DRAW_BUF_STRIDE_ALIGN 16" text "${text}")
+file(WRITE "${conf}/lv_conf.h" "${text}")
+run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
+conversions("${output}" converted)
+if(NOT converted MATCHES "^Converting image fsconf/tile\\.bin$")
+    message(FATAL_ERROR "changing lv_conf.h converted \"${converted}\", not fsconf/tile.bin "
+        "alone:\n${output}")
+endif()
+bin_stride("${build}/fsconf/tile.bin" stride)
+if(NOT stride STREQUAL "2000")
+    message(FATAL_ERROR "LV_DRAW_BUF_STRIDE_ALIGN 16 gave the stride ${stride}, not 2000")
+endif()
+
 # 3. Mistakes are configure errors that say what is wrong. In the expected
 # text a '.' stands for each ';', which would split this list.
 set(mistakes
@@ -135,6 +178,8 @@ set(mistakes
     "PACK of RAW|--pack holds .bin images. RAW_ALPHA embeds the source file"
     "PACK_BIND without PACK|PACK_BIND applies to a PACK"
     "SECTION with a space|--section: '.ext flash' is not a section name"
+    "LV_CONF that does not exist|LV_CONF \"[^\"]*/absent.h\" does not exist"
+    "a format LV_CONF switches off|lv_conf.h:6: LV_DRAW_SW_SUPPORT_L8 is 0. set LV_DRAW_SW_SUPPORT_L8 1"
     "globbed name with a semicolon|\"[^\"]*/semi\" does not exist: it is part of a file name with a '.', and such names cannot be passed to CMake")
 foreach(mistake IN LISTS mistakes)
     string(REPLACE "|" ";" parts "${mistake}")
