@@ -56,6 +56,7 @@ private:
     bool checkPreviewTargets();
     bool checkSymbols();
     bool checkSources(const Convert::OutputPlan &outSpec);
+    bool checkFrameCounts(const Convert::FramePlan &framePlan);
 
     QString m_error;
     QVector<Job> m_jobs;

@@ -162,6 +162,8 @@ int main(int argc, char *argv[])
     runner.setVerbose(commandLine.verbose());
     runner.setDryRun(commandLine.dryRun());
     runner.setTransforms(commandLine.transforms());
+    if (commandLine.frames())
+        runner.setFrames(commandLine.framePlan());
 
     // A dry run checks that the folders can be made; a run makes them.
     const auto makeFolder = [&commandLine](const QString &folder, QString *error) {

@@ -158,8 +158,8 @@ ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
 // OutputFile, as convertSource() writes one image ("-" for standard
 // output), or for a .bin plan the folder outputPath through an
 // OutputFolder (outputfolder.h), every file committed together. With
-// checkOnly, everything is done but the writing, and the target is checked
-// as it would be written. frames, if given, gets the number of frames.
+// checkOnly, everything is done in memory and the target is not looked at
+// (the caller checks it). frames, if given, gets the number of frames.
 ConvertResult convertFrames(const QString &sourcePath, const OutputPlan &outSpec,
                             const TransformPlan &transforms, const FramePlan &framePlan,
                             const QString &outputPath, const QString &symbol = QString(),

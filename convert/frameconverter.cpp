@@ -277,9 +277,7 @@ ConvertResult convertFrames(const QString &sourcePath, const OutputPlan &outSpec
         for (const FrameSet::Frame &frame : qAsConst(set.frames))
             files.push_back(version.binary(plan, frame.source, &remarks));
         remarks.warnings.removeDuplicates();
-        ConvertResult written = checkOnly ? OutputFolder::checkTarget(outputPath,
-                                                                      isFrameSetFileName)
-                                          : folder.create();
+        ConvertResult written = checkOnly ? ConvertResult::success() : folder.create();
         if (written.ok() && !checkOnly) {
             for (int i = 0; i < set.frames.size(); ++i)
                 folder.addFile(frameFileName(i), files[size_t(i)]);
@@ -301,8 +299,6 @@ ConvertResult convertFrames(const QString &sourcePath, const OutputPlan &outSpec
         buffer.open(QIODevice::WriteOnly);
         if (!writeFrameSetC(plan, set, cName, &buffer, &error, &remarks))
             written = ConvertResult::writeFailed(outputPath, error);
-        else if (outputPath != OutputFile::standardOutput())
-            written = OutputFile::checkTarget(outputPath);
     } else {
         auto file = std::make_unique<OutputFile>(outputPath);
         written = file->create(true);
