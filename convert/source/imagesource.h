@@ -63,6 +63,12 @@ struct SourceImage
     QSize size; // the image's width and height
 };
 
+// A source larger than this is not read at all. The largest file that fits
+// the decoding budget (formats.h) without extra data is an uncompressed BMP
+// or a stored 16-bit PNG of 256 MiB of pixels plus a few headers, so only a
+// file that carries hundreds of megabytes of something else is refused.
+constexpr qint64 MaxSourceBytes = qint64(512) << 20;
+
 // Reads all of path, which must be a regular file (after following links):
 // anything else is refused as NotRegularFile without being opened, so a
 // FIFO never blocks. The kernel's files (/proc, /sys) count as not regular. A file larger than
@@ -80,6 +86,10 @@ ImageKind sniffImageKind(const QByteArray &head);
 // most files). Fails with NotRegularFile, ReadFailed, NotAnImage or Corrupt
 // (a header that is cut short or impossible).
 ConvertResult probeImage(const QString &path, ImageProbe *probe);
+
+// The same for a whole file already in memory; path only names it in the
+// result.
+ConvertResult probeImageData(const QByteArray &data, const QString &path, ImageProbe *probe);
 
 // Whether an image of this probe fits the decoding budget.
 bool withinDecodeBudget(const ImageProbe &probe);

@@ -1,3 +1,4 @@
+#include <animation.h>
 #include <converter.h>
 #include <encodedfiles.h>
 #include <imagekinds.h>
@@ -374,6 +375,10 @@ private slots:
     void decodedPixelsMatchTheirSource();
     void jpegScaledDecode_data();
     void jpegScaledDecode();
+    void animationFramesAsComposited_data();
+    void animationFramesAsComposited();
+    void animationRefused_data();
+    void animationRefused();
     void skippedPixelsAreZero();
     void decoderMessagesStayWithTheirDecode();
 };
@@ -1600,6 +1605,310 @@ void TestFileWriting::decodedPixelsMatchTheirSource()
 
 // A JPEG decodes at the smallest scale n / 8 whose size still covers the
 // size wanted in both sides, and never above its own size.
+namespace {
+
+// An Indexed8 image of size whose pixels cycle through colours, diagonally.
+QImage stripes(QSize size, const QVector<QRgb> &colours)
+{
+    QImage image(size, QImage::Format_Indexed8);
+    image.setColorTable(colours);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.scanLine(y)[x] = uchar((x + y) % colours.size());
+    }
+    return image;
+}
+
+// A frame with its palette as its local colour table, or, with global, as
+// the file's global one (which is the first frame's palette).
+EncodedFiles::GifFrame gifFrame(const QImage &image, QPoint at, int disposal, int delayCs,
+                                bool global = false)
+{
+    EncodedFiles::GifFrame frame;
+    frame.image = image;
+    frame.localTable = !global;
+    frame.at = at;
+    frame.disposal = disposal;
+    frame.delayCs = delayCs;
+    return frame;
+}
+
+// canvas with rect cleared to transparent.
+QImage cleared(QImage canvas, const QRect &rect)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            canvas.setPixel(x, y, 0);
+    }
+    return canvas;
+}
+
+QImage drawn(QImage canvas, const EncodedFiles::GifFrame &frame)
+{
+    EncodedFiles::drawGifFrame(&canvas, frame);
+    return canvas;
+}
+
+QImage filled(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+// src over dst, unpremultiplied, as the WebP container defines blending.
+QRgb over(QRgb src, QRgb dst)
+{
+    const double sa = qAlpha(src) / 255.0;
+    const double da = qAlpha(dst) / 255.0 * (1 - sa);
+    const double a = sa + da;
+    if (a <= 0)
+        return 0;
+    const auto channel = [&](int s, int d) { return int(std::lround((s * sa + d * da) / a)); };
+    return qRgba(channel(qRed(src), qRed(dst)), channel(qGreen(src), qGreen(dst)),
+                 channel(qBlue(src), qBlue(dst)), int(std::lround(a * 255)));
+}
+
+QImage blended(QImage canvas, const QImage &frame, QPoint at)
+{
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x)
+            canvas.setPixel(at + QPoint(x, y),
+                            over(frame.pixel(x, y), canvas.pixel(at + QPoint(x, y))));
+    }
+    return canvas;
+}
+
+} // namespace
+
+// Every frame of an animation is the canvas as it is shown, each frame
+// drawn over what the ones before it left as their disposal and blending
+// say; the headers alone give the same count, delays and loop count.
+void TestFileWriting::animationFramesAsComposited_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QVector<QImage>>("expected");
+    QTest::addColumn<QVector<int>>("delays");
+    QTest::addColumn<int>("loopCount");
+    QTest::addColumn<int>("maxError"); // per channel
+
+    using EncodedFiles::GifFrame;
+    const QSize canvas(12, 10);
+    const QImage blank = filled(canvas, 0);
+    const QImage big = stripes(QSize(8, 6), {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff});
+    const QImage small = stripes(QSize(6, 5), {0xffffff00, 0xff00ffff, 0xff800080});
+    const QImage tiny = stripes(QSize(3, 3), {0xff102030, 0xff405060});
+
+    const GifFrame a = gifFrame(big, QPoint(0, 0), 2, 5, true);
+    const GifFrame b = gifFrame(small, QPoint(4, 3), 0, 7);
+    QTest::newRow("gif disposal 2 clears the frame's rectangle")
+        << EncodedFiles::gif(canvas, {a, b})
+        << QVector<QImage> {drawn(blank, a), drawn(cleared(drawn(blank, a), a.image.rect()), b)}
+        << QVector<int> {50, 70} << 1 << 0;
+
+    const GifFrame keep = gifFrame(big, QPoint(0, 0), 1, 10, true);
+    const GifFrame back = gifFrame(small, QPoint(4, 3), 3, 10);
+    const GifFrame after = gifFrame(tiny, QPoint(9, 7), 0, 10);
+    QTest::newRow("gif disposal 3 restores the canvas before the frame")
+        << EncodedFiles::gif(canvas, {keep, back, after})
+        << QVector<QImage> {drawn(blank, keep), drawn(drawn(blank, keep), back),
+                            drawn(drawn(blank, keep), after)}
+        << QVector<int> {100, 100, 100} << 1 << 0;
+
+    GifFrame holes = gifFrame(small, QPoint(2, 1), 1, 4);
+    holes.transparent = 1;
+    QTest::newRow("gif transparent index shows the frame beneath")
+        << EncodedFiles::gif(canvas, {keep, holes})
+        << QVector<QImage> {drawn(blank, keep), drawn(drawn(blank, keep), holes)}
+        << QVector<int> {100, 40} << 1 << 0;
+
+    GifFrame firstLocal = keep;
+    firstLocal.localTable = true;
+    GifFrame secondLocal = gifFrame(tiny, QPoint(1, 1), 0, 10);
+    secondLocal.localTable = true;
+    secondLocal.interlaced = true;
+    QTest::newRow("gif local colour tables, interlaced")
+        << EncodedFiles::gif(canvas, {firstLocal, secondLocal})
+        << QVector<QImage> {drawn(blank, firstLocal), drawn(drawn(blank, firstLocal), secondLocal)}
+        << QVector<int> {100, 100} << 1 << 0;
+
+    const GifFrame fast = gifFrame(big, QPoint(0, 0), 1, 0, true);
+    const GifFrame fastToo = gifFrame(tiny, QPoint(2, 2), 1, 0);
+    QTest::newRow("gif zero delay stays 0, loop count 3")
+        << EncodedFiles::gif(canvas, {fast, fastToo}, 3)
+        << QVector<QImage> {drawn(blank, fast), drawn(drawn(blank, fast), fastToo)}
+        << QVector<int> {0, 0} << 3 << 0;
+    QTest::newRow("gif looping for ever")
+        << EncodedFiles::gif(canvas, {fast, fastToo}, 0)
+        << QVector<QImage> {drawn(blank, fast), drawn(drawn(blank, fast), fastToo)}
+        << QVector<int> {0, 0} << 0 << 0;
+    QTest::newRow("gif of one frame is still, whatever its delay")
+        << EncodedFiles::gif(canvas, {gifFrame(big, QPoint(0, 0), 0, 50)})
+        << QVector<QImage> {drawn(blank, keep)} << QVector<int> {0} << 1 << 0;
+
+    // WebP: a translucent frame blended over an opaque one, then one that
+    // replaces its rectangle, alpha and all, and is cleared after it.
+    const QImage base = TestImages::photo(12, 10, 2).convertToFormat(QImage::Format_ARGB32);
+    QImage glass = TestImages::photo(6, 4, 4).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < glass.height(); ++y) {
+        for (int x = 0; x < glass.width(); ++x)
+            glass.setPixel(x, y, (glass.pixel(x, y) & 0xffffff) | uint((x * 50) % 256) << 24);
+    }
+    EncodedFiles::WebpFrame w0 {base, QPoint(0, 0), 80, false, false};
+    EncodedFiles::WebpFrame w1 {glass, QPoint(2, 4), 120, true, false};
+    EncodedFiles::WebpFrame w2 {glass, QPoint(4, 2), 60, false, true};
+    EncodedFiles::WebpFrame w3 {TestImages::photo(2, 2, 1), QPoint(10, 8), 0, true, false};
+    const QImage shown1 = blended(base, glass, w1.at);
+    QImage shown2 = shown1;
+    for (int y = 0; y < glass.height(); ++y) {
+        for (int x = 0; x < glass.width(); ++x)
+            shown2.setPixel(w2.at + QPoint(x, y), glass.pixel(x, y));
+    }
+    const QImage shown3 = blended(cleared(shown2, QRect(w2.at, glass.size())),
+                                  w3.image.convertToFormat(QImage::Format_ARGB32), w3.at);
+    QTest::newRow("webp alpha blending, replacing and disposal to background")
+        << EncodedFiles::webpFrames(canvas, {w0, w1, w2, w3}, 2)
+        << QVector<QImage> {base, shown1, shown2, shown3} << QVector<int> {80, 120, 60, 0} << 2
+        << 1;
+    const QImage mirrored = base.mirrored(true, false);
+    QTest::newRow("webp animation as the encoder optimises it")
+        << EncodedFiles::webpAnimation({base, mirrored, base})
+        << QVector<QImage> {base, mirrored, base} << QVector<int> {100, 100, 100} << 0 << 0;
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(base.save(&buffer, "PNG"));
+    QTest::newRow("png is one still frame")
+        << png << QVector<QImage> {base} << QVector<int> {0} << 1 << 0;
+    QTest::newRow("still webp is one still frame")
+        << EncodedFiles::webp(base, true) << QVector<QImage> {base} << QVector<int> {0} << 1 << 0;
+}
+
+void TestFileWriting::animationFramesAsComposited()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QVector<QImage>, expected);
+    QFETCH(QVector<int>, delays);
+    QFETCH(int, loopCount);
+    QFETCH(int, maxError);
+    QVERIFY(!content.isEmpty());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("anim"));
+    QVERIFY(writeFile(path, content));
+    Animation animation;
+    const ConvertResult result = readAnimation(path, DecodeRequest(), &animation);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(animation.bytes, content);
+    QCOMPARE(animation.frames.size(), expected.size());
+    QCOMPARE(animation.info.frameCount, expected.size());
+    QCOMPARE(animation.info.canvas, expected.first().size());
+    QCOMPARE(animation.info.delaysMs, delays);
+    QCOMPARE(animation.info.loopCount, loopCount);
+    for (int i = 0; i < expected.size(); ++i) {
+        const QImage &got = animation.frames.at(i).image;
+        QCOMPARE(int(got.format()), int(QImage::Format_ARGB32));
+        QCOMPARE(got.size(), expected.at(i).size());
+        QCOMPARE(animation.frames.at(i).delayMs, delays.at(i));
+        int worst = 0;
+        for (int y = 0; y < got.height(); ++y) {
+            for (int x = 0; x < got.width(); ++x) {
+                const QRgb g = got.pixel(x, y);
+                const QRgb w = expected.at(i).pixel(x, y);
+                if (qAlpha(g) == 0 && qAlpha(w) == 0)
+                    continue; // no colour under full transparency
+                worst =
+                    std::max({worst, std::abs(qAlpha(g) - qAlpha(w)), std::abs(qRed(g) - qRed(w)),
+                              std::abs(qGreen(g) - qGreen(w)), std::abs(qBlue(g) - qBlue(w))});
+            }
+        }
+        QVERIFY2(worst <= maxError,
+                 qPrintable(QStringLiteral("frame %1 is off by %2").arg(i).arg(worst)));
+    }
+
+    AnimationInfo info;
+    QVERIFY(readAnimationInfo(content, path, &info).ok());
+    QCOMPARE(info.frameCount, expected.size());
+    QCOMPARE(info.delaysMs, delays);
+    QCOMPARE(info.loopCount, loopCount);
+    QCOMPARE(info.canvas, animation.info.canvas);
+    QCOMPARE(info.restoresToPrevious, QByteArray(QTest::currentDataTag()).contains("disposal 3"));
+}
+
+// Frames that cannot all be decoded fail the whole file; frames that
+// together pass the decoding budget are refused from the headers.
+void TestFileWriting::animationRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("maxSide");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    const QImage big = stripes(QSize(8, 6), {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff});
+    const QVector<EncodedFiles::GifFrame> three = {gifFrame(big, QPoint(0, 0), 1, 10),
+                                                   gifFrame(big, QPoint(1, 1), 1, 10),
+                                                   gifFrame(big, QPoint(2, 2), 1, 10)};
+    const QByteArray gif = EncodedFiles::gif(QSize(12, 10), three);
+    const int corrupt = int(ConvertResult::Corrupt);
+    QTest::newRow("gif cut in its last frame")
+        << gif.left(gif.size() - 6) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    QTest::newRow("gif without its trailer")
+        << gif.left(gif.size() - 1) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    QByteArray outside = gif;
+    // The last image descriptor's left edge, 15 bytes from its LZW data
+    // and sub-blocks (the image is small: its data is one sub-block).
+    const int last = outside.lastIndexOf('\x2c');
+    QVERIFY(last > 0);
+    outside[last + 1] = char(9);
+    QTest::newRow("gif last frame past the canvas")
+        << outside << 0 << corrupt << QStringLiteral("truncated or corrupt");
+
+    EncodedFiles::GifFrame dot;
+    dot.image = stripes(QSize(1, 1), {0xff000000, 0xffffffff});
+    dot.delayCs = 10;
+    const QByteArray many = EncodedFiles::gif(QSize(4096, 4096), {dot, dot, dot, dot, dot});
+    QTest::newRow("gif frames past the budget together")
+        << many << 0 << int(ConvertResult::OverBudget)
+        << QStringLiteral("the animation is 4096 x 4096 pixels in 5 frames; at most 64 "
+                          "megapixels");
+    QTest::newRow("gif canvas past the side limit")
+        << many << 2047 << int(ConvertResult::TooLarge) << QStringLiteral("4096 x 4096");
+
+    const QImage photo = TestImages::photo(12, 10, 2);
+    const QByteArray webp = EncodedFiles::webpAnimation({photo, photo.mirrored(), photo});
+    QTest::newRow("webp animation cut in its last frame")
+        << webp.left(webp.size() - 20) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    // The last frame's lossless bitstream loses its signature byte.
+    QByteArray damaged = webp;
+    const int bitstream = damaged.lastIndexOf("VP8L");
+    QVERIFY(bitstream > damaged.indexOf("VP8L"));
+    damaged[bitstream + 8] = '\0';
+    QTest::newRow("webp animation with a damaged last frame")
+        << damaged << 0 << corrupt << QStringLiteral("truncated or corrupt");
+}
+
+void TestFileWriting::animationRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, maxSide);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QVERIFY(!content.isEmpty());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("anim"));
+    QVERIFY(writeFile(path, content));
+    DecodeRequest request;
+    request.maxSide = maxSide;
+    Animation animation;
+    const ConvertResult result = readAnimation(path, request, &animation);
+    QCOMPARE(int(result.status()), status);
+    QVERIFY2(int(result.status()) == status, qPrintable(result.message()));
+    QVERIFY(result.message().contains(path));
+    QVERIFY(animation.frames.isEmpty());
+}
+
 void TestFileWriting::jpegScaledDecode_data()
 {
     QTest::addColumn<bool>("grey");
