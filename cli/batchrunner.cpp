@@ -55,14 +55,12 @@ ConvertResult BatchRunner::framesJob(int index)
     // A set is written as a whole, a folder by its own commit, so it never
     // waits in a group.
     const BatchPlan::Job &job = m_jobs.at(index);
-    ConvertResult result =
-        convertFrames(job.source, m_spec, m_transforms, m_framePlan, job.output, job.symbol,
-                      m_dryRun, &m_frameCounts[size_t(index)]);
+    ConvertResult result = convertFrames(job.source, m_spec, m_transforms, m_framePlan, job.output,
+                                         job.symbol, m_dryRun, &m_frameCounts[size_t(index)]);
     if (!result.ok() || !m_dryRun || job.output == OutputFile::standardOutput()
         || inMissingFolder(job.output))
         return result;
-    ConvertResult target = m_spec.binary ? OutputFolder::checkTarget(job.output,
-                                                                     isFrameSetFileName)
+    ConvertResult target = m_spec.binary ? OutputFolder::checkTarget(job.output, isFrameSetFileName)
                                          : OutputFile::checkTarget(job.output);
     if (!target.ok())
         return target;

@@ -627,8 +627,7 @@ QString CommandLine::parseFrames()
                   "'%2'")
             .arg(QString::number(FrameSet::MaxFrames), m_parser.value(m_maxFramesOption));
     }
-    if (m_parser.isSet(m_frameMsOption)
-        && !number(m_frameMsOption, 600000, &m_framePlan.frameMs)) {
+    if (m_parser.isSet(m_frameMsOption) && !number(m_frameMsOption, 600000, &m_framePlan.frameMs)) {
         return tr("--frame-ms takes a whole number of milliseconds from 1 to 600000, not '%1'")
             .arg(m_parser.value(m_frameMsOption));
     }

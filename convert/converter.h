@@ -151,8 +151,8 @@ ConvertResult frameCount(const QString &path, const FramePlan &framePlan, int *c
 // (sharedPalette(), set in *planned, which the frames are then encoded
 // with). RAW formats take no frames.
 ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
-                         const TransformPlan &transforms, const FramePlan &framePlan,
-                         FrameSet *set, OutputPlan *planned);
+                         const TransformPlan &transforms, const FramePlan &framePlan, FrameSet *set,
+                         OutputPlan *planned);
 
 // loadFrames(), then the set written to outputPath: a C file through an
 // OutputFile, as convertSource() writes one image ("-" for standard

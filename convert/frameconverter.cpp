@@ -39,15 +39,15 @@ QVector<int> pickedFrames(int count, int maxFrames)
 }
 
 // The cells of image, left to right and top to bottom.
-ConvertResult cutGrid(const QImage &image, QSize grid, const QString &path,
-                      QVector<QImage> *cells)
+ConvertResult cutGrid(const QImage &image, QSize grid, const QString &path, QVector<QImage> *cells)
 {
     if (image.width() % grid.width() != 0 || image.height() % grid.height() != 0) {
         return ConvertResult::unsupported(
-            path, QStringLiteral("--grid %1x%2: the image's %3 x %4 pixels do not divide into "
-                                 "%1 columns and %2 rows of equal cells")
-                      .arg(QString::number(grid.width()), QString::number(grid.height()),
-                           QString::number(image.width()), QString::number(image.height())));
+            path,
+            QStringLiteral("--grid %1x%2: the image's %3 x %4 pixels do not divide into "
+                           "%1 columns and %2 rows of equal cells")
+                .arg(QString::number(grid.width()), QString::number(grid.height()),
+                     QString::number(image.width()), QString::number(image.height())));
     }
     const int w = image.width() / grid.width();
     const int h = image.height() / grid.height();
@@ -125,16 +125,15 @@ ConvertResult frameCount(const QString &path, const FramePlan &framePlan, int *c
     const ConvertResult probed = readAnimationInfo(data, path, &info);
     if (!probed.ok())
         return probed;
-    const int frames = framePlan.grid.isEmpty()
-        ? info.frameCount
-        : framePlan.grid.width() * framePlan.grid.height();
+    const int frames = framePlan.grid.isEmpty() ? info.frameCount
+                                                : framePlan.grid.width() * framePlan.grid.height();
     *count = framePlan.maxFrames > 0 ? qMin(frames, framePlan.maxFrames) : frames;
     return probed;
 }
 
 ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
-                         const TransformPlan &transforms, const FramePlan &framePlan,
-                         FrameSet *set, OutputPlan *planned)
+                         const TransformPlan &transforms, const FramePlan &framePlan, FrameSet *set,
+                         OutputPlan *planned)
 {
     *set = FrameSet();
     *planned = outSpec;
@@ -144,8 +143,9 @@ ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
         return ConvertResult::unsupported(path, problem);
     if (outSpec.isRaw()) {
         return ConvertResult::unsupported(
-            path, QStringLiteral("%1 embeds the source file as it is: it has no frames")
-                      .arg(QLatin1String(version.formatName(outSpec))));
+            path,
+            QStringLiteral("%1 embeds the source file as it is: it has no frames")
+                .arg(QLatin1String(version.formatName(outSpec))));
     }
 
     // Without transforms the canvas is the output and must fit it; with
@@ -199,9 +199,10 @@ ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
     const QVector<int> picked = pickedFrames(images.size(), framePlan.maxFrames);
     if (picked.size() > FrameSet::MaxFrames) {
         return ConvertResult::unsupported(
-            path, QStringLiteral("%1 frames: lv_animimg stores the frame count in an int8_t: at "
-                                 "most %2 frames; use --max-frames")
-                      .arg(QString::number(picked.size()), QString::number(FrameSet::MaxFrames)));
+            path,
+            QStringLiteral("%1 frames: lv_animimg stores the frame count in an int8_t: at "
+                           "most %2 frames; use --max-frames")
+                .arg(QString::number(picked.size()), QString::number(FrameSet::MaxFrames)));
     }
     if (picked.size() < images.size()) {
         QVector<QImage> kept;

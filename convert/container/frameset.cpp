@@ -65,8 +65,8 @@ bool writeFrameSetC(const OutputPlan &plan, const FrameSet &set, const QByteArra
                    + " }; /* each frame's delay, ms */");
     out.appendLine("const uint32_t " + symbol + "_duration_ms = "
                    + QByteArray::number(set.durationMs()) + "; /* for lv_animimg_set_duration */");
-    out.appendLine("const uint32_t " + symbol + "_loop_count = "
-                   + QByteArray::number(set.loopCount) + "; /* 0: for ever */");
+    out.appendLine("const uint32_t " + symbol + "_loop_count = " + QByteArray::number(set.loopCount)
+                   + "; /* 0: for ever */");
     out.appendLine("");
     version.writeCEnd(out);
     if (remarks)

@@ -10,9 +10,8 @@ namespace {
 // decoded, so its header's size is put in.
 Lvgl8::PreparedImage prepare(const OutputPlan &plan, const SourceImage &source)
 {
-    Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*plan.format(), source.image, source.bytes, plan.quantizer, plan.dither,
-                       plan.palette);
+    Lvgl8::PreparedImage prepared = Lvgl8::prepare(*plan.format(), source.image, source.bytes,
+                                                   plan.quantizer, plan.dither, plan.palette);
     if (source.image.isNull()) {
         prepared.width = source.size.width();
         prepared.height = source.size.height();

@@ -31,8 +31,8 @@ void appendHead(TextSink &out, const OutputPlan &plan, const QByteArray &attribu
     const QByteArray macro = "LV_ATTRIBUTE_IMAGE_" + attribute.toUpper();
     CFrame::appendInclude(out, plan.include.value_or(IncludeStyle::Auto));
     out.appendLine("");
-    for (const QByteArray &name : {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"),
-                                   QByteArray("LV_ATTRIBUTE_LARGE_CONST"), macro}) {
+    for (const QByteArray &name :
+         {QByteArray("LV_ATTRIBUTE_MEM_ALIGN"), QByteArray("LV_ATTRIBUTE_LARGE_CONST"), macro}) {
         out.appendLine("#ifndef " + name);
         out.appendLine("#define " + name);
         out.appendLine("#endif");

@@ -27,8 +27,7 @@ QString errnoText()
 
 bool renamePath(const QString &from, const QString &to)
 {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData())
-        == 0;
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 // Swaps two paths atomically where the system can; false with errno set
@@ -67,22 +66,22 @@ ConvertResult OutputFolder::checkTarget(const QString &target, const Replaceable
     if (!info.exists() && !info.isSymLink()) {
         const QFileInfo parent(info.absolutePath());
         if (!parent.isDir())
-            return ConvertResult::openFailed(target, QStringLiteral("the folder %1 does not exist")
-                                                         .arg(parent.filePath()));
+            return ConvertResult::openFailed(
+                target, QStringLiteral("the folder %1 does not exist").arg(parent.filePath()));
         return ConvertResult::success();
     }
     if (info.isSymLink() || !info.isDir())
-        return ConvertResult::openFailed(
-            target, QStringLiteral("it exists and is not a folder of frames"));
-    const QFileInfoList entries =
-        QDir(target).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                   | QDir::NoDotAndDotDot);
+        return ConvertResult::openFailed(target,
+                                         QStringLiteral("it exists and is not a folder of frames"));
+    const QFileInfoList entries = QDir(target).entryInfoList(QDir::AllEntries | QDir::Hidden
+                                                             | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink() || !entry.isFile() || !replaceable(entry.fileName())) {
             return ConvertResult::openFailed(
-                target, QStringLiteral("the folder holds %1, which is not a file of a frame set; "
-                                       "it is left alone")
-                            .arg(entry.fileName()));
+                target,
+                QStringLiteral("the folder holds %1, which is not a file of a frame set; "
+                               "it is left alone")
+                    .arg(entry.fileName()));
         }
     }
     return ConvertResult::success();
@@ -124,16 +123,16 @@ ConvertResult OutputFolder::commit()
                 made = ConvertResult::writeFailed(m_target, file->errorString());
             if (!made.ok()) {
                 file->cancel();
-                return ConvertResult::writeFailed(m_target, made.detail().isEmpty()
-                                                      ? made.reason()
-                                                      : made.detail());
+                return ConvertResult::writeFailed(
+                    m_target, made.detail().isEmpty() ? made.reason() : made.detail());
             }
             group.add(i, std::move(file));
         }
         group.flush();
         for (const auto &finished : group.takeFinished()) {
             if (!finished.second.ok())
-                return ConvertResult::writeFailed(m_target, finished.second.detail().isEmpty()
+                return ConvertResult::writeFailed(m_target,
+                                                  finished.second.detail().isEmpty()
                                                       ? finished.second.reason()
                                                       : finished.second.detail());
         }

@@ -112,9 +112,8 @@ PreparedImage prepare(const Format &format, const QImage &image, const QByteArra
     case Layout::Indexed: {
         // Qt's own reduction exists for 256 colours only.
         const QuantizerKind kind = format.bits == 8 ? quantizer : QuantizerKind::Best;
-        prepared.indexed = palette.isEmpty()
-            ? quantize(image, paletteEntries(format), kind, dither)
-            : mapToPalette(image, palette, dither);
+        prepared.indexed = palette.isEmpty() ? quantize(image, paletteEntries(format), kind, dither)
+                                             : mapToPalette(image, palette, dither);
         break;
     }
     case Layout::Raw:
