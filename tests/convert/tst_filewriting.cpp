@@ -381,6 +381,10 @@ private slots:
     void animationRefused();
     void skippedPixelsAreZero();
     void decoderMessagesStayWithTheirDecode();
+    void frameSets_data();
+    void frameSets();
+    void frameFolderFailures_data();
+    void frameFolderFailures();
 };
 
 void TestFileWriting::initTestCase()
@@ -2038,6 +2042,289 @@ void TestFileWriting::decoderMessagesStayWithTheirDecode()
         thread.join();
     QCOMPARE(wrong.load(), 0);
     QCOMPARE(recordedSince(messagesBefore), sent);
+}
+
+namespace {
+
+// A GIF of solid frames, one per colour, over one table of them all, with
+// these delays in 10 ms steps.
+QByteArray solidFramesGif(QSize canvas, const QVector<QRgb> &colours, const QVector<int> &delaysCs)
+{
+    QVector<EncodedFiles::GifFrame> frames;
+    for (int i = 0; i < colours.size(); ++i) {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(canvas, QImage::Format_Indexed8);
+        frame.image.setColorTable(colours);
+        frame.image.fill(uint(i));
+        frame.delayCs = delaysCs.at(i);
+        frames.append(frame);
+    }
+    return EncodedFiles::gif(canvas, frames);
+}
+
+// An 8 x 8 GIF of two frames, each transparent but for one red pixel,
+// cleared after it is shown: at (1,2) and at (5,6).
+QByteArray movingDotGif()
+{
+    QVector<EncodedFiles::GifFrame> frames;
+    for (const QPoint dot : {QPoint(1, 2), QPoint(5, 6)}) {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(8, 8, QImage::Format_Indexed8);
+        frame.image.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 0)});
+        frame.image.fill(1u);
+        frame.image.setPixel(dot, 0);
+        frame.transparent = 1;
+        frame.disposal = 2;
+        frames.append(frame);
+    }
+    return EncodedFiles::gif(QSize(8, 8), frames);
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A sprite sheet of w x h cells, each solid in the next of colours, left to
+// right and top to bottom.
+QImage sheet(int columns, int rows, int side, const QVector<QRgb> &colours)
+{
+    QImage image(columns * side, rows * side, QImage::Format_ARGB32);
+    for (int i = 0; i < columns * rows; ++i) {
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x)
+                image.setPixel((i % columns) * side + x, (i / columns) * side + y, colours.at(i));
+        }
+    }
+    return image;
+}
+
+OutputPlan argb8888Folder()
+{
+    OutputPlan plan;
+    plan.row = Lvgl9::findFormat(QStringLiteral("ARGB8888"));
+    plan.binary = true;
+    return plan;
+}
+
+} // namespace
+
+void TestFileWriting::frameSets_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QSize>("grid");
+    QTest::addColumn<int>("maxFrames");
+    QTest::addColumn<int>("frameMs");
+    QTest::addColumn<bool>("trim");
+    QTest::addColumn<QByteArray>("frameList"); // frames.txt
+    QTest::addColumn<QSize>("frameSize");
+    QTest::addColumn<QVector<QRgb>>("firstPixels"); // each frame's top left pixel
+
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb green = qRgb(0, 255, 0);
+    const QRgb blue = qRgb(0, 0, 255);
+    const QRgb white = qRgb(255, 255, 255);
+    const QByteArray still = pngOf(sheet(1, 1, 3, {green}));
+    QTest::newRow("still image: one frame of 100 ms")
+        << still << QSize() << 0 << 0 << false << QByteArray("000.bin 100\n") << QSize(3, 3)
+        << QVector<QRgb> {green};
+    QTest::newRow("still image, --frame-ms 250")
+        << still << QSize() << 0 << 250 << false << QByteArray("000.bin 250\n") << QSize(3, 3)
+        << QVector<QRgb> {green};
+    QTest::newRow("--grid 2x2: left to right, top to bottom")
+        << pngOf(sheet(2, 2, 2, {red, green, blue, white})) << QSize(2, 2) << 0 << 0 << false
+        << QByteArray("000.bin 100\n001.bin 100\n002.bin 100\n003.bin 100\n") << QSize(2, 2)
+        << QVector<QRgb> {red, green, blue, white};
+    QTest::newRow("--grid 3x1 --frame-ms 40")
+        << pngOf(sheet(3, 1, 4, {blue, white, red})) << QSize(3, 1) << 0 << 40 << false
+        << QByteArray("000.bin 40\n001.bin 40\n002.bin 40\n") << QSize(4, 4)
+        << QVector<QRgb> {blue, white, red};
+    QTest::newRow("--grid 1x3 --max-frames 2: cells spread, delays added")
+        << pngOf(sheet(1, 3, 2, {blue, white, red})) << QSize(1, 3) << 2 << 0 << false
+        << QByteArray("000.bin 100\n001.bin 200\n") << QSize(2, 2) << QVector<QRgb> {blue, white};
+
+    QVector<QRgb> ten;
+    QVector<int> tenDelays;
+    for (int i = 0; i < 10; ++i) {
+        ten << qRgb(20 * i, 255 - 20 * i, 7 * i);
+        tenDelays << i + 1;
+    }
+    // Frames 0, 3 and 6 stand for 0-2, 3-5 and 6-9.
+    QTest::newRow("--max-frames 3 of 10: spread evenly, delays added")
+        << solidFramesGif(QSize(3, 2), ten, tenDelays) << QSize() << 3 << 0 << false
+        << QByteArray("000.bin 60\n001.bin 150\n002.bin 340\n") << QSize(3, 2)
+        << QVector<QRgb> {ten[0], ten[3], ten[6]};
+    QTest::newRow("--max-frames above the count keeps all")
+        << solidFramesGif(QSize(3, 2), {red, blue}, {3, 4}) << QSize() << 50 << 0 << false
+        << QByteArray("000.bin 30\n001.bin 40\n") << QSize(3, 2) << QVector<QRgb> {red, blue};
+    QTest::newRow("zero delays are shown 100 ms")
+        << solidFramesGif(QSize(2, 2), {red, green, blue}, {0, 5, 0}) << QSize() << 0 << 0 << false
+        << QByteArray("000.bin 100\n001.bin 50\n002.bin 100\n") << QSize(2, 2)
+        << QVector<QRgb> {red, green, blue};
+    QTest::newRow("--frame-ms replaces the file's delays")
+        << solidFramesGif(QSize(2, 2), {red, green}, {0, 5}) << QSize() << 0 << 30 << false
+        << QByteArray("000.bin 30\n001.bin 30\n") << QSize(2, 2) << QVector<QRgb> {red, green};
+    // The union of (1,2) and (5,6) is 5 x 5; the first frame's dot is its
+    // top left corner, the second's its bottom right.
+    QTest::newRow("--trim cuts every frame to the union of their boxes")
+        << movingDotGif() << QSize() << 0 << 0 << true << QByteArray("000.bin 100\n001.bin 100\n")
+        << QSize(5, 5) << QVector<QRgb> {red, 0u};
+}
+
+// A frame set's .bin folder: one file per frame in order, each the size
+// the set has, with the pixels of its frame, and frames.txt with the
+// delays.
+void TestFileWriting::frameSets()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QSize, grid);
+    QFETCH(int, maxFrames);
+    QFETCH(int, frameMs);
+    QFETCH(bool, trim);
+    QFETCH(QByteArray, frameList);
+    QFETCH(QSize, frameSize);
+    QFETCH(QVector<QRgb>, firstPixels);
+
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("source"));
+    QVERIFY(!source.isEmpty());
+    QVERIFY(writeFile(input, source));
+    FramePlan framePlan;
+    framePlan.grid = grid;
+    framePlan.maxFrames = maxFrames;
+    framePlan.frameMs = frameMs;
+    TransformPlan transforms;
+    transforms.trim = trim;
+    const QString folder = dir.filePath(QStringLiteral("set"));
+    int frames = 0;
+    const ConvertResult result = convertFrames(input, argb8888Folder(), transforms, framePlan,
+                                               folder, QString(), false, &frames);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(frames, firstPixels.size());
+    QCOMPARE(readFile(folder + QStringLiteral("/frames.txt")), frameList);
+    QStringList expectedFiles {QStringLiteral("frames.txt")};
+    for (int i = 0; i < frames; ++i)
+        expectedFiles << frameFileName(i);
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    QCOMPARE(entries(folder), expectedFiles);
+    // Only the folder: no staging folder is left beside it.
+    QCOMPARE(entries(dir.path()), (QStringList {QStringLiteral("set"), QStringLiteral("source")}));
+    for (int i = 0; i < frames; ++i) {
+        const QByteArray bin = readFile(folder + QLatin1Char('/') + frameFileName(i));
+        QCOMPARE(bin.size(), 12 + frameSize.width() * frameSize.height() * 4);
+        const auto *b = reinterpret_cast<const uchar *>(bin.constData());
+        QCOMPARE(QSize(qFromLittleEndian<quint16>(b + 4), qFromLittleEndian<quint16>(b + 6)),
+                 frameSize);
+        // ARGB8888 is stored blue, green, red, alpha.
+        QCOMPARE(QString::number(qRgba(b[14], b[13], b[12], b[15]), 16),
+                 QString::number(firstPixels.at(i), 16));
+    }
+}
+
+void TestFileWriting::frameFolderFailures_data()
+{
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<QString>("before"); // "none", "set" (an earlier one), "user" (not a set)
+    QTest::addColumn<QString>("failure"); // "undecodable", "grid", "limit", "none"
+
+    QTest::newRow("folder, undecodable source, nothing there") << true << "none"
+                                                               << "undecodable";
+    QTest::newRow("folder, undecodable source, earlier set kept") << true << "set"
+                                                                  << "undecodable";
+    QTest::newRow("folder, grid that does not divide, earlier set kept") << true << "set"
+                                                                         << "grid";
+    QTest::newRow("folder, write fails, nothing there") << true << "none"
+                                                        << "limit";
+    QTest::newRow("folder, write fails, earlier set kept") << true << "set"
+                                                           << "limit";
+    QTest::newRow("folder of the user's own is left alone") << true << "user"
+                                                            << "none";
+    QTest::newRow("C file, write fails, earlier file kept") << false << "set"
+                                                            << "limit";
+    QTest::newRow("earlier set replaced") << true << "set"
+                                          << "none";
+}
+
+// A frame set that fails leaves no folder, no staging folder and no
+// temporary file, and an earlier good output as it was; a folder that is
+// not a set is never replaced.
+void TestFileWriting::frameFolderFailures()
+{
+    QFETCH(bool, binary);
+    QFETCH(QString, before);
+    QFETCH(QString, failure);
+
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("anim.gif"));
+    QVector<QRgb> colours;
+    QVector<int> delays;
+    for (int i = 0; i < 6; ++i) {
+        colours << qRgb(40 * i, 0, 255 - 40 * i);
+        delays << 2;
+    }
+    QByteArray gif = solidFramesGif(QSize(64, 64), colours, delays);
+    if (failure == QLatin1String("undecodable"))
+        gif.chop(gif.size() / 3);
+    QVERIFY(writeFile(input, gif));
+
+    OutputPlan plan = argb8888Folder();
+    plan.binary = binary;
+    const QString target = dir.filePath(binary ? QStringLiteral("anim") : QStringLiteral("anim.c"));
+    const QByteArray good = "a good earlier output\n";
+    if (before == QLatin1String("set") && binary) {
+        QVERIFY(QDir().mkdir(target));
+        QVERIFY(writeFile(target + QStringLiteral("/000.bin"), good));
+        QVERIFY(writeFile(target + QStringLiteral("/frames.txt"), "000.bin 100\n"));
+    } else if (before == QLatin1String("set")) {
+        QVERIFY(writeFile(target, good));
+    } else if (before == QLatin1String("user")) {
+        QVERIFY(QDir().mkdir(target));
+        QVERIFY(writeFile(target + QStringLiteral("/notes.txt"), good));
+    }
+    const QStringList entriesBefore = entries(dir.path());
+    const QStringList insideBefore = binary ? entries(target) : QStringList();
+
+    FramePlan framePlan;
+    if (failure == QLatin1String("grid"))
+        framePlan.grid = QSize(5, 1);
+    ConvertResult result;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (failure == QLatin1String("limit")) {
+            limit.reset(new FileSizeLimit(rlim_t(10000)));
+            QVERIFY(limit->active());
+        }
+        result = convertFrames(input, plan, TransformPlan(), framePlan, target);
+    }
+    if (failure == QLatin1String("none") && before != QLatin1String("user")) {
+        QVERIFY2(result.ok(), qPrintable(result.message()));
+        QCOMPARE(entries(target).size(), 7);
+        QCOMPARE(readFile(target + QStringLiteral("/000.bin")).size(), 12 + 64 * 64 * 4);
+        QCOMPARE(entries(dir.path()), entriesBefore);
+        return;
+    }
+    QVERIFY(!result.ok());
+    QVERIFY2(result.message().contains(QDir::toNativeSeparators(input))
+                 || result.message().contains(QDir::toNativeSeparators(target)),
+             qPrintable(result.message()));
+    if (before == QLatin1String("user"))
+        QVERIFY2(result.message().contains(QStringLiteral("notes.txt")),
+                 qPrintable(result.message()));
+    // Nothing new beside the target, and the target as it was.
+    QCOMPARE(entries(dir.path()), entriesBefore);
+    if (before == QLatin1String("none")) {
+        QVERIFY(!QFileInfo::exists(target));
+    } else if (binary) {
+        QCOMPARE(entries(target), insideBefore);
+        const QString first = target + QLatin1Char('/') + insideBefore.first();
+        QCOMPARE(readFile(first), good);
+    } else {
+        QCOMPARE(readFile(target), good);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFileWriting)
