@@ -351,7 +351,9 @@ QString BatchRunner::dryRunListing() const
         text += displayPath(job.source) + QStringLiteral(" -> ") + displayPath(job.output);
         const QSize size = m_finalSizes[size_t(i)];
         if (m_frames)
-            text += QStringLiteral(" (%1 frames)").arg(m_frameCounts[size_t(i)]);
+            text += m_frameCounts[size_t(i)] == 1
+                ? QStringLiteral(" (1 frame)")
+                : QStringLiteral(" (%1 frames)").arg(m_frameCounts[size_t(i)]);
         else if (!m_transforms.isIdentity() && size.isValid())
             text += QStringLiteral(" (%1 x %2)")
                         .arg(QString::number(size.width()), QString::number(size.height()));

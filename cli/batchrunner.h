@@ -61,7 +61,7 @@ public:
     // After a dry run: "SOURCE -> OUTPUT" for each output that would be
     // written and "OUTPUT -> PREVIEW" for each preview, in plan order. With
     // transforms, each output's line ends in its final size: " (W x H)"; a
-    // frame set's in its frame count: " (N frames)".
+    // frame set's in its frame count: " (N frames)", " (1 frame)".
     QString dryRunListing() const;
 
     // Reports every job as failed with result, converting none (used when

@@ -188,6 +188,24 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     return files;
 }
 
+// A GIF of count 4 x 4 frames, each solid in the next of four colours,
+// each shown 20 ms; delayCs 0 gives them no delay.
+QByteArray manyFramesGif(int count, int delayCs = 2)
+{
+    const QVector<QRgb> table = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                 qRgb(255, 255, 255)};
+    QVector<EncodedFiles::GifFrame> frames;
+    for (int i = 0; i < count; ++i) {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(4, 4, QImage::Format_Indexed8);
+        frame.image.setColorTable(table);
+        frame.image.fill(uint(i % 4));
+        frame.delayCs = delayCs;
+        frames.append(frame);
+    }
+    return EncodedFiles::gif(QSize(4, 4), frames, 0);
+}
+
 #define VERIFY_SUCCESS(outcome)                                                                    \
     do {                                                                                           \
         QVERIFY2((outcome).exitCode == 0, (outcome).err.constData());                              \
@@ -252,6 +270,8 @@ private slots:
     void chromaKeyWarnings();
     void transforms_data();
     void transforms();
+    void frameSets_data();
+    void frameSets();
 };
 
 void TestCli::helpAndVersion()
@@ -290,6 +310,37 @@ void TestCli::usageErrors_data()
     QTest::addColumn<QString>("message");
 
     const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    // Frame sets.
+    QTest::newRow("--grid without --frames")
+        << args("--grid 3x1 in/other.png") << "--grid applies to frame sets; add --frames";
+    QTest::newRow("--max-frames without --frames")
+        << args("--max-frames 3 in/other.png") << "--max-frames applies to frame sets";
+    QTest::newRow("--frame-ms without --frames")
+        << args("--frame-ms 40 in/other.png") << "--frame-ms applies to frame sets";
+    QTest::newRow("--max-frames 0") << args("--frames --max-frames 0 in/other.png")
+                                    << "--max-frames takes a whole number from 1 to 127";
+    QTest::newRow("--max-frames past the widget's limit")
+        << args("--frames --max-frames 128 in/other.png") << "(lv_animimg's limit), not '128'";
+    QTest::newRow("--grid without rows")
+        << args("--frames --grid 3 in/other.png") << "--grid takes COLSxROWS";
+    QTest::newRow("--grid of no columns")
+        << args("--frames --grid 0x2 in/other.png") << "not '0x2'";
+    QTest::newRow("--frame-ms 0") << args("--frames --frame-ms 0 in/other.png")
+                                  << "--frame-ms takes a whole number of milliseconds";
+    QTest::newRow("--frames of RAW_ALPHA")
+        << args("--frames -c RAW_ALPHA in/logo.png")
+        << "--frames converts the pixels of each frame, but RAW_ALPHA embeds the file";
+    QTest::newRow("--frames with --preview")
+        << args("--frames --preview p.png in/other.png") << "it does not apply to --frames";
+    QTest::newRow("--frames -f bin to standard output")
+        << args("--frames -f bin -o - in/other.png") << "-o - cannot take a folder of .bin frames";
+    QTest::newRow("a grid of 128 frames")
+        << args("--frames --grid 16x8 in/other.png")
+        << "in/other.png: 128 frames: lv_animimg stores the frame count in an int8_t: at most "
+           "127 frames; use --max-frames";
+    QTest::newRow("a GIF of 128 frames")
+        << args("--frames -f bin -o out many")
+        << "many/anim.gif: 128 frames: lv_animimg stores the frame count in an int8_t";
     QTest::newRow("unknown format") << args("-f bmp in/other.png")
                                     << "unknown output format 'bmp' (expected c, bin-rgb332, "
                                        "bin-rgb565, bin-rgb565-swap, bin-rgb888 or bin)";
@@ -530,6 +581,7 @@ void TestCli::usageErrors()
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("many/anim.gif")), manyFramesGif(128)));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
     const Outcome outcome = runCli(dir.path(), arguments);
@@ -2319,6 +2371,15 @@ void TestCli::dryRun_data()
         << QStringList {"--fit", "10x", "--preview", "seen", "-o", "out", "in"} << 0
         << QByteArray("in/a.png -> out/a.c (10 x 8)\nout/a.c -> seen/a.c.png\n"
                       "in/b.jpg -> out/b.c (10 x 8)\nout/b.c -> seen/b.c.png\n");
+    QTest::newRow("frame sets list their frames")
+        << QStringList {"--frames", "-o", "out", "in"} << 0
+        << QByteArray("in/a.png -> out/a.c (1 frame)\nin/b.jpg -> out/b.c (1 frame)\n");
+    QTest::newRow("frame folders are named without a suffix")
+        << QStringList {"--frames", "--grid", "1x2",    "--lvgl", "9",   "-f",
+                        "bin",      "--cf",   "RGB565", "-o",     "out", "in"}
+        << 0 << QByteArray("in/a.png -> out/a (2 frames)\nin/b.jpg -> out/b (2 frames)\n");
+    QTest::newRow("a grid that does not divide")
+        << QStringList {"--frames", "--grid", "3x1", "in/a.png"} << 1 << QByteArray();
     QTest::newRow("cropped, then turned")
         << QStringList {"--crop", "1,1,3,2", "--rotate", "90", "in/a.png"} << 0
         << QByteArray("in/a.png -> in/a.c (2 x 3)\n");
@@ -2673,6 +2734,82 @@ void TestCli::transforms()
     VERIFY_SUCCESS(runCli(dir.filePath(QStringLiteral("moved")),
                           QStringList {"-q"} + plain + QStringList {"icon.png"}));
     QCOMPARE(readFile(dir.filePath(QStringLiteral("moved/") + output)), written);
+}
+
+void TestCli::frameSets_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file"); // written, and holding every one of contents
+    QTest::addColumn<QByteArrayList>("contents");
+    QTest::addColumn<QByteArray>("noted"); // in the -v lines; empty for none
+
+    const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    QTest::newRow("128 frames kept to 127, the duration kept")
+        << args("--frames --max-frames 127 -o anim.c many/anim.gif") << "anim.c"
+        << QByteArrayList {"const uint32_t anim_frame_count = 127;",
+                           "const uint32_t anim_duration_ms = 2560;",
+                           "const uint32_t anim_loop_count = 0;", "&anim_126 };"}
+        << QByteArray();
+    QTest::newRow("a sprite sheet as v9 I4 frames")
+        << args("--frames --grid 2x1 --lvgl 9 --cf I4 -o sheet.c sheet.png") << "sheet.c"
+        << QByteArrayList {"sheet_frames[] = { &sheet_0, &sheet_1 };",
+                           "sheet_frame_ms[] = { 100, 100 };", "LV_COLOR_FORMAT_I4"}
+        << QByteArray();
+    QTest::newRow("a batch writes one folder per source")
+        << args("--frames -f bin --lvgl 9 --cf RGB565 --max-frames 4 -o out many sheet.png")
+        << "out/anim/frames.txt"
+        << QByteArrayList {"000.bin 640\n001.bin 640\n002.bin 640\n003.bin 640\n"} << QByteArray();
+    QTest::newRow("the batch's other folder")
+        << args("--frames -f bin --lvgl 9 --cf RGB565 --max-frames 4 -o out many sheet.png")
+        << "out/sheet/frames.txt" << QByteArrayList {"000.bin 100\n"} << QByteArray();
+    QTest::newRow("-v says zero delays are shown 100 ms")
+        << args("-v --frames -o zero.c zero.gif") << "zero.c"
+        << QByteArrayList {"zero_frame_ms[] = { 100, 100, 100 };"}
+        << QByteArray("3 of 3 frames have no delay in the file: each is shown for 100 ms");
+    QTest::newRow("-v says which frames share an array")
+        << args("-v --frames -o same.c same.gif") << "same.c"
+        << QByteArrayList {"    .data = same_0_map,\n};\n\nconst lv_img_dsc_t same_1"}
+        << QByteArray("1 frames equal the frame before them and share its pixels");
+}
+
+// Frame sets from the command line: a GIF, a sprite sheet, a batch of
+// folders, and what -v says.
+void TestCli::frameSets()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(QByteArrayList, contents);
+    QFETCH(QByteArray, noted);
+
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("many/anim.gif")), manyFramesGif(128)));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("zero.gif")), manyFramesGif(3, 0)));
+    QImage sheet(8, 4, QImage::Format_ARGB32);
+    sheet.fill(qRgb(0, 0, 255));
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 4; x < 8; ++x)
+            sheet.setPixel(x, y, qRgb(255, 255, 0));
+    }
+    saveImage(dir.filePath(QStringLiteral("sheet.png")), sheet, "PNG");
+    // Two equal frames, each of one colour.
+    {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(4, 4, QImage::Format_Indexed8);
+        frame.image.setColorTable({qRgb(9, 9, 9), qRgb(0, 0, 0)});
+        frame.image.fill(0u);
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("same.gif")),
+                          EncodedFiles::gif(QSize(4, 4), {frame, frame})));
+    }
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
+    if (noted.isEmpty())
+        QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+    else
+        QVERIFY2(outcome.err.contains(noted), outcome.err.constData());
+    const QByteArray text = readFile(dir.filePath(file));
+    for (const QByteArray &expected : qAsConst(contents))
+        QVERIFY2(text.contains(expected), expected.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
