@@ -3,6 +3,7 @@
 #     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>] [INCLUDE AUTO|SUBDIR|SIMPLE]
 #     [CROP <x,y,w,h>] [TRIM] [ROTATE 90|180|270] [FLIP H|V]
 #     [RESIZE <w>x<h>] [FIT <w>x<h>]
+#     [FRAMES [MAX_FRAMES <n>] [GRID <cols>x<rows>] [FRAME_MS <ms>]]
 #     FILES <image>...)
 #
 # Converts each image with brindleforge-cli (BrindleForge::cli) at build time,
@@ -26,6 +27,13 @@
 #   RESIZE <w>x<h>    --resize: that exact size (240x or x160 keep the aspect)
 #   FIT <w>x<h>       --fit: the largest size inside, keeping the aspect
 #                     (the transforms run in this order)
+#   FRAMES            --frames: each image (a GIF or WebP animation, a sprite
+#                     sheet with GRID, a still image) becomes a frame set for
+#                     lv_animimg: <stem>.c, or with FORMAT BIN the folder
+#                     <stem>/ of 000.bin, ... and frames.txt
+#   MAX_FRAMES <n>    --max-frames: keep n frames spread evenly
+#   GRID <c>x<r>      --grid: cut a sprite sheet into c x r frames
+#   FRAME_MS <ms>     --frame-ms: every frame's delay
 #   OUTPUT_DIR <dir>  where the outputs go (relative: to the current binary
 #                     folder); default <current binary folder>/<target>_images
 # Each output is named after its image's stem (the file name up to its first
@@ -49,12 +57,13 @@ include_guard(GLOBAL)
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
     set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE
-        CROP ROTATE FLIP RESIZE FIT)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM" "${one_value}" "FILES")
+        CROP ROTATE FLIP RESIZE FIT MAX_FRAMES GRID FRAME_MS)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM;FRAMES" "${one_value}" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
             "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
-            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT and FILES)")
+            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT, FRAMES, MAX_FRAMES, GRID, "
+            "FRAME_MS and FILES)")
     endif()
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
@@ -139,6 +148,24 @@ function(brindleforge_add_images target)
     if(DEFINED ARG_FIT)
         list(APPEND args --fit ${ARG_FIT})
     endif()
+    # Frame sets; brindleforge-cli checks the values, and that MAX_FRAMES,
+    # GRID and FRAME_MS come with FRAMES. A .bin set is a folder, whose
+    # frames.txt stands for it in the build.
+    set(made_file "")
+    if(ARG_FRAMES)
+        list(APPEND args --frames)
+        if(extension STREQUAL ".bin")
+            set(extension "")
+            set(made_file "/frames.txt")
+        endif()
+    endif()
+    set(frame_keywords MAX_FRAMES GRID FRAME_MS)
+    set(frame_options --max-frames --grid --frame-ms)
+    foreach(keyword option IN ZIP_LISTS frame_keywords frame_options)
+        if(DEFINED ARG_${keyword})
+            list(APPEND args ${option} ${ARG_${keyword}})
+        endif()
+    endforeach()
 
     if(NOT DEFINED ARG_OUTPUT_DIR)
         set(ARG_OUTPUT_DIR ${target}_images)
@@ -222,12 +249,12 @@ function(brindleforge_add_images target)
         set(output "${output_dir}/${stem}${extension}")
         file(RELATIVE_PATH shown "${CMAKE_BINARY_DIR}" "${output}")
         add_custom_command(
-            OUTPUT "${output}"
+            OUTPUT "${output}${made_file}"
             COMMAND BrindleForge::cli ${args} -o "${output}" "${image}"
             DEPENDS "${image}" BrindleForge::cli
             COMMENT "Converting image ${shown}"
             VERBATIM)
-        list(APPEND outputs "${output}")
+        list(APPEND outputs "${output}${made_file}")
         set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_OUTPUTS "${output}")
         set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_SOURCES "${image}")
         set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_TARGETS "${target}")

@@ -58,8 +58,8 @@ run(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/consumer" -B "${build}" ${confi
 run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
 conversions("${output}" converted)
 list(LENGTH converted count)
-if(NOT count EQUAL 5)
-    message(FATAL_ERROR "the first build converted ${count} images, not 5:\n${output}")
+if(NOT count EQUAL 7)
+    message(FATAL_ERROR "the first build converted ${count} images, not 7:\n${output}")
 endif()
 run(COMMAND "${build}/check" OUTPUT output)
 message(STATUS "check: ${output}")
@@ -67,7 +67,8 @@ message(STATUS "check: ${output}")
 # 2. Touch one image: only its C file is made again. The file times are read
 # in whole seconds, so the touch comes a second after the first build.
 set(outputs "${build}/images8_images/photo.c" "${build}/images8_images/scene.c"
-    "${build}/v9/tile.c" "${build}/fs/photo.bin" "${build}/fs/tile.bin")
+    "${build}/v9/tile.c" "${build}/fs/photo.bin" "${build}/fs/tile.bin"
+    "${build}/v9frames/photo.c" "${build}/fsframes/tile/frames.txt")
 foreach(file IN LISTS outputs)
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "the build made no ${file}")
@@ -125,6 +126,9 @@ set(mistakes
     "ROTATE by 45 degrees|--rotate takes 90, 180 or 270 \\(degrees clockwise\\), not '45'"
     "CROP outside the image|--crop 30,0,10,10 reaches outside the image, which is 37 x 23 pixels"
     "RESIZE and FIT|--resize and --fit both set the size"
+    "MAX_FRAMES without FRAMES|--max-frames applies to frame sets. add --frames"
+    "GRID that is no grid|--grid takes COLSxROWS"
+    "GRID that does not divide|--grid 2x1: the image's 37 x 23 pixels do not divide into 2 columns"
     "globbed name with a semicolon|\"[^\"]*/semi\" does not exist: it is part of a file name with a '.', and such names cannot be passed to CMake")
 foreach(mistake IN LISTS mistakes)
     string(REPLACE "|" ";" parts "${mistake}")
