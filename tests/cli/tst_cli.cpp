@@ -360,6 +360,16 @@ void TestCli::usageErrors_data()
                                       "cannot be embedded as RAW";
     QTest::newRow("RAW_ALPHA of a GIF, at v9") << args("--lvgl 9 --cf RAW_ALPHA -o out in/pic.gif")
                                                << "in/pic.gif: LVGL has no decoder for GIF data";
+    QTest::newRow("RAW of a GIF87a, at v8")
+        << args("-c RAW -o out anim/old.gif")
+        << "anim/old.gif: LVGL 8's GIF player plays only GIF89a files, and this one is GIF87a";
+    QTest::newRow("RAW of a GIF without a global colour table, at v8")
+        << args("-c RAW_ALPHA -o out anim/local.gif")
+        << "anim/local.gif: LVGL 8's GIF player needs a global colour table";
+    QTest::newRow("RAW of a GIF wider than the v9 player's limit")
+        << args("--lvgl 9 --cf RAW -o out anim/wide.gif")
+        << "anim/wide.gif: LVGL 9's GIF player refuses a canvas wider than 480 pixels "
+           "(LV_GIF_MAX_WIDTH), and this GIF is 481 wide";
     QTest::newRow("RGB565A8 at depth 32") << args("-f bin -c RGB565A8 --depth 32 in/other.png")
                                           << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
     QTest::newRow("RGB565A8 at depth 8")
@@ -527,6 +537,18 @@ void TestCli::usageErrors()
     frame.image = image.convertToFormat(QImage::Format_Indexed8);
     QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.gif")),
                       EncodedFiles::gif(image.size(), {frame})));
+    // GIFs the library's GIF player refuses, by version.
+    const QByteArray gif = EncodedFiles::gif(image.size(), {frame});
+    QByteArray old = gif;
+    old.replace(0, 6, "GIF87a");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("anim")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/old.gif")), old));
+    EncodedFiles::GifFrame local = frame;
+    local.localTable = true;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/local.gif")),
+                      EncodedFiles::gif(image.size(), {local})));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/wide.gif")),
+                      EncodedFiles::gif(QSize(481, 7), {frame})));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
@@ -2500,6 +2522,34 @@ void TestCli::embeddedSources_data()
         << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "crc.png"} << 1
         << QByteArray("crc.png -> out.c: cannot be decoded (truncated or corrupt data)")
         << QByteArray();
+
+    // A GIF for the library's GIF player, which allocates by its version
+    // and depth.
+    QTest::newRow("a GIF for LVGL 8's player, with its RAM")
+        << QStringList {"-v", "-c", "RAW", "-o", "out.c", "anim.gif"} << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 2 KiB of RAM to play it at "
+                      "LV_COLOR_DEPTH 16 (20 x 16 x 4 bytes)")
+        << QByteArray("    .header.cf = LV_IMG_CF_RAW,\n");
+    QTest::newRow("a GIF as RAW_ALPHA for LVGL 8")
+        << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "anim.gif"} << 0 << QByteArray()
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF for LVGL 9's player, with its RAM")
+        << QStringList {"-v", "--lvgl", "9", "--cf", "RAW", "-o", "out.c", "anim.gif"} << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 21 KiB of RAM to play it "
+                      "(20 x 16 x 4 bytes in ARGB8888, plus about 20 KB of decoder state)")
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF restoring to previous, LVGL 9 warns")
+        << QStringList {"--lvgl", "9", "--cf", "RAW", "-o", "out.c", "back.gif"} << 0
+        << QByteArray("back.gif -> out.c: warning: a frame has disposal method 3 (restore to "
+                      "previous), which LVGL 9's GIF player does not support")
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF restoring to previous, LVGL 8 plays it")
+        << QStringList {"-c", "RAW", "-o", "out.c", "back.gif"} << 0 << QByteArray()
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF cut in its last frame")
+        << QStringList {"-c", "RAW", "-o", "out.c", "cut.gif"} << 1
+        << QByteArray("cut.gif -> out.c: cannot be decoded (truncated or corrupt data)")
+        << QByteArray();
 }
 
 void TestCli::embeddedSources()
@@ -2521,10 +2571,23 @@ void TestCli::embeddedSources()
     QByteArray crc = png;
     crc[crc.indexOf("IDAT") + 6] = char(crc.at(crc.indexOf("IDAT") + 6) ^ 0x40);
     QVERIFY(writeFile(path("crc.png"), crc));
+    EncodedFiles::GifFrame first;
+    first.image = TestImages::photo(20, 16, 2).convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 10;
+    EncodedFiles::GifFrame second = first;
+    second.image = TestImages::photo(8, 8, 3).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(4, 4);
+    const QByteArray gif = EncodedFiles::gif(QSize(20, 16), {first, second, first}, 0);
+    QVERIFY(writeFile(path("anim.gif"), gif));
+    QVERIFY(writeFile(path("cut.gif"), gif.left(gif.size() - 30)));
+    second.disposal = 3;
+    QVERIFY(writeFile(path("back.gif"), EncodedFiles::gif(QSize(20, 16), {first, second, first})));
 
     const Outcome outcome = runCli(dir.path(), arguments);
     QCOMPARE(outcome.exitCode, exitCode);
     QVERIFY2(outcome.err.contains(said), outcome.err.constData());
+    QVERIFY2(!outcome.err.contains("warning") || said.contains("warning"), outcome.err.constData());
     if (exitCode != 0) {
         QVERIFY(!QFileInfo::exists(path("out.c")));
         return;
