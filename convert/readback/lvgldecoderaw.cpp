@@ -27,7 +27,8 @@ bool Decoding::decodeRaw(const QByteArray &data, qint64 present, qint64 dataSize
     if (kind == ImageKind::Gif)
         return decodeGif(data);
     if (kind != ImageKind::Png && kind != ImageKind::Jpeg)
-        return fail(QStringLiteral("the data of a RAW format is not a PNG, JPEG or GIF file"));
+        return fail(QStringLiteral(
+            "the data of a RAW format is not a PNG or JPEG file, nor a GIF for the GIF player"));
     if (kind == ImageKind::Png && m_format->cf == 1)
         warn(QStringLiteral("a PNG embedded as RAW is drawn wrongly at depths 8 and 16: it must "
                             "be RAW_ALPHA"));
