@@ -1860,6 +1860,50 @@ QByteArray v9Compressed()
                                "0400f8");
 }
 
+// A v9 frame set of three 2 x 1 A8 frames, the last sharing the first's
+// map, written by hand as inspect reads it; count and duration as given.
+QByteArray frameSetText(int count = 3, int duration = 150)
+{
+    QByteArray text = "#include \"lvgl/lvgl.h\"\n";
+    const char *const maps[] = {"spin_0_map", "spin_1_map", "spin_0_map"};
+    const char *const bytes[] = {"0x80, 0xff", "0x10, 0x20", nullptr};
+    for (int i = 0; i < 3; ++i) {
+        if (bytes[i])
+            text += "const uint8_t " + QByteArray(maps[i]) + "[] = {" + bytes[i] + "};\n";
+        text += "const lv_image_dsc_t spin_" + QByteArray::number(i)
+            + " = {.header.magic = LV_IMAGE_HEADER_MAGIC, .header.cf = LV_COLOR_FORMAT_A8, "
+              ".header.w = 2, .header.h = 1, .header.stride = 2, .data_size = 2, .data = "
+            + maps[i] + "};\n";
+    }
+    return text + "const void * const spin_frames[] = {&spin_0, &spin_1, &spin_2};\n"
+        + "const uint32_t spin_frame_count = " + QByteArray::number(count) + ";\n"
+        + "const uint32_t spin_frame_ms[] = {100, 50, 0};\n"
+        + "const uint32_t spin_duration_ms = " + QByteArray::number(duration) + ";\n"
+        + "const uint32_t spin_loop_count = 0;\n//end of file\n";
+}
+
+// A GIF of two frames on a 6 x 4 canvas, playing twice, embedded as RAW
+// for LVGL 8 by hand.
+QByteArray embeddedGifText()
+{
+    EncodedFiles::GifFrame first;
+    first.image = TestImages::photo(6, 4, 2).convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 7;
+    EncodedFiles::GifFrame second = first;
+    second.image = TestImages::photo(2, 2, 3).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(3, 1);
+    second.delayCs = 12;
+    const QByteArray gif = EncodedFiles::gif(QSize(6, 4), {first, second}, 2);
+    QByteArray values;
+    for (const char c : gif)
+        values += QByteArray::number(uchar(c)) + ",";
+    return "const uint8_t g_map[] = {" + values
+        + "};\nconst lv_img_dsc_t g = {.header.cf = LV_IMG_CF_RAW, .header.w = 6, .header.h = 4, "
+          ".data_size = "
+        + QByteArray::number(gif.size()) + ", .data = g_map};\n";
+}
+
 QImage inspectImage()
 {
     QImage image = TestImages::photo(7, 5, 3);
@@ -1948,6 +1992,40 @@ void TestCli::inspectFacts_data()
                         "as an image array or descriptor"}
         << "brindleforge-cli: main.c: line 3: 'main' is declared as 'int', not as an image "
            "array or descriptor";
+    QTest::newRow("frame set")
+        << frameSetText() << "spin.c" << QStringList() << 0
+        << QStringList {"  format:      LV_COLOR_FORMAT_A8 (cf 14)",
+                        "  animation:   frame set of 3 frames, 150 ms in all, loops for ever",
+                        "  frame 0:     spin_0, 2 x 1, LV_COLOR_FORMAT_A8, 100 ms",
+                        "  frame 1:     spin_1, 2 x 1, LV_COLOR_FORMAT_A8, 50 ms",
+                        "  frame 2:     spin_2, 2 x 1, LV_COLOR_FORMAT_A8, 0 ms, shares spin_0_map",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("frame set whose count is wrong")
+        << frameSetText(4) << "spin.c" << QStringList() << 1
+        << QStringList {"  consistent:  no: spin_frame_count is 4, but spin_frames lists 3 frames"}
+        << "brindleforge-cli: spin.c: spin_frame_count is 4, but spin_frames lists 3 frames";
+    QTest::newRow("frame set whose duration is wrong")
+        << frameSetText(3, 160) << "spin.c" << QStringList() << 1
+        << QStringList {"  consistent:  no: spin_duration_ms is 160, but the delays add up to 150"}
+        << "brindleforge-cli: spin.c: spin_duration_ms is 160, but the delays add up to 150";
+    QTest::newRow("frame set, a frame past its end")
+        << frameSetText() << "spin.c" << QStringList {"--png", "x.png", "--frame", "3"} << 1
+        << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: spin.c: --frame 3: the animation has 3 frames, 0 to 2";
+    QTest::newRow("embedded GIF, LVGL 8 at depth 32")
+        << embeddedGifText() << "gif.c" << QStringList {"--depth", "32"} << 0
+        << QStringList {"  format:      LV_IMG_CF_RAW (cf 1)",
+                        "  animation:   GIF of 2 frames on a 6 x 4 canvas, 190 ms in all, plays "
+                        "2 times",
+                        "  delays:      70, 120 ms",
+                        "  player RAM:  about 1 KiB (6 x 4 x 5 bytes at LV_COLOR_DEPTH 32)",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("a single image has no frame 1")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", false) << "pic.c"
+        << QStringList {"--png", "x.png", "--frame", "1"} << 1 << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: pic.c: --frame 1: the file holds a single image, frame 0";
     QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
                                   << QStringList()
                                   << "brindleforge-cli: gone.bin: cannot be read (no such file or "
@@ -2018,6 +2096,10 @@ void TestCli::inspectUsageErrors_data()
     QTest::newRow("two previews of one name") << args("inspect --png out a.bin sub/a.bin")
                                               << "--png: a.bin and sub/a.bin would both "
                                                  "write out/a.bin.png";
+    QTest::newRow("frame not a number") << args("inspect --png x.png --frame two a.bin")
+                                        << "--frame takes a frame number from 0, not 'two'";
+    QTest::newRow("frame without png")
+        << args("inspect --frame 1 a.bin") << "--frame chooses the frame --png writes";
     QTest::newRow("a preview over the file inspected")
         << args("inspect --png a.bin a.bin")
         << "--png: the preview a.bin would replace the file "
@@ -2166,6 +2248,9 @@ void TestCli::inspectPreviews_data()
     QTest::newRow("ALPHA_4BIT .bin in a recolour")
         << lvglFile(image, "ALPHA_4BIT", true) << QStringList {"--recolor", "ff8000"};
     QTest::newRow("v9 compressed") << v9Compressed() << QStringList {"--depth", "32"};
+    QTest::newRow("frame set, frame 1") << frameSetText() << QStringList {"--frame", "1"};
+    QTest::newRow("embedded GIF, frame 1 at depth 16")
+        << embeddedGifText() << QStringList {"--frame", "1", "--depth", "16"};
 }
 
 // --png writes exactly what the decoder shows for the same settings.
@@ -2182,6 +2267,7 @@ void TestCli::inspectPreviews()
     QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
 
     DeviceSettings device;
+    int frame = 0;
     for (int i = 0; i < options.size(); ++i) {
         const QString value = options.value(i + 1);
         QString hex = value;
@@ -2190,6 +2276,8 @@ void TestCli::inspectPreviews()
             device.depth = value.toInt();
         else if (options.at(i) == QLatin1String("--swap"))
             device.swap = true;
+        else if (options.at(i) == QLatin1String("--frame"))
+            frame = value.toInt();
         else if (options.at(i) == QLatin1String("--chroma-key"))
             device.chromaKey = hex.toUInt(nullptr, 16);
         else if (options.at(i) == QLatin1String("--recolor"))
@@ -2204,8 +2292,13 @@ void TestCli::inspectPreviews()
     const QImage written(dir.filePath(QStringLiteral("shown.png")));
     QVERIFY(!written.isNull());
     QCOMPARE(written.hasAlphaChannel(), !device.hasBackground);
+    const QImage wanted = frame > 0 ? decoded.frames.value(frame) : decoded.image;
+    QVERIFY(!wanted.isNull());
     QCOMPARE(written.convertToFormat(QImage::Format_ARGB32),
-             decoded.image.convertToFormat(QImage::Format_ARGB32));
+             wanted.convertToFormat(QImage::Format_ARGB32));
+    // A frame other than the first looks different from it here.
+    if (frame > 0)
+        QVERIFY(wanted != decoded.image);
 }
 
 // With several files, the previews go into a folder, each named after its
