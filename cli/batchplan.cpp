@@ -381,7 +381,13 @@ bool BatchPlan::checkSources(const OutputPlan &outSpec)
         ImageProbe probe;
         if (!probeImage(job.source, &probe).ok())
             continue;
-        const QString problem = sourceProblem(outSpec, probe.kind);
+        // A GIF for the library's GIF player: its header says whether the
+        // player takes it.
+        QByteArray head;
+        qint64 size = 0;
+        if (probe.kind == ImageKind::Gif && !readRegularFileHead(job.source, 16, &head, &size).ok())
+            continue;
+        const QString problem = sourceProblem(outSpec, probe.kind, head);
         if (!problem.isEmpty())
             return fail(tr("%1: %2").arg(native(job.source), problem));
     }

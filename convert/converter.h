@@ -35,8 +35,14 @@ OutputPlan outputPlan(OutputFormat output, ColorFormat color);
 // empty string.
 QString specProblem(const OutputPlan &outSpec);
 // Why outSpec cannot be written for a source of this kind (RAW of a PNG must
-// be RAW_ALPHA; LVGL has no BMP or SVG data decoder), or an empty string.
+// be RAW_ALPHA; LVGL has no BMP or SVG data decoder; LVGL 9 plays a GIF
+// embedded as RAW), or an empty string.
 QString sourceProblem(const OutputPlan &outSpec, ImageKind kind);
+// The same with what the source's first bytes say (at least its first 11;
+// the whole file will do): a GIF embedded for the library's GIF player must
+// be GIF89a with a global colour table for LVGL 8, and at most 480 pixels
+// wide for LVGL 9.
+QString sourceProblem(const OutputPlan &outSpec, ImageKind kind, const QByteArray &head);
 
 // ".c" or ".bin".
 QString outputExtension(const OutputPlan &outSpec);

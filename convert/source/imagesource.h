@@ -104,12 +104,13 @@ ConvertResult readSourceImage(const QString &path, const DecodeRequest &request,
                               SourceImage *source);
 
 // Reads path to embed it as it is, for the library's own PNG and JPEG
-// decoders (the RAW formats). The header gives the kind and the size, and
+// decoders and its GIF player (the RAW formats). The header gives the kind and the size, and
 // maxSide applies; the decoding budget does not, since nothing is decoded
 // here. The data is checked whole instead: a PNG's chunks, their CRCs and
 // every row of its compressed image data, a JPEG's segments and scans up
-// to its end marker; data that ends early or is corrupt fails as Corrupt.
-// source->image stays null. A BMP is decoded as readSourceImage() does.
+// to its end marker, a GIF's blocks and every frame's compressed rows;
+// data that ends early or is corrupt fails as Corrupt. source->image stays
+// null. A BMP is decoded as readSourceImage() does.
 ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *source);
 
 // Decodes data already in memory, with the same checks; path only names

@@ -411,6 +411,16 @@ void TestCli::usageErrors_data()
                                       "cannot be embedded as RAW";
     QTest::newRow("RAW_ALPHA of a GIF, at v9") << args("--lvgl 9 --cf RAW_ALPHA -o out in/pic.gif")
                                                << "in/pic.gif: LVGL has no decoder for GIF data";
+    QTest::newRow("RAW of a GIF87a, at v8")
+        << args("-c RAW -o out anim/old.gif")
+        << "anim/old.gif: LVGL 8's GIF player plays only GIF89a files, and this one is GIF87a";
+    QTest::newRow("RAW of a GIF without a global colour table, at v8")
+        << args("-c RAW_ALPHA -o out anim/local.gif")
+        << "anim/local.gif: LVGL 8's GIF player needs a global colour table";
+    QTest::newRow("RAW of a GIF wider than the v9 player's limit")
+        << args("--lvgl 9 --cf RAW -o out anim/wide.gif")
+        << "anim/wide.gif: LVGL 9's GIF player refuses a canvas wider than 480 pixels "
+           "(LV_GIF_MAX_WIDTH), and this GIF is 481 wide";
     QTest::newRow("RGB565A8 at depth 32") << args("-f bin -c RGB565A8 --depth 32 in/other.png")
                                           << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
     QTest::newRow("RGB565A8 at depth 8")
@@ -578,6 +588,18 @@ void TestCli::usageErrors()
     frame.image = image.convertToFormat(QImage::Format_Indexed8);
     QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.gif")),
                       EncodedFiles::gif(image.size(), {frame})));
+    // GIFs the library's GIF player refuses, by version.
+    const QByteArray gif = EncodedFiles::gif(image.size(), {frame});
+    QByteArray old = gif;
+    old.replace(0, 6, "GIF87a");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("anim")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/old.gif")), old));
+    EncodedFiles::GifFrame local = frame;
+    local.localTable = true;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/local.gif")),
+                      EncodedFiles::gif(image.size(), {local})));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/wide.gif")),
+                      EncodedFiles::gif(QSize(481, 7), {frame})));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
@@ -1890,6 +1912,50 @@ QByteArray v9Compressed()
                                "0400f8");
 }
 
+// A v9 frame set of three 2 x 1 A8 frames, the last sharing the first's
+// map, written by hand as inspect reads it; count and duration as given.
+QByteArray frameSetText(int count = 3, int duration = 150)
+{
+    QByteArray text = "#include \"lvgl/lvgl.h\"\n";
+    const char *const maps[] = {"spin_0_map", "spin_1_map", "spin_0_map"};
+    const char *const bytes[] = {"0x80, 0xff", "0x10, 0x20", nullptr};
+    for (int i = 0; i < 3; ++i) {
+        if (bytes[i])
+            text += "const uint8_t " + QByteArray(maps[i]) + "[] = {" + bytes[i] + "};\n";
+        text += "const lv_image_dsc_t spin_" + QByteArray::number(i)
+            + " = {.header.magic = LV_IMAGE_HEADER_MAGIC, .header.cf = LV_COLOR_FORMAT_A8, "
+              ".header.w = 2, .header.h = 1, .header.stride = 2, .data_size = 2, .data = "
+            + maps[i] + "};\n";
+    }
+    return text + "const void * const spin_frames[] = {&spin_0, &spin_1, &spin_2};\n"
+        + "const uint32_t spin_frame_count = " + QByteArray::number(count) + ";\n"
+        + "const uint32_t spin_frame_ms[] = {100, 50, 0};\n"
+        + "const uint32_t spin_duration_ms = " + QByteArray::number(duration) + ";\n"
+        + "const uint32_t spin_loop_count = 0;\n//end of file\n";
+}
+
+// A GIF of two frames on a 6 x 4 canvas, playing twice, embedded as RAW
+// for LVGL 8 by hand.
+QByteArray embeddedGifText()
+{
+    EncodedFiles::GifFrame first;
+    first.image = TestImages::photo(6, 4, 2).convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 7;
+    EncodedFiles::GifFrame second = first;
+    second.image = TestImages::photo(2, 2, 3).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(3, 1);
+    second.delayCs = 12;
+    const QByteArray gif = EncodedFiles::gif(QSize(6, 4), {first, second}, 2);
+    QByteArray values;
+    for (const char c : gif)
+        values += QByteArray::number(uchar(c)) + ",";
+    return "const uint8_t g_map[] = {" + values
+        + "};\nconst lv_img_dsc_t g = {.header.cf = LV_IMG_CF_RAW, .header.w = 6, .header.h = 4, "
+          ".data_size = "
+        + QByteArray::number(gif.size()) + ", .data = g_map};\n";
+}
+
 QImage inspectImage()
 {
     QImage image = TestImages::photo(7, 5, 3);
@@ -1978,6 +2044,40 @@ void TestCli::inspectFacts_data()
                         "as an image array or descriptor"}
         << "brindleforge-cli: main.c: line 3: 'main' is declared as 'int', not as an image "
            "array or descriptor";
+    QTest::newRow("frame set")
+        << frameSetText() << "spin.c" << QStringList() << 0
+        << QStringList {"  format:      LV_COLOR_FORMAT_A8 (cf 14)",
+                        "  animation:   frame set of 3 frames, 150 ms in all, loops for ever",
+                        "  frame 0:     spin_0, 2 x 1, LV_COLOR_FORMAT_A8, 100 ms",
+                        "  frame 1:     spin_1, 2 x 1, LV_COLOR_FORMAT_A8, 50 ms",
+                        "  frame 2:     spin_2, 2 x 1, LV_COLOR_FORMAT_A8, 0 ms, shares spin_0_map",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("frame set whose count is wrong")
+        << frameSetText(4) << "spin.c" << QStringList() << 1
+        << QStringList {"  consistent:  no: spin_frame_count is 4, but spin_frames lists 3 frames"}
+        << "brindleforge-cli: spin.c: spin_frame_count is 4, but spin_frames lists 3 frames";
+    QTest::newRow("frame set whose duration is wrong")
+        << frameSetText(3, 160) << "spin.c" << QStringList() << 1
+        << QStringList {"  consistent:  no: spin_duration_ms is 160, but the delays add up to 150"}
+        << "brindleforge-cli: spin.c: spin_duration_ms is 160, but the delays add up to 150";
+    QTest::newRow("frame set, a frame past its end")
+        << frameSetText() << "spin.c" << QStringList {"--png", "x.png", "--frame", "3"} << 1
+        << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: spin.c: --frame 3: the animation has 3 frames, 0 to 2";
+    QTest::newRow("embedded GIF, LVGL 8 at depth 32")
+        << embeddedGifText() << "gif.c" << QStringList {"--depth", "32"} << 0
+        << QStringList {"  format:      LV_IMG_CF_RAW (cf 1)",
+                        "  animation:   GIF of 2 frames on a 6 x 4 canvas, 190 ms in all, plays "
+                        "2 times",
+                        "  delays:      70, 120 ms",
+                        "  player RAM:  about 1 KiB (6 x 4 x 5 bytes at LV_COLOR_DEPTH 32)",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("a single image has no frame 1")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", false) << "pic.c"
+        << QStringList {"--png", "x.png", "--frame", "1"} << 1 << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: pic.c: --frame 1: the file holds a single image, frame 0";
     QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
                                   << QStringList()
                                   << "brindleforge-cli: gone.bin: cannot be read (no such file or "
@@ -2048,6 +2148,10 @@ void TestCli::inspectUsageErrors_data()
     QTest::newRow("two previews of one name") << args("inspect --png out a.bin sub/a.bin")
                                               << "--png: a.bin and sub/a.bin would both "
                                                  "write out/a.bin.png";
+    QTest::newRow("frame not a number") << args("inspect --png x.png --frame two a.bin")
+                                        << "--frame takes a frame number from 0, not 'two'";
+    QTest::newRow("frame without png")
+        << args("inspect --frame 1 a.bin") << "--frame chooses the frame --png writes";
     QTest::newRow("a preview over the file inspected")
         << args("inspect --png a.bin a.bin")
         << "--png: the preview a.bin would replace the file "
@@ -2196,6 +2300,9 @@ void TestCli::inspectPreviews_data()
     QTest::newRow("ALPHA_4BIT .bin in a recolour")
         << lvglFile(image, "ALPHA_4BIT", true) << QStringList {"--recolor", "ff8000"};
     QTest::newRow("v9 compressed") << v9Compressed() << QStringList {"--depth", "32"};
+    QTest::newRow("frame set, frame 1") << frameSetText() << QStringList {"--frame", "1"};
+    QTest::newRow("embedded GIF, frame 1 at depth 16")
+        << embeddedGifText() << QStringList {"--frame", "1", "--depth", "16"};
 }
 
 // --png writes exactly what the decoder shows for the same settings.
@@ -2212,6 +2319,7 @@ void TestCli::inspectPreviews()
     QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
 
     DeviceSettings device;
+    int frame = 0;
     for (int i = 0; i < options.size(); ++i) {
         const QString value = options.value(i + 1);
         QString hex = value;
@@ -2220,6 +2328,8 @@ void TestCli::inspectPreviews()
             device.depth = value.toInt();
         else if (options.at(i) == QLatin1String("--swap"))
             device.swap = true;
+        else if (options.at(i) == QLatin1String("--frame"))
+            frame = value.toInt();
         else if (options.at(i) == QLatin1String("--chroma-key"))
             device.chromaKey = hex.toUInt(nullptr, 16);
         else if (options.at(i) == QLatin1String("--recolor"))
@@ -2234,8 +2344,13 @@ void TestCli::inspectPreviews()
     const QImage written(dir.filePath(QStringLiteral("shown.png")));
     QVERIFY(!written.isNull());
     QCOMPARE(written.hasAlphaChannel(), !device.hasBackground);
+    const QImage wanted = frame > 0 ? decoded.frames.value(frame) : decoded.image;
+    QVERIFY(!wanted.isNull());
     QCOMPARE(written.convertToFormat(QImage::Format_ARGB32),
-             decoded.image.convertToFormat(QImage::Format_ARGB32));
+             wanted.convertToFormat(QImage::Format_ARGB32));
+    // A frame other than the first looks different from it here.
+    if (frame > 0)
+        QVERIFY(wanted != decoded.image);
 }
 
 // With several files, the previews go into a folder, each named after its
@@ -2561,6 +2676,34 @@ void TestCli::embeddedSources_data()
         << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "crc.png"} << 1
         << QByteArray("crc.png -> out.c: cannot be decoded (truncated or corrupt data)")
         << QByteArray();
+
+    // A GIF for the library's GIF player, which allocates by its version
+    // and depth.
+    QTest::newRow("a GIF for LVGL 8's player, with its RAM")
+        << QStringList {"-v", "-c", "RAW", "-o", "out.c", "anim.gif"} << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 2 KiB of RAM to play it at "
+                      "LV_COLOR_DEPTH 16 (20 x 16 x 4 bytes)")
+        << QByteArray("    .header.cf = LV_IMG_CF_RAW,\n");
+    QTest::newRow("a GIF as RAW_ALPHA for LVGL 8")
+        << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "anim.gif"} << 0 << QByteArray()
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF for LVGL 9's player, with its RAM")
+        << QStringList {"-v", "--lvgl", "9", "--cf", "RAW", "-o", "out.c", "anim.gif"} << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 21 KiB of RAM to play it "
+                      "(20 x 16 x 4 bytes in ARGB8888, plus about 20 KB of decoder state)")
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF restoring to previous, LVGL 9 warns")
+        << QStringList {"--lvgl", "9", "--cf", "RAW", "-o", "out.c", "back.gif"} << 0
+        << QByteArray("back.gif -> out.c: warning: a frame has disposal method 3 (restore to "
+                      "previous), which LVGL 9's GIF player does not support")
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF restoring to previous, LVGL 8 plays it")
+        << QStringList {"-c", "RAW", "-o", "out.c", "back.gif"} << 0 << QByteArray()
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF cut in its last frame")
+        << QStringList {"-c", "RAW", "-o", "out.c", "cut.gif"} << 1
+        << QByteArray("cut.gif -> out.c: cannot be decoded (truncated or corrupt data)")
+        << QByteArray();
 }
 
 void TestCli::embeddedSources()
@@ -2582,10 +2725,23 @@ void TestCli::embeddedSources()
     QByteArray crc = png;
     crc[crc.indexOf("IDAT") + 6] = char(crc.at(crc.indexOf("IDAT") + 6) ^ 0x40);
     QVERIFY(writeFile(path("crc.png"), crc));
+    EncodedFiles::GifFrame first;
+    first.image = TestImages::photo(20, 16, 2).convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 10;
+    EncodedFiles::GifFrame second = first;
+    second.image = TestImages::photo(8, 8, 3).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(4, 4);
+    const QByteArray gif = EncodedFiles::gif(QSize(20, 16), {first, second, first}, 0);
+    QVERIFY(writeFile(path("anim.gif"), gif));
+    QVERIFY(writeFile(path("cut.gif"), gif.left(gif.size() - 30)));
+    second.disposal = 3;
+    QVERIFY(writeFile(path("back.gif"), EncodedFiles::gif(QSize(20, 16), {first, second, first})));
 
     const Outcome outcome = runCli(dir.path(), arguments);
     QCOMPARE(outcome.exitCode, exitCode);
     QVERIFY2(outcome.err.contains(said), outcome.err.constData());
+    QVERIFY2(!outcome.err.contains("warning") || said.contains("warning"), outcome.err.constData());
     if (exitCode != 0) {
         QVERIFY(!QFileInfo::exists(path("out.c")));
         return;
