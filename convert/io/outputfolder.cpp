@@ -4,16 +4,21 @@
 #include "outputfile.h"
 #include "temporaryfiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <csignal>
 #endif
 
 namespace Convert {
@@ -44,6 +49,31 @@ bool exchangePaths(const QString &a, const QString &b)
     errno = ENOSYS;
     return false;
 #endif
+}
+
+// Removes the staging folders beside target that a writer left when it
+// was killed (".<name>" and a temporary name of a process that no longer
+// runs), and the old folders that an interrupted exchange left.
+void removeStaleStaging(const QFileInfo &target)
+{
+    const QString prefix = QStringLiteral(".") + target.fileName();
+    const QFileInfoList entries =
+        QDir(target.absolutePath())
+            .entryInfoList({prefix + QStringLiteral(".bf-*.tmp")},
+                           QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QByteArray name = entry.fileName().mid(prefix.size()).toLatin1();
+        const qint64 pid = temporaryWriter(name.constData());
+        if (pid <= 0 || pid == QCoreApplication::applicationPid() || entry.isSymLink())
+            continue;
+#ifdef Q_OS_UNIX
+        // A writer that still runs (or that this user may not signal)
+        // keeps its folder; kill() with signal 0 only asks.
+        if (pid <= qint64(INT_MAX) && (::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
+            continue;
+#endif
+        QDir(entry.filePath()).removeRecursively();
+    }
 }
 
 } // namespace
@@ -93,6 +123,7 @@ ConvertResult OutputFolder::create()
     if (!checked.ok())
         return checked;
     const QFileInfo info(m_target);
+    removeStaleStaging(info);
     m_staging = info.absolutePath() + QStringLiteral("/.") + info.fileName()
         + QString::fromLatin1(temporaryName());
     if (!QDir().mkdir(m_staging)) {

@@ -24,7 +24,9 @@ namespace Convert {
 // - An existing target is replaced only when it is a folder whose every
 //   entry is a regular file that replaceable() accepts (the files of an
 //   earlier set): a folder of the user's own is refused and left alone.
-// - Without commit(), the destructor removes the staging folder.
+// - Without commit(), the destructor removes the staging folder. One that a
+//   killed writer left behind (its name carries the writer's process id, as
+//   a temporary file's does) is removed by the next create() beside it.
 class OutputFolder
 {
 public:

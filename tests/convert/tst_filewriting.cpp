@@ -385,6 +385,8 @@ private slots:
     void frameSets();
     void frameFolderFailures_data();
     void frameFolderFailures();
+    void staleStagingFolders_data();
+    void staleStagingFolders();
 };
 
 void TestFileWriting::initTestCase()
@@ -2325,6 +2327,61 @@ void TestFileWriting::frameFolderFailures()
     } else {
         QCOMPARE(readFile(target), good);
     }
+}
+
+void TestFileWriting::staleStagingFolders_data()
+{
+    QTest::addColumn<QString>("writer"); // "dead", "running" (process 1), "this process"
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("a killed writer's folder is removed") << "dead" << true;
+    QTest::newRow("a running writer's folder is kept") << "running" << false;
+    QTest::newRow("this process's own folder is kept") << "this process" << false;
+}
+
+// The staging folder of a writer that was killed before its commit (its
+// name carries its process id) is removed by the next set written there.
+void TestFileWriting::staleStagingFolders()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, writer);
+    QFETCH(bool, removed);
+
+    qint64 pid = 1;
+    if (writer == QLatin1String("this process")) {
+        pid = QCoreApplication::applicationPid();
+    } else if (writer == QLatin1String("dead")) {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        pid = child;
+    }
+    // ".anim" and the temporary name of the writer: ".bf-", its id in five
+    // base-36 digits, five more, ".tmp".
+    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    QByteArray id;
+    for (qint64 rest = pid, i = 0; i < 5; ++i, rest /= 36)
+        id.prepend(digits[rest % 36]);
+    QTemporaryDir dir;
+    const QString left = dir.filePath(QStringLiteral(".anim.bf-") + QString::fromLatin1(id)
+                                      + QStringLiteral("abcde.tmp"));
+    QVERIFY(QDir().mkdir(left));
+    QVERIFY(writeFile(left + QStringLiteral("/000.bin"), "half a set"));
+
+    const QString input = dir.filePath(QStringLiteral("dot.png"));
+    QVERIFY(writeFile(input, pngOf(sheet(1, 1, 2, {qRgb(1, 2, 3)}))));
+    const ConvertResult result = convertFrames(input, argb8888Folder(), TransformPlan(),
+                                               FramePlan(), dir.filePath(QStringLiteral("anim")));
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(QFileInfo::exists(left), !removed);
+    QCOMPARE(entries(dir.filePath(QStringLiteral("anim"))),
+             (QStringList {QStringLiteral("000.bin"), QStringLiteral("frames.txt")}));
+#else
+    QSKIP("process ids in temporary names are a Unix matter");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestFileWriting)
