@@ -673,15 +673,20 @@ void TestCCompile::frameSetsCompile_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("paletteBytes"); // 0 without a palette
     QTest::addColumn<int>("headerBytes"); // of each frame's .bin
+    QTest::addColumn<int>("compression"); // a Lvgl9::Compression
 
-    QTest::newRow("v8 TRUE_COLOR_ALPHA") << 8 << "TRUE_COLOR_ALPHA" << 0 << 4;
-    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 0 << 4;
-    QTest::newRow("v8 INDEXED_2BIT") << 8 << "INDEXED_2BIT" << 16 << 4;
-    QTest::newRow("v8 INDEXED_8BIT") << 8 << "INDEXED_8BIT" << 1024 << 4;
-    QTest::newRow("v9 RGB565") << 9 << "RGB565" << 0 << 12;
-    QTest::newRow("v9 ARGB8888") << 9 << "ARGB8888" << 0 << 12;
-    QTest::newRow("v9 I2") << 9 << "I2" << 16 << 12;
-    QTest::newRow("v9 I8") << 9 << "I8" << 1024 << 12;
+    QTest::newRow("v8 TRUE_COLOR_ALPHA") << 8 << "TRUE_COLOR_ALPHA" << 0 << 4 << 0;
+    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 0 << 4 << 0;
+    QTest::newRow("v8 INDEXED_2BIT") << 8 << "INDEXED_2BIT" << 16 << 4 << 0;
+    QTest::newRow("v8 INDEXED_8BIT") << 8 << "INDEXED_8BIT" << 1024 << 4 << 0;
+    QTest::newRow("v9 RGB565") << 9 << "RGB565" << 0 << 12 << 0;
+    QTest::newRow("v9 ARGB8888") << 9 << "ARGB8888" << 0 << 12 << 0;
+    QTest::newRow("v9 I2") << 9 << "I2" << 16 << 12 << 0;
+    QTest::newRow("v9 I8") << 9 << "I8" << 1024 << 12 << 0;
+    // Compressed data holds the palette inside it: only the shared array
+    // and the sizes are checked there.
+    QTest::newRow("v9 RGB565, RLE") << 9 << "RGB565" << 0 << 12 << int(Lvgl9::Compression::Rle);
+    QTest::newRow("v9 I8, LZ4") << 9 << "I8" << 0 << 12 << int(Lvgl9::Compression::Lz4);
 }
 
 // A frame set compiles against the stand-in header: every array is
@@ -696,6 +701,7 @@ void TestCCompile::frameSetsCompile()
     QFETCH(QString, format);
     QFETCH(int, paletteBytes);
     QFETCH(int, headerBytes);
+    QFETCH(int, compression);
 
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("anim.gif"));
@@ -709,6 +715,7 @@ void TestCCompile::frameSetsCompile()
         plan.row = Lvgl9::findFormat(format);
     else
         plan.row = Lvgl8::findFormat(format);
+    plan.compression = Lvgl9::Compression(compression);
     int frames = 0;
     const QString c = dir.filePath(QStringLiteral("walk.c"));
     const ConvertResult written =
