@@ -57,9 +57,14 @@ bool BatchPlan::build(const CommandLine &commandLine)
         return fail(tr("--name needs exactly one input file"));
 
     const OutputPlan &outSpec = commandLine.outputKind();
-    const QString extension = outputExtension(outSpec);
+    // A .bin frame set is a folder, named after its source without a suffix.
+    const bool frameFolders = commandLine.frames() && outSpec.binary;
+    const QString extension = frameFolders ? QString() : outputExtension(outSpec);
     const QString output = commandLine.outputPath();
     const QString standardOutput = OutputFile::standardOutput();
+    if (frameFolders && output == standardOutput)
+        return fail(tr("-o - cannot take a folder of .bin frames; write a C frame set (-f c) or "
+                       "name a folder"));
     if (output == standardOutput && !singleFile)
         return fail(tr("-o - writes one image to standard output; it takes one input file, not "
                        "a batch"));
@@ -73,9 +78,14 @@ bool BatchPlan::build(const CommandLine &commandLine)
     const bool trailingSlash =
         output.endsWith(QLatin1Char('/')) || output.endsWith(QDir::separator());
     const FileStatus outputStatus = fileStatus(withoutTrailingSlashes(output));
+    // One input's -o names its frame folder, a new one or an earlier set.
+    const bool earlierFrameFolder = frameFolders && singleFile && !trailingSlash
+        && outputStatus.kind == FileKind::Directory
+        && QFileInfo::exists(output + QStringLiteral("/frames.txt"));
     const bool outputIsDirectory = !output.isEmpty() && output != standardOutput
+        && !earlierFrameFolder
         && (!singleFile || outputStatus.kind == FileKind::Directory || trailingSlash);
-    if (!output.isEmpty() && !outputIsDirectory && output != standardOutput
+    if (!output.isEmpty() && !outputIsDirectory && output != standardOutput && !frameFolders
         && !checkExtension(commandLine, output))
         return false;
 
@@ -111,7 +121,25 @@ bool BatchPlan::build(const CommandLine &commandLine)
         return false;
     if (!outSpec.binary && !checkSymbols())
         return false;
+    if (commandLine.frames() && !checkFrameCounts(commandLine.framePlan()))
+        return false;
     return checkSources(outSpec, commandLine.device().get());
+}
+
+bool BatchPlan::checkFrameCounts(const FramePlan &framePlan)
+{
+    // lv_animimg keeps the count in an int8_t. The headers tell it; a
+    // source that is no image is left to fail on its own.
+    for (const Job &job : qAsConst(m_jobs)) {
+        int count = 0;
+        if (frameCount(job.source, framePlan, &count).ok() && count > FrameSet::MaxFrames) {
+            return fail(tr("%1: %2 frames: lv_animimg stores the frame count in an int8_t: at "
+                           "most %3 frames; use --max-frames")
+                            .arg(native(job.source), QString::number(count),
+                                 QString::number(FrameSet::MaxFrames)));
+        }
+    }
+    return true;
 }
 
 bool BatchPlan::fail(const QString &error)
@@ -354,7 +382,13 @@ bool BatchPlan::checkSources(const OutputPlan &outSpec, const DeviceModel *devic
         ImageProbe probe;
         if (!probeImage(job.source, &probe).ok())
             continue;
-        QString problem = sourceProblem(outSpec, probe.kind);
+        // A GIF for the library's GIF player: its header says whether the
+        // player takes it.
+        QByteArray head;
+        qint64 size = 0;
+        if (probe.kind == ImageKind::Gif && !readRegularFileHead(job.source, 16, &head, &size).ok())
+            continue;
+        QString problem = sourceProblem(outSpec, probe.kind, head);
         // The device's configuration needs the decoder for the kind.
         if (problem.isEmpty() && device)
             problem = device->refusal(DeviceImage::of(outSpec, probe.size, probe.kind));

@@ -65,6 +65,7 @@ private:
     bool checkPreviewTargets();
     bool checkSymbols();
     bool checkSources(const Convert::OutputPlan &outSpec, const Convert::DeviceModel *device);
+    bool checkFrameCounts(const Convert::FramePlan &framePlan);
 
     QString m_error;
     QVector<Job> m_jobs;

@@ -6,6 +6,7 @@
 #include <csymbol.h>
 #include <devicemodel.h>
 #include <outputfile.h>
+#include <outputfolder.h>
 #include <preview.h>
 
 #include <QDir>
@@ -40,6 +41,8 @@ BatchRunner::BatchRunner(const QVector<BatchPlan::Job> &jobs, const OutputPlan &
 
 ConvertResult BatchRunner::runJob(int index, CommitGroup *group)
 {
+    if (m_frames)
+        return framesJob(index);
     if (m_dryRun)
         return checkJob(index);
     const BatchPlan::Job &job = m_jobs.at(index);
@@ -55,6 +58,23 @@ ConvertResult BatchRunner::runJob(int index, CommitGroup *group)
             result.addWarnings(
                 m_device->warnings(DeviceImage::of(m_spec, m_transforms.finalSize(probe.size))));
     }
+    return result;
+}
+
+ConvertResult BatchRunner::framesJob(int index)
+{
+    // A set is written as a whole, a folder by its own commit, so it never
+    // waits in a group.
+    const BatchPlan::Job &job = m_jobs.at(index);
+    ConvertResult result = convertFrames(job.source, m_spec, m_transforms, m_framePlan, job.output,
+                                         job.symbol, m_dryRun, &m_frameCounts[size_t(index)]);
+    if (!result.ok() || !m_dryRun || job.output == OutputFile::standardOutput()
+        || inMissingFolder(job.output))
+        return result;
+    ConvertResult target = m_spec.binary ? OutputFolder::checkTarget(job.output, isFrameSetFileName)
+                                         : OutputFile::checkTarget(job.output);
+    if (!target.ok())
+        return target;
     return result;
 }
 
@@ -133,6 +153,7 @@ int BatchRunner::run(int threadCount)
     m_encoded.assign(size_t(total), QByteArray());
     m_previewResults.assign(size_t(total), ConvertResult());
     m_finalSizes.assign(size_t(total), QSize());
+    m_frameCounts.assign(size_t(total), 0);
     std::vector<ConvertResult> results(static_cast<size_t>(total));
     std::vector<char> finished(size_t(total), 0);
     int finishedCount = 0;
@@ -142,7 +163,7 @@ int BatchRunner::run(int threadCount)
 
     // One image keeps its own flush; a batch flushes its outputs together.
     std::unique_ptr<CommitGroup> group;
-    if (total > 1 && !m_dryRun)
+    if (total > 1 && !m_dryRun && !m_frames)
         group.reset(new CommitGroup);
 
     // Results of files committed by the group are only known after the
@@ -344,7 +365,11 @@ QString BatchRunner::dryRunListing() const
         const BatchPlan::Job &job = m_jobs.at(i);
         text += displayPath(job.source) + QStringLiteral(" -> ") + displayPath(job.output);
         const QSize size = m_finalSizes[size_t(i)];
-        if (!m_transforms.isIdentity() && size.isValid())
+        if (m_frames)
+            text += m_frameCounts[size_t(i)] == 1
+                ? QStringLiteral(" (1 frame)")
+                : QStringLiteral(" (%1 frames)").arg(m_frameCounts[size_t(i)]);
+        else if (!m_transforms.isIdentity() && size.isValid())
             text += QStringLiteral(" (%1 x %2)")
                         .arg(QString::number(size.width()), QString::number(size.height()));
         text += QLatin1Char('\n');

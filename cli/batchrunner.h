@@ -41,6 +41,12 @@ public:
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // What is done to each decoded image (see Convert::TransformPlan).
     void setTransforms(const Convert::TransformPlan &transforms) { m_transforms = transforms; }
+    // Write each job as a frame set (see Convert::convertFrames).
+    void setFrames(const Convert::FramePlan &framePlan)
+    {
+        m_frames = true;
+        m_framePlan = framePlan;
+    }
     // Folders that the run makes before it writes into them: a dry run
     // checks no target inside them.
     void setMissingFolders(const QStringList &folders) { m_missingFolders = folders; }
@@ -64,7 +70,8 @@ public:
 
     // After a dry run: "SOURCE -> OUTPUT" for each output that would be
     // written and "OUTPUT -> PREVIEW" for each preview, in plan order. With
-    // transforms, each output's line ends in its final size: " (W x H)".
+    // transforms, each output's line ends in its final size: " (W x H)"; a
+    // frame set's in its frame count: " (N frames)", " (1 frame)".
     QString dryRunListing() const;
 
     // Reports every job as failed with result, converting none (used when
@@ -85,6 +92,8 @@ private:
     // The job's source read and encoded into m_encoded.
     Convert::ConvertResult encodeJob(int index);
     Convert::ConvertResult checkJob(int index);
+    // One job of run() with frames: the set written, or in a dry run checked.
+    Convert::ConvertResult framesJob(int index);
     bool inMissingFolder(const QString &path) const;
     Convert::ConvertResult writeToStandardOutput(int index);
     // The preview of a job whose output run() wrote (or checked).
@@ -96,6 +105,9 @@ private:
     bool m_verbose = false;
     bool m_dryRun = false;
     Convert::TransformPlan m_transforms;
+    bool m_frames = false;
+    Convert::FramePlan m_framePlan;
+    std::vector<int> m_frameCounts; // per job: the frames of its set
     QStringList m_missingFolders;
     std::shared_ptr<const Convert::DeviceModel> m_device;
     std::vector<char> m_written; // per job: whether run() wrote (or would write) its output

@@ -4,7 +4,9 @@
 #include <csymbol.h>
 #include <devicemodel.h>
 #include <imagekinds.h>
+#include <outputversion.h>
 
+#include <QRegularExpression>
 #include <QThread>
 
 #include <algorithm>
@@ -183,6 +185,26 @@ CommandLine::CommandLine()
                      "down); either side may be left out (240x). The other side is rounded to "
                      "the nearest pixel."),
                   QStringLiteral("WxH"))
+    , m_framesOption(QStringLiteral("frames"),
+                     tr("Write each input as a frame set for lv_animimg: every frame of a GIF or "
+                        "WebP animation (a still image is one frame) in one C file with a "
+                        "descriptor per frame, NAME_frames[], NAME_frame_count, NAME_frame_ms[] "
+                        "and NAME_duration_ms; with -f bin a folder NAME/ of 000.bin, 001.bin, "
+                        "... and frames.txt. Equal neighbours share one array; indexed formats "
+                        "share one palette. At most 127 frames."))
+    , m_maxFramesOption(QStringLiteral("max-frames"),
+                        tr("With --frames: keep N frames (1 to 127) spread evenly, each shown "
+                           "for the delays of the frames it stands for."),
+                        QStringLiteral("N"))
+    , m_gridOption(QStringLiteral("grid"),
+                   tr("With --frames: cut a sprite sheet into COLS x ROWS equal frames, left to "
+                      "right, top to bottom."),
+                   QStringLiteral("COLSxROWS"))
+    , m_frameMsOption(QStringLiteral("frame-ms"),
+                      tr("With --frames: show every frame for N ms (1 to 600000). Default: an "
+                         "animation's own delays (a zero delay as 100 ms), 100 for --grid "
+                         "frames and a still image."),
+                      QStringLiteral("N"))
     , m_outputOption({QStringLiteral("o"), QStringLiteral("output")},
                      tr("With one input file, the output file (or an existing directory to "
                         "write it into; - for standard output). Otherwise the output directory, "
@@ -271,6 +293,16 @@ CommandLine::CommandLine()
         m_packOption,         m_packBindOption, m_dryRunOption,     m_recursiveOption,
         m_jobsOption,         m_quietOption,    m_verboseOption,    m_helpOption,
         m_versionOption};
+    // The frame-set options follow the transforms.
+    for (int i = 0; i < m_listedOptions.size(); ++i) {
+        if (m_listedOptions.at(i).names() == m_fitOption.names()) {
+            m_listedOptions.insert(i + 1, m_frameMsOption);
+            m_listedOptions.insert(i + 1, m_gridOption);
+            m_listedOptions.insert(i + 1, m_maxFramesOption);
+            m_listedOptions.insert(i + 1, m_framesOption);
+            break;
+        }
+    }
     m_parser.addOptions(m_listedOptions);
     // The build makes the manual page and the completion scripts with these.
     m_completionOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -377,6 +409,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     const QString transformError = parseTransforms();
     if (!transformError.isEmpty())
         return fail(transformError);
+    const QString framesError = parseFrames();
+    if (!framesError.isEmpty())
+        return fail(framesError);
 
     if (m_parser.isSet(m_outputOption)) {
         m_outputPath = m_parser.value(m_outputOption);
@@ -659,6 +694,8 @@ QString CommandLine::parsePlacement()
             .arg(
                 QLatin1String(m_spec.lvgl() == 9 ? m_spec.format9()->name : m_spec.format()->name));
     }
+    if (m_frames)
+        return tr("--frames does not apply to --pack: a pack holds one image per entry");
     for (const QCommandLineOption *option :
          {&m_nameOption, &m_symbolPrefixOption, &m_includeOption, &m_previewOption}) {
         if (m_parser.isSet(*option))
@@ -669,6 +706,55 @@ QString CommandLine::parsePlacement()
     // Every entry is the image's .bin.
     m_spec.binary = true;
     return specProblem(m_spec);
+}
+
+QString CommandLine::parseFrames()
+{
+    m_frames = m_parser.isSet(m_framesOption);
+    m_framePlan = FramePlan();
+    for (const QCommandLineOption *option : {&m_maxFramesOption, &m_gridOption, &m_frameMsOption}) {
+        const QString name = option->names().constFirst();
+        if (m_parser.values(*option).size() > 1)
+            return tr("--%1 is given more than once").arg(name);
+        if (m_parser.isSet(*option) && !m_frames)
+            return tr("--%1 applies to frame sets; add --frames").arg(name);
+    }
+    if (!m_frames)
+        return QString();
+    if (m_spec.isRaw()) {
+        return tr("--frames converts the pixels of each frame, but %1 embeds the file as it is")
+            .arg(QLatin1String(OutputVersion::of(m_spec).formatName(m_spec)));
+    }
+    if (m_parser.isSet(m_previewOption))
+        return tr("--preview shows one image; it does not apply to --frames");
+    const auto number = [this](const QCommandLineOption &option, int most, int *value) {
+        bool ok = false;
+        *value = m_parser.value(option).toInt(&ok);
+        return ok && *value >= 1 && *value <= most;
+    };
+    if (m_parser.isSet(m_maxFramesOption)
+        && !number(m_maxFramesOption, FrameSet::MaxFrames, &m_framePlan.maxFrames)) {
+        return tr("--max-frames takes a whole number from 1 to %1 (lv_animimg's limit), not "
+                  "'%2'")
+            .arg(QString::number(FrameSet::MaxFrames), m_parser.value(m_maxFramesOption));
+    }
+    if (m_parser.isSet(m_frameMsOption) && !number(m_frameMsOption, 600000, &m_framePlan.frameMs)) {
+        return tr("--frame-ms takes a whole number of milliseconds from 1 to 600000, not '%1'")
+            .arg(m_parser.value(m_frameMsOption));
+    }
+    if (m_parser.isSet(m_gridOption)) {
+        const QString value = m_parser.value(m_gridOption);
+        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,4})x([0-9]{1,4})$"));
+        const QRegularExpressionMatch match = pattern.match(value);
+        const QSize grid = match.hasMatch()
+            ? QSize(match.captured(1).toInt(), match.captured(2).toInt())
+            : QSize();
+        if (grid.isEmpty())
+            return tr("--grid takes COLSxROWS, two whole numbers of at least 1 (4x2), not '%1'")
+                .arg(value);
+        m_framePlan.grid = grid;
+    }
+    return QString();
 }
 
 // What to say about an option that cannot change a RAW image: it embeds

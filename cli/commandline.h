@@ -64,6 +64,10 @@ public:
     // What is done to each decoded image (--crop, --trim, --rotate, --flip,
     // --resize, --fit); a plan that does nothing without them.
     const Convert::TransformPlan &transforms() const { return m_transforms; }
+    // Whether each input is written as a frame set (--frames), and how its
+    // frames are made (--max-frames, --grid, --frame-ms).
+    bool frames() const { return m_frames; }
+    const Convert::FramePlan &framePlan() const { return m_framePlan; }
     // The -f value, as its table spells it ("c" when none was given).
     QString formatName() const { return m_formatName; }
     QString outputPath() const { return m_outputPath; }
@@ -112,6 +116,9 @@ private:
     QString fitDevice();
     // The part of --help that says what --lv-conf does.
     static QString deviceHelpText();
+    // Read --frames and its options into m_framePlan; return a usage error,
+    // or an empty string.
+    QString parseFrames();
 
     QCommandLineParser m_parser;
     QCommandLineOption m_formatOption;
@@ -131,6 +138,10 @@ private:
     QCommandLineOption m_flipOption;
     QCommandLineOption m_resizeOption;
     QCommandLineOption m_fitOption;
+    QCommandLineOption m_framesOption;
+    QCommandLineOption m_maxFramesOption;
+    QCommandLineOption m_gridOption;
+    QCommandLineOption m_frameMsOption;
     QCommandLineOption m_outputOption;
     QCommandLineOption m_previewOption;
     QCommandLineOption m_nameOption;
@@ -156,6 +167,8 @@ private:
     Convert::ColorFormat m_colorFormat = Convert::TrueColor;
     Convert::OutputPlan m_spec;
     Convert::TransformPlan m_transforms;
+    bool m_frames = false;
+    Convert::FramePlan m_framePlan;
     QString m_formatName = QStringLiteral("c");
     QString m_outputPath;
     QString m_previewPath;

@@ -94,6 +94,7 @@ int Inspect::parse(const QStringList &arguments)
     const InspectOptions options;
     const QCommandLineOption &json = options.json;
     const QCommandLineOption &png = options.png;
+    const QCommandLineOption &frame = options.frame;
     const QCommandLineOption &depth = options.depth;
     const QCommandLineOption &swap = options.swap;
     const QCommandLineOption &chromaKey = options.chromaKey;
@@ -126,8 +127,9 @@ int Inspect::parse(const QStringList &arguments)
                   + InspectOptions::detailsText());
         return AllConsistent;
     }
-    for (const QCommandLineOption *option : {&png, &depth, &chromaKey, &recolor, &background, &lvgl,
-                                             &options.entry, &options.lvConf, &options.lvVersion}) {
+    for (const QCommandLineOption *option :
+         {&png, &frame, &depth, &chromaKey, &recolor, &background, &lvgl, &options.entry,
+          &options.lvConf, &options.lvVersion}) {
         if (parser.values(*option).size() > 1)
             return usage(tr("--%1 is given more than once").arg(option->names().constLast()));
     }
@@ -179,6 +181,15 @@ int Inspect::parse(const QStringList &arguments)
         m_deviceModel = model;
     } else if (parser.isSet(options.lvVersion)) {
         return usage(tr("--lv-version goes with --lv-conf"));
+    }
+    if (parser.isSet(frame)) {
+        bool ok = false;
+        const QString value = parser.value(frame);
+        m_frame = value.toInt(&ok);
+        if (!ok || m_frame < 0)
+            return usage(tr("--frame takes a frame number from 0, not '%1'").arg(value));
+        if (!parser.isSet(png))
+            return usage(tr("--frame chooses the frame --png writes; give --png too"));
     }
 
     m_files = parser.positionalArguments();
@@ -312,9 +323,14 @@ int Inspect::inspectAll()
             deviceWarnings = m_deviceModel->warnings(image);
         }
         QString preview;
+        QString noFrame;
+        const QImage shown =
+            m_png.isEmpty() || !result.ok() ? QImage() : chosenFrame(result, &noFrame);
         if (!result.ok())
             reportFailure(file, result.error);
-        else if (!m_png.isEmpty() && !writePreview(file, result.image, &preview))
+        else if (!noFrame.isEmpty())
+            reportFailure(file, noFrame);
+        else if (!m_png.isEmpty() && !writePreview(file, shown, &preview))
             preview.clear();
         if (!refusal.isEmpty())
             reportFailure(file, refusal);
@@ -351,6 +367,130 @@ int Inspect::inspectAll()
         print(stdout, QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
     }
     return m_failures ? SomeFailed : AllConsistent;
+}
+
+QImage Inspect::chosenFrame(const LvglDecodeResult &result, QString *why) const
+{
+    if (m_frame <= 0)
+        return result.image;
+    const int count = result.frames.size();
+    if (count == 0) {
+        *why = tr("--frame %1: the file holds a single image, frame 0").arg(m_frame);
+        return QImage();
+    }
+    if (m_frame >= count) {
+        *why = tr("--frame %1: the animation has %2 frames, 0 to %3")
+                   .arg(m_frame)
+                   .arg(count)
+                   .arg(count - 1);
+        return QImage();
+    }
+    return result.frames.at(m_frame);
+}
+
+namespace {
+
+QString loopText(int loopCount)
+{
+    if (loopCount < 0)
+        return QString();
+    return loopCount == 0
+        ? QStringLiteral("loops for ever")
+        : QStringLiteral("plays %1 %2")
+              .arg(loopCount)
+              .arg(loopCount == 1 ? QStringLiteral("time") : QStringLiteral("times"));
+}
+
+QString memoryText(qint64 bytes)
+{
+    return bytes >= (qint64(1) << 20)
+        ? QStringLiteral("%1 MiB").arg(double(bytes) / (1 << 20), 0, 'f', 1)
+        : QStringLiteral("%1 KiB").arg((bytes + 1023) / 1024);
+}
+
+} // namespace
+
+void Inspect::describeAnimation(const LvglAnimationInfo &a, QString *text)
+{
+    const auto line = [text](const QString &key, const QString &value) {
+        *text += QStringLiteral("  ") + key.leftJustified(13) + escapeControls(value)
+            + QLatin1Char('\n');
+    };
+    QString summary = QStringLiteral("%1 of %2 frames").arg(a.kind).arg(a.frames.size());
+    if (a.canvas.isValid())
+        summary +=
+            QStringLiteral(" on a %1 x %2 canvas").arg(a.canvas.width()).arg(a.canvas.height());
+    summary += QStringLiteral(", %1 ms in all").arg(a.durationMs);
+    const QString loops = loopText(a.loopCount);
+    if (!loops.isEmpty())
+        summary += QStringLiteral(", ") + loops;
+    line(QStringLiteral("animation:"), summary);
+    if (a.kind == QLatin1String("GIF")) {
+        QStringList delays;
+        for (const LvglFrameInfo &frame : a.frames)
+            delays << QString::number(frame.delayMs);
+        line(QStringLiteral("delays:"), delays.join(QLatin1String(", ")) + QStringLiteral(" ms"));
+    } else {
+        for (int i = 0; i < a.frames.size(); ++i) {
+            const LvglFrameInfo &frame = a.frames.at(i);
+            QString value = QStringLiteral("%1, %2 x %3, %4, %5 ms")
+                                .arg(frame.name)
+                                .arg(frame.width)
+                                .arg(frame.height)
+                                .arg(frame.formatName.isEmpty() ? QStringLiteral("unknown format")
+                                                                : frame.formatName)
+                                .arg(frame.delayMs);
+            if (!frame.sharesWith.isEmpty())
+                value += QStringLiteral(", shares %1").arg(frame.sharesWith);
+            if (!frame.error.isEmpty())
+                value += QStringLiteral(", inconsistent");
+            line(QStringLiteral("frame %1:").arg(i), value);
+        }
+    }
+    if (a.playerBytes >= 0)
+        line(QStringLiteral("player RAM:"),
+             QStringLiteral("about %1 (%2)").arg(memoryText(a.playerBytes), a.playerNote));
+}
+
+QJsonObject Inspect::animationFacts(const LvglAnimationInfo &a)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("kind"),
+             a.kind == QLatin1String("GIF") ? QStringLiteral("gif") : QStringLiteral("frameSet"));
+    o.insert(QStringLiteral("frameCount"), a.frames.size());
+    if (a.canvas.isValid())
+        o.insert(QStringLiteral("canvas"),
+                 QJsonObject {{QStringLiteral("width"), a.canvas.width()},
+                              {QStringLiteral("height"), a.canvas.height()}});
+    QJsonArray delays;
+    QJsonArray frames;
+    for (const LvglFrameInfo &frame : a.frames) {
+        delays.append(frame.delayMs);
+        if (a.kind == QLatin1String("GIF"))
+            continue;
+        QJsonObject f {{QStringLiteral("name"), frame.name},
+                       {QStringLiteral("width"), frame.width},
+                       {QStringLiteral("height"), frame.height},
+                       {QStringLiteral("format"), frame.formatName},
+                       {QStringLiteral("delayMs"), frame.delayMs},
+                       {QStringLiteral("dataSize"),
+                        frame.dataSize >= 0 ? QJsonValue(double(frame.dataSize)) : QJsonValue()},
+                       {QStringLiteral("consistent"), frame.error.isEmpty()}};
+        if (!frame.sharesWith.isEmpty())
+            f.insert(QStringLiteral("sharesWith"), frame.sharesWith);
+        if (!frame.error.isEmpty())
+            f.insert(QStringLiteral("error"), frame.error);
+        frames.append(f);
+    }
+    o.insert(QStringLiteral("delaysMs"), delays);
+    if (!frames.isEmpty())
+        o.insert(QStringLiteral("frames"), frames);
+    o.insert(QStringLiteral("durationMs"), double(a.durationMs));
+    o.insert(QStringLiteral("loopCount"),
+             a.loopCount >= 0 ? QJsonValue(a.loopCount) : QJsonValue());
+    if (a.playerBytes >= 0)
+        o.insert(QStringLiteral("playerRamBytes"), double(a.playerBytes));
+    return o;
 }
 
 QString Inspect::describe(const QString &file, const LvglDecodeResult &result)
@@ -405,6 +545,8 @@ QString Inspect::describe(const QString &file, const LvglDecodeResult &result)
                  .arg(i.uncompressedBytes)
                  .arg(ratio, 0, 'f', 2));
     }
+    if (!i.animation.kind.isEmpty())
+        describeAnimation(i.animation, &text);
     line("consistent:",
          result.ok() ? QStringLiteral("yes") : QStringLiteral("no: ") + result.error);
     for (const QString &warning : i.warnings)
@@ -455,6 +597,8 @@ QJsonObject Inspect::facts(const LvglDecodeResult &result)
                                    ? double(i.uncompressedBytes) / double(i.compressedBytes)
                                    : 0.0}});
     }
+    if (!i.animation.kind.isEmpty())
+        o.insert(QStringLiteral("animation"), animationFacts(i.animation));
     o.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(i.warnings));
     return o;
 }

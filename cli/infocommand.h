@@ -50,12 +50,18 @@ private:
     // its report, added to files with --json.
     static bool startsAsPack(const QString &file);
     void inspectPack(const QString &file, QJsonArray *files);
+    static void describeAnimation(const Convert::LvglAnimationInfo &animation, QString *text);
+    static QJsonObject animationFacts(const Convert::LvglAnimationInfo &animation);
+    // The picture --png writes: the first frame, or the one --frame asks
+    // for; null with *why when there is no such frame.
+    QImage chosenFrame(const Convert::LvglDecodeResult &result, QString *why) const;
 
     QStringList m_files;
     Convert::DeviceSettings m_device;
     Convert::LvglVersion m_version = Convert::LvglVersion::Detect;
     bool m_json = false;
     QString m_png;
+    int m_frame = -1; // --frame: the frame --png writes; -1 for the first
     bool m_pngFolder = false; // m_png names a folder, each preview named after its file
     int m_failures = 0;
     QString m_entry; // --entry: the pack entry to render

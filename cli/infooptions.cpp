@@ -6,6 +6,10 @@ InspectOptions::InspectOptions()
           tr("Write what the device will show as a PNG. With several files, OUT is a folder "
              "(created if missing) and each PNG is named after its file."),
           QStringLiteral("OUT"))
+    , frame(QStringLiteral("frame"),
+            tr("With --png, write frame N of an animation (a frame set or an embedded GIF) "
+               "instead of the first. N counts from 0, as the frames' names do."),
+            QStringLiteral("N"))
     , depth(QStringLiteral("depth"),
             tr("The device's LV_COLOR_DEPTH: 8, 16 or 32. Default: the depth a v8 .bin is packed "
                "for, otherwise 16."),
@@ -43,14 +47,15 @@ InspectOptions::InspectOptions()
 
 QList<QCommandLineOption> InspectOptions::listed() const
 {
-    return {json,       png,  depth, swap,   chromaKey, recolor,
+    return {json,       png,  frame, depth,  swap,      chromaKey, recolor,
             background, lvgl, entry, lvConf, lvVersion, help};
 }
 
 QString InspectOptions::description()
 {
     return tr("Shows what an LVGL image file (.bin or C array, v8 or v9) holds, whether it is "
-              "consistent, and what the device will show for it.");
+              "consistent, and what the device will show for it. A C file may hold a frame set "
+              "or a GIF embedded for the GIF player.");
 }
 
 QString InspectOptions::filesDescription()
@@ -67,6 +72,14 @@ QString InspectOptions::detailsText()
               "ratio; whether the file is consistent; and the traps the library sets for\n"
               "it.\n"
               "\n"
+              "An animation gets its frames too. A frame set (a C file of one descriptor\n"
+              "per frame, for the animation image widget): each frame's descriptor, size,\n"
+              "format and delay, the frames that share an array, the duration and the loop\n"
+              "count; it is consistent when every frame is, NAME_frame_count is the length\n"
+              "of NAME_frames and NAME_duration_ms the sum of NAME_frame_ms. A GIF embedded\n"
+              "as RAW (for the GIF player): its frames, canvas, delays, loop count and the\n"
+              "RAM the player allocates (LVGL 8 at --depth, LVGL 9 in ARGB8888).\n"
+              "\n"
               "Exit status:\n"
               "  0  every file is consistent (and every PNG was written)\n"
               "  1  some file is inconsistent or cannot be read, or the --lv-conf\n"
@@ -78,6 +91,7 @@ QString InspectOptions::detailsText()
               "  brindleforge-cli inspect --depth 16 --swap --png preview.png logo.c\n"
               "  brindleforge-cli inspect --json --png previews/ assets/*.bin\n"
               "  brindleforge-cli inspect --png logo.png --entry logo ui.bin\n"
+              "  brindleforge-cli inspect --png third.png --frame 2 spinner.c\n"
               "  brindleforge-cli inspect --lv-conf src/lv_conf.h assets/*.c\n"
               "\n"
               "An asset pack (--pack) shows its header, each entry's facts and consistency\n"

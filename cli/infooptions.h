@@ -17,6 +17,7 @@ public:
 
     const QCommandLineOption json;
     const QCommandLineOption png;
+    const QCommandLineOption frame;
     const QCommandLineOption depth;
     const QCommandLineOption swap;
     const QCommandLineOption chromaKey;

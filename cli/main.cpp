@@ -179,6 +179,8 @@ int main(int argc, char *argv[])
             console.printError(QStringLiteral("brindleforge-cli: ")
                                + Convert::escapeControls(note));
     }
+    if (commandLine.frames())
+        runner.setFrames(commandLine.framePlan());
 
     // A dry run checks that the folders can be made; a run makes them.
     const auto makeFolder = [&commandLine](const QString &folder, QString *error) {

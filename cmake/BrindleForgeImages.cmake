@@ -3,6 +3,7 @@
 #     [OUTPUT_DIR <dir>] [SYMBOL_PREFIX <p>] [INCLUDE AUTO|SUBDIR|SIMPLE]
 #     [CROP <x,y,w,h>] [TRIM] [ROTATE 90|180|270] [FLIP H|V]
 #     [RESIZE <w>x<h>] [FIT <w>x<h>]
+#     [FRAMES [MAX_FRAMES <n>] [GRID <cols>x<rows>] [FRAME_MS <ms>]]
 #     [SECTION <name>] [ALIGN <n>] [PACK <name> [PACK_BIND]]
 #     [LV_CONF <lv_conf.h>] [LV_VERSION <lv_version.h>]
 #     FILES <image>...)
@@ -28,6 +29,13 @@
 #   RESIZE <w>x<h>    --resize: that exact size (240x or x160 keep the aspect)
 #   FIT <w>x<h>       --fit: the largest size inside, keeping the aspect
 #                     (the transforms run in this order)
+#   FRAMES            --frames: each image (a GIF or WebP animation, a sprite
+#                     sheet with GRID, a still image) becomes a frame set for
+#                     lv_animimg: <stem>.c, or with FORMAT BIN the folder
+#                     <stem>/ of 000.bin, ... and frames.txt
+#   MAX_FRAMES <n>    --max-frames: keep n frames spread evenly
+#   GRID <c>x<r>      --grid: cut a sprite sheet into c x r frames
+#   FRAME_MS <ms>     --frame-ms: every frame's delay
 #   SECTION <name>    --section: the linker section of the C arrays (or of a
 #                     pack's blob in <name>_blob.S)
 #   ALIGN <n>         --align: the C arrays' alignment, or a pack's entries'
@@ -73,13 +81,14 @@ include_guard(GLOBAL)
 function(brindleforge_add_images target)
     set(where "brindleforge_add_images(${target})")
     set(one_value LVGL FORMAT CF DEPTH COMPRESS OUTPUT_DIR SYMBOL_PREFIX INCLUDE
-        CROP ROTATE FLIP RESIZE FIT SECTION ALIGN PACK LV_CONF LV_VERSION)
-    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM;PACK_BIND" "${one_value}" "FILES")
+        CROP ROTATE FLIP RESIZE FIT MAX_FRAMES GRID FRAME_MS SECTION ALIGN PACK LV_CONF
+        LV_VERSION)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "DITHER;TRIM;FRAMES;PACK_BIND" "${one_value}" "FILES")
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "${where}: unknown argument \"${ARG_UNPARSED_ARGUMENTS}\" "
             "(it takes LVGL, FORMAT, CF, DEPTH, DITHER, COMPRESS, OUTPUT_DIR, SYMBOL_PREFIX, "
-            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT, SECTION, ALIGN, PACK, PACK_BIND, "
-            "LV_CONF, LV_VERSION and FILES)")
+            "INCLUDE, CROP, TRIM, ROTATE, FLIP, RESIZE, FIT, FRAMES, MAX_FRAMES, GRID, "
+            "FRAME_MS, SECTION, ALIGN, PACK, PACK_BIND, LV_CONF, LV_VERSION and FILES)")
     endif()
     if(ARG_KEYWORDS_MISSING_VALUES)
         message(FATAL_ERROR "${where}: ${ARG_KEYWORDS_MISSING_VALUES} needs a value")
@@ -164,6 +173,24 @@ function(brindleforge_add_images target)
     if(DEFINED ARG_FIT)
         list(APPEND args --fit ${ARG_FIT})
     endif()
+    # Frame sets; brindleforge-cli checks the values, and that MAX_FRAMES,
+    # GRID and FRAME_MS come with FRAMES. A .bin set is a folder, whose
+    # frames.txt stands for it in the build.
+    set(made_file "")
+    if(ARG_FRAMES)
+        list(APPEND args --frames)
+        if(extension STREQUAL ".bin")
+            set(extension "")
+            set(made_file "/frames.txt")
+        endif()
+    endif()
+    set(frame_keywords MAX_FRAMES GRID FRAME_MS)
+    set(frame_options --max-frames --grid --frame-ms)
+    foreach(keyword option IN ZIP_LISTS frame_keywords frame_options)
+        if(DEFINED ARG_${keyword})
+            list(APPEND args ${option} ${ARG_${keyword}})
+        endif()
+    endforeach()
 
     # Placement and packs; brindleforge-cli checks the values.
     if(DEFINED ARG_SECTION)
@@ -298,12 +325,12 @@ function(brindleforge_add_images target)
         set(output "${output_dir}/${stem}${extension}")
         file(RELATIVE_PATH shown "${CMAKE_BINARY_DIR}" "${output}")
         add_custom_command(
-            OUTPUT "${output}"
+            OUTPUT "${output}${made_file}"
             COMMAND BrindleForge::cli ${args} -o "${output}" "${image}"
             DEPENDS "${image}" ${configuration} BrindleForge::cli
             COMMENT "Converting image ${shown}"
             VERBATIM)
-        list(APPEND outputs "${output}")
+        list(APPEND outputs "${output}${made_file}")
         set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_OUTPUTS "${output}")
         set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_SOURCES "${image}")
         set_property(GLOBAL APPEND PROPERTY BRINDLEFORGE_IMAGES_TARGETS "${target}")

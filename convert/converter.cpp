@@ -5,6 +5,7 @@
 #include "outputversion.h"
 #include "remarks.h"
 
+#include <animation.h>
 #include <imagekinds.h>
 
 #include <QBuffer>
@@ -44,7 +45,7 @@ ConvertResult checkSource(const SourceImage &source, const OutputPlan &outSpec, 
     if (!fits.ok())
         return fits;
     if (outSpec.isRaw()) {
-        const QString rawProblem = sourceProblem(outSpec, source.kind);
+        const QString rawProblem = sourceProblem(outSpec, source.kind, source.bytes);
         if (!rawProblem.isEmpty())
             return ConvertResult::unsupported(path, rawProblem);
         if (source.bytes.isEmpty())
@@ -54,25 +55,68 @@ ConvertResult checkSource(const SourceImage &source, const OutputPlan &outSpec, 
     return ConvertResult::success();
 }
 
+QString memoryText(qint64 bytes)
+{
+    return bytes >= (qint64(1) << 20)
+        ? QStringLiteral("%1 MiB").arg(double(bytes) / (1 << 20), 0, 'f', 1)
+        : QStringLiteral("%1 KiB").arg((bytes + 1023) / 1024);
+}
+
+// What the library's GIF player allocates to play an embedded GIF: LVGL 8's
+// holds the canvas and its decoder's frame buffers, 5, 4 or 3 bytes a pixel
+// at LV_COLOR_DEPTH 32, 16 or 8; LVGL 9's an ARGB8888 canvas and about
+// 20 KB of decoder state.
+QString gifMemoryNote(const SourceImage &source, const OutputPlan &outSpec)
+{
+    const qint64 pixels = qint64(source.size.width()) * source.size.height();
+    const QString w = QString::number(source.size.width());
+    const QString h = QString::number(source.size.height());
+    if (outSpec.lvgl() == 9)
+        return QStringLiteral("the library's GIF player needs about %1 of RAM to play it (%2 x "
+                              "%3 x 4 bytes in ARGB8888, plus about 20 KB of decoder state)")
+            .arg(memoryText(pixels * 4 + 20 * 1000), w, h);
+    const int depth = outSpec.depth == ColorDepth::Depth32 ? 32
+        : outSpec.depth == ColorDepth::Depth8              ? 8
+                                                           : 16;
+    const int perPixel = depth == 32 ? 5 : depth == 16 ? 4 : 3;
+    return QStringLiteral("the library's GIF player needs about %1 of RAM to play it at "
+                          "LV_COLOR_DEPTH %2 (%3 x %4 x %5 bytes)")
+        .arg(memoryText(pixels * perPixel), QString::number(depth), w, h,
+             QString::number(perPixel));
+}
+
 // What the device's own decoder needs to draw an embedded PNG or JPEG: it
 // holds the whole decoded image in RAM (4 bytes a pixel for PNG, 3 for
 // JPEG), which a large photo does not fit on most devices.
-QString rawMemoryNote(const SourceImage &source)
+QString rawMemoryNote(const SourceImage &source, const OutputPlan &outSpec)
 {
+    if (source.kind == ImageKind::Gif)
+        return gifMemoryNote(source, outSpec);
     const qint64 perPixel = source.kind == ImageKind::Png ? 4 : 3;
     const qint64 bytes = qint64(source.size.width()) * source.size.height() * perPixel;
     QString note =
         QStringLiteral("the library's %1 decoder needs about %2 of RAM to draw it (%3 x "
                        "%4 x %5 bytes)")
             .arg(source.kind == ImageKind::Png ? QStringLiteral("PNG") : QStringLiteral("JPEG"),
-                 bytes >= (qint64(1) << 20)
-                     ? QStringLiteral("%1 MiB").arg(double(bytes) / (1 << 20), 0, 'f', 1)
-                     : QStringLiteral("%1 KiB").arg((bytes + 1023) / 1024),
-                 QString::number(source.size.width()), QString::number(source.size.height()),
-                 QString::number(perPixel));
+                 memoryText(bytes), QString::number(source.size.width()),
+                 QString::number(source.size.height()), QString::number(perPixel));
     if (bytes > (qint64(8) << 20))
         note += QStringLiteral(", more than most devices have");
     return note;
+}
+
+// What the GIF player of the plan's version does wrongly with an embedded
+// GIF that it still plays: LVGL 9's does not restore a frame's background
+// for disposal method 3.
+void gifPlayerRemarks(const SourceImage &source, const OutputPlan &outSpec, Remarks *remarks)
+{
+    if (!outSpec.isRaw() || source.kind != ImageKind::Gif || outSpec.lvgl() != 9)
+        return;
+    AnimationInfo info;
+    if (readAnimationInfo(source.bytes, QString(), &info).ok() && info.restoresToPrevious)
+        remarks->warnings << QStringLiteral(
+            "a frame has disposal method 3 (restore to previous), which LVGL 9's GIF player "
+            "does not support: it leaves that frame on the canvas");
 }
 
 bool writeAll(QIODevice *device, const QByteArray &bytes, QString *error)
@@ -154,8 +198,9 @@ QString sourceProblem(const OutputPlan &outSpec, ImageKind kind)
     if (!outSpec.isRaw())
         return QString();
     const char *name = OutputVersion::of(outSpec).formatName(outSpec);
-    // Only a kind with a check for embedding (PNG, JPEG) has a decoder in
-    // LVGL; BMP, WebP, GIF and SVG data cannot be embedded as they are.
+    // Only a kind with a check for embedding has a decoder in LVGL (PNG,
+    // JPEG, and GIF for its GIF player); BMP, WebP and SVG data cannot be
+    // embedded as they are.
     const ImageKindRow *row = imageKindRow(kind);
     if (row && !row->checkEmbedded) {
         // "an SVG", as the letter's name is said; every other kind takes "a".
@@ -163,10 +208,46 @@ QString sourceProblem(const OutputPlan &outSpec, ImageKind kind)
         return QStringLiteral("LVGL has no decoder for %1 data, so %3 %1 cannot be embedded as %2")
             .arg(QLatin1String(row->name), QLatin1String(name), article);
     }
+    // LVGL 9 plays a GIF through its GIF player, which takes RAW; its image
+    // decoders have none for a GIF as RAW_ALPHA.
+    if (kind == ImageKind::Gif && outSpec.lvgl() == 9 && qstrcmp(name, "RAW") != 0)
+        return QStringLiteral("LVGL has no decoder for GIF data as %1: its GIF player takes a GIF "
+                              "embedded as RAW")
+            .arg(QLatin1String(name));
     if (kind == ImageKind::Png && qstrcmp(name, "RAW") == 0)
         return QStringLiteral("a PNG must be embedded as RAW_ALPHA: LVGL draws a RAW PNG wrongly "
                               "at depths 8 and 16");
     return QString();
+}
+
+QString sourceProblem(const OutputPlan &outSpec, ImageKind kind, const QByteArray &head)
+{
+    QString problem = sourceProblem(outSpec, kind);
+    if (!problem.isEmpty() || !outSpec.isRaw() || kind != ImageKind::Gif || head.size() < 11)
+        return problem;
+    // The logical screen descriptor (gifdecode.h): the version at bytes
+    // 3-5, the canvas width u16 at 6, the global colour table flag in bit 7
+    // of byte 10.
+    const QByteArray version = head.mid(3, 3);
+    const int width = uchar(head.at(6)) | uchar(head.at(7)) << 8;
+    const bool globalTable = uchar(head.at(10)) & 0x80;
+    if (outSpec.lvgl() == 8) {
+        if (version != "89a")
+            return QStringLiteral("LVGL 8's GIF player plays only GIF89a files, and this one is "
+                                  "GIF%1")
+                .arg(QString::fromLatin1(version));
+        if (!globalTable)
+            return QStringLiteral("LVGL 8's GIF player needs a global colour table, and this GIF "
+                                  "has none (only local ones)");
+        return problem;
+    }
+    // LV_GIF_MAX_WIDTH in LVGL 9's GIF player.
+    constexpr int MaxGifWidth = 480;
+    if (width > MaxGifWidth)
+        return QStringLiteral("LVGL 9's GIF player refuses a canvas wider than %1 pixels "
+                              "(LV_GIF_MAX_WIDTH), and this GIF is %2 wide")
+            .arg(QString::number(MaxGifWidth), QString::number(width));
+    return problem;
 }
 
 QString outputExtension(const OutputPlan &outSpec)
@@ -202,7 +283,7 @@ ConvertResult loadSource(const QString &path, const OutputPlan &outSpec, DecodeR
         return readSourceImage(path, request, source);
     ConvertResult result = readEmbeddedSource(path, maxSide, source);
     if (result.ok() && source->kind != ImageKind::Bmp)
-        result.addNotes({rawMemoryNote(*source)});
+        result.addNotes({rawMemoryNote(*source, outSpec)});
     return result;
 }
 
@@ -274,6 +355,7 @@ ConvertResult encodeSource(const SourceImage &source, const OutputPlan &outSpec,
     if (!checked.ok())
         return checked;
     Remarks remarks;
+    gifPlayerRemarks(source, outSpec, &remarks);
     ConvertResult result = ConvertResult::success();
     if (outSpec.binary) {
         // Made in place: no copy of a large image through a buffer.
@@ -324,6 +406,7 @@ ConvertResult convertSource(const SourceImage &source, const OutputPlan &outSpec
 
     QString error;
     Remarks remarks;
+    gifPlayerRemarks(source, outSpec, &remarks);
     if (!encodeTo(source, outSpec, cName, file.get(), &error, &remarks)) {
         file->cancel();
         qDebug().noquote() << fileMessage("The file %1 could not be written: %2", outputPath,

@@ -5,6 +5,7 @@
 #include "convertresult.h"
 #include "filepath.h"
 #include "formats.h"
+#include "frameset.h"
 #include "imagesource.h"
 #include "lvgl8cframe.h"
 #include "lvgl8formats.h"
@@ -34,8 +35,14 @@ OutputPlan outputPlan(OutputFormat output, ColorFormat color);
 // empty string.
 QString specProblem(const OutputPlan &outSpec);
 // Why outSpec cannot be written for a source of this kind (RAW of a PNG must
-// be RAW_ALPHA; LVGL has no BMP or SVG data decoder), or an empty string.
+// be RAW_ALPHA; LVGL has no BMP or SVG data decoder; LVGL 9 plays a GIF
+// embedded as RAW), or an empty string.
 QString sourceProblem(const OutputPlan &outSpec, ImageKind kind);
+// The same with what the source's first bytes say (at least its first 11;
+// the whole file will do): a GIF embedded for the library's GIF player must
+// be GIF89a with a global colour table for LVGL 8, and at most 480 pixels
+// wide for LVGL 9.
+QString sourceProblem(const OutputPlan &outSpec, ImageKind kind, const QByteArray &head);
 
 // ".c" or ".bin".
 QString outputExtension(const OutputPlan &outSpec);
@@ -120,6 +127,52 @@ ConvertResult convertFile(const QString &sourcePath, const OutputPlan &outSpec,
 ConvertResult convertFile(const QString &sourcePath, OutputFormat output, ColorFormat color,
                           const QString &outputPath, const QString &symbol = QString(),
                           CommitGroup *group = nullptr, int tag = 0);
+
+// How a source becomes the frames of a set (--frames): every frame of an
+// animation, or the cells of a sprite sheet, or a still image as one frame.
+struct FramePlan
+{
+    // Keep this many frames, spread evenly, each shown for the delays of
+    // the frames it stands for added up; 0 keeps every frame.
+    int maxFrames = 0;
+    // Cut the (first frame of the) image into columns x rows cells, left to
+    // right, top to bottom; empty for none. The sides must divide evenly.
+    QSize grid;
+    // Every frame's delay in ms; 0: an animation's own delays (a zero delay
+    // read as 100 ms, as browsers and LVGL's GIF player read it), and 100
+    // for a still image or a grid's cells.
+    int frameMs = 0;
+};
+
+// The number of frames the set of path will hold under framePlan, from
+// the file's headers only, so that more than FrameSet::MaxFrames
+// (frameset.h) is found before anything is decoded.
+ConvertResult frameCount(const QString &path, const FramePlan &framePlan, int *count);
+
+// Reads path as a frame set (frameset.h) for outSpec: readAnimation()
+// (animation.h), the grid cut or the frames picked, the transforms applied
+// to each frame alike (a trim cuts the union of every frame's visible box,
+// so that all frames keep one size), equal neighbours marked as sharing an
+// array, and for an indexed format one palette for every frame
+// (sharedPalette(), set in *planned, which the frames are then encoded
+// with). RAW formats take no frames.
+ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
+                         const TransformPlan &transforms, const FramePlan &framePlan, FrameSet *set,
+                         OutputPlan *planned);
+
+// loadFrames(), then the set written to outputPath: a C file through an
+// OutputFile, as convertSource() writes one image ("-" for standard
+// output), or for a .bin plan the folder outputPath through an
+// OutputFolder (outputfolder.h), every file committed together. With
+// checkOnly, everything is done in memory and the target is not looked at
+// (the caller checks it). frames, if given, gets the number of frames.
+ConvertResult convertFrames(const QString &sourcePath, const OutputPlan &outSpec,
+                            const TransformPlan &transforms, const FramePlan &framePlan,
+                            const QString &outputPath, const QString &symbol = QString(),
+                            bool checkOnly = false, int *frames = nullptr);
+// Whether fileName is one a frame set's .bin folder holds ("000.bin",
+// "frames.txt"), so that an earlier folder may be replaced.
+bool isFrameSetFileName(const QString &fileName);
 
 // Where a batch writes the output of sourcePath: directory, '/', the
 // source's base name (up to its first dot) and ".c" or ".bin".

@@ -40,17 +40,35 @@ void appendArrayHead(TextSink &out, const QByteArray &symbol, const Placement &p
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,
                       const QByteArray &dataSizeLine, const char *colorFormatLine)
 {
+    appendArrayEnd(out);
+    appendDescriptorOnly(out, symbol, symbol + "_map", width, height, dataSizeLine,
+                         colorFormatLine);
+    appendEnd(out);
+}
+
+void appendArrayEnd(TextSink &out)
+{
     out.appendLine("};");
     out.appendLine("");
+}
+
+void appendDescriptorOnly(TextSink &out, const QByteArray &symbol, const QByteArray &dataSymbol,
+                          int width, int height, const QByteArray &dataSizeLine,
+                          const char *colorFormatLine)
+{
     out.appendLine("const lv_img_dsc_t " + symbol + " = {");
     out.appendLine("    .header.always_zero = 0,");
     out.appendLine("    .header.w = " + QByteArray::number(width) + ',');
     out.appendLine("    .header.h = " + QByteArray::number(height) + ',');
     out.appendLine(dataSizeLine);
     out.appendLine(colorFormatLine);
-    out.appendLine("    .data = " + symbol + "_map,");
+    out.appendLine("    .data = " + dataSymbol + ',');
     out.appendLine("};");
     out.appendLine("");
+}
+
+void appendEnd(TextSink &out)
+{
     const char end[] = "//end of file";
     out.append(end, int(sizeof(end)) - 1);
 }

@@ -50,6 +50,14 @@ void appendArrayHead(TextSink &out, const QByteArray &symbol, const Placement &p
 // the end marker.
 void appendDescriptor(TextSink &out, const QByteArray &symbol, int width, int height,
                       const QByteArray &dataSizeLine, const char *colorFormatLine);
+// The pieces of appendDescriptor(), for a file of several images: the
+// array's close, the descriptor and its empty line (its .data naming the
+// array dataSymbol, which may be an earlier image's), and the end marker.
+void appendArrayEnd(TextSink &out);
+void appendDescriptorOnly(TextSink &out, const QByteArray &symbol, const QByteArray &dataSymbol,
+                          int width, int height, const QByteArray &dataSizeLine,
+                          const char *colorFormatLine);
+void appendEnd(TextSink &out);
 
 } // namespace Lvgl8
 } // namespace Convert

@@ -10,8 +10,8 @@ namespace {
 // decoded, so its header's size is put in.
 Lvgl8::PreparedImage prepare(const OutputPlan &plan, const SourceImage &source)
 {
-    Lvgl8::PreparedImage prepared =
-        Lvgl8::prepare(*plan.format(), source.image, source.bytes, plan.quantizer, plan.dither);
+    Lvgl8::PreparedImage prepared = Lvgl8::prepare(*plan.format(), source.image, source.bytes,
+                                                   plan.quantizer, plan.dither, plan.palette);
     prepared.chromaKey = plan.chromaKey & 0xffffff;
     if (source.image.isNull()) {
         prepared.width = source.size.width();
@@ -67,6 +67,12 @@ const char *Lvgl8Output::formatName(const OutputPlan &plan) const
     return plan.format()->name;
 }
 
+int Lvgl8Output::paletteEntries(const OutputPlan &plan) const
+{
+    const auto *format = plan.format();
+    return format && format->layout == Lvgl8::Layout::Indexed ? Lvgl8::paletteEntries(*format) : 0;
+}
+
 int Lvgl8Output::maxSide() const
 {
     return MaxImageSide;
@@ -101,6 +107,26 @@ bool Lvgl8Output::writeC(const OutputPlan &plan, const SourceImage &source,
                       device, error, &hidden, plan.placement);
     addKeyWarnings(hidden, plan.chromaKey, remarks);
     return written;
+}
+
+void Lvgl8Output::writeCHead(const OutputPlan &plan, const QByteArray &, TextSink &out) const
+{
+    Lvgl8::appendHead(out, plan.include.value_or(IncludeStyle::Subdir));
+}
+
+void Lvgl8Output::writeCImage(const OutputPlan &plan, const SourceImage &source,
+                              const QByteArray &symbol, const QByteArray &,
+                              const QByteArray &sharedData, TextSink &out, Remarks *remarks) const
+{
+    const Lvgl8::PreparedImage prepared = prepare(plan, source);
+    Lvgl8::HiddenPixels hidden {};
+    Lvgl8::appendImage(out, prepared, plan.dither, symbol, sharedData, &hidden, plan.placement);
+    addKeyWarnings(hidden, plan.chromaKey, remarks);
+}
+
+void Lvgl8Output::writeCEnd(TextSink &out) const
+{
+    Lvgl8::appendEnd(out);
 }
 
 } // namespace Convert

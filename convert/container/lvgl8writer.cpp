@@ -46,14 +46,24 @@ QByteArray dataSizeLine(const PreparedImage &prepared)
 
 } // namespace
 
-bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
-            const QByteArray &symbol, QIODevice *device, QString *error, HiddenPixels *hidden,
-            const Placement &placement)
+void appendHead(TextSink &out, IncludeStyle include)
 {
-    const Format &format = *prepared.format;
-    TextSink out(device);
     CFrame::appendBanner(out);
     appendIncludes(out, include);
+}
+
+void appendImage(TextSink &out, const PreparedImage &prepared, bool dither,
+                 const QByteArray &symbol, const QByteArray &sharedData, HiddenPixels *hidden,
+                 const Placement &placement)
+{
+    const Format &format = *prepared.format;
+    const QByteArray colorFormatLine =
+        "    .header.cf = LV_IMG_CF_" + QByteArray(format.name) + ',';
+    if (!sharedData.isEmpty()) {
+        appendDescriptorOnly(out, symbol, sharedData, prepared.width, prepared.height,
+                             dataSizeLine(prepared), colorFormatLine.constData());
+        return;
+    }
     appendArrayHead(out, symbol, placement);
 
     if (format.layout == Layout::Raw) {
@@ -90,10 +100,19 @@ bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
         }
     }
 
-    const QByteArray colorFormatLine =
-        "    .header.cf = LV_IMG_CF_" + QByteArray(format.name) + ',';
-    appendDescriptor(out, symbol, prepared.width, prepared.height, dataSizeLine(prepared),
-                     colorFormatLine.constData());
+    appendArrayEnd(out);
+    appendDescriptorOnly(out, symbol, symbol + "_map", prepared.width, prepared.height,
+                         dataSizeLine(prepared), colorFormatLine.constData());
+}
+
+bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
+            const QByteArray &symbol, QIODevice *device, QString *error, HiddenPixels *hidden,
+            const Placement &placement)
+{
+    TextSink out(device);
+    appendHead(out, include);
+    appendImage(out, prepared, dither, symbol, QByteArray(), hidden, placement);
+    appendEnd(out);
     if (out.finish())
         return true;
     if (error)

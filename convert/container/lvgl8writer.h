@@ -9,6 +9,10 @@
 
 class QIODevice;
 
+namespace Convert {
+class TextSink;
+}
+
 // The one writer of every LVGL v8 format (lvgl8formats.h): the C array and
 // the .bin of a prepared image, both made from the same SectionEncoder
 // bytes, so that they cannot disagree. Neither opens, names or commits a
@@ -31,6 +35,16 @@ namespace Lvgl8 {
 bool writeC(const PreparedImage &prepared, bool dither, IncludeStyle include,
             const QByteArray &symbol, QIODevice *device, QString *error,
             HiddenPixels *hidden = nullptr, const Placement &placement = {});
+
+// The pieces of writeC(), for a file of several images: the banner and the
+// include lines; each image's array (none when sharedData names an earlier
+// image's array, which its descriptor then points to) and descriptor; and
+// the end marker (appendEnd() in lvgl8cframe.h). writeC() is appendHead(),
+// appendImage() with no sharedData and appendEnd().
+void appendHead(TextSink &out, IncludeStyle include);
+void appendImage(TextSink &out, const PreparedImage &prepared, bool dither,
+                 const QByteArray &symbol, const QByteArray &sharedData, HiddenPixels *hidden,
+                 const Placement &placement = {});
 
 // The .bin: the 4-byte header word (bits 0-4 cf, 5-9 zero, 10-20 width,
 // 21-31 height, little-endian) and the bytes of the section for depth

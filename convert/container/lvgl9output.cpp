@@ -79,6 +79,12 @@ const char *Lvgl9Output::formatName(const OutputPlan &plan) const
     return plan.format9()->name;
 }
 
+int Lvgl9Output::paletteEntries(const OutputPlan &plan) const
+{
+    const auto *format = plan.format9();
+    return format && format->layout == Lvgl9::Layout::Indexed ? Lvgl9::paletteEntries(*format) : 0;
+}
+
 int Lvgl9Output::maxSide() const
 {
     return 65535;
@@ -107,6 +113,26 @@ bool Lvgl9Output::writeC(const OutputPlan &plan, const SourceImage &source,
     const Lvgl9::Encoded encoded = encode(plan, source);
     addNotes(plan, encoded, remarks);
     return Lvgl9::writeC(plan, encoded, symbol, device, error);
+}
+
+void Lvgl9Output::writeCHead(const OutputPlan &plan, const QByteArray &attribute,
+                             TextSink &out) const
+{
+    Lvgl9::appendHead(out, plan, attribute);
+}
+
+void Lvgl9Output::writeCImage(const OutputPlan &plan, const SourceImage &source,
+                              const QByteArray &symbol, const QByteArray &attribute,
+                              const QByteArray &sharedData, TextSink &out, Remarks *remarks) const
+{
+    const Lvgl9::Encoded encoded = encode(plan, source);
+    addNotes(plan, encoded, remarks);
+    Lvgl9::appendImage(out, plan, encoded, symbol, attribute, sharedData);
+}
+
+void Lvgl9Output::writeCEnd(TextSink &out) const
+{
+    Lvgl9::appendEnd(out);
 }
 
 } // namespace Convert

@@ -15,12 +15,19 @@ public:
 
     QString problem(const OutputPlan &plan) const override;
     const char *formatName(const OutputPlan &plan) const override;
+    int paletteEntries(const OutputPlan &plan) const override;
     int maxSide() const override;
     ConvertResult checkSize(const OutputPlan &plan, QSize size, const QString &path) const override;
     QByteArray binary(const OutputPlan &plan, const SourceImage &source,
                       Remarks *remarks) const override;
     bool writeC(const OutputPlan &plan, const SourceImage &source, const QByteArray &symbol,
                 QIODevice *device, QString *error, Remarks *remarks) const override;
+    void writeCHead(const OutputPlan &plan, const QByteArray &attribute,
+                    TextSink &out) const override;
+    void writeCImage(const OutputPlan &plan, const SourceImage &source, const QByteArray &symbol,
+                     const QByteArray &attribute, const QByteArray &sharedData, TextSink &out,
+                     Remarks *remarks) const override;
+    void writeCEnd(TextSink &out) const override;
 };
 
 } // namespace Convert

@@ -14,6 +14,8 @@ class QIODevice;
 
 namespace Convert {
 
+class TextSink;
+
 // What the engine's face needs of an LVGL version: the problems of a plan,
 // the size limits, the .bin bytes and the C text of a source, and what the
 // encoding remarks on. One implementation per version (lvgl8output.h,
@@ -33,6 +35,8 @@ public:
     virtual QString problem(const OutputPlan &plan) const = 0;
     // The library name of the plan's format, such as "RAW_ALPHA".
     virtual const char *formatName(const OutputPlan &plan) const = 0;
+    // The palette entries of plan's format; 0 for a format without one.
+    virtual int paletteEntries(const OutputPlan &plan) const = 0;
     // The largest width and height a source may have.
     virtual int maxSide() const = 0;
     // Whether a source of this size fits the header of plan's format;
@@ -45,6 +49,20 @@ public:
     // Writes the C file of source to device, symbol naming its arrays.
     virtual bool writeC(const OutputPlan &plan, const SourceImage &source, const QByteArray &symbol,
                         QIODevice *device, QString *error, Remarks *remarks) const = 0;
+
+    // A C file of several images (a frame set, frameset.h), in pieces: the
+    // head once (banner, include and attribute lines; attribute names the
+    // file's attribute macro where the version has one), then each image's
+    // array and descriptor named symbol (no array when sharedData names an
+    // earlier image's, which the descriptor then points to), then the end
+    // marker. Each image's lines are those writeC() writes for it alone.
+    virtual void writeCHead(const OutputPlan &plan, const QByteArray &attribute,
+                            TextSink &out) const = 0;
+    virtual void writeCImage(const OutputPlan &plan, const SourceImage &source,
+                             const QByteArray &symbol, const QByteArray &attribute,
+                             const QByteArray &sharedData, TextSink &out,
+                             Remarks *remarks) const = 0;
+    virtual void writeCEnd(TextSink &out) const = 0;
 
 protected:
     OutputVersion() = default;

@@ -79,6 +79,15 @@ ConvertResult ConvertResult::overBudget(const QString &path, QSize size)
     return ConvertResult(OverBudget, path, QString(), size);
 }
 
+ConvertResult ConvertResult::overBudget(const QString &path, QSize size, int frames)
+{
+    return ConvertResult(OverBudget, path,
+                         QStringLiteral("the animation is %1 x %2 pixels in %3 frames")
+                             .arg(QString::number(size.width()), QString::number(size.height()),
+                                  QString::number(frames)),
+                         size);
+}
+
 ConvertResult ConvertResult::outputNotRegular(const QString &path)
 {
     return ConvertResult(OutputNotRegular, path, QString());
@@ -113,9 +122,11 @@ QString ConvertResult::reason() const
     case ReadFailed:
         return QStringLiteral("cannot be read (%1)").arg(m_detail);
     case OverBudget:
-        return QStringLiteral("the image is %1 x %2 pixels; at most %3 megapixels and %4 MiB "
-                              "of decoded pixels are decoded")
-            .arg(QString::number(m_size.width()), QString::number(m_size.height()),
+        return QStringLiteral("%1; at most %2 megapixels and %3 MiB of decoded pixels are decoded")
+            .arg(m_detail.isEmpty()
+                     ? QStringLiteral("the image is %1 x %2 pixels")
+                           .arg(QString::number(m_size.width()), QString::number(m_size.height()))
+                     : m_detail,
                  QString::number(DecodeBudgetPixels >> 20),
                  QString::number(DecodeBudgetBytes >> 20));
     case OutputNotRegular:

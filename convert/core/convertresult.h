@@ -48,6 +48,8 @@ public:
     static ConvertResult notRegularFile(const QString &path);
     static ConvertResult readFailed(const QString &path, const QString &detail);
     static ConvertResult overBudget(const QString &path, QSize size);
+    // OverBudget for an animation, whose frames together are past it.
+    static ConvertResult overBudget(const QString &path, QSize size, int frames);
     static ConvertResult outputNotRegular(const QString &path);
 
     bool ok() const { return m_status == Ok; }

@@ -2,6 +2,7 @@
 
 #include "colourpacking.h"
 #include "levelpacking.h"
+#include "sharedpalette.h"
 
 #include <array>
 #include <cstring>
@@ -101,7 +102,7 @@ std::vector<ErrorDiffusion::Target> colourTargets(ColorDepth depth)
 } // namespace
 
 PreparedImage prepare(const Format &format, const QImage &image, const QByteArray &fileBytes,
-                      QuantizerKind quantizer, bool dither)
+                      QuantizerKind quantizer, bool dither, const QVector<QRgb> &palette)
 {
     PreparedImage prepared;
     prepared.format = &format;
@@ -111,7 +112,8 @@ PreparedImage prepare(const Format &format, const QImage &image, const QByteArra
     case Layout::Indexed: {
         // Qt's own reduction exists for 256 colours only.
         const QuantizerKind kind = format.bits == 8 ? quantizer : QuantizerKind::Best;
-        prepared.indexed = quantize(image, paletteEntries(format), kind, dither);
+        prepared.indexed = palette.isEmpty() ? quantize(image, paletteEntries(format), kind, dither)
+                                             : mapToPalette(image, palette, dither);
         break;
     }
     case Layout::Raw:

@@ -30,9 +30,10 @@ struct PreparedImage
 };
 
 // Prepares image (and, for Raw, the file's bytes) for the format: an
-// indexed format is quantized here.
+// indexed format is quantized here, or mapped to palette when one is given.
 PreparedImage prepare(const Format &format, const QImage &image, const QByteArray &fileBytes,
-                      QuantizerKind quantizer, bool dither);
+                      QuantizerKind quantizer, bool dither,
+                      const QVector<QRgb> &palette = QVector<QRgb>());
 
 // Per depth, the opaque pixels of a chroma-keyed image that are not the key
 // colour but take its value there, so that the device does not draw them

@@ -5,6 +5,7 @@
 #include "errordiffusion.h"
 #include "levelpacking.h"
 #include "pixelrows.h"
+#include "sharedpalette.h"
 
 #include <lz4hc.h>
 
@@ -306,7 +307,9 @@ Encoded encode(const OutputPlan &plan, const QImage &image, const QByteArray &fi
         data = QByteArray(Room, '\0') + fileBytes;
     } else {
         IndexedImage indexed;
-        if (format.layout == Layout::Indexed)
+        if (format.layout == Layout::Indexed && !plan.palette.isEmpty())
+            indexed = mapToPalette(image, plan.palette, plan.dither);
+        else if (format.layout == Layout::Indexed)
             indexed =
                 quantize(image, paletteEntries(format),
                          format.bits == 8 ? plan.quantizer : QuantizerKind::Best, plan.dither);

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QRgb>
 #include <QString>
+#include <QVector>
 
 #include <optional>
 #include <variant>
@@ -62,6 +63,10 @@ struct OutputPlan
     // at.
     ColorDepth depth = ColorDepth::Depth16;
     QuantizerKind quantizer = QuantizerKind::Best;
+    // Indexed formats: when set, every image maps to this palette
+    // (mapToPalette(), sharedpalette.h) instead of being quantized on its
+    // own, as the frames of a set are, so that they share one palette.
+    QVector<QRgb> palette;
     // Floyd-Steinberg error diffusion for every reduction that drops
     // levels: RGB332 and RGB565 colours, luminance, palettes, alpha levels.
     bool dither = false;

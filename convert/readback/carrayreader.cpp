@@ -119,11 +119,50 @@ bool CArrayReader::read(const QByteArray &source)
         pass->arrays.insert(it.key(), sizes);
     }
 
+    // Every descriptor's .data; the first is the image a single-image file
+    // holds.
+    QVector<CImageSource> descriptors {parser.image};
+    descriptors += parser.moreImages;
+    for (CImageSource &descriptor : descriptors) {
+        ResolvedData resolved;
+        if (!resolveData(parser, *pass, &descriptor, &resolved))
+            return false;
+        pass->descriptors.append(descriptor);
+        pass->descriptorData.append(resolved);
+    }
+    m_image = pass->descriptors.first();
+    for (int s = 0; s < SettingCount; ++s) {
+        pass->data[s] = pass->descriptorData.first().data[s];
+        pass->dataSize[s] = pass->descriptorData.first().dataSize[s];
+    }
+    m_image.data = paddedData(*pass, m_setting);
+    pass->pointerArrays = parser.pointerArrays;
+    pass->wordArrays = parser.wordArrays;
+    pass->scalars = parser.scalars;
+    // Several descriptors make a frame set, whose array of pointers names
+    // them; without one the file is not read.
+    if (descriptors.size() > 1 && parser.pointerArrays.isEmpty())
+        return fail(descriptors.at(1).line,
+                    QStringLiteral("a second image descriptor, '%1': the reader takes "
+                                   "files with one image")
+                        .arg(shown(descriptors.at(1).name)));
+    m_pass = pass;
+    m_read = true;
+    return true;
+}
+
+bool CArrayReader::resolveData(const CReader::Parser &parser, const Pass &pass, CImageSource *image,
+                               ResolvedData *resolved)
+{
     // .data: the array, maybe cast, maybe as &array[0].
-    const CImageSource::Field *data = field("data");
+    const CImageSource::Field *data = nullptr;
+    for (const CImageSource::Field &f : qAsConst(image->fields)) {
+        if (f.name == "data")
+            data = &f;
+    }
     if (!data)
-        return fail(m_image.line,
-                    QStringLiteral("the descriptor '%1' has no .data").arg(shown(m_image.name)));
+        return fail(image->line,
+                    QStringLiteral("the descriptor '%1' has no .data").arg(shown(image->name)));
     CExpression tokens = data->value;
     const auto isChar = [](const CToken &t, char c) {
         return t.kind == CToken::Punctuator && t.value == op(c);
@@ -148,21 +187,65 @@ bool CArrayReader::read(const QByteArray &source)
         return fail(
             data->line,
             QStringLiteral(".data names '%1', which the file does not define").arg(shown(name)));
-    const ArraySizes sizes = pass->arrays.value(name);
+    const ArraySizes sizes = pass.arrays.value(name);
     for (int s = 0; s < SettingCount; ++s) {
-        pass->data[s] = array->of(s);
-        pass->dataSize[s] = sizes.size[s];
+        resolved->data[s] = array->of(s);
+        resolved->dataSize[s] = sizes.size[s];
     }
-    m_image.arrayName = name;
-    m_image.arrayLine = array->line;
-    m_image.data = paddedData(*pass, m_setting);
+    image->arrayName = name;
+    image->arrayLine = array->line;
     for (int s = 0; s < SettingCount; ++s) {
         if (array->sectionBytes[s] > 0)
-            m_image.sections << settingName(Setting(s));
+            image->sections << settingName(Setting(s));
     }
-    m_pass = pass;
-    m_read = true;
     return true;
+}
+
+int CArrayReader::descriptorCount() const
+{
+    return m_pass ? m_pass->descriptors.size() : 0;
+}
+
+const CImageSource &CArrayReader::descriptor(int index) const
+{
+    return m_pass->descriptors.at(index);
+}
+
+const QHash<QByteArray, CPointerArray> &CArrayReader::pointerArrays() const
+{
+    static const QHash<QByteArray, CPointerArray> none;
+    return m_pass ? m_pass->pointerArrays : none;
+}
+
+const QHash<QByteArray, CWordArray> &CArrayReader::wordArrays() const
+{
+    static const QHash<QByteArray, CWordArray> none;
+    return m_pass ? m_pass->wordArrays : none;
+}
+
+const CScalar *CArrayReader::scalar(const QByteArray &name) const
+{
+    if (!m_pass)
+        return nullptr;
+    const auto found = m_pass->scalars.constFind(name);
+    return found == m_pass->scalars.constEnd() ? nullptr : &found.value();
+}
+
+CArrayReader CArrayReader::descriptorReader(int index) const
+{
+    if (!ok() || index == m_descriptor)
+        return *this;
+    CArrayReader other = *this;
+    auto pass = std::make_shared<Pass>(*m_pass);
+    for (int s = 0; s < SettingCount; ++s) {
+        pass->data[s] = pass->descriptorData.at(index).data[s];
+        pass->dataSize[s] = pass->descriptorData.at(index).dataSize[s];
+    }
+    other.m_pass = pass;
+    other.m_descriptor = index;
+    other.m_image = pass->descriptors.at(index);
+    other.m_image.data = paddedData(*pass, m_setting);
+    return other;
 }
 
 CArrayReader CArrayReader::forSetting(Setting setting) const
@@ -172,7 +255,7 @@ CArrayReader CArrayReader::forSetting(Setting setting) const
     CArrayReader other(setting);
     if (m_pass->divergent) {
         other.read(m_text);
-        return other;
+        return m_descriptor > 0 ? other.descriptorReader(m_descriptor) : other;
     }
     other.m_text = m_text;
     other.m_read = true;
@@ -182,6 +265,7 @@ CArrayReader CArrayReader::forSetting(Setting setting) const
     other.m_macros = m_pass->macros[setting];
     other.m_pass = m_pass;
     other.m_budget = m_budget;
+    other.m_descriptor = m_descriptor;
     return other;
 }
 

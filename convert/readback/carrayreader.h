@@ -56,6 +56,10 @@
 // small multiple of it.
 namespace Convert {
 
+namespace CReader {
+class Parser;
+}
+
 // One token of an expression, pointing into the text.
 struct CToken
 {
@@ -93,6 +97,25 @@ struct CImageSource
     // The depth settings ("8", "16", "16swap", "32") for which the array
     // holds bytes of their own; empty when its bytes are the same for all.
     QStringList sections;
+};
+
+// What a frame set declares beside its descriptors (see lvgldecoder.h): an
+// array of pointers to the descriptors, uint32_t values and an array of
+// them.
+struct CPointerArray
+{
+    QVector<QByteArray> names; // the descriptors, in order
+    int line = 0;
+};
+struct CWordArray
+{
+    QVector<quint64> values;
+    int line = 0;
+};
+struct CScalar
+{
+    CExpression value;
+    int line = 0;
 };
 
 class CArrayReader
@@ -133,6 +156,18 @@ public:
 
     // After a successful read.
     const CImageSource &image() const { return m_image; }
+
+    // A frame set holds several descriptors, listed by an array of
+    // pointers, and uint32_t values beside them. After a successful read:
+    // every descriptor in the order of the file (the first is image()),
+    // with .data resolved; the reader of descriptor index (its image(),
+    // fields and forSetting()).
+    int descriptorCount() const;
+    const CImageSource &descriptor(int index) const;
+    CArrayReader descriptorReader(int index) const;
+    const QHash<QByteArray, CPointerArray> &pointerArrays() const;
+    const QHash<QByteArray, CWordArray> &wordArrays() const;
+    const CScalar *scalar(const QByteArray &name) const;
     // Whether the field was given; its line or 0.
     const CImageSource::Field *field(const char *name) const;
 
@@ -149,9 +184,13 @@ public:
     struct Pass;
     // The file's budget, shared by every evaluation of it.
     struct Budget;
+    // One descriptor's .data for every setting.
+    struct ResolvedData;
 
 private:
     bool fail(int line, const QString &message);
+    bool resolveData(const CReader::Parser &parser, const Pass &pass, CImageSource *image,
+                     ResolvedData *resolved);
 
     Setting m_setting;
     bool m_read = false;
@@ -161,6 +200,7 @@ private:
     Macros m_macros; // for the depth setting read
     std::shared_ptr<const Pass> m_pass;
     std::shared_ptr<Budget> m_budget;
+    int m_descriptor = 0; // which descriptor m_image is
 };
 
 } // namespace Convert

@@ -78,6 +78,8 @@ bool Parser::declaration(CToken t)
     bool uint8 = false;
     bool isUnsigned = false;
     bool isChar = false;
+    bool uint32 = false;
+    bool voidPointer = false; // "void *": a frame set's array of descriptors
     for (;;) {
         if (isWord(t, "__attribute__")) {
             if (!next(&t))
@@ -85,6 +87,12 @@ bool Parser::declaration(CToken t)
             if (!is(t, '('))
                 return fail(t.line, QStringLiteral("__attribute__ without its parentheses"));
             if (!skipBalanced(&t, '(', ')'))
+                return false;
+            continue;
+        }
+        if (is(t, '*') && words > 0 && isWord(last, "void") && !voidPointer) {
+            voidPointer = true;
+            if (!next(&t))
                 return false;
             continue;
         }
@@ -96,6 +104,7 @@ bool Parser::declaration(CToken t)
             uint8 = uint8 || isWord(last, "uint8_t");
             isUnsigned = isUnsigned || isWord(last, "unsigned");
             isChar = isChar || isWord(last, "char");
+            uint32 = uint32 || isWord(last, "uint32_t");
             beforeLast = last;
         }
         last = t;
@@ -111,7 +120,8 @@ bool Parser::declaration(CToken t)
     const QByteArray declared = m_text.mid(last.offset, last.length);
     const bool descriptor = oldDescriptor || newDescriptor;
     const bool bytes = uint8 || (isUnsigned && isChar);
-    if (!descriptor && !bytes) {
+    const bool word = uint32 && !voidPointer;
+    if (!descriptor && !bytes && !voidPointer && !word) {
         if (words == 1)
             return fail(line,
                         QStringLiteral("%1 is not a declaration of an image array or "
@@ -159,6 +169,10 @@ bool Parser::declaration(CToken t)
     if (bytes && !isArray)
         return fail(line,
                     QStringLiteral("'%1' is a single byte, not an image array").arg(name(last)));
+    if (voidPointer && !isArray)
+        return fail(line,
+                    QStringLiteral("'%1' is a single pointer, not an array of image descriptors")
+                        .arg(name(last)));
 
     if (is(t, ';'))
         return true; // a declaration without an initialiser
@@ -166,6 +180,17 @@ bool Parser::declaration(CToken t)
         return fail(
             t.line,
             QStringLiteral("expected '=' or ';' after '%1', found %2").arg(name(last), quoted(t)));
+    if ((voidPointer || word || descriptor) && defined(declared))
+        return fail(line, QStringLiteral("'%1' is defined twice").arg(name(last)));
+    if (word && !isArray) {
+        // A uint32_t value: its expression, up to the ';'.
+        CScalar scalar;
+        scalar.line = line;
+        if (!scalarValue(&scalar))
+            return false;
+        scalars.insert(declared, scalar);
+        return true;
+    }
     CToken open;
     if (!next(&open))
         return false;
@@ -182,18 +207,32 @@ bool Parser::declaration(CToken t)
         if (!arrayBody(&array))
             return false;
         arrays.insert(declared, array);
-    } else {
-        if (haveDescriptor)
-            return fail(line,
-                        QStringLiteral("a second image descriptor, '%1': the reader takes "
-                                       "files with one image")
-                            .arg(name(last)));
-        haveDescriptor = true;
-        image.type = newDescriptor ? QByteArray("lv_image_dsc_t") : QByteArray("lv_img_dsc_t");
-        image.name = declared;
-        image.line = line;
-        if (!descriptorBody(QByteArray(), 0))
+    } else if (voidPointer) {
+        CPointerArray pointers;
+        pointers.line = line;
+        if (!pointerBody(&pointers))
             return false;
+        pointerArrays.insert(declared, pointers);
+    } else if (word) {
+        CWordArray words;
+        words.line = line;
+        if (!wordBody(&words))
+            return false;
+        wordArrays.insert(declared, words);
+    } else {
+        // Every descriptor after the first is kept for a frame set; the
+        // reader refuses them where the file is none (carrayreader.cpp).
+        CImageSource read;
+        read.type = newDescriptor ? QByteArray("lv_image_dsc_t") : QByteArray("lv_img_dsc_t");
+        read.name = declared;
+        read.line = line;
+        if (!descriptorBody(&read, QByteArray(), 0))
+            return false;
+        if (haveDescriptor)
+            moreImages.append(read);
+        else
+            image = read;
+        haveDescriptor = true;
     }
     CToken end;
     if (!next(&end))
@@ -344,7 +383,101 @@ bool Parser::arrayBody(Array *array)
     }
 }
 
-bool Parser::descriptorBody(const QByteArray &prefix, int depth)
+bool Parser::defined(const QByteArray &name) const
+{
+    if (haveDescriptor && image.name == name)
+        return true;
+    for (const CImageSource &other : moreImages) {
+        if (other.name == name)
+            return true;
+    }
+    return pointerArrays.contains(name) || wordArrays.contains(name) || scalars.contains(name);
+}
+
+bool Parser::pointerBody(CPointerArray *array)
+{
+    // { &NAME_0, &NAME_1, ... }, with or without the '&' and a comma after
+    // the last.
+    CToken t;
+    if (!next(&t))
+        return false;
+    for (;;) {
+        if (is(t, '}'))
+            return true;
+        if (is(t, '&') && !next(&t))
+            return false;
+        if (t.kind != CToken::Identifier)
+            return fail(t.line,
+                        QStringLiteral("expected the name of an image descriptor, found %1")
+                            .arg(quoted(t)));
+        if (array->names.size() >= MaxExpressionTokens)
+            return fail(
+                array->line,
+                QStringLiteral("the array has more than %1 entries").arg(MaxExpressionTokens));
+        array->names.append(m_text.mid(t.offset, t.length));
+        if (!next(&t))
+            return false;
+        if (is(t, ',')) {
+            if (!next(&t))
+                return false;
+        } else if (!is(t, '}')) {
+            return fail(t.line, QStringLiteral("expected ',' or '}', found %1").arg(quoted(t)));
+        }
+    }
+}
+
+bool Parser::wordBody(CWordArray *array)
+{
+    CToken t;
+    if (!next(&t))
+        return false;
+    for (;;) {
+        if (is(t, '}'))
+            return true;
+        if (t.kind != CToken::Number)
+            return fail(t.line, QStringLiteral("expected a number, found %1").arg(quoted(t)));
+        if (t.tooLarge || t.value > 0xffffffffu)
+            return fail(t.line,
+                        QStringLiteral("the value %1 does not fit a uint32_t").arg(name(t)));
+        if (array->values.size() >= MaxExpressionTokens)
+            return fail(
+                array->line,
+                QStringLiteral("the array has more than %1 values").arg(MaxExpressionTokens));
+        array->values.append(t.value);
+        if (!next(&t))
+            return false;
+        if (is(t, ',')) {
+            if (!next(&t))
+                return false;
+        } else if (!is(t, '}')) {
+            return fail(t.line, QStringLiteral("expected ',' or '}', found %1").arg(quoted(t)));
+        }
+    }
+}
+
+bool Parser::scalarValue(CScalar *scalar)
+{
+    for (;;) {
+        CToken t;
+        if (!next(&t))
+            return false;
+        if (is(t, ';'))
+            break;
+        if (t.kind == CToken::End || is(t, '{') || is(t, '}'))
+            return fail(scalar->line,
+                        QStringLiteral("expected a value and ';', found %1").arg(quoted(t)));
+        if (scalar->value.size() >= MaxExpressionTokens)
+            return fail(
+                scalar->line,
+                QStringLiteral("the value is longer than %1 tokens").arg(MaxExpressionTokens));
+        scalar->value.append(t);
+    }
+    if (scalar->value.isEmpty())
+        return fail(scalar->line, QStringLiteral("the value is missing"));
+    return true;
+}
+
+bool Parser::descriptorBody(CImageSource *image, const QByteArray &prefix, int depth)
 {
     static const char *const known[] = {
         "header.cf",    "header.w",     "header.h",      "header.always_zero", "header.reserved",
@@ -394,7 +527,7 @@ bool Parser::descriptorBody(const QByteArray &prefix, int depth)
                 return fail(value.line,
                             QStringLiteral("braces are read only around the fields "
                                            "of .header"));
-            if (!descriptorBody(field, depth + 1) || !next(&t))
+            if (!descriptorBody(image, field, depth + 1) || !next(&t))
                 return false;
         } else {
             bool isKnown = false;
@@ -404,7 +537,7 @@ bool Parser::descriptorBody(const QByteArray &prefix, int depth)
                 return fail(line,
                             QStringLiteral("the field .%1 is not one the reader knows")
                                 .arg(shown(field, 60)));
-            for (const CImageSource::Field &f : qAsConst(image.fields)) {
+            for (const CImageSource::Field &f : qAsConst(image->fields)) {
                 if (f.name == field)
                     return fail(line,
                                 QStringLiteral("the field .%1 is given twice").arg(shown(field)));
@@ -439,7 +572,7 @@ bool Parser::descriptorBody(const QByteArray &prefix, int depth)
             }
             if (f.value.isEmpty())
                 return fail(line, QStringLiteral(".%1 has no value").arg(shown(field)));
-            image.fields.append(f);
+            image->fields.append(f);
         }
         if (is(t, ',')) {
             if (!next(&t))

@@ -39,6 +39,12 @@ public:
     QHash<QByteArray, Array> arrays;
     CImageSource image;
     bool haveDescriptor = false;
+    // The descriptors after the first, in the order of the file, and the
+    // declarations a frame set has beside them.
+    QVector<CImageSource> moreImages;
+    QHash<QByteArray, CPointerArray> pointerArrays;
+    QHash<QByteArray, CWordArray> wordArrays;
+    QHash<QByteArray, CScalar> scalars;
     // Some declaration's tokens differ between the settings.
     bool divergent = false;
     // The first fault of each other setting's bytes.
@@ -77,7 +83,12 @@ private:
     bool skipBalanced(CToken *t, char open, char close);
     bool declaredSize(const CExpression &size, Array *array);
     bool arrayBody(Array *array);
-    bool descriptorBody(const QByteArray &prefix, int depth);
+    bool descriptorBody(CImageSource *image, const QByteArray &prefix, int depth);
+    bool pointerBody(CPointerArray *array);
+    bool wordBody(CWordArray *array);
+    bool scalarValue(CScalar *scalar);
+    // Whether name is defined by an earlier declaration.
+    bool defined(const QByteArray &name) const;
 
     Scanner &m_scanner;
     const QByteArray &m_text;

@@ -175,6 +175,12 @@ struct CArrayReader::Budget
     qint64 bytes;
 };
 
+struct CArrayReader::ResolvedData
+{
+    QByteArray data[CReader::SettingCount];
+    qint64 dataSize[CReader::SettingCount] = {};
+};
+
 struct CArrayReader::Pass
 {
     Macros macros[SettingCount]; // as defined at the end of the file
@@ -187,6 +193,13 @@ struct CArrayReader::Pass
     // The declarations differ between settings: another setting is read in
     // a pass of its own.
     bool divergent = false;
+    // Every descriptor and its .data (the first is the image read), and
+    // what a frame set declares beside them.
+    QVector<CImageSource> descriptors;
+    QVector<CArrayReader::ResolvedData> descriptorData;
+    QHash<QByteArray, CPointerArray> pointerArrays;
+    QHash<QByteArray, CWordArray> wordArrays;
+    QHash<QByteArray, CScalar> scalars;
 };
 
 } // namespace Convert

@@ -6,8 +6,10 @@
 #include <QByteArray>
 #include <QImage>
 #include <QRgb>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // Reads LVGL images back: a v8 or v9 .bin, or the C source of an image,
 // and shows what the library will draw for them on a given device.
@@ -42,7 +44,8 @@
 //       plane of w x h bytes (v9: h rows of stride / 2); in v8 the colours
 //       are big-endian under LV_COLOR_16_SWAP
 //   RAW (1), RAW_ALPHA (2), v8 RAW_CHROMA_KEYED (3)
-//       a PNG or JPEG file, for the library's own decoders
+//       a PNG or JPEG file, for the library's own decoders, or a GIF file,
+//       for its GIF player
 //   v9 L8 (0x06) grey; AL88 (0x15) grey, alpha; RGB888 (0x0F) blue, green,
 //       red; ARGB8888 (0x10) blue, green, red, alpha; XRGB8888 (0x11) blue,
 //       green, red, unused; RGB565 (0x12) little-endian; ARGB8565 (0x13)
@@ -95,6 +98,43 @@ struct DeviceSettings
 
 enum class LvglVersion { Detect, V8, V9 };
 
+// One frame of an animation.
+struct LvglFrameInfo
+{
+    QString name; // a frame set's descriptor; empty for a GIF's frame
+    int width = 0;
+    int height = 0;
+    QString formatName;
+    int delayMs = 0;
+    qint64 dataSize = -1; // a frame set's .data_size
+    QString sharesWith; // a frame set's: the array an earlier frame's .data names too
+    QString error; // why the frame is inconsistent; empty when fine
+};
+
+// What an animation says: a frame set (a C file of one descriptor per
+// frame, for the animation image widget) or a GIF embedded as RAW (for the
+// GIF player).
+//
+// A frame set of stem NAME holds descriptors NAME_0, NAME_1, ... (a frame
+// whose pixels are those of an earlier one names that frame's array in its
+// .data), then
+//   const void * const NAME_frames[] = { &NAME_0, &NAME_1, ... };
+//   const uint32_t NAME_frame_count = N;        the array's length
+//   const uint32_t NAME_frame_ms[] = { d0, ... };  N delays in ms
+//   const uint32_t NAME_duration_ms = D;        d0 + d1 + ...
+//   const uint32_t NAME_loop_count = L;         0 for ever
+struct LvglAnimationInfo
+{
+    QString kind; // "frame set" or "GIF"; empty for a single image
+    QSize canvas; // a GIF's
+    QVector<LvglFrameInfo> frames;
+    qint64 durationMs = 0;
+    int loopCount = -1; // 0 for ever
+    // A GIF: the RAM the library's GIF player allocates for it, and how.
+    qint64 playerBytes = -1;
+    QString playerNote;
+};
+
 // What an image file says about itself.
 struct LvglImageInfo
 {
@@ -123,6 +163,7 @@ struct LvglImageInfo
     // How the picture may differ from what the device draws (also among
     // the warnings).
     QStringList previewNotes;
+    LvglAnimationInfo animation;
 };
 
 struct LvglDecodeResult
@@ -130,6 +171,9 @@ struct LvglDecodeResult
     LvglImageInfo info;
     QString error; // why the file is inconsistent or cannot be shown; empty when fine
     QImage image; // what the device draws (ARGB32, or RGB32 over a background); null on error
+    // An animation's frames as the device draws them (image is the first);
+    // empty for a single image.
+    QVector<QImage> frames;
 
     bool ok() const { return error.isEmpty(); }
 };

@@ -76,6 +76,7 @@ private:
     }
     bool checkDataSize(qint64 dataSize, qint64 present);
     bool decodeRaw(const QByteArray &data, qint64 present, qint64 dataSize);
+    bool decodeGif(const QByteArray &data);
     void showRawAtDepth8(ImageKind kind, QRgb *line, int width) const;
     bool render(const uchar *pixels, qint64 stride, const uchar *alphaPlane, qint64 alphaStride,
                 Packing packing);

@@ -70,6 +70,10 @@ ConvertResult readAnimationInfo(const QByteArray &data, const QString &path, Ani
 // failures as readSourceImage(). Thread-safe.
 ConvertResult readAnimation(const QString &path, const DecodeRequest &request,
                             Animation *animation);
+// The same for a whole file already in memory (an embedded GIF, say); path
+// only names the source in the result.
+ConvertResult readAnimationData(const QByteArray &data, const QString &path,
+                                const DecodeRequest &request, Animation *animation);
 
 } // namespace Convert
 

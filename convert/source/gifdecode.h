@@ -35,6 +35,14 @@ HeaderStatus readGifHeader(HeaderReader &in, ImageProbe *probe, QString *detail)
 // without an image is not decodable.
 ConvertResult decodeGif(const DecodeInput &input, QImage *image);
 
+// Checks a GIF to be embedded as it is (the library's GIF player): its
+// blocks to the trailer and every frame's compressed rows, without
+// drawing them. Data that ends early or is damaged is Corrupt.
+ConvertResult checkEmbeddedGif(const QByteArray &data, const QString &path);
+
+// How messages name frame index (from 0): "the first frame", "frame 2".
+QString gifFrameName(int index);
+
 } // namespace Reading
 } // namespace Convert
 

@@ -68,7 +68,7 @@ const ImageKindRow Rows[] = {
      nullptr,
      false,
      Reading::decodeGif,
-     nullptr,
+     Reading::checkEmbeddedGif,
      false},
     // No Qt handler: librsvg renders it, in a process of its own.
     {ImageKind::Svg,

@@ -15,12 +15,6 @@ using namespace Reading;
 
 namespace {
 
-// A source larger than this is not read at all. The largest file that fits
-// the decoding budget (formats.h) without extra data is an uncompressed BMP
-// or a stored 16-bit PNG of 256 MiB of pixels plus a few headers, so only a
-// file that carries hundreds of megabytes of something else is refused.
-constexpr qint64 MaxSourceBytes = qint64(512) << 20;
-
 HeaderStatus readHeader(ByteSource *source, ImageProbe *probe, QString *detail)
 {
     HeaderReader in(source);
@@ -121,6 +115,14 @@ ConvertResult probeImage(const QString &path, ImageProbe *probe)
     *probe = ImageProbe();
     SourceFile file;
     return openAndProbe(path, &file, probe);
+}
+
+ConvertResult probeImageData(const QByteArray &data, const QString &path, ImageProbe *probe)
+{
+    *probe = ImageProbe();
+    MemorySource memory(data);
+    QString detail;
+    return headerResult(readHeader(&memory, probe, &detail), path, detail, 0);
 }
 
 namespace {

@@ -63,6 +63,12 @@ struct SourceImage
     QSize size; // the image's width and height
 };
 
+// A source larger than this is not read at all. The largest file that fits
+// the decoding budget (formats.h) without extra data is an uncompressed BMP
+// or a stored 16-bit PNG of 256 MiB of pixels plus a few headers, so only a
+// file that carries hundreds of megabytes of something else is refused.
+constexpr qint64 MaxSourceBytes = qint64(512) << 20;
+
 // Reads all of path, which must be a regular file (after following links):
 // anything else is refused as NotRegularFile without being opened, so a
 // FIFO never blocks. The kernel's files (/proc, /sys) count as not regular. A file larger than
@@ -81,6 +87,10 @@ ImageKind sniffImageKind(const QByteArray &head);
 // (a header that is cut short or impossible).
 ConvertResult probeImage(const QString &path, ImageProbe *probe);
 
+// The same for a whole file already in memory; path only names it in the
+// result.
+ConvertResult probeImageData(const QByteArray &data, const QString &path, ImageProbe *probe);
+
 // Whether an image of this probe fits the decoding budget.
 bool withinDecodeBudget(const ImageProbe &probe);
 
@@ -94,12 +104,13 @@ ConvertResult readSourceImage(const QString &path, const DecodeRequest &request,
                               SourceImage *source);
 
 // Reads path to embed it as it is, for the library's own PNG and JPEG
-// decoders (the RAW formats). The header gives the kind and the size, and
+// decoders and its GIF player (the RAW formats). The header gives the kind and the size, and
 // maxSide applies; the decoding budget does not, since nothing is decoded
 // here. The data is checked whole instead: a PNG's chunks, their CRCs and
 // every row of its compressed image data, a JPEG's segments and scans up
-// to its end marker; data that ends early or is corrupt fails as Corrupt.
-// source->image stays null. A BMP is decoded as readSourceImage() does.
+// to its end marker, a GIF's blocks and every frame's compressed rows;
+// data that ends early or is corrupt fails as Corrupt. source->image stays
+// null. A BMP is decoded as readSourceImage() does.
 ConvertResult readEmbeddedSource(const QString &path, int maxSide, SourceImage *source);
 
 // Decodes data already in memory, with the same checks; path only names

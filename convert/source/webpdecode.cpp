@@ -102,20 +102,39 @@ struct AnimDecoderDelete
     void operator()(WebPAnimDecoder *decoder) const { WebPAnimDecoderDelete(decoder); }
 };
 
-ConvertResult decodeFirstFrame(const DecodeInput &input, QImage *image)
+// An animation decoder over data, set for ARGB32's bytes.
+std::unique_ptr<WebPAnimDecoder, AnimDecoderDelete> animDecoder(const QByteArray &bytes)
 {
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
-        return ConvertResult::notDecodable(input.path, QStringLiteral("libwebp is unusable"));
+        return nullptr;
     // The animation decoder offers only byte orders, not native words.
-    const bool littleEndian = Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
-    options.color_mode = littleEndian ? MODE_BGRA : MODE_RGBA;
+    options.color_mode = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? MODE_BGRA : MODE_RGBA;
     options.use_threads = 0;
     WebPData data;
-    data.bytes = reinterpret_cast<const uint8_t *>(input.data.constData());
-    data.size = size_t(input.data.size());
-    const std::unique_ptr<WebPAnimDecoder, AnimDecoderDelete> decoder(
-        WebPAnimDecoderNew(&data, &options));
+    data.bytes = reinterpret_cast<const uint8_t *>(bytes.constData());
+    data.size = size_t(bytes.size());
+    return std::unique_ptr<WebPAnimDecoder, AnimDecoderDelete>(WebPAnimDecoderNew(&data, &options));
+}
+
+// The decoder's canvas (width x height x 4 bytes, rows packed) as ARGB32.
+QImage copyCanvas(const uint8_t *canvas, QSize size)
+{
+    const bool littleEndian = Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
+    const size_t rowBytes = size_t(size.width()) * 4;
+    QImage decoded(size, littleEndian ? QImage::Format_ARGB32 : QImage::Format_RGBA8888);
+    if (decoded.isNull())
+        return decoded;
+    for (int y = 0; y < size.height(); ++y)
+        std::memcpy(decoded.scanLine(y), canvas + rowBytes * size_t(y), rowBytes);
+    if (!littleEndian)
+        decoded = decoded.convertToFormat(QImage::Format_ARGB32);
+    return decoded;
+}
+
+ConvertResult decodeFirstFrame(const DecodeInput &input, QImage *image)
+{
+    const auto decoder = animDecoder(input.data);
     if (!decoder)
         return ConvertResult::corrupt(input.path,
                                       QStringLiteral("libwebp cannot read the animation"));
@@ -132,21 +151,33 @@ ConvertResult decodeFirstFrame(const DecodeInput &input, QImage *image)
         || !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp) || !canvas)
         return ConvertResult::corrupt(input.path,
                                       QStringLiteral("the first frame cannot be decoded"));
-
-    const int width = input.probe.size.width();
-    const int height = input.probe.size.height();
-    const size_t rowBytes = size_t(width) * 4;
-    QImage decoded(input.probe.size,
-                   littleEndian ? QImage::Format_ARGB32 : QImage::Format_RGBA8888);
+    QImage decoded = copyCanvas(canvas, input.probe.size);
     if (decoded.isNull())
         return ConvertResult::notDecodable(input.path, QStringLiteral("out of memory"));
-    for (int y = 0; y < height; ++y)
-        std::memcpy(decoded.scanLine(y), canvas + rowBytes * size_t(y), rowBytes);
-    if (!littleEndian)
-        decoded = decoded.convertToFormat(QImage::Format_ARGB32);
     *image = std::move(decoded);
     return ConvertResult::success();
 }
+
+// The RIFF size counts everything after its own 8 bytes; a file shorter
+// than that was cut.
+ConvertResult checkRiffSize(const QByteArray &bytes, const QString &path)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+    const qint64 size = bytes.size();
+    const qint64 riffEnd = size >= 8 ? qint64(le32(data + 4)) + 8 : 8;
+    if (riffEnd > size)
+        return ConvertResult::corrupt(
+            path,
+            QStringLiteral("the data ends early: the RIFF header says %1 bytes, "
+                           "the file has %2")
+                .arg(QString::number(riffEnd), QString::number(size)));
+    return ConvertResult::success();
+}
+
+struct DemuxDelete
+{
+    void operator()(WebPDemuxer *demuxer) const { WebPDemuxDelete(demuxer); }
+};
 
 } // namespace
 
@@ -212,15 +243,9 @@ ConvertResult decodeWebp(const DecodeInput &input, QImage *image)
 {
     const auto *data = reinterpret_cast<const uint8_t *>(input.data.constData());
     const qint64 size = input.data.size();
-    // The RIFF size counts everything after its own 8 bytes; a file shorter
-    // than that was cut.
-    const qint64 riffEnd = qint64(le32(data + 4)) + 8;
-    if (riffEnd > size)
-        return ConvertResult::corrupt(
-            input.path,
-            QStringLiteral("the data ends early: the RIFF header says %1 bytes, "
-                           "the file has %2")
-                .arg(QString::number(riffEnd), QString::number(size)));
+    const ConvertResult riff = checkRiffSize(input.data, input.path);
+    if (!riff.ok())
+        return riff;
 
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
@@ -234,6 +259,74 @@ ConvertResult decodeWebp(const DecodeInput &input, QImage *image)
     if (config.input.has_animation)
         return decodeFirstFrame(input, image);
     return decodeStill(input, &config, image);
+}
+
+ConvertResult readWebpAnimationHeaders(const QByteArray &bytes, const QString &path, bool *animated,
+                                       WebpAnimationHeaders *headers)
+{
+    *animated = false;
+    *headers = WebpAnimationHeaders();
+    ConvertResult result = checkRiffSize(bytes, path);
+    if (!result.ok())
+        return result;
+    WebPData data;
+    data.bytes = reinterpret_cast<const uint8_t *>(bytes.constData());
+    data.size = size_t(bytes.size());
+    // Not partial: chunks cut short make the demuxer fail.
+    const std::unique_ptr<WebPDemuxer, DemuxDelete> demuxer(WebPDemux(&data));
+    if (!demuxer)
+        return ConvertResult::corrupt(path, QStringLiteral("libwebp cannot read the chunks"));
+    if (!(WebPDemuxGetI(demuxer.get(), WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG))
+        return result;
+    *animated = true;
+    headers->canvas = QSize(int(WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_WIDTH)),
+                            int(WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT)));
+    headers->loopCount = int(WebPDemuxGetI(demuxer.get(), WEBP_FF_LOOP_COUNT));
+    const int count = int(WebPDemuxGetI(demuxer.get(), WEBP_FF_FRAME_COUNT));
+    WebPIterator frame;
+    if (count > 0 && WebPDemuxGetFrame(demuxer.get(), 1, &frame)) {
+        do
+            headers->durationsMs.append(frame.duration);
+        while (WebPDemuxNextFrame(&frame));
+        WebPDemuxReleaseIterator(&frame);
+    }
+    if (headers->durationsMs.isEmpty() || headers->durationsMs.size() != count)
+        return ConvertResult::corrupt(path,
+                                      QStringLiteral("the animation's frames cannot be read"));
+    return result;
+}
+
+ConvertResult decodeWebpFrames(const QByteArray &data, const QString &path, int expected,
+                               QVector<QImage> *frames)
+{
+    frames->clear();
+    const auto decoder = animDecoder(data);
+    WebPAnimInfo info;
+    if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info))
+        return ConvertResult::corrupt(path, QStringLiteral("libwebp cannot read the animation"));
+    if (int(info.frame_count) != expected)
+        return ConvertResult::corrupt(path, QStringLiteral("libwebp reads another frame count"));
+    const QSize size(int(info.canvas_width), int(info.canvas_height));
+    while (WebPAnimDecoderHasMoreFrames(decoder.get())) {
+        uint8_t *canvas = nullptr;
+        int timestamp = 0;
+        if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp) || !canvas) {
+            frames->clear();
+            return ConvertResult::corrupt(
+                path, QStringLiteral("frame %1 cannot be decoded").arg(frames->size() + 1));
+        }
+        QImage frame = copyCanvas(canvas, size);
+        if (frame.isNull()) {
+            frames->clear();
+            return ConvertResult::notDecodable(path, QStringLiteral("out of memory"));
+        }
+        frames->append(std::move(frame));
+    }
+    if (frames->size() != expected) {
+        frames->clear();
+        return ConvertResult::corrupt(path, QStringLiteral("libwebp reads another frame count"));
+    }
+    return ConvertResult::success();
 }
 
 } // namespace Reading

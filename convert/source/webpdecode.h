@@ -8,6 +8,8 @@
 #include <convertresult.h>
 
 #include <QImage>
+#include <QSize>
+#include <QVector>
 
 namespace Convert {
 namespace Reading {
@@ -35,6 +37,29 @@ HeaderStatus readWebpHeader(HeaderReader &in, ImageProbe *probe, QString *detail
 // into ARGB32 (RGB32 for a still image without alpha). A RIFF size past the
 // data and data that ends early are Corrupt.
 ConvertResult decodeWebp(const DecodeInput &input, QImage *image);
+
+// What the chunks of an animated WebP say, read by libwebp's demuxer
+// without decoding a frame: the canvas, how often it plays (0 for ever)
+// and each frame's duration in milliseconds.
+struct WebpAnimationHeaders
+{
+    QSize canvas;
+    int loopCount = 0;
+    QVector<int> durationsMs;
+};
+
+// Reads the headers of data; *animated is false for a still WebP, whose
+// headers are then not read. A RIFF size past the data and chunks that end
+// early are Corrupt.
+ConvertResult readWebpAnimationHeaders(const QByteArray &data, const QString &path, bool *animated,
+                                       WebpAnimationHeaders *headers);
+
+// Decodes every frame of an animated WebP with libwebp's animation decoder,
+// which blends and disposes them as the file says, into canvas-sized
+// ARGB32 images. expected is the frame count its headers give; a frame that
+// cannot be decoded fails the whole file.
+ConvertResult decodeWebpFrames(const QByteArray &data, const QString &path, int expected,
+                               QVector<QImage> *frames);
 
 } // namespace Reading
 } // namespace Convert

@@ -59,6 +59,20 @@ bool transparentMargins(const QImage &image, TransformReport *report)
     return true;
 }
 
+} // namespace
+
+QRect visibleRect(const QImage &image)
+{
+    TransformReport margins;
+    if (image.isNull() || !transparentMargins(image, &margins))
+        return QRect();
+    return QRect(margins.trimLeft, margins.trimTop,
+                 image.width() - margins.trimLeft - margins.trimRight,
+                 image.height() - margins.trimTop - margins.trimBottom);
+}
+
+namespace {
+
 QString rectText(const QRect &rect)
 {
     return QStringLiteral("%1,%2,%3,%4")

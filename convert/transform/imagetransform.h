@@ -5,6 +5,7 @@
 #include "transformplan.h"
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -23,6 +24,10 @@ namespace Convert {
 // report, if given, says what trim cut on each side and the final size.
 ConvertResult applyTransforms(const TransformPlan &plan, QSize own, const QString &path,
                               QImage *image, TransformReport *report = nullptr);
+
+// The smallest rectangle holding every pixel of image that is not fully
+// transparent (what a trim keeps); a null rectangle when none is visible.
+QRect visibleRect(const QImage &image);
 
 // What a trim cut, in a sentence for the notes: "--trim cut 3 pixels on the
 // left, 0 at the top, 2 on the right and 1 at the bottom".

@@ -209,6 +209,23 @@ const char lvConf8[] = "#ifndef LV_CONF_H\n"
                        "#endif\n";
 const char lvVersion8[] = "#define LVGL_VERSION_MAJOR 8\n#define LVGL_VERSION_MINOR 3\n"
                           "#define LVGL_VERSION_PATCH 11\n";
+// A GIF of count 4 x 4 frames, each solid in the next of four colours,
+// each shown 20 ms; delayCs 0 gives them no delay.
+QByteArray manyFramesGif(int count, int delayCs = 2)
+{
+    const QVector<QRgb> table = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                 qRgb(255, 255, 255)};
+    QVector<EncodedFiles::GifFrame> frames;
+    for (int i = 0; i < count; ++i) {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(4, 4, QImage::Format_Indexed8);
+        frame.image.setColorTable(table);
+        frame.image.fill(uint(i % 4));
+        frame.delayCs = delayCs;
+        frames.append(frame);
+    }
+    return EncodedFiles::gif(QSize(4, 4), frames, 0);
+}
 
 #define VERIFY_SUCCESS(outcome)                                                                    \
     do {                                                                                           \
@@ -278,6 +295,8 @@ private slots:
     void transforms();
     void packsAllOrNothing_data();
     void packsAllOrNothing();
+    void frameSets_data();
+    void frameSets();
 };
 
 void TestCli::helpAndVersion()
@@ -316,6 +335,37 @@ void TestCli::usageErrors_data()
     QTest::addColumn<QString>("message");
 
     const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    // Frame sets.
+    QTest::newRow("--grid without --frames")
+        << args("--grid 3x1 in/other.png") << "--grid applies to frame sets; add --frames";
+    QTest::newRow("--max-frames without --frames")
+        << args("--max-frames 3 in/other.png") << "--max-frames applies to frame sets";
+    QTest::newRow("--frame-ms without --frames")
+        << args("--frame-ms 40 in/other.png") << "--frame-ms applies to frame sets";
+    QTest::newRow("--max-frames 0") << args("--frames --max-frames 0 in/other.png")
+                                    << "--max-frames takes a whole number from 1 to 127";
+    QTest::newRow("--max-frames past the widget's limit")
+        << args("--frames --max-frames 128 in/other.png") << "(lv_animimg's limit), not '128'";
+    QTest::newRow("--grid without rows")
+        << args("--frames --grid 3 in/other.png") << "--grid takes COLSxROWS";
+    QTest::newRow("--grid of no columns")
+        << args("--frames --grid 0x2 in/other.png") << "not '0x2'";
+    QTest::newRow("--frame-ms 0") << args("--frames --frame-ms 0 in/other.png")
+                                  << "--frame-ms takes a whole number of milliseconds";
+    QTest::newRow("--frames of RAW_ALPHA")
+        << args("--frames -c RAW_ALPHA in/logo.png")
+        << "--frames converts the pixels of each frame, but RAW_ALPHA embeds the file";
+    QTest::newRow("--frames with --preview")
+        << args("--frames --preview p.png in/other.png") << "it does not apply to --frames";
+    QTest::newRow("--frames -f bin to standard output")
+        << args("--frames -f bin -o - in/other.png") << "-o - cannot take a folder of .bin frames";
+    QTest::newRow("a grid of 128 frames")
+        << args("--frames --grid 16x8 in/other.png")
+        << "in/other.png: 128 frames: lv_animimg stores the frame count in an int8_t: at most "
+           "127 frames; use --max-frames";
+    QTest::newRow("a GIF of 128 frames")
+        << args("--frames -f bin -o out many")
+        << "many/anim.gif: 128 frames: lv_animimg stores the frame count in an int8_t";
     QTest::newRow("unknown format") << args("-f bmp in/other.png")
                                     << "unknown output format 'bmp' (expected c, bin-rgb332, "
                                        "bin-rgb565, bin-rgb565-swap, bin-rgb888 or bin)";
@@ -386,6 +436,16 @@ void TestCli::usageErrors_data()
                                       "cannot be embedded as RAW";
     QTest::newRow("RAW_ALPHA of a GIF, at v9") << args("--lvgl 9 --cf RAW_ALPHA -o out in/pic.gif")
                                                << "in/pic.gif: LVGL has no decoder for GIF data";
+    QTest::newRow("RAW of a GIF87a, at v8")
+        << args("-c RAW -o out anim/old.gif")
+        << "anim/old.gif: LVGL 8's GIF player plays only GIF89a files, and this one is GIF87a";
+    QTest::newRow("RAW of a GIF without a global colour table, at v8")
+        << args("-c RAW_ALPHA -o out anim/local.gif")
+        << "anim/local.gif: LVGL 8's GIF player needs a global colour table";
+    QTest::newRow("RAW of a GIF wider than the v9 player's limit")
+        << args("--lvgl 9 --cf RAW -o out anim/wide.gif")
+        << "anim/wide.gif: LVGL 9's GIF player refuses a canvas wider than 480 pixels "
+           "(LV_GIF_MAX_WIDTH), and this GIF is 481 wide";
     QTest::newRow("RGB565A8 at depth 32") << args("-f bin -c RGB565A8 --depth 32 in/other.png")
                                           << "RGB565A8 is drawn right only at LV_COLOR_DEPTH 16";
     QTest::newRow("RGB565A8 at depth 8")
@@ -640,6 +700,18 @@ void TestCli::usageErrors()
     frame.image = image.convertToFormat(QImage::Format_Indexed8);
     QVERIFY(writeFile(dir.filePath(QStringLiteral("in/pic.gif")),
                       EncodedFiles::gif(image.size(), {frame})));
+    // GIFs the library's GIF player refuses, by version.
+    const QByteArray gif = EncodedFiles::gif(image.size(), {frame});
+    QByteArray old = gif;
+    old.replace(0, 6, "GIF87a");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("anim")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/old.gif")), old));
+    EncodedFiles::GifFrame local = frame;
+    local.localTable = true;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/local.gif")),
+                      EncodedFiles::gif(image.size(), {local})));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("anim/wide.gif")),
+                      EncodedFiles::gif(QSize(481, 7), {frame})));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("conf9/lv_conf.h")), lvConf9));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("conf8/lv_conf.h")), lvConf8));
@@ -650,6 +722,7 @@ void TestCli::usageErrors()
                       "#define LV_USE_RLE 1\n/* open\n"));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("empty")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("many/anim.gif")), manyFramesGif(128)));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
     const Outcome outcome = runCli(dir.path(), arguments);
@@ -1983,6 +2056,50 @@ QByteArray v9Compressed()
                                "0400f8");
 }
 
+// A v9 frame set of three 2 x 1 A8 frames, the last sharing the first's
+// map, written by hand as inspect reads it; count and duration as given.
+QByteArray frameSetText(int count = 3, int duration = 150)
+{
+    QByteArray text = "#include \"lvgl/lvgl.h\"\n";
+    const char *const maps[] = {"spin_0_map", "spin_1_map", "spin_0_map"};
+    const char *const bytes[] = {"0x80, 0xff", "0x10, 0x20", nullptr};
+    for (int i = 0; i < 3; ++i) {
+        if (bytes[i])
+            text += "const uint8_t " + QByteArray(maps[i]) + "[] = {" + bytes[i] + "};\n";
+        text += "const lv_image_dsc_t spin_" + QByteArray::number(i)
+            + " = {.header.magic = LV_IMAGE_HEADER_MAGIC, .header.cf = LV_COLOR_FORMAT_A8, "
+              ".header.w = 2, .header.h = 1, .header.stride = 2, .data_size = 2, .data = "
+            + maps[i] + "};\n";
+    }
+    return text + "const void * const spin_frames[] = {&spin_0, &spin_1, &spin_2};\n"
+        + "const uint32_t spin_frame_count = " + QByteArray::number(count) + ";\n"
+        + "const uint32_t spin_frame_ms[] = {100, 50, 0};\n"
+        + "const uint32_t spin_duration_ms = " + QByteArray::number(duration) + ";\n"
+        + "const uint32_t spin_loop_count = 0;\n//end of file\n";
+}
+
+// A GIF of two frames on a 6 x 4 canvas, playing twice, embedded as RAW
+// for LVGL 8 by hand.
+QByteArray embeddedGifText()
+{
+    EncodedFiles::GifFrame first;
+    first.image = TestImages::photo(6, 4, 2).convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 7;
+    EncodedFiles::GifFrame second = first;
+    second.image = TestImages::photo(2, 2, 3).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(3, 1);
+    second.delayCs = 12;
+    const QByteArray gif = EncodedFiles::gif(QSize(6, 4), {first, second}, 2);
+    QByteArray values;
+    for (const char c : gif)
+        values += QByteArray::number(uchar(c)) + ",";
+    return "const uint8_t g_map[] = {" + values
+        + "};\nconst lv_img_dsc_t g = {.header.cf = LV_IMG_CF_RAW, .header.w = 6, .header.h = 4, "
+          ".data_size = "
+        + QByteArray::number(gif.size()) + ", .data = g_map};\n";
+}
+
 QImage inspectImage()
 {
     QImage image = TestImages::photo(7, 5, 3);
@@ -2141,6 +2258,40 @@ void TestCli::inspectFacts_data()
                         "LV_DRAW_BUF_STRIDE_ALIGN is 4 asks for): 80 bytes, so it cannot be drawn "
                         "in place from flash"}
         << QString();
+    QTest::newRow("frame set")
+        << frameSetText() << "spin.c" << QStringList() << 0
+        << QStringList {"  format:      LV_COLOR_FORMAT_A8 (cf 14)",
+                        "  animation:   frame set of 3 frames, 150 ms in all, loops for ever",
+                        "  frame 0:     spin_0, 2 x 1, LV_COLOR_FORMAT_A8, 100 ms",
+                        "  frame 1:     spin_1, 2 x 1, LV_COLOR_FORMAT_A8, 50 ms",
+                        "  frame 2:     spin_2, 2 x 1, LV_COLOR_FORMAT_A8, 0 ms, shares spin_0_map",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("frame set whose count is wrong")
+        << frameSetText(4) << "spin.c" << QStringList() << 1
+        << QStringList {"  consistent:  no: spin_frame_count is 4, but spin_frames lists 3 frames"}
+        << "brindleforge-cli: spin.c: spin_frame_count is 4, but spin_frames lists 3 frames";
+    QTest::newRow("frame set whose duration is wrong")
+        << frameSetText(3, 160) << "spin.c" << QStringList() << 1
+        << QStringList {"  consistent:  no: spin_duration_ms is 160, but the delays add up to 150"}
+        << "brindleforge-cli: spin.c: spin_duration_ms is 160, but the delays add up to 150";
+    QTest::newRow("frame set, a frame past its end")
+        << frameSetText() << "spin.c" << QStringList {"--png", "x.png", "--frame", "3"} << 1
+        << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: spin.c: --frame 3: the animation has 3 frames, 0 to 2";
+    QTest::newRow("embedded GIF, LVGL 8 at depth 32")
+        << embeddedGifText() << "gif.c" << QStringList {"--depth", "32"} << 0
+        << QStringList {"  format:      LV_IMG_CF_RAW (cf 1)",
+                        "  animation:   GIF of 2 frames on a 6 x 4 canvas, 190 ms in all, plays "
+                        "2 times",
+                        "  delays:      70, 120 ms",
+                        "  player RAM:  about 1 KiB (6 x 4 x 5 bytes at LV_COLOR_DEPTH 32)",
+                        "  consistent:  yes"}
+        << QString();
+    QTest::newRow("a single image has no frame 1")
+        << lvglFile(image, "TRUE_COLOR_ALPHA", false) << "pic.c"
+        << QStringList {"--png", "x.png", "--frame", "1"} << 1 << QStringList {"  consistent:  yes"}
+        << "brindleforge-cli: pic.c: --frame 1: the file holds a single image, frame 0";
     QTest::newRow("missing file") << QByteArray() << QString() << QStringList {"gone.bin"} << 1
                                   << QStringList()
                                   << "brindleforge-cli: gone.bin: cannot be read (no such file or "
@@ -2219,6 +2370,10 @@ void TestCli::inspectUsageErrors_data()
     QTest::newRow("two previews of one name") << args("inspect --png out a.bin sub/a.bin")
                                               << "--png: a.bin and sub/a.bin would both "
                                                  "write out/a.bin.png";
+    QTest::newRow("frame not a number") << args("inspect --png x.png --frame two a.bin")
+                                        << "--frame takes a frame number from 0, not 'two'";
+    QTest::newRow("frame without png")
+        << args("inspect --frame 1 a.bin") << "--frame chooses the frame --png writes";
     QTest::newRow("a preview over the file inspected")
         << args("inspect --png a.bin a.bin")
         << "--png: the preview a.bin would replace the file "
@@ -2391,6 +2546,9 @@ void TestCli::inspectPreviews_data()
     QTest::newRow("ALPHA_4BIT .bin in a recolour")
         << lvglFile(image, "ALPHA_4BIT", true) << QStringList {"--recolor", "ff8000"};
     QTest::newRow("v9 compressed") << v9Compressed() << QStringList {"--depth", "32"};
+    QTest::newRow("frame set, frame 1") << frameSetText() << QStringList {"--frame", "1"};
+    QTest::newRow("embedded GIF, frame 1 at depth 16")
+        << embeddedGifText() << QStringList {"--frame", "1", "--depth", "16"};
 }
 
 // --png writes exactly what the decoder shows for the same settings.
@@ -2407,6 +2565,7 @@ void TestCli::inspectPreviews()
     QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
 
     DeviceSettings device;
+    int frame = 0;
     for (int i = 0; i < options.size(); ++i) {
         const QString value = options.value(i + 1);
         QString hex = value;
@@ -2415,6 +2574,8 @@ void TestCli::inspectPreviews()
             device.depth = value.toInt();
         else if (options.at(i) == QLatin1String("--swap"))
             device.swap = true;
+        else if (options.at(i) == QLatin1String("--frame"))
+            frame = value.toInt();
         else if (options.at(i) == QLatin1String("--chroma-key"))
             device.chromaKey = hex.toUInt(nullptr, 16);
         else if (options.at(i) == QLatin1String("--recolor"))
@@ -2429,8 +2590,13 @@ void TestCli::inspectPreviews()
     const QImage written(dir.filePath(QStringLiteral("shown.png")));
     QVERIFY(!written.isNull());
     QCOMPARE(written.hasAlphaChannel(), !device.hasBackground);
+    const QImage wanted = frame > 0 ? decoded.frames.value(frame) : decoded.image;
+    QVERIFY(!wanted.isNull());
     QCOMPARE(written.convertToFormat(QImage::Format_ARGB32),
-             decoded.image.convertToFormat(QImage::Format_ARGB32));
+             wanted.convertToFormat(QImage::Format_ARGB32));
+    // A frame other than the first looks different from it here.
+    if (frame > 0)
+        QVERIFY(wanted != decoded.image);
 }
 
 // With several files, the previews go into a folder, each named after its
@@ -2578,6 +2744,15 @@ void TestCli::dryRun_data()
         << QStringList {"--fit", "10x", "--preview", "seen", "-o", "out", "in"} << 0
         << QByteArray("in/a.png -> out/a.c (10 x 8)\nout/a.c -> seen/a.c.png\n"
                       "in/b.jpg -> out/b.c (10 x 8)\nout/b.c -> seen/b.c.png\n");
+    QTest::newRow("frame sets list their frames")
+        << QStringList {"--frames", "-o", "out", "in"} << 0
+        << QByteArray("in/a.png -> out/a.c (1 frame)\nin/b.jpg -> out/b.c (1 frame)\n");
+    QTest::newRow("frame folders are named without a suffix")
+        << QStringList {"--frames", "--grid", "1x2",    "--lvgl", "9",   "-f",
+                        "bin",      "--cf",   "RGB565", "-o",     "out", "in"}
+        << 0 << QByteArray("in/a.png -> out/a (2 frames)\nin/b.jpg -> out/b (2 frames)\n");
+    QTest::newRow("a grid that does not divide")
+        << QStringList {"--frames", "--grid", "3x1", "in/a.png"} << 1 << QByteArray();
     QTest::newRow("cropped, then turned")
         << QStringList {"--crop", "1,1,3,2", "--rotate", "90", "in/a.png"} << 0
         << QByteArray("in/a.png -> in/a.c (2 x 3)\n");
@@ -2766,6 +2941,34 @@ void TestCli::embeddedSources_data()
         << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "crc.png"} << 1
         << QByteArray("crc.png -> out.c: cannot be decoded (truncated or corrupt data)")
         << QByteArray();
+
+    // A GIF for the library's GIF player, which allocates by its version
+    // and depth.
+    QTest::newRow("a GIF for LVGL 8's player, with its RAM")
+        << QStringList {"-v", "-c", "RAW", "-o", "out.c", "anim.gif"} << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 2 KiB of RAM to play it at "
+                      "LV_COLOR_DEPTH 16 (20 x 16 x 4 bytes)")
+        << QByteArray("    .header.cf = LV_IMG_CF_RAW,\n");
+    QTest::newRow("a GIF as RAW_ALPHA for LVGL 8")
+        << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "anim.gif"} << 0 << QByteArray()
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF for LVGL 9's player, with its RAM")
+        << QStringList {"-v", "--lvgl", "9", "--cf", "RAW", "-o", "out.c", "anim.gif"} << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 21 KiB of RAM to play it "
+                      "(20 x 16 x 4 bytes in ARGB8888, plus about 20 KB of decoder state)")
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF restoring to previous, LVGL 9 warns")
+        << QStringList {"--lvgl", "9", "--cf", "RAW", "-o", "out.c", "back.gif"} << 0
+        << QByteArray("back.gif -> out.c: warning: a frame has disposal method 3 (restore to "
+                      "previous), which LVGL 9's GIF player does not support")
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF restoring to previous, LVGL 8 plays it")
+        << QStringList {"-c", "RAW", "-o", "out.c", "back.gif"} << 0 << QByteArray()
+        << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
+    QTest::newRow("a GIF cut in its last frame")
+        << QStringList {"-c", "RAW", "-o", "out.c", "cut.gif"} << 1
+        << QByteArray("cut.gif -> out.c: cannot be decoded (truncated or corrupt data)")
+        << QByteArray();
 }
 
 void TestCli::embeddedSources()
@@ -2787,10 +2990,23 @@ void TestCli::embeddedSources()
     QByteArray crc = png;
     crc[crc.indexOf("IDAT") + 6] = char(crc.at(crc.indexOf("IDAT") + 6) ^ 0x40);
     QVERIFY(writeFile(path("crc.png"), crc));
+    EncodedFiles::GifFrame first;
+    first.image = TestImages::photo(20, 16, 2).convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 10;
+    EncodedFiles::GifFrame second = first;
+    second.image = TestImages::photo(8, 8, 3).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(4, 4);
+    const QByteArray gif = EncodedFiles::gif(QSize(20, 16), {first, second, first}, 0);
+    QVERIFY(writeFile(path("anim.gif"), gif));
+    QVERIFY(writeFile(path("cut.gif"), gif.left(gif.size() - 30)));
+    second.disposal = 3;
+    QVERIFY(writeFile(path("back.gif"), EncodedFiles::gif(QSize(20, 16), {first, second, first})));
 
     const Outcome outcome = runCli(dir.path(), arguments);
     QCOMPARE(outcome.exitCode, exitCode);
     QVERIFY2(outcome.err.contains(said), outcome.err.constData());
+    QVERIFY2(!outcome.err.contains("warning") || said.contains("warning"), outcome.err.constData());
     if (exitCode != 0) {
         QVERIFY(!QFileInfo::exists(path("out.c")));
         return;
@@ -3095,6 +3311,82 @@ void TestCli::transforms()
     VERIFY_SUCCESS(runCli(dir.filePath(QStringLiteral("moved")),
                           QStringList {"-q"} + plain + QStringList {"icon.png"}));
     QCOMPARE(readFile(dir.filePath(QStringLiteral("moved/") + output)), written);
+}
+
+void TestCli::frameSets_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file"); // written, and holding every one of contents
+    QTest::addColumn<QByteArrayList>("contents");
+    QTest::addColumn<QByteArray>("noted"); // in the -v lines; empty for none
+
+    const auto args = [](const char *line) { return QString::fromLatin1(line).split(' '); };
+    QTest::newRow("128 frames kept to 127, the duration kept")
+        << args("--frames --max-frames 127 -o anim.c many/anim.gif") << "anim.c"
+        << QByteArrayList {"const uint32_t anim_frame_count = 127;",
+                           "const uint32_t anim_duration_ms = 2560;",
+                           "const uint32_t anim_loop_count = 0;", "&anim_126 };"}
+        << QByteArray();
+    QTest::newRow("a sprite sheet as v9 I4 frames")
+        << args("--frames --grid 2x1 --lvgl 9 --cf I4 -o sheet.c sheet.png") << "sheet.c"
+        << QByteArrayList {"sheet_frames[] = { &sheet_0, &sheet_1 };",
+                           "sheet_frame_ms[] = { 100, 100 };", "LV_COLOR_FORMAT_I4"}
+        << QByteArray();
+    QTest::newRow("a batch writes one folder per source")
+        << args("--frames -f bin --lvgl 9 --cf RGB565 --max-frames 4 -o out many sheet.png")
+        << "out/anim/frames.txt"
+        << QByteArrayList {"000.bin 640\n001.bin 640\n002.bin 640\n003.bin 640\n"} << QByteArray();
+    QTest::newRow("the batch's other folder")
+        << args("--frames -f bin --lvgl 9 --cf RGB565 --max-frames 4 -o out many sheet.png")
+        << "out/sheet/frames.txt" << QByteArrayList {"000.bin 100\n"} << QByteArray();
+    QTest::newRow("-v says zero delays are shown 100 ms")
+        << args("-v --frames -o zero.c zero.gif") << "zero.c"
+        << QByteArrayList {"zero_frame_ms[] = { 100, 100, 100 };"}
+        << QByteArray("3 of 3 frames have no delay in the file: each is shown for 100 ms");
+    QTest::newRow("-v says which frames share an array")
+        << args("-v --frames -o same.c same.gif") << "same.c"
+        << QByteArrayList {"    .data = same_0_map,\n};\n\nconst lv_img_dsc_t same_1"}
+        << QByteArray("1 frames equal the frame before them and share its pixels");
+}
+
+// Frame sets from the command line: a GIF, a sprite sheet, a batch of
+// folders, and what -v says.
+void TestCli::frameSets()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(QByteArrayList, contents);
+    QFETCH(QByteArray, noted);
+
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("many/anim.gif")), manyFramesGif(128)));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("zero.gif")), manyFramesGif(3, 0)));
+    QImage sheet(8, 4, QImage::Format_ARGB32);
+    sheet.fill(qRgb(0, 0, 255));
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 4; x < 8; ++x)
+            sheet.setPixel(x, y, qRgb(255, 255, 0));
+    }
+    saveImage(dir.filePath(QStringLiteral("sheet.png")), sheet, "PNG");
+    // Two equal frames, each of one colour.
+    {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(4, 4, QImage::Format_Indexed8);
+        frame.image.setColorTable({qRgb(9, 9, 9), qRgb(0, 0, 0)});
+        frame.image.fill(0u);
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("same.gif")),
+                          EncodedFiles::gif(QSize(4, 4), {frame, frame})));
+    }
+
+    const Outcome outcome = runCli(dir.path(), arguments);
+    QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
+    if (noted.isEmpty())
+        QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+    else
+        QVERIFY2(outcome.err.contains(noted), outcome.err.constData());
+    const QByteArray text = readFile(dir.filePath(file));
+    for (const QByteArray &expected : qAsConst(contents))
+        QVERIFY2(text.contains(expected), expected.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

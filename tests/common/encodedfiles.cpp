@@ -104,7 +104,40 @@ QByteArray webpAnimation(const QVector<QImage> &frames)
     return bytes;
 }
 
-QByteArray gif(QSize canvas, const QVector<GifFrame> &frames)
+QByteArray webpFrames(QSize canvas, const QVector<WebpFrame> &frames, int loopCount)
+{
+    WebPMux *mux = WebPMuxNew();
+    if (!mux)
+        return QByteArray();
+    bool ok = WebPMuxSetCanvasSize(mux, canvas.width(), canvas.height()) == WEBP_MUX_OK;
+    const WebPMuxAnimParams params {0, loopCount};
+    ok = ok && WebPMuxSetAnimationParams(mux, &params) == WEBP_MUX_OK;
+    for (const WebpFrame &frame : frames) {
+        const QByteArray still = webp(frame.image, true);
+        WebPMuxFrameInfo info;
+        std::memset(&info, 0, sizeof info);
+        info.bitstream.bytes = reinterpret_cast<const uint8_t *>(still.constData());
+        info.bitstream.size = size_t(still.size());
+        info.x_offset = frame.at.x();
+        info.y_offset = frame.at.y();
+        info.duration = frame.durationMs;
+        info.id = WEBP_CHUNK_ANMF;
+        info.dispose_method =
+            frame.disposeToBackground ? WEBP_MUX_DISPOSE_BACKGROUND : WEBP_MUX_DISPOSE_NONE;
+        info.blend_method = frame.blend ? WEBP_MUX_BLEND : WEBP_MUX_NO_BLEND;
+        ok = ok && !still.isEmpty() && WebPMuxPushFrame(mux, &info, 1) == WEBP_MUX_OK;
+    }
+    WebPData data;
+    WebPDataInit(&data);
+    ok = ok && WebPMuxAssemble(mux, &data) == WEBP_MUX_OK;
+    const QByteArray bytes =
+        ok ? QByteArray(reinterpret_cast<const char *>(data.bytes), int(data.size)) : QByteArray();
+    WebPDataClear(&data);
+    WebPMuxDelete(mux);
+    return bytes;
+}
+
+QByteArray gif(QSize canvas, const QVector<GifFrame> &frames, int loopCount)
 {
     QByteArray bytes;
     int error = 0;
@@ -114,11 +147,19 @@ QByteArray gif(QSize canvas, const QVector<GifFrame> &frames)
     EGifSetGifVersion(file, true);
     ColorMapObject *global = frames.first().localTable ? nullptr : colourMap(frames.first().image);
     bool ok = EGifPutScreenDesc(file, canvas.width(), canvas.height(), 8, 0, global) == GIF_OK;
+    if (ok && loopCount >= 0) {
+        const GifByteType loop[3] = {1, GifByteType(loopCount & 0xff), GifByteType(loopCount >> 8)};
+        ok = EGifPutExtensionLeader(file, APPLICATION_EXT_FUNC_CODE) == GIF_OK
+            && EGifPutExtensionBlock(file, 11, "NETSCAPE2.0") == GIF_OK
+            && EGifPutExtensionBlock(file, 3, loop) == GIF_OK
+            && EGifPutExtensionTrailer(file) == GIF_OK;
+    }
     for (const GifFrame &frame : frames) {
         if (!ok)
             break;
-        if (frame.transparent >= 0) {
-            GraphicsControlBlock control {DISPOSAL_UNSPECIFIED, false, 10, frame.transparent};
+        if (frame.transparent >= 0 || frame.disposal != 0 || frame.delayCs >= 0) {
+            GraphicsControlBlock control {
+                frame.disposal, false, frame.delayCs >= 0 ? frame.delayCs : 10, frame.transparent};
             GifByteType extension[4];
             EGifGCBToExtension(&control, extension);
             ok = EGifPutExtension(file, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
@@ -151,15 +192,20 @@ QImage gifCanvas(QSize canvas, const GifFrame &frame)
 {
     QImage expected(canvas, QImage::Format_ARGB32);
     expected.fill(0);
+    drawGifFrame(&expected, frame);
+    return expected;
+}
+
+void drawGifFrame(QImage *canvas, const GifFrame &frame)
+{
     const QVector<QRgb> table = frame.image.colorTable();
     for (int y = 0; y < frame.image.height(); ++y) {
         for (int x = 0; x < frame.image.width(); ++x) {
             const int index = frame.image.constScanLine(y)[x];
             if (index != frame.transparent)
-                expected.setPixel(frame.at + QPoint(x, y), table.at(index) | 0xff000000u);
+                canvas->setPixel(frame.at + QPoint(x, y), table.at(index) | 0xff000000u);
         }
     }
-    return expected;
 }
 
 } // namespace EncodedFiles

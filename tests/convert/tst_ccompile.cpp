@@ -1,4 +1,5 @@
 #include <converter.h>
+#include <encodedfiles.h>
 #include <imagesource.h>
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
@@ -88,6 +89,41 @@ QByteArray header(quint32 colorFormat, const QImage &image)
     return bytes;
 }
 
+// The expression of every ".data_size = <expression>," line, in order.
+QList<QByteArray> dataSizeExpressions(const QByteArray &source)
+{
+    QList<QByteArray> expressions;
+    for (const QByteArray &line : source.split('\n')) {
+        if (line.startsWith("    .data_size = ") && line.endsWith(','))
+            expressions << line.mid(17, line.size() - 18);
+    }
+    return expressions;
+}
+
+// A GIF of four 6 x 5 frames over one table of red, green, blue and white:
+// the first in red and green, the second in blue and white, the third the
+// second again, the fourth red and blue; delays 50, 0 (shown 100), 200 and
+// 70 ms. Each frame alone has other colours than its neighbours, so only
+// a palette made for all of them is the same in every frame.
+QByteArray fourFrameGif()
+{
+    const QVector<QRgb> table = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                 qRgb(255, 255, 255)};
+    const auto frame = [&table](int a, int b, int delayCs) {
+        EncodedFiles::GifFrame f;
+        f.image = QImage(6, 5, QImage::Format_Indexed8);
+        f.image.setColorTable(table);
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 6; ++x)
+                f.image.setPixel(x, y, uint((x + y) % 2 ? a : b));
+        }
+        f.delayCs = delayCs;
+        return f;
+    };
+    return EncodedFiles::gif(QSize(6, 5),
+                             {frame(0, 1, 5), frame(2, 3, 0), frame(2, 3, 20), frame(0, 2, 7)});
+}
+
 } // namespace
 
 class TestCCompile : public QObject
@@ -110,6 +146,8 @@ private slots:
     void placement();
     void packConsumer_data();
     void packConsumer();
+    void frameSetsCompile_data();
+    void frameSetsCompile();
 
 private:
     // Compiles main.c in dir against the stand-in header at the depth;
@@ -655,6 +693,131 @@ void TestCCompile::includeStyles()
     QVERIFY2(program.isEmpty() != compiles, log.constData());
     if (compiles)
         QCOMPARE(QProcess::execute(program, QStringList()), 0);
+}
+
+void TestCCompile::frameSetsCompile_data()
+{
+    QTest::addColumn<int>("lvgl");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("paletteBytes"); // 0 without a palette
+    QTest::addColumn<int>("headerBytes"); // of each frame's .bin
+    QTest::addColumn<int>("compression"); // a Lvgl9::Compression
+
+    QTest::newRow("v8 TRUE_COLOR_ALPHA") << 8 << "TRUE_COLOR_ALPHA" << 0 << 4 << 0;
+    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 0 << 4 << 0;
+    QTest::newRow("v8 INDEXED_2BIT") << 8 << "INDEXED_2BIT" << 16 << 4 << 0;
+    QTest::newRow("v8 INDEXED_8BIT") << 8 << "INDEXED_8BIT" << 1024 << 4 << 0;
+    QTest::newRow("v9 RGB565") << 9 << "RGB565" << 0 << 12 << 0;
+    QTest::newRow("v9 ARGB8888") << 9 << "ARGB8888" << 0 << 12 << 0;
+    QTest::newRow("v9 I2") << 9 << "I2" << 16 << 12 << 0;
+    QTest::newRow("v9 I8") << 9 << "I8" << 1024 << 12 << 0;
+    // Compressed data holds the palette inside it: only the shared array
+    // and the sizes are checked there.
+    QTest::newRow("v9 RGB565, RLE") << 9 << "RGB565" << 0 << 12 << int(Lvgl9::Compression::Rle);
+    QTest::newRow("v9 I8, LZ4") << 9 << "I8" << 0 << 12 << int(Lvgl9::Compression::Lz4);
+}
+
+// A frame set compiles against the stand-in header: every array is
+// exactly its .data_size, frames[] lists the descriptors in order, the
+// count, delays and duration are the file's, the repeated frame shows its
+// neighbour's array, every frame of an indexed format has the same
+// palette, and each frame's data (at LV_COLOR_DEPTH 16) is its .bin's in
+// the folder form, whose frames.txt lists the delays.
+void TestCCompile::frameSetsCompile()
+{
+    QFETCH(int, lvgl);
+    QFETCH(QString, format);
+    QFETCH(int, paletteBytes);
+    QFETCH(int, headerBytes);
+    QFETCH(int, compression);
+
+    QTemporaryDir dir;
+    const QString gif = dir.filePath(QStringLiteral("anim.gif"));
+    {
+        QFile file(gif);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(fourFrameGif()) > 0);
+    }
+    OutputPlan plan;
+    if (lvgl == 9)
+        plan.row = Lvgl9::findFormat(format);
+    else
+        plan.row = Lvgl8::findFormat(format);
+    plan.compression = Lvgl9::Compression(compression);
+    int frames = 0;
+    const QString c = dir.filePath(QStringLiteral("walk.c"));
+    const ConvertResult written =
+        convertFrames(gif, plan, TransformPlan(), FramePlan(), c, QString(), false, &frames);
+    QVERIFY2(written.ok(), qPrintable(written.message()));
+    QCOMPARE(frames, 4);
+    const QByteArray text = readFile(c);
+    // Frame 2 has no array of its own.
+    QVERIFY(text.contains("walk_1_map[]"));
+    QVERIFY(!text.contains("walk_2_map[]"));
+    const QList<QByteArray> sizes = dataSizeExpressions(text);
+    QCOMPARE(sizes.size(), 4);
+
+    QByteArray main = "#include <stdio.h>\n#include <string.h>\n#include \"walk.c\"\n";
+    for (int i : {0, 1, 3}) {
+        main += "_Static_assert(sizeof(walk_" + QByteArray::number(i) + "_map) == " + sizes.at(i)
+            + ", \"array and .data_size differ\");\n";
+    }
+    const QByteArray type = lvgl == 9 ? "lv_image_dsc_t" : "lv_img_dsc_t";
+    main += "int main(void)\n{\n"
+            "    const "
+        + type
+        + " *d[4] = {&walk_0, &walk_1, &walk_2, &walk_3};\n"
+          "    uint32_t sum = 0;\n"
+          "    if (walk_frame_count != 4 || walk_duration_ms != 420 || walk_loop_count != 1)\n"
+          "        return 1;\n"
+          "    for (int i = 0; i < 4; ++i) {\n"
+          "        if (walk_frames[i] != d[i])\n"
+          "            return 2;\n"
+          "        sum += walk_frame_ms[i];\n"
+          "        if (d[i]->header.w != 6 || d[i]->header.h != 5)\n"
+          "            return 3;\n"
+          "    }\n"
+          "    if (sum != walk_duration_ms || walk_frame_ms[1] != 100)\n"
+          "        return 4;\n"
+          "    if (walk_2.data != walk_1.data || walk_2.data_size != walk_1.data_size\n"
+          "        || walk_1.data == walk_0.data)\n"
+          "        return 5;\n"
+          "    for (int i = 1; i < 4; ++i) {\n"
+          "        if (memcmp(d[i]->data, d[0]->data, "
+        + QByteArray::number(paletteBytes)
+        + ") != 0)\n"
+          "            return 6;\n"
+          "    }\n"
+          "    for (int i = 0; i < 4; ++i)\n"
+          "        fwrite(d[i]->data, 1, d[i]->data_size, stdout);\n"
+          "    return 0;\n}\n";
+    const QStringList arguments = lvgl == 9
+        ? QStringList {QStringLiteral("-I") + dir.path(),
+                       QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR "/lvgl9")}
+        : QStringList {QStringLiteral("-I") + dir.path(), QStringLiteral("-DLV_COLOR_DEPTH=16"),
+                       QStringLiteral("-DLV_COLOR_16_SWAP=0"),
+                       QStringLiteral("-I" BRINDLEFORGE_TEST_SOURCE_DIR)};
+    QByteArray log;
+    const QString program = compileWith(dir, main, arguments, &log);
+    QVERIFY2(!program.isEmpty(), log.constData());
+    QProcess run;
+    run.start(program, QStringList());
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitCode(), 0);
+    const QByteArray output = run.readAllStandardOutput();
+
+    // The folder form of the same set, at depth 16 for v8.
+    plan.binary = true;
+    const QString folder = dir.filePath(QStringLiteral("walk"));
+    const ConvertResult binaries =
+        convertFrames(gif, plan, TransformPlan(), FramePlan(), folder, QString());
+    QVERIFY2(binaries.ok(), qPrintable(binaries.message()));
+    QCOMPARE(readFile(folder + QStringLiteral("/frames.txt")),
+             QByteArray("000.bin 50\n001.bin 100\n002.bin 200\n003.bin 70\n"));
+    QByteArray expected;
+    for (int i = 0; i < 4; ++i)
+        expected += readFile(folder + QLatin1Char('/') + frameFileName(i)).mid(headerBytes);
+    QCOMPARE(output.toHex(), expected.toHex());
 }
 
 QTEST_GUILESS_MAIN(TestCCompile)

@@ -1,4 +1,5 @@
 #include <converter.h>
+#include <encodedfiles.h>
 #include <hostilefiles.h>
 #include <lvgl8formats.h>
 #include <lvgl9formats.h>
@@ -241,6 +242,59 @@ QImage nearKeyImage()
                         qRgb(0, 0, 255), qRgb(1, 254, 1), qRgb(0, 255, 0), qRgb(200, 200, 200)});
 }
 
+// ---- Frame sets, written by hand as the layout comment describes them ----
+
+// One v9 A8 frame of 2 x 1: its map (unless it names another's) and its
+// descriptor. dataSize -1: the map's length.
+QByteArray v9Frame(const char *name, const char *map, const char *bytes, int dataSize = -1)
+{
+    QByteArray text;
+    if (bytes)
+        text +=
+            "const LV_ATTRIBUTE_MEM_ALIGN uint8_t " + QByteArray(map) + "[] = {" + bytes + "};\n";
+    text += "const lv_image_dsc_t " + QByteArray(name)
+        + " = {\n  .header.magic = LV_IMAGE_HEADER_MAGIC,\n  .header.cf = LV_COLOR_FORMAT_A8,\n"
+          "  .header.w = 2,\n  .header.h = 1,\n  .header.stride = 2,\n  .data_size = "
+        + (dataSize < 0 ? QByteArray("sizeof(") + map + ")" : QByteArray::number(dataSize))
+        + ",\n  .data = " + map + ",\n};\n";
+    return text;
+}
+
+// What follows the frames: the list, the count, the delays, the duration
+// and the loop count, each replaceable.
+struct FrameSetTail
+{
+    QByteArray frames = "&spin_0, &spin_1, &spin_2";
+    QByteArray count = "3";
+    QByteArray ms = "100, 50, 0";
+    QByteArray duration = "150";
+    QByteArray loop = "0";
+
+    QByteArray text() const
+    {
+        QByteArray out = "const void * const spin_frames[] = { " + frames + " };\n";
+        if (!count.isEmpty())
+            out += "const uint32_t spin_frame_count = " + count + ";\n";
+        if (!ms.isEmpty())
+            out += "const uint32_t spin_frame_ms[] = { " + ms + " }; /* each frame's delay */\n";
+        if (!duration.isEmpty())
+            out += "const uint32_t spin_duration_ms = " + duration + ";\n";
+        if (!loop.isEmpty())
+            out += "const uint32_t spin_loop_count = " + loop + ";\n";
+        return out + "//end of file\n";
+    }
+};
+
+const char *const frameSetHead = "#include \"lvgl/lvgl.h\"\n#ifndef LV_ATTRIBUTE_MEM_ALIGN\n"
+                                 "#define LV_ATTRIBUTE_MEM_ALIGN\n#endif\n";
+
+// The frames as files of their own, which the reader of single images
+// reads as it always has: the oracle for each frame of a set.
+QByteArray singleFrame(const char *bytes)
+{
+    return frameSetHead + v9Frame("one", "one_map", bytes);
+}
+
 } // namespace
 
 class TestDecoder : public QObject
@@ -268,6 +322,10 @@ private slots:
     void filesOnDisk();
     void packs_data();
     void packs();
+    void frameSets_data();
+    void frameSets();
+    void embeddedGifs_data();
+    void embeddedGifs();
 };
 
 // Every v8 format, as C array and as .bin, at every depth: encoded by the
@@ -1538,6 +1596,222 @@ void TestDecoder::packs()
     QVERIFY2(std::any_of(found.begin(), found.end(),
                          [&problem](const QString &p) { return p.contains(problem); }),
              qPrintable(found.join(QLatin1String("; "))));
+}
+
+// A frame set reads as its frames, each exactly as it reads on its own, with
+// the delays, the duration and the loop count; a set whose parts disagree
+// is inconsistent, saying where.
+void TestDecoder::frameSets_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error"); // empty: consistent
+    QTest::addColumn<QVector<int>>("delays");
+    QTest::addColumn<int>("loopCount");
+    QTest::addColumn<QStringList>("shares"); // each frame's sharesWith
+    QTest::addColumn<QStringList>("frameBytes"); // each frame's map, for the oracle
+
+    const QByteArray head = frameSetHead;
+    const QByteArray frames = v9Frame("spin_0", "spin_0_map", "0x80, 0xff")
+        + v9Frame("spin_1", "spin_1_map", "0x10, 0x20") + v9Frame("spin_2", "spin_0_map", nullptr);
+    const QStringList bytes = {"0x80, 0xff", "0x10, 0x20", "0x80, 0xff"};
+    const QStringList shares = {QString(), QString(), QStringLiteral("spin_0_map")};
+    const QVector<int> delays = {100, 50, 0};
+    FrameSetTail tail;
+    QTest::newRow("v9 frame set, a frame sharing an earlier map")
+        << head + frames + tail.text() << QString() << delays << 0 << shares << bytes;
+    tail.loop = "3";
+    tail.duration = "100 + 50 + 0";
+    QTest::newRow("a duration written as a sum, loop count 3")
+        << head + frames + tail.text() << QString() << delays << 3 << shares << bytes;
+    FrameSetTail one;
+    one.frames = "&spin_0";
+    one.count = "1";
+    one.ms = "40";
+    one.duration = "40";
+    QTest::newRow("a set of one frame")
+        << head + v9Frame("spin_0", "spin_0_map", "0x80, 0xff") + one.text() << QString()
+        << QVector<int> {40} << 0 << QStringList {QString()} << QStringList {"0x80, 0xff"};
+
+    FrameSetTail wrong;
+    wrong.count = "2";
+    QTest::newRow("frame count other than the list's length")
+        << head + frames + wrong.text() << "spin_frame_count is 2, but spin_frames lists 3 frames"
+        << delays << 0 << shares << bytes;
+    wrong = FrameSetTail();
+    wrong.duration = "100";
+    QTest::newRow("duration other than the sum of the delays")
+        << head + frames + wrong.text() << "spin_duration_ms is 100, but the delays add up to 150"
+        << delays << 0 << shares << bytes;
+    wrong = FrameSetTail();
+    wrong.ms = "100, 50";
+    QTest::newRow("fewer delays than frames")
+        << head + frames + wrong.text() << "spin_frame_ms has 2 delays for 3 frames"
+        << QVector<int> {0, 0, 0} << 0 << shares << bytes;
+    wrong = FrameSetTail();
+    wrong.loop.clear();
+    QTest::newRow("no loop count")
+        << head + frames + wrong.text() << "the frame set has no 'spin_loop_count'" << delays << -1
+        << shares << bytes;
+    wrong = FrameSetTail();
+    wrong.frames = "&spin_0, &spin_1, &spin_9";
+    QTest::newRow("a frame that is no descriptor")
+        << head + frames + wrong.text()
+        << "spin_frames' names 'spin_9', which is no image descriptor of the file" << delays << 0
+        << shares << bytes;
+    QTest::newRow("a frame whose data_size is wrong")
+        << head + v9Frame("spin_0", "spin_0_map", "0x80, 0xff")
+            + v9Frame("spin_1", "spin_1_map", "0x10, 0x20", 3)
+            + v9Frame("spin_2", "spin_0_map", nullptr) + FrameSetTail().text()
+        << "frame 1 (spin_1): " << delays << 0 << shares << bytes;
+}
+
+void TestDecoder::frameSets()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+    QFETCH(QVector<int>, delays);
+    QFETCH(int, loopCount);
+    QFETCH(QStringList, shares);
+    QFETCH(QStringList, frameBytes);
+
+    const LvglDecodeResult decoded = decodeLvglSource(text, device(32));
+    const LvglAnimationInfo &animation = decoded.info.animation;
+    if (!error.isEmpty()) {
+        QVERIFY(!decoded.ok());
+        QVERIFY2(decoded.error.contains(error), qPrintable(decoded.error));
+        QVERIFY(decoded.image.isNull());
+        QVERIFY(decoded.frames.isEmpty());
+        return;
+    }
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QCOMPARE(animation.kind, QStringLiteral("frame set"));
+    QCOMPARE(animation.frames.size(), delays.size());
+    QCOMPARE(decoded.frames.size(), delays.size());
+    QCOMPARE(animation.loopCount, loopCount);
+    qint64 sum = 0;
+    for (int i = 0; i < delays.size(); ++i) {
+        const LvglFrameInfo &frame = animation.frames.at(i);
+        QCOMPARE(frame.name, QStringLiteral("spin_%1").arg(i));
+        QCOMPARE(frame.delayMs, delays.at(i));
+        QCOMPARE(frame.sharesWith, shares.at(i));
+        QCOMPARE(frame.formatName, QStringLiteral("LV_COLOR_FORMAT_A8"));
+        QCOMPARE(QSize(frame.width, frame.height), QSize(2, 1));
+        QVERIFY(frame.error.isEmpty());
+        sum += delays.at(i);
+        const LvglDecodeResult alone =
+            decodeLvglSource(singleFrame(frameBytes.at(i).toLatin1().constData()), device(32));
+        QVERIFY2(alone.ok(), qPrintable(alone.error));
+        QVERIFY(alone.info.animation.kind.isEmpty());
+        QCOMPARE(decoded.frames.at(i), alone.image);
+    }
+    QCOMPARE(animation.durationMs, sum);
+    QCOMPARE(decoded.image, decoded.frames.first());
+}
+
+// A GIF embedded as RAW shows every frame as it plays, with the facts and
+// the traps of the version's GIF player.
+void TestDecoder::embeddedGifs_data()
+{
+    QTest::addColumn<QByteArray>("gif");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QVector<QImage>>("expected"); // at depth 32
+    QTest::addColumn<QVector<int>>("delays");
+    QTest::addColumn<int>("loopCount");
+    QTest::addColumn<qint64>("playerBytes");
+    QTest::addColumn<QString>("warning"); // empty: none
+
+    using EncodedFiles::GifFrame;
+    GifFrame first;
+    first.image = QImage(6, 4, QImage::Format_Indexed8);
+    first.image.setColorTable({0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff});
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 6; ++x)
+            first.image.scanLine(y)[x] = uchar((x + 2 * y) % 4);
+    }
+    first.delayCs = 7;
+    first.disposal = 1;
+    GifFrame second;
+    second.image = QImage(2, 2, QImage::Format_Indexed8);
+    second.image.setColorTable({0xff101010, 0xff202020});
+    second.image.fill(1);
+    second.image.scanLine(0)[0] = 0;
+    second.localTable = true;
+    second.at = QPoint(3, 1);
+    second.delayCs = 0;
+    second.transparent = 0;
+    const QImage shown0 = EncodedFiles::gifCanvas(QSize(6, 4), first);
+    QImage shown1 = shown0;
+    EncodedFiles::drawGifFrame(&shown1, second);
+    const QByteArray gif = EncodedFiles::gif(QSize(6, 4), {first, second}, 2);
+    const QVector<QImage> both = {shown0, shown1};
+    const QVector<int> delays = {70, 0};
+    QTest::newRow("LVGL 8, depth 32")
+        << gif << 8 << 32 << both << delays << 2 << qint64(6 * 4 * 5) << QString();
+    QTest::newRow("LVGL 8, depth 16")
+        << gif << 8 << 16 << both << delays << 2 << qint64(6 * 4 * 4) << QString();
+    QTest::newRow("LVGL 9, a zero delay")
+        << gif << 9 << 32 << both << delays << 2 << qint64(6 * 4 * 4 + 20000)
+        << QStringLiteral("shows a frame of delay 0 for 100 ms");
+    QByteArray old = EncodedFiles::gif(QSize(6, 4), {first});
+    old.replace(0, 6, "GIF87a");
+    QTest::newRow("LVGL 8, a GIF87a")
+        << old << 8 << 32 << QVector<QImage> {shown0} << QVector<int> {0} << 1 << qint64(6 * 4 * 5)
+        << QStringLiteral("plays only GIF89a files");
+    second.disposal = 3;
+    QTest::newRow("LVGL 9, disposal 3")
+        << EncodedFiles::gif(QSize(6, 4), {first, second, first}) << 9 << 32
+        << QVector<QImage> {shown0, shown1, shown0} << QVector<int> {70, 0, 70} << 1
+        << qint64(6 * 4 * 4 + 20000) << QStringLiteral("disposal method 3");
+}
+
+void TestDecoder::embeddedGifs()
+{
+    QFETCH(QByteArray, gif);
+    QFETCH(int, version);
+    QFETCH(int, depth);
+    QFETCH(QVector<QImage>, expected);
+    QFETCH(QVector<int>, delays);
+    QFETCH(int, loopCount);
+    QFETCH(qint64, playerBytes);
+    QFETCH(QString, warning);
+    QVERIFY(!gif.isEmpty());
+
+    QByteArray values;
+    for (const char c : gif)
+        values += "0x" + QByteArray::number(uchar(c), 16) + ",";
+    const QByteArray descriptor = version == 8
+        ? QByteArray("const lv_img_dsc_t g = {.header.cf = LV_IMG_CF_RAW, ")
+        : QByteArray("const lv_image_dsc_t g = {.header.magic = LV_IMAGE_HEADER_MAGIC, "
+                     ".header.cf = LV_COLOR_FORMAT_RAW, ");
+    const QByteArray text = "const uint8_t g_map[] = {" + values + "};\n" + descriptor
+        + ".header.w = 6, .header.h = 4, .data_size = " + QByteArray::number(gif.size())
+        + ", .data = g_map};\n";
+    const LvglDecodeResult decoded = decodeLvglSource(text, device(depth));
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    const LvglAnimationInfo &animation = decoded.info.animation;
+    QCOMPARE(animation.kind, QStringLiteral("GIF"));
+    QCOMPARE(animation.canvas, QSize(6, 4));
+    QCOMPARE(animation.loopCount, loopCount);
+    QCOMPARE(animation.playerBytes, playerBytes);
+    QCOMPARE(animation.frames.size(), expected.size());
+    QCOMPARE(decoded.frames.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(animation.frames.at(i).delayMs, delays.at(i));
+        QImage want = expected.at(i);
+        for (int y = 0; y < want.height(); ++y) {
+            for (int x = 0; x < want.width(); ++x)
+                want.setPixel(x, y, atDepth(want.pixel(x, y), version == 9 ? 32 : depth));
+        }
+        const QString difference = firstDifference(decoded.frames.at(i), want);
+        QVERIFY2(difference.isEmpty(),
+                 qPrintable(QStringLiteral("frame %1: ").arg(i) + difference));
+    }
+    const QString warnings = decoded.info.warnings.join(QLatin1Char('\n'));
+    if (warning.isEmpty())
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
+    else
+        QVERIFY2(warnings.contains(warning), qPrintable(warnings));
 }
 
 #include "tst_decoder.moc"

@@ -1,3 +1,4 @@
+#include <animation.h>
 #include <converter.h>
 #include <encodedfiles.h>
 #include <imagekinds.h>
@@ -374,8 +375,18 @@ private slots:
     void decodedPixelsMatchTheirSource();
     void jpegScaledDecode_data();
     void jpegScaledDecode();
+    void animationFramesAsComposited_data();
+    void animationFramesAsComposited();
+    void animationRefused_data();
+    void animationRefused();
     void skippedPixelsAreZero();
     void decoderMessagesStayWithTheirDecode();
+    void frameSets_data();
+    void frameSets();
+    void frameFolderFailures_data();
+    void frameFolderFailures();
+    void staleStagingFolders_data();
+    void staleStagingFolders();
 };
 
 void TestFileWriting::initTestCase()
@@ -1600,6 +1611,310 @@ void TestFileWriting::decodedPixelsMatchTheirSource()
 
 // A JPEG decodes at the smallest scale n / 8 whose size still covers the
 // size wanted in both sides, and never above its own size.
+namespace {
+
+// An Indexed8 image of size whose pixels cycle through colours, diagonally.
+QImage stripes(QSize size, const QVector<QRgb> &colours)
+{
+    QImage image(size, QImage::Format_Indexed8);
+    image.setColorTable(colours);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.scanLine(y)[x] = uchar((x + y) % colours.size());
+    }
+    return image;
+}
+
+// A frame with its palette as its local colour table, or, with global, as
+// the file's global one (which is the first frame's palette).
+EncodedFiles::GifFrame gifFrame(const QImage &image, QPoint at, int disposal, int delayCs,
+                                bool global = false)
+{
+    EncodedFiles::GifFrame frame;
+    frame.image = image;
+    frame.localTable = !global;
+    frame.at = at;
+    frame.disposal = disposal;
+    frame.delayCs = delayCs;
+    return frame;
+}
+
+// canvas with rect cleared to transparent.
+QImage cleared(QImage canvas, const QRect &rect)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            canvas.setPixel(x, y, 0);
+    }
+    return canvas;
+}
+
+QImage drawn(QImage canvas, const EncodedFiles::GifFrame &frame)
+{
+    EncodedFiles::drawGifFrame(&canvas, frame);
+    return canvas;
+}
+
+QImage filled(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+// src over dst, unpremultiplied, as the WebP container defines blending.
+QRgb over(QRgb src, QRgb dst)
+{
+    const double sa = qAlpha(src) / 255.0;
+    const double da = qAlpha(dst) / 255.0 * (1 - sa);
+    const double a = sa + da;
+    if (a <= 0)
+        return 0;
+    const auto channel = [&](int s, int d) { return int(std::lround((s * sa + d * da) / a)); };
+    return qRgba(channel(qRed(src), qRed(dst)), channel(qGreen(src), qGreen(dst)),
+                 channel(qBlue(src), qBlue(dst)), int(std::lround(a * 255)));
+}
+
+QImage blended(QImage canvas, const QImage &frame, QPoint at)
+{
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x)
+            canvas.setPixel(at + QPoint(x, y),
+                            over(frame.pixel(x, y), canvas.pixel(at + QPoint(x, y))));
+    }
+    return canvas;
+}
+
+} // namespace
+
+// Every frame of an animation is the canvas as it is shown, each frame
+// drawn over what the ones before it left as their disposal and blending
+// say; the headers alone give the same count, delays and loop count.
+void TestFileWriting::animationFramesAsComposited_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QVector<QImage>>("expected");
+    QTest::addColumn<QVector<int>>("delays");
+    QTest::addColumn<int>("loopCount");
+    QTest::addColumn<int>("maxError"); // per channel
+
+    using EncodedFiles::GifFrame;
+    const QSize canvas(12, 10);
+    const QImage blank = filled(canvas, 0);
+    const QImage big = stripes(QSize(8, 6), {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff});
+    const QImage small = stripes(QSize(6, 5), {0xffffff00, 0xff00ffff, 0xff800080});
+    const QImage tiny = stripes(QSize(3, 3), {0xff102030, 0xff405060});
+
+    const GifFrame a = gifFrame(big, QPoint(0, 0), 2, 5, true);
+    const GifFrame b = gifFrame(small, QPoint(4, 3), 0, 7);
+    QTest::newRow("gif disposal 2 clears the frame's rectangle")
+        << EncodedFiles::gif(canvas, {a, b})
+        << QVector<QImage> {drawn(blank, a), drawn(cleared(drawn(blank, a), a.image.rect()), b)}
+        << QVector<int> {50, 70} << 1 << 0;
+
+    const GifFrame keep = gifFrame(big, QPoint(0, 0), 1, 10, true);
+    const GifFrame back = gifFrame(small, QPoint(4, 3), 3, 10);
+    const GifFrame after = gifFrame(tiny, QPoint(9, 7), 0, 10);
+    QTest::newRow("gif disposal 3 restores the canvas before the frame")
+        << EncodedFiles::gif(canvas, {keep, back, after})
+        << QVector<QImage> {drawn(blank, keep), drawn(drawn(blank, keep), back),
+                            drawn(drawn(blank, keep), after)}
+        << QVector<int> {100, 100, 100} << 1 << 0;
+
+    GifFrame holes = gifFrame(small, QPoint(2, 1), 1, 4);
+    holes.transparent = 1;
+    QTest::newRow("gif transparent index shows the frame beneath")
+        << EncodedFiles::gif(canvas, {keep, holes})
+        << QVector<QImage> {drawn(blank, keep), drawn(drawn(blank, keep), holes)}
+        << QVector<int> {100, 40} << 1 << 0;
+
+    GifFrame firstLocal = keep;
+    firstLocal.localTable = true;
+    GifFrame secondLocal = gifFrame(tiny, QPoint(1, 1), 0, 10);
+    secondLocal.localTable = true;
+    secondLocal.interlaced = true;
+    QTest::newRow("gif local colour tables, interlaced")
+        << EncodedFiles::gif(canvas, {firstLocal, secondLocal})
+        << QVector<QImage> {drawn(blank, firstLocal), drawn(drawn(blank, firstLocal), secondLocal)}
+        << QVector<int> {100, 100} << 1 << 0;
+
+    const GifFrame fast = gifFrame(big, QPoint(0, 0), 1, 0, true);
+    const GifFrame fastToo = gifFrame(tiny, QPoint(2, 2), 1, 0);
+    QTest::newRow("gif zero delay stays 0, loop count 3")
+        << EncodedFiles::gif(canvas, {fast, fastToo}, 3)
+        << QVector<QImage> {drawn(blank, fast), drawn(drawn(blank, fast), fastToo)}
+        << QVector<int> {0, 0} << 3 << 0;
+    QTest::newRow("gif looping for ever")
+        << EncodedFiles::gif(canvas, {fast, fastToo}, 0)
+        << QVector<QImage> {drawn(blank, fast), drawn(drawn(blank, fast), fastToo)}
+        << QVector<int> {0, 0} << 0 << 0;
+    QTest::newRow("gif of one frame is still, whatever its delay")
+        << EncodedFiles::gif(canvas, {gifFrame(big, QPoint(0, 0), 0, 50)})
+        << QVector<QImage> {drawn(blank, keep)} << QVector<int> {0} << 1 << 0;
+
+    // WebP: a translucent frame blended over an opaque one, then one that
+    // replaces its rectangle, alpha and all, and is cleared after it.
+    const QImage base = TestImages::photo(12, 10, 2).convertToFormat(QImage::Format_ARGB32);
+    QImage glass = TestImages::photo(6, 4, 4).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < glass.height(); ++y) {
+        for (int x = 0; x < glass.width(); ++x)
+            glass.setPixel(x, y, (glass.pixel(x, y) & 0xffffff) | uint((x * 50) % 256) << 24);
+    }
+    EncodedFiles::WebpFrame w0 {base, QPoint(0, 0), 80, false, false};
+    EncodedFiles::WebpFrame w1 {glass, QPoint(2, 4), 120, true, false};
+    EncodedFiles::WebpFrame w2 {glass, QPoint(4, 2), 60, false, true};
+    EncodedFiles::WebpFrame w3 {TestImages::photo(2, 2, 1), QPoint(10, 8), 0, true, false};
+    const QImage shown1 = blended(base, glass, w1.at);
+    QImage shown2 = shown1;
+    for (int y = 0; y < glass.height(); ++y) {
+        for (int x = 0; x < glass.width(); ++x)
+            shown2.setPixel(w2.at + QPoint(x, y), glass.pixel(x, y));
+    }
+    const QImage shown3 = blended(cleared(shown2, QRect(w2.at, glass.size())),
+                                  w3.image.convertToFormat(QImage::Format_ARGB32), w3.at);
+    QTest::newRow("webp alpha blending, replacing and disposal to background")
+        << EncodedFiles::webpFrames(canvas, {w0, w1, w2, w3}, 2)
+        << QVector<QImage> {base, shown1, shown2, shown3} << QVector<int> {80, 120, 60, 0} << 2
+        << 1;
+    const QImage mirrored = base.mirrored(true, false);
+    QTest::newRow("webp animation as the encoder optimises it")
+        << EncodedFiles::webpAnimation({base, mirrored, base})
+        << QVector<QImage> {base, mirrored, base} << QVector<int> {100, 100, 100} << 0 << 0;
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(base.save(&buffer, "PNG"));
+    QTest::newRow("png is one still frame")
+        << png << QVector<QImage> {base} << QVector<int> {0} << 1 << 0;
+    QTest::newRow("still webp is one still frame")
+        << EncodedFiles::webp(base, true) << QVector<QImage> {base} << QVector<int> {0} << 1 << 0;
+}
+
+void TestFileWriting::animationFramesAsComposited()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QVector<QImage>, expected);
+    QFETCH(QVector<int>, delays);
+    QFETCH(int, loopCount);
+    QFETCH(int, maxError);
+    QVERIFY(!content.isEmpty());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("anim"));
+    QVERIFY(writeFile(path, content));
+    Animation animation;
+    const ConvertResult result = readAnimation(path, DecodeRequest(), &animation);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(animation.bytes, content);
+    QCOMPARE(animation.frames.size(), expected.size());
+    QCOMPARE(animation.info.frameCount, expected.size());
+    QCOMPARE(animation.info.canvas, expected.first().size());
+    QCOMPARE(animation.info.delaysMs, delays);
+    QCOMPARE(animation.info.loopCount, loopCount);
+    for (int i = 0; i < expected.size(); ++i) {
+        const QImage &got = animation.frames.at(i).image;
+        QCOMPARE(int(got.format()), int(QImage::Format_ARGB32));
+        QCOMPARE(got.size(), expected.at(i).size());
+        QCOMPARE(animation.frames.at(i).delayMs, delays.at(i));
+        int worst = 0;
+        for (int y = 0; y < got.height(); ++y) {
+            for (int x = 0; x < got.width(); ++x) {
+                const QRgb g = got.pixel(x, y);
+                const QRgb w = expected.at(i).pixel(x, y);
+                if (qAlpha(g) == 0 && qAlpha(w) == 0)
+                    continue; // no colour under full transparency
+                worst =
+                    std::max({worst, std::abs(qAlpha(g) - qAlpha(w)), std::abs(qRed(g) - qRed(w)),
+                              std::abs(qGreen(g) - qGreen(w)), std::abs(qBlue(g) - qBlue(w))});
+            }
+        }
+        QVERIFY2(worst <= maxError,
+                 qPrintable(QStringLiteral("frame %1 is off by %2").arg(i).arg(worst)));
+    }
+
+    AnimationInfo info;
+    QVERIFY(readAnimationInfo(content, path, &info).ok());
+    QCOMPARE(info.frameCount, expected.size());
+    QCOMPARE(info.delaysMs, delays);
+    QCOMPARE(info.loopCount, loopCount);
+    QCOMPARE(info.canvas, animation.info.canvas);
+    QCOMPARE(info.restoresToPrevious, QByteArray(QTest::currentDataTag()).contains("disposal 3"));
+}
+
+// Frames that cannot all be decoded fail the whole file; frames that
+// together pass the decoding budget are refused from the headers.
+void TestFileWriting::animationRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("maxSide");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    const QImage big = stripes(QSize(8, 6), {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff});
+    const QVector<EncodedFiles::GifFrame> three = {gifFrame(big, QPoint(0, 0), 1, 10),
+                                                   gifFrame(big, QPoint(1, 1), 1, 10),
+                                                   gifFrame(big, QPoint(2, 2), 1, 10)};
+    const QByteArray gif = EncodedFiles::gif(QSize(12, 10), three);
+    const int corrupt = int(ConvertResult::Corrupt);
+    QTest::newRow("gif cut in its last frame")
+        << gif.left(gif.size() - 6) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    QTest::newRow("gif without its trailer")
+        << gif.left(gif.size() - 1) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    QByteArray outside = gif;
+    // The last image descriptor's left edge, 15 bytes from its LZW data
+    // and sub-blocks (the image is small: its data is one sub-block).
+    const int last = outside.lastIndexOf('\x2c');
+    QVERIFY(last > 0);
+    outside[last + 1] = char(9);
+    QTest::newRow("gif last frame past the canvas")
+        << outside << 0 << corrupt << QStringLiteral("truncated or corrupt");
+
+    EncodedFiles::GifFrame dot;
+    dot.image = stripes(QSize(1, 1), {0xff000000, 0xffffffff});
+    dot.delayCs = 10;
+    const QByteArray many = EncodedFiles::gif(QSize(4096, 4096), {dot, dot, dot, dot, dot});
+    QTest::newRow("gif frames past the budget together")
+        << many << 0 << int(ConvertResult::OverBudget)
+        << QStringLiteral("the animation is 4096 x 4096 pixels in 5 frames; at most 64 "
+                          "megapixels");
+    QTest::newRow("gif canvas past the side limit")
+        << many << 2047 << int(ConvertResult::TooLarge) << QStringLiteral("4096 x 4096");
+
+    const QImage photo = TestImages::photo(12, 10, 2);
+    const QByteArray webp = EncodedFiles::webpAnimation({photo, photo.mirrored(), photo});
+    QTest::newRow("webp animation cut in its last frame")
+        << webp.left(webp.size() - 20) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    // The last frame's lossless bitstream loses its signature byte.
+    QByteArray damaged = webp;
+    const int bitstream = damaged.lastIndexOf("VP8L");
+    QVERIFY(bitstream > damaged.indexOf("VP8L"));
+    damaged[bitstream + 8] = '\0';
+    QTest::newRow("webp animation with a damaged last frame")
+        << damaged << 0 << corrupt << QStringLiteral("truncated or corrupt");
+}
+
+void TestFileWriting::animationRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, maxSide);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QVERIFY(!content.isEmpty());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("anim"));
+    QVERIFY(writeFile(path, content));
+    DecodeRequest request;
+    request.maxSide = maxSide;
+    Animation animation;
+    const ConvertResult result = readAnimation(path, request, &animation);
+    QCOMPARE(int(result.status()), status);
+    QVERIFY2(int(result.status()) == status, qPrintable(result.message()));
+    QVERIFY(result.message().contains(path));
+    QVERIFY(animation.frames.isEmpty());
+}
+
 void TestFileWriting::jpegScaledDecode_data()
 {
     QTest::addColumn<bool>("grey");
@@ -1729,6 +2044,344 @@ void TestFileWriting::decoderMessagesStayWithTheirDecode()
         thread.join();
     QCOMPARE(wrong.load(), 0);
     QCOMPARE(recordedSince(messagesBefore), sent);
+}
+
+namespace {
+
+// A GIF of solid frames, one per colour, over one table of them all, with
+// these delays in 10 ms steps.
+QByteArray solidFramesGif(QSize canvas, const QVector<QRgb> &colours, const QVector<int> &delaysCs)
+{
+    QVector<EncodedFiles::GifFrame> frames;
+    for (int i = 0; i < colours.size(); ++i) {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(canvas, QImage::Format_Indexed8);
+        frame.image.setColorTable(colours);
+        frame.image.fill(uint(i));
+        frame.delayCs = delaysCs.at(i);
+        frames.append(frame);
+    }
+    return EncodedFiles::gif(canvas, frames);
+}
+
+// An 8 x 8 GIF of two frames, each transparent but for one red pixel,
+// cleared after it is shown: at (1,2) and at (5,6).
+QByteArray movingDotGif()
+{
+    QVector<EncodedFiles::GifFrame> frames;
+    for (const QPoint dot : {QPoint(1, 2), QPoint(5, 6)}) {
+        EncodedFiles::GifFrame frame;
+        frame.image = QImage(8, 8, QImage::Format_Indexed8);
+        frame.image.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 0)});
+        frame.image.fill(1u);
+        frame.image.setPixel(dot, 0);
+        frame.transparent = 1;
+        frame.disposal = 2;
+        frames.append(frame);
+    }
+    return EncodedFiles::gif(QSize(8, 8), frames);
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A sprite sheet of w x h cells, each solid in the next of colours, left to
+// right and top to bottom.
+QImage sheet(int columns, int rows, int side, const QVector<QRgb> &colours)
+{
+    QImage image(columns * side, rows * side, QImage::Format_ARGB32);
+    for (int i = 0; i < columns * rows; ++i) {
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x)
+                image.setPixel((i % columns) * side + x, (i / columns) * side + y, colours.at(i));
+        }
+    }
+    return image;
+}
+
+OutputPlan argb8888Folder()
+{
+    OutputPlan plan;
+    plan.row = Lvgl9::findFormat(QStringLiteral("ARGB8888"));
+    plan.binary = true;
+    return plan;
+}
+
+} // namespace
+
+void TestFileWriting::frameSets_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QSize>("grid");
+    QTest::addColumn<int>("maxFrames");
+    QTest::addColumn<int>("frameMs");
+    QTest::addColumn<bool>("trim");
+    QTest::addColumn<QByteArray>("frameList"); // frames.txt
+    QTest::addColumn<QSize>("frameSize");
+    QTest::addColumn<QVector<QRgb>>("firstPixels"); // each frame's top left pixel
+
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb green = qRgb(0, 255, 0);
+    const QRgb blue = qRgb(0, 0, 255);
+    const QRgb white = qRgb(255, 255, 255);
+    const QByteArray still = pngOf(sheet(1, 1, 3, {green}));
+    QTest::newRow("still image: one frame of 100 ms")
+        << still << QSize() << 0 << 0 << false << QByteArray("000.bin 100\n") << QSize(3, 3)
+        << QVector<QRgb> {green};
+    QTest::newRow("still image, --frame-ms 250")
+        << still << QSize() << 0 << 250 << false << QByteArray("000.bin 250\n") << QSize(3, 3)
+        << QVector<QRgb> {green};
+    QTest::newRow("--grid 2x2: left to right, top to bottom")
+        << pngOf(sheet(2, 2, 2, {red, green, blue, white})) << QSize(2, 2) << 0 << 0 << false
+        << QByteArray("000.bin 100\n001.bin 100\n002.bin 100\n003.bin 100\n") << QSize(2, 2)
+        << QVector<QRgb> {red, green, blue, white};
+    QTest::newRow("--grid 3x1 --frame-ms 40")
+        << pngOf(sheet(3, 1, 4, {blue, white, red})) << QSize(3, 1) << 0 << 40 << false
+        << QByteArray("000.bin 40\n001.bin 40\n002.bin 40\n") << QSize(4, 4)
+        << QVector<QRgb> {blue, white, red};
+    QTest::newRow("--grid 1x3 --max-frames 2: cells spread, delays added")
+        << pngOf(sheet(1, 3, 2, {blue, white, red})) << QSize(1, 3) << 2 << 0 << false
+        << QByteArray("000.bin 100\n001.bin 200\n") << QSize(2, 2) << QVector<QRgb> {blue, white};
+
+    QVector<QRgb> ten;
+    QVector<int> tenDelays;
+    for (int i = 0; i < 10; ++i) {
+        ten << qRgb(20 * i, 255 - 20 * i, 7 * i);
+        tenDelays << i + 1;
+    }
+    // Frames 0, 3 and 6 stand for 0-2, 3-5 and 6-9.
+    QTest::newRow("--max-frames 3 of 10: spread evenly, delays added")
+        << solidFramesGif(QSize(3, 2), ten, tenDelays) << QSize() << 3 << 0 << false
+        << QByteArray("000.bin 60\n001.bin 150\n002.bin 340\n") << QSize(3, 2)
+        << QVector<QRgb> {ten[0], ten[3], ten[6]};
+    QTest::newRow("--max-frames above the count keeps all")
+        << solidFramesGif(QSize(3, 2), {red, blue}, {3, 4}) << QSize() << 50 << 0 << false
+        << QByteArray("000.bin 30\n001.bin 40\n") << QSize(3, 2) << QVector<QRgb> {red, blue};
+    QTest::newRow("zero delays are shown 100 ms")
+        << solidFramesGif(QSize(2, 2), {red, green, blue}, {0, 5, 0}) << QSize() << 0 << 0 << false
+        << QByteArray("000.bin 100\n001.bin 50\n002.bin 100\n") << QSize(2, 2)
+        << QVector<QRgb> {red, green, blue};
+    QTest::newRow("--frame-ms replaces the file's delays")
+        << solidFramesGif(QSize(2, 2), {red, green}, {0, 5}) << QSize() << 0 << 30 << false
+        << QByteArray("000.bin 30\n001.bin 30\n") << QSize(2, 2) << QVector<QRgb> {red, green};
+    // The union of (1,2) and (5,6) is 5 x 5; the first frame's dot is its
+    // top left corner, the second's its bottom right.
+    QTest::newRow("--trim cuts every frame to the union of their boxes")
+        << movingDotGif() << QSize() << 0 << 0 << true << QByteArray("000.bin 100\n001.bin 100\n")
+        << QSize(5, 5) << QVector<QRgb> {red, 0u};
+}
+
+// A frame set's .bin folder: one file per frame in order, each the size
+// the set has, with the pixels of its frame, and frames.txt with the
+// delays.
+void TestFileWriting::frameSets()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QSize, grid);
+    QFETCH(int, maxFrames);
+    QFETCH(int, frameMs);
+    QFETCH(bool, trim);
+    QFETCH(QByteArray, frameList);
+    QFETCH(QSize, frameSize);
+    QFETCH(QVector<QRgb>, firstPixels);
+
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("source"));
+    QVERIFY(!source.isEmpty());
+    QVERIFY(writeFile(input, source));
+    FramePlan framePlan;
+    framePlan.grid = grid;
+    framePlan.maxFrames = maxFrames;
+    framePlan.frameMs = frameMs;
+    TransformPlan transforms;
+    transforms.trim = trim;
+    const QString folder = dir.filePath(QStringLiteral("set"));
+    int frames = 0;
+    const ConvertResult result = convertFrames(input, argb8888Folder(), transforms, framePlan,
+                                               folder, QString(), false, &frames);
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(frames, firstPixels.size());
+    QCOMPARE(readFile(folder + QStringLiteral("/frames.txt")), frameList);
+    QStringList expectedFiles {QStringLiteral("frames.txt")};
+    for (int i = 0; i < frames; ++i)
+        expectedFiles << frameFileName(i);
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    QCOMPARE(entries(folder), expectedFiles);
+    // Only the folder: no staging folder is left beside it.
+    QCOMPARE(entries(dir.path()), (QStringList {QStringLiteral("set"), QStringLiteral("source")}));
+    for (int i = 0; i < frames; ++i) {
+        const QByteArray bin = readFile(folder + QLatin1Char('/') + frameFileName(i));
+        QCOMPARE(bin.size(), 12 + frameSize.width() * frameSize.height() * 4);
+        const auto *b = reinterpret_cast<const uchar *>(bin.constData());
+        QCOMPARE(QSize(qFromLittleEndian<quint16>(b + 4), qFromLittleEndian<quint16>(b + 6)),
+                 frameSize);
+        // ARGB8888 is stored blue, green, red, alpha.
+        QCOMPARE(QString::number(qRgba(b[14], b[13], b[12], b[15]), 16),
+                 QString::number(firstPixels.at(i), 16));
+    }
+}
+
+void TestFileWriting::frameFolderFailures_data()
+{
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<QString>("before"); // "none", "set" (an earlier one), "user" (not a set)
+    QTest::addColumn<QString>("failure"); // "undecodable", "grid", "limit", "none"
+
+    QTest::newRow("folder, undecodable source, nothing there") << true << "none"
+                                                               << "undecodable";
+    QTest::newRow("folder, undecodable source, earlier set kept") << true << "set"
+                                                                  << "undecodable";
+    QTest::newRow("folder, grid that does not divide, earlier set kept") << true << "set"
+                                                                         << "grid";
+    QTest::newRow("folder, write fails, nothing there") << true << "none"
+                                                        << "limit";
+    QTest::newRow("folder, write fails, earlier set kept") << true << "set"
+                                                           << "limit";
+    QTest::newRow("folder of the user's own is left alone") << true << "user"
+                                                            << "none";
+    QTest::newRow("C file, write fails, earlier file kept") << false << "set"
+                                                            << "limit";
+    QTest::newRow("earlier set replaced") << true << "set"
+                                          << "none";
+}
+
+// A frame set that fails leaves no folder, no staging folder and no
+// temporary file, and an earlier good output as it was; a folder that is
+// not a set is never replaced.
+void TestFileWriting::frameFolderFailures()
+{
+    QFETCH(bool, binary);
+    QFETCH(QString, before);
+    QFETCH(QString, failure);
+
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("anim.gif"));
+    QVector<QRgb> colours;
+    QVector<int> delays;
+    for (int i = 0; i < 6; ++i) {
+        colours << qRgb(40 * i, 0, 255 - 40 * i);
+        delays << 2;
+    }
+    QByteArray gif = solidFramesGif(QSize(64, 64), colours, delays);
+    if (failure == QLatin1String("undecodable"))
+        gif.chop(gif.size() / 3);
+    QVERIFY(writeFile(input, gif));
+
+    OutputPlan plan = argb8888Folder();
+    plan.binary = binary;
+    const QString target = dir.filePath(binary ? QStringLiteral("anim") : QStringLiteral("anim.c"));
+    const QByteArray good = "a good earlier output\n";
+    if (before == QLatin1String("set") && binary) {
+        QVERIFY(QDir().mkdir(target));
+        QVERIFY(writeFile(target + QStringLiteral("/000.bin"), good));
+        QVERIFY(writeFile(target + QStringLiteral("/frames.txt"), "000.bin 100\n"));
+    } else if (before == QLatin1String("set")) {
+        QVERIFY(writeFile(target, good));
+    } else if (before == QLatin1String("user")) {
+        QVERIFY(QDir().mkdir(target));
+        QVERIFY(writeFile(target + QStringLiteral("/notes.txt"), good));
+    }
+    const QStringList entriesBefore = entries(dir.path());
+    const QStringList insideBefore = binary ? entries(target) : QStringList();
+
+    FramePlan framePlan;
+    if (failure == QLatin1String("grid"))
+        framePlan.grid = QSize(5, 1);
+    ConvertResult result;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (failure == QLatin1String("limit")) {
+            limit.reset(new FileSizeLimit(rlim_t(10000)));
+            QVERIFY(limit->active());
+        }
+        result = convertFrames(input, plan, TransformPlan(), framePlan, target);
+    }
+    if (failure == QLatin1String("none") && before != QLatin1String("user")) {
+        QVERIFY2(result.ok(), qPrintable(result.message()));
+        QCOMPARE(entries(target).size(), 7);
+        QCOMPARE(readFile(target + QStringLiteral("/000.bin")).size(), 12 + 64 * 64 * 4);
+        QCOMPARE(entries(dir.path()), entriesBefore);
+        return;
+    }
+    QVERIFY(!result.ok());
+    QVERIFY2(result.message().contains(QDir::toNativeSeparators(input))
+                 || result.message().contains(QDir::toNativeSeparators(target)),
+             qPrintable(result.message()));
+    if (before == QLatin1String("user"))
+        QVERIFY2(result.message().contains(QStringLiteral("notes.txt")),
+                 qPrintable(result.message()));
+    // Nothing new beside the target, and the target as it was.
+    QCOMPARE(entries(dir.path()), entriesBefore);
+    if (before == QLatin1String("none")) {
+        QVERIFY(!QFileInfo::exists(target));
+    } else if (binary) {
+        QCOMPARE(entries(target), insideBefore);
+        const QString first = target + QLatin1Char('/') + insideBefore.first();
+        QCOMPARE(readFile(first), good);
+    } else {
+        QCOMPARE(readFile(target), good);
+    }
+}
+
+void TestFileWriting::staleStagingFolders_data()
+{
+    QTest::addColumn<QString>("writer"); // "dead", "running" (process 1), "this process"
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("a killed writer's folder is removed") << "dead" << true;
+    QTest::newRow("a running writer's folder is kept") << "running" << false;
+    QTest::newRow("this process's own folder is kept") << "this process" << false;
+}
+
+// The staging folder of a writer that was killed before its commit (its
+// name carries its process id) is removed by the next set written there.
+void TestFileWriting::staleStagingFolders()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, writer);
+    QFETCH(bool, removed);
+
+    qint64 pid = 1;
+    if (writer == QLatin1String("this process")) {
+        pid = QCoreApplication::applicationPid();
+    } else if (writer == QLatin1String("dead")) {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        pid = child;
+    }
+    // ".anim" and the temporary name of the writer: ".bf-", its id in five
+    // base-36 digits, five more, ".tmp".
+    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    QByteArray id;
+    for (qint64 rest = pid, i = 0; i < 5; ++i, rest /= 36)
+        id.prepend(digits[rest % 36]);
+    QTemporaryDir dir;
+    const QString left = dir.filePath(QStringLiteral(".anim.bf-") + QString::fromLatin1(id)
+                                      + QStringLiteral("abcde.tmp"));
+    QVERIFY(QDir().mkdir(left));
+    QVERIFY(writeFile(left + QStringLiteral("/000.bin"), "half a set"));
+
+    const QString input = dir.filePath(QStringLiteral("dot.png"));
+    QVERIFY(writeFile(input, pngOf(sheet(1, 1, 2, {qRgb(1, 2, 3)}))));
+    const ConvertResult result = convertFrames(input, argb8888Folder(), TransformPlan(),
+                                               FramePlan(), dir.filePath(QStringLiteral("anim")));
+    QVERIFY2(result.ok(), qPrintable(result.message()));
+    QCOMPARE(QFileInfo::exists(left), !removed);
+    QCOMPARE(entries(dir.filePath(QStringLiteral("anim"))),
+             (QStringList {QStringLiteral("000.bin"), QStringLiteral("frames.txt")}));
+#else
+    QSKIP("process ids in temporary names are a Unix matter");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestFileWriting)

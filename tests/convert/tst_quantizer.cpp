@@ -1,4 +1,5 @@
 #include <quantizer.h>
+#include <sharedpalette.h>
 #include <testimages.h>
 
 #include <QtTest>
@@ -112,6 +113,8 @@ private slots:
     void libraryFailureFallsBack();
     void refusals_data();
     void refusals();
+    void sharedPaletteOverFrames_data();
+    void sharedPaletteOverFrames();
 };
 
 void TestQuantizer::exactColours_data()
@@ -321,6 +324,71 @@ void TestQuantizer::refusals()
     const IndexedImage result = quantize(image, colors, QuantizerKind(kind), false);
     QVERIFY(result.indices.isNull());
     QVERIFY(result.palette.isEmpty());
+}
+
+void TestQuantizer::sharedPaletteOverFrames_data()
+{
+    QTest::addColumn<QVector<QImage>>("frames");
+    QTest::addColumn<int>("colors");
+    QTest::addColumn<bool>("dither");
+    QTest::addColumn<bool>("exact"); // every frame's colours are in the palette as they are
+    QTest::addColumn<double>("maxError"); // mean per channel, 4 x 4 blocks
+
+    // Two colours each, four together: alone, each frame's palette would
+    // hold only its own two.
+    const auto solid = [](QRgb a, QRgb b) {
+        QImage image(8, 6, QImage::Format_ARGB32);
+        for (int y = 0; y < 6; ++y) {
+            for (int x = 0; x < 8; ++x)
+                image.setPixel(x, y, (x + y) % 2 ? a : b);
+        }
+        return image;
+    };
+    QTest::newRow("2 + 2 colours into 4: exactly their union")
+        << QVector<QImage> {solid(qRgb(255, 0, 0), qRgba(0, 0, 0, 0)),
+                            solid(qRgb(0, 0, 255), qRgba(9, 200, 9, 128))}
+        << 4 << false << true << 0.0;
+    QTest::newRow("256 colours over three frames: exactly")
+        << QVector<QImage> {withColours(100, QImage::Format_ARGB32),
+                            withColours(256, QImage::Format_ARGB32),
+                            withColours(7, QImage::Format_ARGB32)}
+        << 256 << false << true << 0.0;
+    QVector<QImage> photos;
+    for (int i = 0; i < 6; ++i)
+        photos << TestImages::photo(60, 40, quint32(i + 1));
+    QTest::newRow("six photos into 256") << photos << 256 << false << false << 1.5;
+    QTest::newRow("six photos into 16, dithered") << photos << 16 << true << false << 5.0;
+}
+
+// One palette for several frames: no larger than asked, the same for every
+// frame, exact where the frames hold few colours together, and close to
+// each frame otherwise; the mapping uses its entries only.
+void TestQuantizer::sharedPaletteOverFrames()
+{
+    QFETCH(QVector<QImage>, frames);
+    QFETCH(int, colors);
+    QFETCH(bool, dither);
+    QFETCH(bool, exact);
+    QFETCH(double, maxError);
+
+    const QVector<QRgb> palette = sharedPalette(frames, colors, QuantizerKind::Best);
+    QVERIFY(!palette.isEmpty());
+    QVERIFY(palette.size() <= colors);
+    QCOMPARE(sharedPalette(frames, colors, QuantizerKind::Best), palette);
+    for (const QImage &frame : qAsConst(frames)) {
+        const IndexedImage mapped = mapToPalette(frame, palette, dither);
+        QCOMPARE(mapped.palette, palette);
+        QCOMPARE(mapped.indices.size(), frame.size());
+        for (int y = 0; y < frame.height(); ++y) {
+            for (int x = 0; x < frame.width(); ++x) {
+                QVERIFY(mapped.indices.pixelIndex(x, y) < palette.size());
+                if (exact)
+                    QCOMPARE(paletteColour(mapped, x, y), frame.pixelColor(x, y).rgba());
+            }
+        }
+        const double error = meanError(frame, mapped, 4);
+        QVERIFY2(error <= maxError, qPrintable(QString::number(error)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQuantizer)

@@ -80,8 +80,8 @@ run(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/consumer" -B "${build}" ${confi
 run(COMMAND "${CMAKE_COMMAND}" --build "${build}" OUTPUT output)
 conversions("${output}" converted)
 list(LENGTH converted count)
-if(NOT count EQUAL 6)
-    message(FATAL_ERROR "the first build converted ${count} images, not 6:\n${output}")
+if(NOT count EQUAL 8)
+    message(FATAL_ERROR "the first build converted ${count} images, not 8:\n${output}")
 endif()
 # tile.bmp is 13 pixels wide: 26 bytes of RGB565 a row, 28 aligned to 4.
 bin_stride("${build}/fsconf/tile.bin" stride)
@@ -101,7 +101,8 @@ endif()
 # 2. Touch one image: only its C file is made again. The file times are read
 # in whole seconds, so the touch comes a second after the first build.
 set(outputs "${build}/images8_images/photo.c" "${build}/images8_images/scene.c"
-    "${build}/v9/tile.c" "${build}/fs/photo.bin" "${build}/fs/tile.bin")
+    "${build}/v9/tile.c" "${build}/fs/photo.bin" "${build}/fs/tile.bin"
+    "${build}/v9frames/photo.c" "${build}/fsframes/tile/frames.txt")
 foreach(file IN LISTS outputs)
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "the build made no ${file}")
@@ -180,6 +181,9 @@ set(mistakes
     "SECTION with a space|--section: '.ext flash' is not a section name"
     "LV_CONF that does not exist|LV_CONF \"[^\"]*/absent.h\" does not exist"
     "a format LV_CONF switches off|lv_conf.h:6: LV_DRAW_SW_SUPPORT_L8 is 0. set LV_DRAW_SW_SUPPORT_L8 1"
+    "MAX_FRAMES without FRAMES|--max-frames applies to frame sets. add --frames"
+    "GRID that is no grid|--grid takes COLSxROWS"
+    "GRID that does not divide|--grid 2x1: the image's 37 x 23 pixels do not divide into 2 columns"
     "globbed name with a semicolon|\"[^\"]*/semi\" does not exist: it is part of a file name with a '.', and such names cannot be passed to CMake")
 foreach(mistake IN LISTS mistakes)
     string(REPLACE "|" ";" parts "${mistake}")

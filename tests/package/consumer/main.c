@@ -86,7 +86,32 @@ int main(void)
         expect("tile.bin", "stride", le(file + 8, 2), 16);
     }
 
+    /* A frame set of photo.png, one v9 RGB565 frame of 40 ms. */
+    struct frames_info set;
+    images9_frames(&set);
+    expect("set_photo", "frame_count", set.count, 1);
+    expect("set_photo", "duration_ms", set.duration_ms, 40);
+    expect("set_photo", "frame_ms[0]", set.first_ms, 40);
+    expect("set_photo", "frames[0] is set_photo_0", (uint32_t)set.first_is_frame_0, 1);
+    expect("set_photo_0", "cf", set.first.cf, 0x12);
+    expect("set_photo_0", "w", set.first.w, 37);
+    expect("set_photo_0", "data_size", set.first.data_size, 37 * 23 * 2);
+
+    /* The folder of tile.bmp's one frame: 000.bin and frames.txt. */
+    in = fopen(FRAMES_DIR "/tile/frames.txt", "rb");
+    size = in ? fread(file, 1, sizeof file - 1, in) : 0;
+    if (in)
+        fclose(in);
+    file[size] = 0;
+    expect("tile/frames.txt", "is \"000.bin 100\"",
+           strcmp((const char *)file, "000.bin 100\n") == 0, 1);
+    in = fopen(FRAMES_DIR "/tile/000.bin", "rb");
+    size = in ? fread(file, 1, sizeof file, in) : 0;
+    if (in)
+        fclose(in);
+    expect("tile/000.bin", "size", (uint32_t)size, 12 + 26 * 9);
+
     if (failures == 0)
-        printf("5 images as converted\n");
+        printf("5 images and 2 frame sets as converted\n");
     return failures == 0 ? 0 : 1;
 }
