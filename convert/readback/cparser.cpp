@@ -259,6 +259,8 @@ bool Parser::declaredSize(const CExpression &size, Array *array)
         }
         if (sectionErrors[s].isEmpty())
             sectionErrors[s] = message;
+        if (array->errors[s].isEmpty())
+            array->errors[s] = message;
     }
     return true;
 }
@@ -331,7 +333,7 @@ bool Parser::arrayBody(Array *array)
         }
         if (s == primary)
             return fail(t.line, problem);
-        sectionFail(s, t.line, problem);
+        sectionFail(array, s, t.line, problem);
         broken[s] = true;
         return true;
     };
@@ -375,7 +377,7 @@ bool Parser::arrayBody(Array *array)
             // The end for the setting read; one that cannot see it is broken.
             for (int s = 0; s < SettingCount; ++s) {
                 if (!(mask & (1u << s)) && !broken[s])
-                    sectionFail(s, t.line,
+                    sectionFail(array, s, t.line,
                                 QStringLiteral("the array's '}' is inside a conditional section"));
             }
             return true; // after a value or a trailing comma

@@ -35,6 +35,8 @@ public:
         qint64 sectionBytes[SettingCount] = {};
         qint64 declared[SettingCount] = {-1, -1, -1, -1}; // -1: no size given
         const QByteArray &of(int setting) const { return split ? bytes[setting] : bytes[0]; }
+        // The first fault of each other setting's bytes of this array.
+        QString errors[SettingCount];
     };
     QHash<QByteArray, Array> arrays;
     CImageSource image;
@@ -68,10 +70,12 @@ private:
             error = lineError(line, message);
         return false;
     }
-    void sectionFail(int setting, int line, const QString &message)
+    void sectionFail(Array *array, int setting, int line, const QString &message)
     {
         if (sectionErrors[setting].isEmpty())
             sectionErrors[setting] = lineError(line, message);
+        if (array->errors[setting].isEmpty())
+            array->errors[setting] = lineError(line, message);
     }
     QString quoted(const CToken &t) const
     {

@@ -319,6 +319,8 @@ private slots:
     void frameSets();
     void embeddedGifs_data();
     void embeddedGifs();
+    void frameSetSections_data();
+    void frameSetSections();
 };
 
 // Every v8 format, as C array and as .bin, at every depth: encoded by the
@@ -1686,6 +1688,72 @@ void TestDecoder::embeddedGifs()
         QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
     else
         QVERIFY2(warnings.contains(warning), qPrintable(warnings));
+}
+
+void TestDecoder::frameSetSections_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("swap");
+    QTest::addColumn<bool>("broken"); // frame 1's depth-8 section is damaged
+
+    QTest::newRow("depth 8") << 8 << false << false;
+    QTest::newRow("depth 16") << 16 << false << false;
+    QTest::newRow("depth 16 swapped") << 16 << true << false;
+    QTest::newRow("depth 32") << 32 << false << false;
+    QTest::newRow("depth 16, frame 1 broken at depth 8") << 16 << false << true;
+}
+
+// A v8 frame set of true-colour frames, each with its depth sections (two
+// files of the engine's put together, as a frame set holds them): each
+// frame reads at every depth as its own file does, and a broken section of
+// one frame breaks the set, naming the frame.
+void TestDecoder::frameSetSections()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, swap);
+    QFETCH(bool, broken);
+
+    OutputPlan outSpec;
+    outSpec.row = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR_ALPHA"));
+    QByteArray files[2];
+    for (int i = 0; i < 2; ++i) {
+        SourceImage source;
+        source.image = i == 0 ? testImage() : testImage().mirrored(true, false);
+        QVERIFY(encodeSource(source, outSpec, QStringLiteral("anim_%1").arg(i), &files[i]).ok());
+        QVERIFY(files[i].contains("#if LV_COLOR_DEPTH == 1 || LV_COLOR_DEPTH == 8"));
+    }
+    if (broken) {
+        // The first value of the depth-8 section of frame 1 gets a value past a byte.
+        const int section = files[1].indexOf("LV_COLOR_DEPTH == 8");
+        const int value = files[1].indexOf("0x", files[1].indexOf('\n', section + 1) + 1);
+        files[1].replace(value, 4, "0x100");
+    }
+    const QByteArray text = files[0] + "\n" + files[1] + "\n"
+        + "const void * const anim_frames[] = {&anim_0, &anim_1};\n"
+          "const uint32_t anim_frame_count = 2;\n"
+          "const uint32_t anim_frame_ms[] = {30, 70};\n"
+          "const uint32_t anim_duration_ms = 100;\n"
+          "const uint32_t anim_loop_count = 1;\n";
+    const LvglDecodeResult decoded = decodeLvglSource(text, device(depth, swap));
+    if (broken) {
+        QVERIFY(!decoded.ok());
+        QVERIFY2(decoded.error.startsWith(QStringLiteral("frame 1 (anim_1): the section for "
+                                                         "LV_COLOR_DEPTH 8 is broken")),
+                 qPrintable(decoded.error));
+        return;
+    }
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QCOMPARE(decoded.frames.size(), 2);
+    QCOMPARE(decoded.info.animation.loopCount, 1);
+    QCOMPARE(decoded.info.animation.durationMs, qint64(100));
+    for (int i = 0; i < 2; ++i) {
+        const LvglDecodeResult alone = decodeLvglSource(files[i], device(depth, swap));
+        QVERIFY2(alone.ok(), qPrintable(alone.error));
+        QCOMPARE(decoded.frames.at(i), alone.image);
+        QCOMPARE(decoded.info.animation.frames.at(i).formatName,
+                 QStringLiteral("LV_IMG_CF_TRUE_COLOR_ALPHA"));
+    }
+    QCOMPARE(decoded.info.depthSections, (QStringList {"8", "16", "16swap", "32"}));
 }
 
 #include "tst_decoder.moc"
