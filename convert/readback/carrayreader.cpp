@@ -63,7 +63,14 @@ bool CArrayReader::read(const QByteArray &source)
     const int begin = source.startsWith("\xef\xbb\xbf") ? 3 : 0;
     Scanner scanner(m_text, begin, m_budget.get());
     Parser parser(scanner, m_text, m_setting, m_budget.get());
-    if (!parser.run()) {
+    // What only a frame set holds fails any other file at its first such
+    // declaration.
+    const bool parsed = parser.run();
+    if (!parser.strayError.isEmpty() && !parser.hasFrameList()) {
+        m_error = parser.strayError;
+        return false;
+    }
+    if (!parsed) {
         m_error = parser.error;
         return false;
     }
@@ -143,13 +150,6 @@ bool CArrayReader::read(const QByteArray &source)
     pass->pointerArrays = parser.pointerArrays;
     pass->wordArrays = parser.wordArrays;
     pass->scalars = parser.scalars;
-    // Several descriptors make a frame set, whose array of pointers names
-    // them; without one the file is not read.
-    if (descriptors.size() > 1 && parser.pointerArrays.isEmpty())
-        return fail(descriptors.at(1).line,
-                    QStringLiteral("a second image descriptor, '%1': the reader takes "
-                                   "files with one image")
-                        .arg(shown(descriptors.at(1).name)));
     m_pass = pass;
     m_read = true;
     return true;

@@ -51,6 +51,11 @@ public:
     bool divergent = false;
     // The first fault of each other setting's bytes.
     QString sectionErrors[SettingCount];
+    // What a file that is no frame set is refused for, where the reader of
+    // single images stops: a second descriptor, an array of pointers or a
+    // uint32_t value. A frame set (an array NAME_frames) has them.
+    QString strayError;
+    bool hasFrameList() const;
 
 private:
     bool next(CToken *t);
@@ -69,6 +74,11 @@ private:
         if (error.isEmpty())
             error = lineError(line, message);
         return false;
+    }
+    void stray(int line, const QString &message)
+    {
+        if (strayError.isEmpty())
+            strayError = lineError(line, message);
     }
     void sectionFail(Array *array, int setting, int line, const QString &message)
     {

@@ -1106,6 +1106,22 @@ void TestDecoder::cErrors_data()
     QTest::newRow("not an image array")
         << QByteArray("/* a helper */\n\nint main(void)\n{\n    return 0;\n}\n") << 16
         << "line 3: 'main' is declared as 'int', not as an image array or descriptor";
+    // What only a frame set holds stops a file that is none, at the first
+    // such declaration, whatever follows it.
+    QTest::newRow("a second descriptor without a frame set")
+        << QByteArray("uint8_t m[] = {1};\n") + descriptor
+            + QByteArray("const lv_img_dsc_t e = { .data = m };\nint main(void);\n")
+        << 16 << "line 3: a second image descriptor, 'e': the reader takes files with one image";
+    QTest::newRow("a uint32_t beside a single image")
+        << QByteArray("uint8_t m[] = {1};\nconst uint32_t n = 1;\n") + descriptor + "x y z;\n"
+        << 16 << "line 2: 'n' is declared as 'uint32_t', not as an image array or descriptor";
+    QTest::newRow("an array of pointers that is no frame set")
+        << QByteArray("uint8_t m[] = {1};\n") + descriptor + "const void * const list[] = {&d};\n"
+        << 16 << "line 3: 'void' is declared as 'const', not as an image array or descriptor";
+    QTest::newRow("a frame set list beside another array of pointers")
+        << QByteArray("uint8_t m[] = {1};\n") + descriptor
+            + "const void * const list[] = {&d};\nconst void * const d_frames[] = {&d};\n"
+        << 16 << "line 3: 'list' is not the array of a frame set (NAME_frames)";
     QTest::newRow("a statement") << QByteArray("\n\nx = 3;\n") << 16
                                  << "line 3: 'x' is not a declaration of an image array";
     QTest::newRow("a value past 255") << QByteArray("uint8_t m[] = {\n  0x10,\n  0x100,\n};\n")
