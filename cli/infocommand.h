@@ -36,8 +36,6 @@ private:
     void reportFailure(const QString &file, const QString &reason);
     static QString describe(const QString &file, const Convert::LvglDecodeResult &result);
     static QJsonObject facts(const Convert::LvglDecodeResult &result);
-    static void describeAnimation(const Convert::LvglAnimationInfo &animation, QString *text);
-    static QJsonObject animationFacts(const Convert::LvglAnimationInfo &animation);
     // The picture --png writes: the first frame, or the one --frame asks
     // for; null with *why when there is no such frame.
     QImage chosenFrame(const Convert::LvglDecodeResult &result, QString *why) const;
