@@ -50,8 +50,6 @@ private:
     // its report, added to files with --json.
     static bool startsAsPack(const QString &file);
     void inspectPack(const QString &file, QJsonArray *files);
-    static void describeAnimation(const Convert::LvglAnimationInfo &animation, QString *text);
-    static QJsonObject animationFacts(const Convert::LvglAnimationInfo &animation);
     // The picture --png writes: the first frame, or the one --frame asks
     // for; null with *why when there is no such frame.
     QImage chosenFrame(const Convert::LvglDecodeResult &result, QString *why) const;

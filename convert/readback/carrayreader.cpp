@@ -63,7 +63,14 @@ bool CArrayReader::read(const QByteArray &source)
     const int begin = source.startsWith("\xef\xbb\xbf") ? 3 : 0;
     Scanner scanner(m_text, begin, m_budget.get());
     Parser parser(scanner, m_text, m_setting, m_budget.get());
-    if (!parser.run()) {
+    // What only a frame set holds fails any other file at its first such
+    // declaration.
+    const bool parsed = parser.run();
+    if (!parser.strayError.isEmpty() && !parser.hasFrameList()) {
+        m_error = parser.strayError;
+        return false;
+    }
+    if (!parsed) {
         m_error = parser.error;
         return false;
     }
@@ -77,11 +84,13 @@ bool CArrayReader::read(const QByteArray &source)
     for (int s = 0; s < SettingCount; ++s) {
         pass->macros[s] = std::move(scanner.macros[s]);
         pass->errors[s] = parser.sectionErrors[s];
-        if (pass->errors[s].isEmpty() && !scanner.stop[s].isNull())
-            pass->errors[s] =
+        if (!scanner.stop[s].isNull())
+            pass->stops[s] =
                 lineError(scanner.stopLine[s],
                           QStringLiteral("the file stops the build at LV_COLOR_DEPTH %1: #error %2")
                               .arg(settingName(Setting(s)), scanner.stop[s]));
+        if (pass->errors[s].isEmpty())
+            pass->errors[s] = pass->stops[s];
     }
     m_macros = pass->macros[m_setting];
     if (!parser.haveDescriptor)
@@ -92,8 +101,8 @@ bool CArrayReader::read(const QByteArray &source)
 
     // Declared sizes: a longer array is padded with zeros, as C does; a
     // shorter one does not compile.
-    for (auto it = parser.arrays.constBegin(); it != parser.arrays.constEnd(); ++it) {
-        const Parser::Array &array = it.value();
+    for (auto it = parser.arrays.begin(); it != parser.arrays.end(); ++it) {
+        Parser::Array &array = it.value();
         ArraySizes sizes;
         for (int s = 0; s < SettingCount; ++s) {
             const qint64 values = array.of(s).size();
@@ -115,6 +124,8 @@ bool CArrayReader::read(const QByteArray &source)
                 return fail(array.line, problem);
             if (pass->errors[s].isEmpty())
                 pass->errors[s] = lineError(array.line, problem);
+            if (array.errors[s].isEmpty())
+                array.errors[s] = lineError(array.line, problem);
         }
         pass->arrays.insert(it.key(), sizes);
     }
@@ -139,13 +150,6 @@ bool CArrayReader::read(const QByteArray &source)
     pass->pointerArrays = parser.pointerArrays;
     pass->wordArrays = parser.wordArrays;
     pass->scalars = parser.scalars;
-    // Several descriptors make a frame set, whose array of pointers names
-    // them; without one the file is not read.
-    if (descriptors.size() > 1 && parser.pointerArrays.isEmpty())
-        return fail(descriptors.at(1).line,
-                    QStringLiteral("a second image descriptor, '%1': the reader takes "
-                                   "files with one image")
-                        .arg(shown(descriptors.at(1).name)));
     m_pass = pass;
     m_read = true;
     return true;
@@ -191,6 +195,7 @@ bool CArrayReader::resolveData(const CReader::Parser &parser, const Pass &pass, 
     for (int s = 0; s < SettingCount; ++s) {
         resolved->data[s] = array->of(s);
         resolved->dataSize[s] = sizes.size[s];
+        resolved->errors[s] = pass.stops[s].isEmpty() ? array->errors[s] : pass.stops[s];
     }
     image->arrayName = name;
     image->arrayLine = array->line;
@@ -233,13 +238,15 @@ const CScalar *CArrayReader::scalar(const QByteArray &name) const
 
 CArrayReader CArrayReader::descriptorReader(int index) const
 {
-    if (!ok() || index == m_descriptor)
+    if (!ok())
         return *this;
+    // The descriptor's own array decides whether another setting reads.
     CArrayReader other = *this;
     auto pass = std::make_shared<Pass>(*m_pass);
     for (int s = 0; s < SettingCount; ++s) {
         pass->data[s] = pass->descriptorData.at(index).data[s];
         pass->dataSize[s] = pass->descriptorData.at(index).dataSize[s];
+        pass->errors[s] = pass->descriptorData.at(index).errors[s];
     }
     other.m_pass = pass;
     other.m_descriptor = index;
@@ -255,7 +262,7 @@ CArrayReader CArrayReader::forSetting(Setting setting) const
     CArrayReader other(setting);
     if (m_pass->divergent) {
         other.read(m_text);
-        return m_descriptor > 0 ? other.descriptorReader(m_descriptor) : other;
+        return m_descriptor >= 0 ? other.descriptorReader(m_descriptor) : other;
     }
     other.m_text = m_text;
     other.m_read = true;

@@ -200,7 +200,7 @@ private:
     Macros m_macros; // for the depth setting read
     std::shared_ptr<const Pass> m_pass;
     std::shared_ptr<Budget> m_budget;
-    int m_descriptor = 0; // which descriptor m_image is
+    int m_descriptor = -1; // a descriptor reader's descriptor; -1 for the file's reader
 };
 
 } // namespace Convert

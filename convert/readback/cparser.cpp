@@ -91,6 +91,16 @@ bool Parser::declaration(CToken t)
             continue;
         }
         if (is(t, '*') && words > 0 && isWord(last, "void") && !voidPointer) {
+            if (words == 1)
+                stray(line,
+                      QStringLiteral("%1 is not a declaration of an image array or "
+                                     "descriptor")
+                          .arg(quoted(last)));
+            else
+                stray(line,
+                      QStringLiteral("'%1' is declared as '%2', not as an image array or "
+                                     "descriptor")
+                          .arg(name(last), name(beforeLast)));
             voidPointer = true;
             if (!next(&t))
                 return false;
@@ -132,6 +142,12 @@ bool Parser::declaration(CToken t)
                                    "descriptor")
                         .arg(name(last), name(beforeLast)));
     }
+
+    if (word)
+        stray(line,
+              QStringLiteral("'%1' is declared as '%2', not as an image array or "
+                             "descriptor")
+                  .arg(name(last), name(beforeLast)));
 
     Array array;
     array.line = line;
@@ -222,6 +238,11 @@ bool Parser::declaration(CToken t)
     } else {
         // Every descriptor after the first is kept for a frame set; the
         // reader refuses them where the file is none (carrayreader.cpp).
+        if (haveDescriptor)
+            stray(line,
+                  QStringLiteral("a second image descriptor, '%1': the reader takes "
+                                 "files with one image")
+                      .arg(name(last)));
         CImageSource read;
         read.type = newDescriptor ? QByteArray("lv_image_dsc_t") : QByteArray("lv_img_dsc_t");
         read.name = declared;
@@ -259,6 +280,8 @@ bool Parser::declaredSize(const CExpression &size, Array *array)
         }
         if (sectionErrors[s].isEmpty())
             sectionErrors[s] = message;
+        if (array->errors[s].isEmpty())
+            array->errors[s] = message;
     }
     return true;
 }
@@ -331,7 +354,7 @@ bool Parser::arrayBody(Array *array)
         }
         if (s == primary)
             return fail(t.line, problem);
-        sectionFail(s, t.line, problem);
+        sectionFail(array, s, t.line, problem);
         broken[s] = true;
         return true;
     };
@@ -375,12 +398,21 @@ bool Parser::arrayBody(Array *array)
             // The end for the setting read; one that cannot see it is broken.
             for (int s = 0; s < SettingCount; ++s) {
                 if (!(mask & (1u << s)) && !broken[s])
-                    sectionFail(s, t.line,
+                    sectionFail(array, s, t.line,
                                 QStringLiteral("the array's '}' is inside a conditional section"));
             }
             return true; // after a value or a trailing comma
         }
     }
+}
+
+bool Parser::hasFrameList() const
+{
+    for (auto it = pointerArrays.constBegin(); it != pointerArrays.constEnd(); ++it) {
+        if (it.key().endsWith("_frames"))
+            return true;
+    }
+    return false;
 }
 
 bool Parser::defined(const QByteArray &name) const

@@ -35,6 +35,8 @@ public:
         qint64 sectionBytes[SettingCount] = {};
         qint64 declared[SettingCount] = {-1, -1, -1, -1}; // -1: no size given
         const QByteArray &of(int setting) const { return split ? bytes[setting] : bytes[0]; }
+        // The first fault of each other setting's bytes of this array.
+        QString errors[SettingCount];
     };
     QHash<QByteArray, Array> arrays;
     CImageSource image;
@@ -49,6 +51,11 @@ public:
     bool divergent = false;
     // The first fault of each other setting's bytes.
     QString sectionErrors[SettingCount];
+    // What a file that is no frame set is refused for, where the reader of
+    // single images stops: a second descriptor, an array of pointers or a
+    // uint32_t value. A frame set (an array NAME_frames) has them.
+    QString strayError;
+    bool hasFrameList() const;
 
 private:
     bool next(CToken *t);
@@ -68,10 +75,17 @@ private:
             error = lineError(line, message);
         return false;
     }
-    void sectionFail(int setting, int line, const QString &message)
+    void stray(int line, const QString &message)
+    {
+        if (strayError.isEmpty())
+            strayError = lineError(line, message);
+    }
+    void sectionFail(Array *array, int setting, int line, const QString &message)
     {
         if (sectionErrors[setting].isEmpty())
             sectionErrors[setting] = lineError(line, message);
+        if (array->errors[setting].isEmpty())
+            array->errors[setting] = lineError(line, message);
     }
     QString quoted(const CToken &t) const
     {

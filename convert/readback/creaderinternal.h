@@ -179,6 +179,7 @@ struct CArrayReader::ResolvedData
 {
     QByteArray data[CReader::SettingCount];
     qint64 dataSize[CReader::SettingCount] = {};
+    QString errors[CReader::SettingCount]; // why another setting of it cannot be read
 };
 
 struct CArrayReader::Pass
@@ -188,8 +189,10 @@ struct CArrayReader::Pass
     // The bytes of the array .data names, and its size with the padding.
     QByteArray data[SettingCount];
     qint64 dataSize[SettingCount] = {};
-    // Why a setting other than the one read cannot be read.
+    // Why a setting other than the one read cannot be read: anything in the
+    // file; an #error that stops it.
     QString errors[SettingCount];
+    QString stops[SettingCount];
     // The declarations differ between settings: another setting is read in
     // a pass of its own.
     bool divergent = false;

@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace Convert {
+
+class CArrayReader;
+
 namespace Decoder {
 
 struct Header
@@ -90,6 +93,16 @@ private:
     bool m_needsData = false;
     std::vector<bool> m_keyed;
 };
+
+// The image of the descriptor reader reads (its image()), with every
+// depth section it holds (lvglsourcedecoder.cpp).
+LvglDecodeResult decodeDescriptor(const CArrayReader &reader, const DeviceSettings &device,
+                                  LvglVersion version);
+// A frame set (lvgldecoder.h): every frame decoded as decodeDescriptor()
+// does, and the count, the delays and the duration checked against each
+// other (lvglframeset.cpp).
+LvglDecodeResult decodeFrameSet(const CArrayReader &reader, const DeviceSettings &device,
+                                LvglVersion version);
 
 // LV_COLOR_DEPTH n, with LV_COLOR_16_SWAP where swap is set.
 QString depthName(int depth, bool swap);

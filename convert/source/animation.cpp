@@ -2,6 +2,7 @@
 
 #include "gifdecode.h"
 #include "gifreader.h"
+#include "imagekinds.h"
 #include "webpdecode.h"
 
 #include <formats.h>
@@ -228,7 +229,9 @@ ConvertResult readAnimation(const QString &path, const DecodeRequest &request, A
     ConvertResult result = probeImage(path, &probe);
     if (!result.ok())
         return result;
-    if (request.maxSide > 0
+    // A kind drawn at any size (SVG) is limited at the size wanted, later.
+    const ImageKindRow *row = imageKindRow(probe.kind);
+    if (row && !row->rendered && request.maxSide > 0
         && (probe.size.width() > request.maxSide || probe.size.height() > request.maxSide))
         return ConvertResult::tooLarge(path, probe.size).withSideLimit(request.maxSide);
     QByteArray bytes;

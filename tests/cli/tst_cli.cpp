@@ -2500,6 +2500,40 @@ void TestCli::inspectJson()
     QVERIFY(drawn.value(QStringLiteral("reason")).isNull());
     QCOMPARE(drawn.value(QStringLiteral("warnings")).toArray().size(), 1);
 
+    // Animations: the frames, their delays, the duration and loop count,
+    // and an embedded GIF's player RAM.
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("spin.c")), frameSetText()));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("gif.c")), embeddedGifText()));
+    const Outcome animated = runCli(dir.path(), {"inspect", "--json", "spin.c", "gif.c"});
+    QCOMPARE(animated.exitCode, 0);
+    const QJsonArray both =
+        QJsonDocument::fromJson(animated.out).object().value(QStringLiteral("files")).toArray();
+    QCOMPARE(both.size(), 2);
+    const QJsonObject set = both.at(0).toObject().value(QStringLiteral("animation")).toObject();
+    QCOMPARE(set.value(QStringLiteral("kind")).toString(), QStringLiteral("frameSet"));
+    QCOMPARE(set.value(QStringLiteral("frameCount")).toInt(), 3);
+    QCOMPARE(set.value(QStringLiteral("delaysMs")).toArray(), QJsonArray({100, 50, 0}));
+    QCOMPARE(set.value(QStringLiteral("durationMs")).toInt(), 150);
+    QCOMPARE(set.value(QStringLiteral("loopCount")).toInt(), 0);
+    const QJsonArray frames = set.value(QStringLiteral("frames")).toArray();
+    QCOMPARE(frames.size(), 3);
+    QCOMPARE(frames.at(2).toObject().value(QStringLiteral("name")).toString(),
+             QStringLiteral("spin_2"));
+    QCOMPARE(frames.at(2).toObject().value(QStringLiteral("sharesWith")).toString(),
+             QStringLiteral("spin_0_map"));
+    QCOMPARE(frames.at(1).toObject().value(QStringLiteral("dataSize")).toInt(), 2);
+    QVERIFY(!frames.at(1).toObject().contains(QStringLiteral("sharesWith")));
+    const QJsonObject embedded =
+        both.at(1).toObject().value(QStringLiteral("animation")).toObject();
+    QCOMPARE(embedded.value(QStringLiteral("kind")).toString(), QStringLiteral("gif"));
+    QCOMPARE(embedded.value(QStringLiteral("delaysMs")).toArray(), QJsonArray({70, 120}));
+    QCOMPARE(embedded.value(QStringLiteral("loopCount")).toInt(), 2);
+    QCOMPARE(embedded.value(QStringLiteral("playerRamBytes")).toInt(), 6 * 4 * 4);
+    QCOMPARE(
+        embedded.value(QStringLiteral("canvas")).toObject().value(QStringLiteral("width")).toInt(),
+        6);
+    QVERIFY(!both.at(0).toObject().isEmpty() && !pic.contains(QStringLiteral("animation")));
+
 #ifdef Q_OS_UNIX
     // Each "file" maps back to its file: the name exactly, as JSON escapes
     // it, and the bytes in hex beside a name that is not UTF-8.

@@ -424,6 +424,7 @@ void TestCCompile::everyFormatCompiles_data()
     QTest::addColumn<int>("cf");
     QTest::addColumn<int>("depth"); // a ColorDepth
     QTest::addColumn<bool>("dither");
+    QTest::addColumn<bool>("gif"); // a RAW format's file is a GIF, for the GIF player
 
     const char *const depthNames[] = {"depth 8", "depth 16", "depth 16 swapped", "depth 32"};
     for (int i = 0; i < Lvgl8::formatCount(); ++i) {
@@ -434,10 +435,13 @@ void TestCCompile::everyFormatCompiles_data()
                                                : (d == 1 || d == 3);
             if (!drawn)
                 continue;
-            QTest::addRow("%s, %s", format.name, depthNames[d]) << format.cf << d << false;
+            QTest::addRow("%s, %s", format.name, depthNames[d]) << format.cf << d << false << false;
             if (format.layout != Lvgl8::Layout::Raw && d != 3)
                 QTest::addRow("%s, %s, dithered", format.name, depthNames[d])
-                    << format.cf << d << true;
+                    << format.cf << d << true << false;
+            if (format.layout == Lvgl8::Layout::Raw)
+                QTest::addRow("%s of a GIF, %s", format.name, depthNames[d])
+                    << format.cf << d << false << true;
         }
     }
 }
@@ -450,13 +454,21 @@ void TestCCompile::everyFormatCompiles()
     QFETCH(int, cf);
     QFETCH(int, depth);
     QFETCH(bool, dither);
+    QFETCH(bool, gif);
 
     OutputPlan outSpec;
     outSpec.row = &Lvgl8::format(cf);
     outSpec.dither = dither;
     SourceImage source;
     source.image = TestImages::photo(13, 7, 3);
-    if (outSpec.format()->layout == Lvgl8::Layout::Raw) {
+    if (gif) {
+        EncodedFiles::GifFrame frame;
+        frame.image = source.image.convertToFormat(QImage::Format_Indexed8);
+        frame.delayCs = 5;
+        source.kind = ImageKind::Gif;
+        source.bytes = EncodedFiles::gif(source.image.size(), {frame, frame}, 0);
+        QVERIFY(!source.bytes.isEmpty());
+    } else if (outSpec.format()->layout == Lvgl8::Layout::Raw) {
         source.kind = cf == 1 ? ImageKind::Jpeg : ImageKind::Png;
         QBuffer buffer(&source.bytes);
         buffer.open(QIODevice::WriteOnly);

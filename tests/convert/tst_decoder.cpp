@@ -326,6 +326,8 @@ private slots:
     void frameSets();
     void embeddedGifs_data();
     void embeddedGifs();
+    void frameSetSections_data();
+    void frameSetSections();
 };
 
 // Every v8 format, as C array and as .bin, at every depth: encoded by the
@@ -1111,6 +1113,22 @@ void TestDecoder::cErrors_data()
     QTest::newRow("not an image array")
         << QByteArray("/* a helper */\n\nint main(void)\n{\n    return 0;\n}\n") << 16
         << "line 3: 'main' is declared as 'int', not as an image array or descriptor";
+    // What only a frame set holds stops a file that is none, at the first
+    // such declaration, whatever follows it.
+    QTest::newRow("a second descriptor without a frame set")
+        << QByteArray("uint8_t m[] = {1};\n") + descriptor
+            + QByteArray("const lv_img_dsc_t e = { .data = m };\nint main(void);\n")
+        << 16 << "line 3: a second image descriptor, 'e': the reader takes files with one image";
+    QTest::newRow("a uint32_t beside a single image")
+        << QByteArray("uint8_t m[] = {1};\nconst uint32_t n = 1;\n") + descriptor + "x y z;\n"
+        << 16 << "line 2: 'n' is declared as 'uint32_t', not as an image array or descriptor";
+    QTest::newRow("an array of pointers that is no frame set")
+        << QByteArray("uint8_t m[] = {1};\n") + descriptor + "const void * const list[] = {&d};\n"
+        << 16 << "line 3: 'void' is declared as 'const', not as an image array or descriptor";
+    QTest::newRow("a frame set list beside another array of pointers")
+        << QByteArray("uint8_t m[] = {1};\n") + descriptor
+            + "const void * const list[] = {&d};\nconst void * const d_frames[] = {&d};\n"
+        << 16 << "line 3: 'list' is not the array of a frame set (NAME_frames)";
     QTest::newRow("a statement") << QByteArray("\n\nx = 3;\n") << 16
                                  << "line 3: 'x' is not a declaration of an image array";
     QTest::newRow("a value past 255") << QByteArray("uint8_t m[] = {\n  0x10,\n  0x100,\n};\n")
@@ -1812,6 +1830,72 @@ void TestDecoder::embeddedGifs()
         QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
     else
         QVERIFY2(warnings.contains(warning), qPrintable(warnings));
+}
+
+void TestDecoder::frameSetSections_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("swap");
+    QTest::addColumn<bool>("broken"); // frame 1's depth-8 section is damaged
+
+    QTest::newRow("depth 8") << 8 << false << false;
+    QTest::newRow("depth 16") << 16 << false << false;
+    QTest::newRow("depth 16 swapped") << 16 << true << false;
+    QTest::newRow("depth 32") << 32 << false << false;
+    QTest::newRow("depth 16, frame 1 broken at depth 8") << 16 << false << true;
+}
+
+// A v8 frame set of true-colour frames, each with its depth sections (two
+// files of the engine's put together, as a frame set holds them): each
+// frame reads at every depth as its own file does, and a broken section of
+// one frame breaks the set, naming the frame.
+void TestDecoder::frameSetSections()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, swap);
+    QFETCH(bool, broken);
+
+    OutputPlan outSpec;
+    outSpec.row = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR_ALPHA"));
+    QByteArray files[2];
+    for (int i = 0; i < 2; ++i) {
+        SourceImage source;
+        source.image = i == 0 ? testImage() : testImage().mirrored(true, false);
+        QVERIFY(encodeSource(source, outSpec, QStringLiteral("anim_%1").arg(i), &files[i]).ok());
+        QVERIFY(files[i].contains("#if LV_COLOR_DEPTH == 1 || LV_COLOR_DEPTH == 8"));
+    }
+    if (broken) {
+        // The first value of the depth-8 section of frame 1 gets a value past a byte.
+        const int section = files[1].indexOf("LV_COLOR_DEPTH == 8");
+        const int value = files[1].indexOf("0x", files[1].indexOf('\n', section + 1) + 1);
+        files[1].replace(value, 4, "0x100");
+    }
+    const QByteArray text = files[0] + "\n" + files[1] + "\n"
+        + "const void * const anim_frames[] = {&anim_0, &anim_1};\n"
+          "const uint32_t anim_frame_count = 2;\n"
+          "const uint32_t anim_frame_ms[] = {30, 70};\n"
+          "const uint32_t anim_duration_ms = 100;\n"
+          "const uint32_t anim_loop_count = 1;\n";
+    const LvglDecodeResult decoded = decodeLvglSource(text, device(depth, swap));
+    if (broken) {
+        QVERIFY(!decoded.ok());
+        QVERIFY2(decoded.error.startsWith(QStringLiteral("frame 1 (anim_1): the section for "
+                                                         "LV_COLOR_DEPTH 8 is broken")),
+                 qPrintable(decoded.error));
+        return;
+    }
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QCOMPARE(decoded.frames.size(), 2);
+    QCOMPARE(decoded.info.animation.loopCount, 1);
+    QCOMPARE(decoded.info.animation.durationMs, qint64(100));
+    for (int i = 0; i < 2; ++i) {
+        const LvglDecodeResult alone = decodeLvglSource(files[i], device(depth, swap));
+        QVERIFY2(alone.ok(), qPrintable(alone.error));
+        QCOMPARE(decoded.frames.at(i), alone.image);
+        QCOMPARE(decoded.info.animation.frames.at(i).formatName,
+                 QStringLiteral("LV_IMG_CF_TRUE_COLOR_ALPHA"));
+    }
+    QCOMPARE(decoded.info.depthSections, (QStringList {"8", "16", "16swap", "32"}));
 }
 
 #include "tst_decoder.moc"

@@ -1861,14 +1861,21 @@ void TestFileWriting::animationRefused_data()
         << gif.left(gif.size() - 6) << 0 << corrupt << QStringLiteral("truncated or corrupt");
     QTest::newRow("gif without its trailer")
         << gif.left(gif.size() - 1) << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    // The file of the first two frames, less its trailer, is where the
+    // third begins: its graphic control extension (8 bytes), then its
+    // image descriptor (2C, left u16, ..., flags), its local colour table,
+    // the LZW code size, data.
+    const int third = EncodedFiles::gif(QSize(12, 10), three.mid(0, 2)).size() - 1;
+    QCOMPARE(gif.at(third + 8), '\x2c');
     QByteArray outside = gif;
-    // The last image descriptor's left edge, 15 bytes from its LZW data
-    // and sub-blocks (the image is small: its data is one sub-block).
-    const int last = outside.lastIndexOf('\x2c');
-    QVERIFY(last > 0);
-    outside[last + 1] = char(9);
+    outside[third + 9] = char(9);
     QTest::newRow("gif last frame past the canvas")
         << outside << 0 << corrupt << QStringLiteral("truncated or corrupt");
+    QByteArray codeSize = gif;
+    const uchar flags = uchar(gif.at(third + 17));
+    codeSize[third + 18 + (flags & 0x80 ? 3 * (2 << (flags & 7)) : 0)] = char(12);
+    QTest::newRow("gif last frame with an impossible LZW code size")
+        << codeSize << 0 << corrupt << QStringLiteral("truncated or corrupt");
 
     EncodedFiles::GifFrame dot;
     dot.image = stripes(QSize(1, 1), {0xff000000, 0xffffffff});
@@ -1882,6 +1889,11 @@ void TestFileWriting::animationRefused_data()
         << many << 2047 << int(ConvertResult::TooLarge) << QStringLiteral("4096 x 4096");
 
     const QImage photo = TestImages::photo(12, 10, 2);
+    const EncodedFiles::WebpFrame tile {photo, QPoint(0, 0), 100, true, false};
+    QTest::newRow("webp frames past the budget together")
+        << EncodedFiles::webpFrames(QSize(4096, 4096), {tile, tile, tile}) << 0
+        << int(ConvertResult::OverBudget)
+        << QStringLiteral("the animation is 4096 x 4096 pixels in 3 frames");
     const QByteArray webp = EncodedFiles::webpAnimation({photo, photo.mirrored(), photo});
     QTest::newRow("webp animation cut in its last frame")
         << webp.left(webp.size() - 20) << 0 << corrupt << QStringLiteral("truncated or corrupt");

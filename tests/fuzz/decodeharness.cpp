@@ -1,5 +1,6 @@
 #include "decodeharness.h"
 
+#include <encodedfiles.h>
 #include <hostilefiles.h>
 
 #include <converter.h>
@@ -97,6 +98,19 @@ QString checkResult(const Input &input, const LvglDecodeResult &result)
         return QStringLiteral("%1 palette entries used of %2")
             .arg(info.paletteUsed)
             .arg(info.paletteStored);
+    // An animation shows every frame it describes, the first as its image.
+    if (!info.animation.kind.isEmpty()) {
+        if (result.frames.size() != info.animation.frames.size() || result.frames.isEmpty())
+            return QStringLiteral("%1 frames shown of %2")
+                .arg(result.frames.size())
+                .arg(info.animation.frames.size());
+        if (result.frames.first() != result.image)
+            return QStringLiteral("the image is not the first frame");
+        for (const QImage &frame : result.frames) {
+            if (frame.format() != format)
+                return QStringLiteral("a frame of format %1").arg(int(frame.format()));
+        }
+    }
     return QString();
 }
 
@@ -434,6 +448,52 @@ QVector<QByteArray> seeds()
     addV9Seeds(&all);
     for (const int depth : {8, 16, 32})
         all << makeInput(Mode::Source, otherTool, depth);
+
+    // A GIF embedded for the GIF player, v8 and v9, and a v8 frame set of
+    // two frames, the third sharing the first's array.
+    EncodedFiles::GifFrame first;
+    first.image = image.convertToFormat(QImage::Format_Indexed8);
+    first.delayCs = 4;
+    EncodedFiles::GifFrame second = first;
+    second.image = seedImage(2, 2).convertToFormat(QImage::Format_Indexed8);
+    second.localTable = true;
+    second.at = QPoint(1, 1);
+    second.transparent = 0;
+    second.disposal = 2;
+    SourceImage gif;
+    gif.kind = ImageKind::Gif;
+    gif.image = image;
+    gif.bytes = EncodedFiles::gif(image.size(), {first, second, first}, 0);
+    for (const bool v9 : {false, true}) {
+        OutputPlan outSpec;
+        if (v9)
+            outSpec.row = Lvgl9::findFormat(QStringLiteral("RAW"));
+        else
+            outSpec.row = Lvgl8::findFormat(QStringLiteral("RAW"));
+        QByteArray bytes;
+        if (encodeSource(gif, outSpec, QStringLiteral("seed"), &bytes).ok())
+            all << makeInput(Mode::Source, bytes, 16);
+    }
+    OutputPlan alpha;
+    alpha.row = Lvgl8::findFormat(QStringLiteral("TRUE_COLOR_ALPHA"));
+    QByteArray frames;
+    for (int i = 0; i < 2; ++i) {
+        SourceImage source;
+        source.image = seedImage(4 + i, 2);
+        QByteArray bytes;
+        if (encodeSource(source, alpha, QStringLiteral("set_%1").arg(i), &bytes).ok())
+            frames += bytes + '\n';
+    }
+    frames += "const lv_img_dsc_t set_2 = {.header.cf = LV_IMG_CF_TRUE_COLOR_ALPHA, "
+              ".header.w = 4, .header.h = 2, .data_size = 8 * LV_IMG_PX_SIZE_ALPHA_BYTE, "
+              ".data = set_0_map};\n"
+              "const void * const set_frames[] = {&set_0, &set_1, &set_2};\n"
+              "const uint32_t set_frame_count = 3;\n"
+              "const uint32_t set_frame_ms[] = {20, 30, 50};\n"
+              "const uint32_t set_duration_ms = 100;\n"
+              "const uint32_t set_loop_count = 0;\n";
+    for (const int depth : {8, 16, 32})
+        all << makeInput(Mode::Source, frames, depth);
     return all;
 }
 
