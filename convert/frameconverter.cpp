@@ -247,8 +247,11 @@ ConvertResult loadFrames(const QString &path, const OutputPlan &outSpec,
     set->loopCount = loopCount;
     const int shared = set->shareEqualFrames();
     if (shared > 0) {
-        notes << QStringLiteral("%1 frames equal the frame before them and share its pixels")
-                     .arg(QString::number(shared));
+        notes << (shared == 1 ? QStringLiteral("1 frame equals the frame before it and shares "
+                                               "its pixels")
+                              : QStringLiteral("%1 frames equal the frame before them and share "
+                                               "their pixels")
+                                    .arg(QString::number(shared)));
     }
     result.addNotes(notes);
     return result;

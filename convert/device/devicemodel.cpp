@@ -367,7 +367,9 @@ int DeviceModel::strideAlign() const
 void DeviceModel::applyDefaults(OutputPlan *plan, bool depthGiven, bool strideGiven) const
 {
     if (const Lvgl8::Format *format = plan->format()) {
-        if (!depthGiven && plan->binary && Lvgl8::dependsOnDepth(*format))
+        // A RAW plan's bytes are the file's at every depth, but the GIF
+        // player's RAM is counted at the device's.
+        if (!depthGiven && ((plan->binary && Lvgl8::dependsOnDepth(*format)) || plan->isRaw()))
             plan->depth = depth();
         plan->chromaKey = chromaKey();
     } else if (const Lvgl9::Format *format = plan->format9()) {

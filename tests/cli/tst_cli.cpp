@@ -2983,6 +2983,13 @@ void TestCli::embeddedSources_data()
         << QByteArray("anim.gif: the library's GIF player needs about 2 KiB of RAM to play it at "
                       "LV_COLOR_DEPTH 16 (20 x 16 x 4 bytes)")
         << QByteArray("    .header.cf = LV_IMG_CF_RAW,\n");
+    QTest::newRow("a GIF for LVGL 8's player, at the depth of its lv_conf.h")
+        << QStringList {"-v", "--lv-conf", "lv_conf.h", "--lvgl", "8",
+                        "-c", "RAW",       "-o",        "out.c",  "anim.gif"}
+        << 0
+        << QByteArray("anim.gif: the library's GIF player needs about 2 KiB of RAM to play it at "
+                      "LV_COLOR_DEPTH 32 (20 x 16 x 5 bytes)")
+        << QByteArray("    .header.cf = LV_IMG_CF_RAW,\n");
     QTest::newRow("a GIF as RAW_ALPHA for LVGL 8")
         << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "anim.gif"} << 0 << QByteArray()
         << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
@@ -3036,6 +3043,7 @@ void TestCli::embeddedSources()
     QVERIFY(writeFile(path("cut.gif"), gif.left(gif.size() - 30)));
     second.disposal = 3;
     QVERIFY(writeFile(path("back.gif"), EncodedFiles::gif(QSize(20, 16), {first, second, first})));
+    QVERIFY(writeFile(path("lv_conf.h"), "#define LV_COLOR_DEPTH 32\n#define LV_USE_GIF 1\n"));
 
     const Outcome outcome = runCli(dir.path(), arguments);
     QCOMPARE(outcome.exitCode, exitCode);
@@ -3380,7 +3388,7 @@ void TestCli::frameSets_data()
     QTest::newRow("-v says which frames share an array")
         << args("-v --frames -o same.c same.gif") << "same.c"
         << QByteArrayList {"    .data = same_0_map,\n};\n\nconst lv_img_dsc_t same_1"}
-        << QByteArray("1 frames equal the frame before them and share its pixels");
+        << QByteArray("1 frame equals the frame before it and shares its pixels");
 }
 
 // Frame sets from the command line: a GIF, a sprite sheet, a batch of
