@@ -68,6 +68,20 @@ ConvertResult BatchRunner::framesJob(int index)
     const BatchPlan::Job &job = m_jobs.at(index);
     ConvertResult result = convertFrames(job.source, m_spec, m_transforms, m_framePlan, job.output,
                                          job.symbol, m_dryRun, &m_frameCounts[size_t(index)]);
+    if (m_device && result.ok()) {
+        // Every frame is drawn as an image of its own: the size of one, a
+        // grid's cell as the transforms make it.
+        ImageProbe probe;
+        if (probeImage(job.source, &probe).ok()) {
+            QSize frame = probe.size;
+            if (!m_framePlan.grid.isEmpty())
+                frame = QSize(frame.width() / m_framePlan.grid.width(),
+                              frame.height() / m_framePlan.grid.height());
+            for (const QString &warning :
+                 m_device->warnings(DeviceImage::of(m_spec, m_transforms.finalSize(frame))))
+                result.addWarnings({QStringLiteral("every frame: ") + warning});
+        }
+    }
     if (!result.ok() || !m_dryRun || job.output == OutputFile::standardOutput()
         || inMissingFolder(job.output))
         return result;

@@ -6,6 +6,7 @@
 #include <commitgroup.h>
 #include <converter.h>
 #include <csymbol.h>
+#include <devicemodel.h>
 #include <filepath.h>
 #include <outputfile.h>
 #include <pack.h>
@@ -112,6 +113,11 @@ int PackCommand::run(const CommandLine &commandLine, QString *usage)
         QByteArray bin;
         if (result.ok())
             result = encodeSource(image, plan, stems.at(i), &bin);
+        // What the device's configuration costs is said unless -q asks for
+        // quiet, as for single images.
+        if (result.ok() && commandLine.device() && !commandLine.quiet())
+            result.addWarnings(commandLine.device()->warnings(
+                DeviceImage::of(plan, image.image.isNull() ? image.size : image.image.size())));
         if (!result.ok()) {
             ++failures;
             printError(QStringLiteral("%1 -> %2: %3")

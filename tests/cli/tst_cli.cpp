@@ -3177,6 +3177,16 @@ void TestCli::deviceConfiguration_data()
         << args("--lvgl 9 --cf I4 -f bin --stride-align 4")
         << QStringList {"pic.png -> pic.bin: warning: the library copies this image into heap "
                         "RAM at load (I4 is expanded to ARGB8888): 240 bytes"};
+    QTest::newRow("a frame set's frames are copied into RAM")
+        << args("--frames --cf I4") << v9 << QByteArray() << "pic.c"
+        << args("--lvgl 9 --frames --cf I4 --stride-align 4")
+        << QStringList {"pic.png -> pic.c: warning: every frame: the library copies this image "
+                        "into heap RAM at load (I4 is expanded to ARGB8888): 240 bytes"};
+    QTest::newRow("a pack's entries are copied into RAM")
+        << args("--cf I4 --pack pk") << v9 << QByteArray() << "pk.bin"
+        << args("--lvgl 9 --cf I4 --stride-align 4 --pack pk")
+        << QStringList {"pic.png: warning: the library copies this image into heap RAM at load "
+                        "(I4 is expanded to ARGB8888): 240 bytes"};
     QTest::newRow("-q keeps the warnings quiet")
         << args("-q --cf I4") << v9 << QByteArray() << "pic.c"
         << args("--lvgl 9 --cf I4 --stride-align 4") << quiet;
