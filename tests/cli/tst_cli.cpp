@@ -2990,6 +2990,13 @@ void TestCli::embeddedSources_data()
         << QByteArray("anim.gif: the library's GIF player needs about 2 KiB of RAM to play it at "
                       "LV_COLOR_DEPTH 32 (20 x 16 x 5 bytes)")
         << QByteArray("    .header.cf = LV_IMG_CF_RAW,\n");
+    QTest::newRow("a GIF for a build without the GIF player")
+        << QStringList {"--lv-conf", "nogif.h", "--lvgl", "9",       "--cf",
+                        "RAW",       "-o",      "out.c",  "anim.gif"}
+        << 2
+        << QByteArray("anim.gif: a GIF is drawn by the GIF player, which this configuration leaves "
+                      "out: nogif.h does not set LV_USE_GIF")
+        << QByteArray();
     QTest::newRow("a GIF as RAW_ALPHA for LVGL 8")
         << QStringList {"-c", "RAW_ALPHA", "-o", "out.c", "anim.gif"} << 0 << QByteArray()
         << QByteArray("    .header.w = 20,\n    .header.h = 16,\n");
@@ -3044,6 +3051,7 @@ void TestCli::embeddedSources()
     second.disposal = 3;
     QVERIFY(writeFile(path("back.gif"), EncodedFiles::gif(QSize(20, 16), {first, second, first})));
     QVERIFY(writeFile(path("lv_conf.h"), "#define LV_COLOR_DEPTH 32\n#define LV_USE_GIF 1\n"));
+    QVERIFY(writeFile(path("nogif.h"), "#define LV_COLOR_DEPTH 16\n"));
 
     const Outcome outcome = runCli(dir.path(), arguments);
     QCOMPARE(outcome.exitCode, exitCode);
