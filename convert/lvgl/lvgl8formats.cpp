@@ -77,11 +77,11 @@ const char Recolour[] = "the image recolour (black without one)";
 
 const Format table[] = {
     {"RAW", "raw", 1, Layout::Raw, 0, 0, nullptr, DataSize::Exact, false,
-     "a JPEG file embedded as it is, for LVGL's JPEG decoder", EveryDepthWrongAt8,
-     "LV_USE_SJPG; a C array only"},
+     "a JPEG (or GIF) file embedded as it is, for LVGL's JPEG decoder (or GIF player)",
+     EveryDepthWrongAt8, "LV_USE_SJPG (LV_USE_GIF for a GIF); a C array only"},
     {"RAW_ALPHA", "raw-alpha", 2, Layout::Raw, 0, 0, nullptr, DataSize::Exact, false,
-     "a PNG or JPEG file embedded as it is, for LVGL's decoders", EveryDepthWrongAt8,
-     "LV_USE_PNG (LV_USE_SJPG for JPEG); a C array only"},
+     "a PNG, JPEG or GIF file embedded as it is, for LVGL's decoders", EveryDepthWrongAt8,
+     "LV_USE_PNG (LV_USE_SJPG for JPEG, LV_USE_GIF for GIF); a C array only"},
     {"TRUE_COLOR", "true-color", 4, Layout::TrueColor, 0, AllDepths, trueColorComments,
      DataSize::PixelsTimesColorSize, true, "opaque pictures in the display's own colours",
      EveryDepth, ""},

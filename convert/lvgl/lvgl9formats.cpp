@@ -17,7 +17,7 @@ const char Stream90[] = "9.0 (a .bin: 9.0 draws it wrong with LV_BIN_DECODER_RAM
 
 const Format table[] = {
     {"RAW", 0x01, Layout::Raw, 0, 0, false, false, "9.0",
-     "a JPEG file embedded as it is, for LVGL's JPEG decoder"},
+     "a JPEG (or GIF) file embedded as it is, for LVGL's JPEG decoder (or GIF player)"},
     {"RAW_ALPHA", 0x02, Layout::Raw, 0, 0, true, false, "9.0",
      "a PNG or JPEG file embedded as it is, for LVGL's decoders"},
     {"L8", 0x06, Layout::L8, 8, 0, false, false, "9.5 (9.0 draws none)", "grey levels"},
