@@ -8,7 +8,8 @@
 # every writer), decode (bytes through the image decoder, as .bin and as
 # C, and through the PNG and JPEG decoders), source (bytes through the
 # source decoders by kind, seeded with WebP and GIF files) or svg (bytes
-# read as a source file, SVG above all). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
+# read as a source file, SVG above all) or config (asset packs and lv_conf.h
+# files, a project's own inputs). SECONDS defaults to 600. The build goes to build-fuzz/ beside this
 # script's folder (BUILD_DIR overrides it); the corpus grows in
 # BUILD_DIR/fuzz-corpus (fuzz-corpus-decode) between runs, seeded by
 # fuzz_seeds (fuzz_decode_seeds), and inputs that break a check or crash
@@ -44,10 +45,14 @@ source)
     ;;
 svg)
     # Seeded from the files of tests/fuzz/svg-seeds.
-    fuzzer=fuzz_svg seeder= suffix=-svg
+    fuzzer=fuzz_svg seeder= seeds=svg-seeds suffix=-svg
+    ;;
+config)
+    # Asset packs and lv_conf.h, seeded from the files of tests/fuzz/config-seeds.
+    fuzzer=fuzz_config seeder= seeds=config-seeds suffix=-config
     ;;
 *)
-    echo "FUZZ_TARGET is convert, decode, source or svg, not '$FUZZ_TARGET'" >&2
+    echo "FUZZ_TARGET is convert, decode, source, svg or config, not '$FUZZ_TARGET'" >&2
     exit 2
     ;;
 esac
@@ -67,7 +72,7 @@ if [[ -z $(ls -A "$corpus") ]]; then
     if [[ -n $seeder ]]; then
         "$build/tests/fuzz/$seeder" ${seeder_args:-} "$corpus"
     else
-        cp "$root/tests/fuzz/svg-seeds/"* "$corpus/"
+        cp "$root/tests/fuzz/$seeds/"* "$corpus/"
     fi
 fi
 

@@ -2,11 +2,14 @@
 // file handed to the command line, by whichever kind its first bytes name
 // (PNG, JPEG, BMP, WebP, GIF). A decode either fails with a reason or gives
 // an image of the size its header declares; the same bytes decode the same
-// way twice. The sanitizers catch every read past the input and every use
-// of memory the decoders did not write.
+// way twice. Read as an animation, the same bytes give every frame the
+// headers count, each the size of the canvas, the first the still image.
+// The sanitizers catch every read past the input and every use of memory
+// the decoders did not write.
 
 #include "fuzzharness.h"
 
+#include <animation.h>
 #include <imagesource.h>
 
 #include <cstdint>
@@ -59,5 +62,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Convert::decodeImageData(bytes, QStringLiteral("fuzz"), MaxSide, &second);
     if (again.status() != result.status() || second.image != first.image)
         broken("the same bytes decoded two ways");
+
+    Convert::DecodeRequest request;
+    request.maxSide = MaxSide;
+    Convert::Animation animation;
+    const Convert::ConvertResult read =
+        Convert::readAnimationData(bytes, QStringLiteral("fuzz"), request, &animation);
+    if (read.ok()) {
+        if (animation.frames.isEmpty() || animation.frames.size() != animation.info.frameCount
+            || animation.info.delaysMs.size() != animation.frames.size())
+            broken("an animation's frames disagree with its headers");
+        for (const Convert::AnimationFrame &frame : qAsConst(animation.frames)) {
+            if (frame.image.size() != animation.info.canvas
+                || frame.image.format() != QImage::Format_ARGB32)
+                broken("a frame is not an ARGB32 image of the canvas");
+        }
+        if (result.ok()
+            && animation.frames.first().image != first.image.convertToFormat(QImage::Format_ARGB32))
+            broken("the first frame is not the still image");
+    } else if (read.reason().isEmpty()) {
+        broken("a failed animation gave no reason");
+    }
     return 0;
 }
