@@ -714,19 +714,24 @@ void TestCCompile::frameSetsCompile_data()
     QTest::addColumn<int>("paletteBytes"); // 0 without a palette
     QTest::addColumn<int>("headerBytes"); // of each frame's .bin
     QTest::addColumn<int>("compression"); // a Lvgl9::Compression
+    // --align, with --section .frames; 0 for neither.
+    QTest::addColumn<int>("align");
 
-    QTest::newRow("v8 TRUE_COLOR_ALPHA") << 8 << "TRUE_COLOR_ALPHA" << 0 << 4 << 0;
-    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 0 << 4 << 0;
-    QTest::newRow("v8 INDEXED_2BIT") << 8 << "INDEXED_2BIT" << 16 << 4 << 0;
-    QTest::newRow("v8 INDEXED_8BIT") << 8 << "INDEXED_8BIT" << 1024 << 4 << 0;
-    QTest::newRow("v9 RGB565") << 9 << "RGB565" << 0 << 12 << 0;
-    QTest::newRow("v9 ARGB8888") << 9 << "ARGB8888" << 0 << 12 << 0;
-    QTest::newRow("v9 I2") << 9 << "I2" << 16 << 12 << 0;
-    QTest::newRow("v9 I8") << 9 << "I8" << 1024 << 12 << 0;
+    QTest::newRow("v8 TRUE_COLOR_ALPHA") << 8 << "TRUE_COLOR_ALPHA" << 0 << 4 << 0 << 0;
+    QTest::newRow("v8 TRUE_COLOR") << 8 << "TRUE_COLOR" << 0 << 4 << 0 << 0;
+    QTest::newRow("v8 INDEXED_2BIT") << 8 << "INDEXED_2BIT" << 16 << 4 << 0 << 0;
+    QTest::newRow("v8 INDEXED_8BIT") << 8 << "INDEXED_8BIT" << 1024 << 4 << 0 << 0;
+    QTest::newRow("v9 RGB565") << 9 << "RGB565" << 0 << 12 << 0 << 0;
+    QTest::newRow("v9 ARGB8888") << 9 << "ARGB8888" << 0 << 12 << 0 << 0;
+    QTest::newRow("v9 I2") << 9 << "I2" << 16 << 12 << 0 << 0;
+    QTest::newRow("v9 I8") << 9 << "I8" << 1024 << 12 << 0 << 0;
     // Compressed data holds the palette inside it: only the shared array
     // and the sizes are checked there.
-    QTest::newRow("v9 RGB565, RLE") << 9 << "RGB565" << 0 << 12 << int(Lvgl9::Compression::Rle);
-    QTest::newRow("v9 I8, LZ4") << 9 << "I8" << 0 << 12 << int(Lvgl9::Compression::Lz4);
+    QTest::newRow("v9 RGB565, RLE")
+        << 9 << "RGB565" << 0 << 12 << int(Lvgl9::Compression::Rle) << 0;
+    QTest::newRow("v8 TRUE_COLOR_ALPHA, placed") << 8 << "TRUE_COLOR_ALPHA" << 0 << 4 << 0 << 64;
+    QTest::newRow("v9 I4, placed") << 9 << "I4" << 64 << 12 << 0 << 128;
+    QTest::newRow("v9 I8, LZ4") << 9 << "I8" << 0 << 12 << int(Lvgl9::Compression::Lz4) << 0;
 }
 
 // A frame set compiles against the stand-in header: every array is
@@ -742,6 +747,7 @@ void TestCCompile::frameSetsCompile()
     QFETCH(int, paletteBytes);
     QFETCH(int, headerBytes);
     QFETCH(int, compression);
+    QFETCH(int, align);
 
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("anim.gif"));
@@ -756,6 +762,10 @@ void TestCCompile::frameSetsCompile()
     else
         plan.row = Lvgl8::findFormat(format);
     plan.compression = Lvgl9::Compression(compression);
+    if (align > 0) {
+        plan.placement.section = ".frames";
+        plan.placement.align = align;
+    }
     int frames = 0;
     const QString c = dir.filePath(QStringLiteral("walk.c"));
     const ConvertResult written =
@@ -769,7 +779,8 @@ void TestCCompile::frameSetsCompile()
     const QList<QByteArray> sizes = dataSizeExpressions(text);
     QCOMPARE(sizes.size(), 4);
 
-    QByteArray main = "#include <stdio.h>\n#include <string.h>\n#include \"walk.c\"\n";
+    QByteArray main =
+        "#include <stdint.h>\n#include <stdio.h>\n#include <string.h>\n#include \"walk.c\"\n";
     for (int i : {0, 1, 3}) {
         main += "_Static_assert(sizeof(walk_" + QByteArray::number(i) + "_map) == " + sizes.at(i)
             + ", \"array and .data_size differ\");\n";
@@ -800,6 +811,12 @@ void TestCCompile::frameSetsCompile()
         + ") != 0)\n"
           "            return 6;\n"
           "    }\n"
+          "    for (int i = 0; i < 4; ++i) {\n"
+          "        if ((uintptr_t)d[i]->data % "
+        + QByteArray::number(qMax(align, 1))
+        + "u != 0)\n"
+          "            return 7;\n"
+          "    }\n"
           "    for (int i = 0; i < 4; ++i)\n"
           "        fwrite(d[i]->data, 1, d[i]->data_size, stdout);\n"
           "    return 0;\n}\n";
@@ -817,9 +834,14 @@ void TestCCompile::frameSetsCompile()
     QVERIFY(run.waitForFinished(30000));
     QCOMPARE(run.exitCode(), 0);
     const QByteArray output = run.readAllStandardOutput();
+    if (align > 0) {
+        for (const char *array : {"walk_0_map", "walk_3_map"})
+            QCOMPARE(sectionOf(program, array), QByteArray(".frames"));
+    }
 
     // The folder form of the same set, at depth 16 for v8.
     plan.binary = true;
+    plan.placement = Placement();
     const QString folder = dir.filePath(QStringLiteral("walk"));
     const ConvertResult binaries =
         convertFrames(gif, plan, TransformPlan(), FramePlan(), folder, QString());
