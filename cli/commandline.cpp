@@ -244,7 +244,7 @@ CommandLine::CommandLine()
     , m_alignOption(QStringLiteral("align"),
                     tr("C arrays: align the data to N bytes (a power of two up to 4096) "
                        "through a per-image macro, in place of LV_ATTRIBUTE_MEM_ALIGN. Packs: "
-                       "the alignment of every entry in the blob (default 4)."),
+                       "the alignment of every entry's data in the blob (default 4)."),
                     QStringLiteral("N"))
     , m_packOption(QStringLiteral("pack"),
                    tr("Write the whole batch as one asset pack into the -o folder (default: "

@@ -42,6 +42,14 @@ quint32 alignUp(quint32 value, int align)
     return (value + quint32(align) - 1) & ~(quint32(align) - 1);
 }
 
+// The first offset from end at which the data of e, after its LVGL header,
+// is at a multiple of align.
+quint32 entryOffset(quint32 end, const Entry &e, int align)
+{
+    const quint32 header = quint32(binHeaderSize(e.lvgl));
+    return alignUp(end + header, align) - header;
+}
+
 } // namespace
 
 Entry entry(const OutputPlan &plan, const QByteArray &name, const QByteArray &bin)
@@ -88,7 +96,7 @@ QString problem(const QVector<Entry> &entries, int align)
             return QStringLiteral("two images are named '%1' in the pack")
                 .arg(QString::fromLatin1(e.name));
         names.insert(e.name);
-        end = qint64(alignUp(quint32(end), align)) + e.bin.size();
+        end = qint64(entryOffset(quint32(end), e, align)) + e.bin.size();
         if (end >= std::numeric_limits<int>::max() - Placement::MaxAlign)
             return QStringLiteral("the pack would reach 2 GiB");
     }
@@ -100,7 +108,7 @@ QByteArray assemble(QVector<Entry> *entries, int align)
     const int count = entries->size();
     quint32 end = quint32(HeaderSize + EntrySize * count);
     for (Entry &e : *entries) {
-        e.offset = alignUp(end, align);
+        e.offset = entryOffset(end, e, align);
         end = e.offset + quint32(e.bin.size());
     }
     QByteArray blob(int(end), '\0');

@@ -18,7 +18,7 @@ namespace Convert {
 //        0     4  magic "BFPK"
 //        4     2  format version (Version)
 //        6     2  entry count n (at least 1)
-//        8     4  alignment a of every entry's offset (a power of two)
+//        8     4  alignment a of every entry's data (a power of two)
 //       12     4  the blob's size in bytes, header included
 //       16     4  CRC-32 (zlib's crc32) of the bytes from 20 to the end
 //
@@ -35,11 +35,12 @@ namespace Convert {
 //                 of the first plane at the depth it was made for)
 //
 //   then each entry's bytes, in index order, at the first offset after the
-//   previous one (or the index) that is a multiple of a; the gaps are zero.
-//   An entry's bytes are the image's own .bin (its 4-byte v8 or 12-byte v9
-//   header, then the data, compressed when asked), so the library opens an
-//   entry as a .bin (through MEMFS from 9.4 on) and a descriptor's .data
-//   is the entry's offset plus the header's size.
+//   previous one (or the index) where its data is at a multiple of a; the
+//   gaps are zero. An entry's bytes are the image's own .bin (its 4-byte v8
+//   or 12-byte v9 header, then the data, compressed when asked), so the
+//   library opens an entry as a .bin (through MEMFS from 9.4 on), and a
+//   descriptor's .data, the entry's offset plus the header's size, is
+//   aligned as the data of a C array with --align is.
 //
 // Offsets and sizes are 32-bit: a pack is refused when it would reach
 // 2 GiB (QByteArray's limit, well inside the fields).
@@ -52,6 +53,13 @@ constexpr int EntrySize = 48;
 constexpr int NameSize = 32;
 constexpr int MaxName = NameSize - 1;
 constexpr int MaxEntries = 65535;
+
+// The size of the LVGL header before an entry's data: 12 bytes for v9, 4
+// for v8.
+constexpr int binHeaderSize(int lvgl)
+{
+    return lvgl == 9 ? 12 : 4;
+}
 
 // One image of a pack: its stem and .bin, and the facts the index holds,
 // read from the .bin's own header.

@@ -227,7 +227,9 @@ QByteArray headerText(const OutputPlan &plan, const QByteArray &name, const QVec
             + upper + "_BIND_OTHER_PACK (-5) /* not the images this file was made for */\n\n"
             + "/* Checks the blob (magic, version, sizes, CRC-32, the index) and points every "
               "descriptor\n * into it; on failure none is changed. The blob must stay where it "
-              "is, at an address\n * aligned to the pack's alignment, while the descriptors "
+              "is, at an address\n * aligned to the pack's alignment (its entries' data are "
+              "aligned "
+              "from the blob's start), while the descriptors "
               "are used. */\nint "
             + name + "_bind(const void *blob, size_t size);\n";
     }

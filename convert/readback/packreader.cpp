@@ -152,9 +152,15 @@ PackInfo readPack(const QByteArray &bytes)
         if (qint64(e.offset) + e.size > length)
             e.problems << QStringLiteral("its %1 bytes at %2 reach past the end of the file")
                               .arg(QString::number(e.size), QString::number(e.offset));
-        if (info.align && (info.align & (info.align - 1)) == 0 && e.offset % info.align != 0)
-            e.problems << QStringLiteral("its offset %1 is not a multiple of %2")
-                              .arg(QString::number(e.offset), QString::number(info.align));
+        // The data after the entry's LVGL header is what the pack aligns.
+        const quint32 header = e.lvgl == 9 ? 12 : 4;
+        if ((e.lvgl == 8 || e.lvgl == 9) && info.align && (info.align & (info.align - 1)) == 0
+            && (e.offset + header) % info.align != 0)
+            e.problems << QStringLiteral("its data at %1 (offset %2 and its %3-byte header) is not "
+                                         "at a multiple of %4")
+                              .arg(QString::number(qint64(e.offset) + header),
+                                   QString::number(e.offset), QString::number(header),
+                                   QString::number(info.align));
         if (e.problems.isEmpty())
             checkOwnHeader(bytes, &e);
         info.entries.append(e);

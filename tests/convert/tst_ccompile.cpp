@@ -1098,8 +1098,18 @@ void TestCCompile::packConsumer()
                    "    }\n";
     }
     if (!bind) {
-        wrapper += "    printf(\"aligned %d\\n\", (int)((uintptr_t)ui_blob % "
-            + QByteArray::number(align) + "u));\n";
+        // The blob, and every image's data in it, at a multiple of align.
+        const QByteArray modulo = " % " + QByteArray::number(align) + "u";
+        wrapper += "    {\n"
+                   "        unsigned off = (unsigned)((uintptr_t)ui_blob"
+            + modulo
+            + ");\n"
+              "        for (i = 0; i < UI_COUNT; ++i)\n"
+              "            off |= (unsigned)((uintptr_t)((const "
+            + type + " *)ui_image(i))->data" + modulo
+            + ");\n"
+              "        printf(\"aligned %u\\n\", off);\n"
+              "    }\n";
     }
     wrapper += "    printf(\"find %d %d %d %d\\n\", ui_find(\"logo\"), ui_find(\"dot\"), "
                "ui_find(\"nope\"), ui_image(UI_COUNT) == NULL);\n"

@@ -1544,7 +1544,8 @@ void TestDecoder::packs_data()
     QTest::newRow("index stride differs")
         << 20 + 46 << le16(12) << 0 << true << "its header's stride is 10, the index says 12";
     QTest::newRow("offset not aligned")
-        << 68 + 32 << le32(170) << 0 << true << "its offset 170 is not a multiple of 4";
+        << 68 + 32 << le32(170) << 0 << true
+        << "its data at 182 (offset 170 and its 12-byte header) is not at a multiple of 4";
     QTest::newRow("offset inside the index")
         << 20 + 32 << le32(60) << 0 << true << "its offset 60 is inside the header or the index";
     QTest::newRow("an entry past the end")
