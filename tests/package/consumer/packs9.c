@@ -35,8 +35,9 @@ int packs9_check(void)
         }
         /* The entry is the image's .bin: magic, cf, flags, w, h, little-endian. */
         if (bin[0] != 0x19 || bin[1] != 0x12 || (uint32_t)(bin[4] | bin[5] << 8) != w
-            || (uint32_t)(bin[6] | bin[7] << 8) != h || (bin - ui_blob) % 16 != 0) {
-            printf("ui: the entry of descriptor %d does not hold its .bin at a multiple of 16\n",
+            || (uint32_t)(bin[6] | bin[7] << 8) != h || (d->data - ui_blob) % 16 != 0) {
+            printf("ui: the entry of descriptor %d does not hold its .bin with the data at "
+                   "a multiple of 16\n",
                    id);
             ++failures;
         }
