@@ -46,7 +46,7 @@ private:
     void reportFailure(const QString &file, const QString &reason);
     static QString describe(const QString &file, const Convert::LvglDecodeResult &result);
     static QJsonObject facts(const Convert::LvglDecodeResult &result);
-    // Asset packs (packinspect.cpp): whether file starts with "BFPK", and
+    // Asset packs (infopack.cpp): whether file starts with "BFPK", and
     // its report, added to files with --json.
     static bool startsAsPack(const QString &file);
     void inspectPack(const QString &file, QJsonArray *files);
