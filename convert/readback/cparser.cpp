@@ -426,27 +426,20 @@ bool Parser::defined(const QByteArray &name) const
     return pointerArrays.contains(name) || wordArrays.contains(name) || scalars.contains(name);
 }
 
-bool Parser::pointerBody(CPointerArray *array)
+bool Parser::listBody(int line, const char *noun, const std::function<bool(CToken &)> &entry)
 {
-    // { &NAME_0, &NAME_1, ... }, with or without the '&' and a comma after
-    // the last.
     CToken t;
     if (!next(&t))
         return false;
-    for (;;) {
+    for (int count = 1;; ++count) {
         if (is(t, '}'))
             return true;
-        if (is(t, '&') && !next(&t))
+        if (!entry(t))
             return false;
-        if (t.kind != CToken::Identifier)
-            return fail(t.line,
-                        QStringLiteral("expected the name of an image descriptor, found %1")
-                            .arg(quoted(t)));
-        if (array->names.size() >= MaxExpressionTokens)
-            return fail(
-                array->line,
-                QStringLiteral("the array has more than %1 entries").arg(MaxExpressionTokens));
-        array->names.append(m_text.mid(t.offset, t.length));
+        if (count > MaxExpressionTokens)
+            return fail(line,
+                        QStringLiteral("the array has more than %1 %2")
+                            .arg(QString::number(MaxExpressionTokens), QLatin1String(noun)));
         if (!next(&t))
             return false;
         if (is(t, ',')) {
@@ -458,33 +451,32 @@ bool Parser::pointerBody(CPointerArray *array)
     }
 }
 
+bool Parser::pointerBody(CPointerArray *array)
+{
+    // { &NAME_0, &NAME_1, ... }, with or without the '&'.
+    return listBody(array->line, "entries", [this, array](CToken &t) {
+        if (is(t, '&') && !next(&t))
+            return false;
+        if (t.kind != CToken::Identifier)
+            return fail(t.line,
+                        QStringLiteral("expected the name of an image descriptor, found %1")
+                            .arg(quoted(t)));
+        array->names.append(m_text.mid(t.offset, t.length));
+        return true;
+    });
+}
+
 bool Parser::wordBody(CWordArray *array)
 {
-    CToken t;
-    if (!next(&t))
-        return false;
-    for (;;) {
-        if (is(t, '}'))
-            return true;
+    return listBody(array->line, "values", [this, array](CToken &t) {
         if (t.kind != CToken::Number)
             return fail(t.line, QStringLiteral("expected a number, found %1").arg(quoted(t)));
         if (t.tooLarge || t.value > 0xffffffffu)
             return fail(t.line,
                         QStringLiteral("the value %1 does not fit a uint32_t").arg(name(t)));
-        if (array->values.size() >= MaxExpressionTokens)
-            return fail(
-                array->line,
-                QStringLiteral("the array has more than %1 values").arg(MaxExpressionTokens));
         array->values.append(t.value);
-        if (!next(&t))
-            return false;
-        if (is(t, ',')) {
-            if (!next(&t))
-                return false;
-        } else if (!is(t, '}')) {
-            return fail(t.line, QStringLiteral("expected ',' or '}', found %1").arg(quoted(t)));
-        }
-    }
+        return true;
+    });
 }
 
 bool Parser::scalarValue(CScalar *scalar)

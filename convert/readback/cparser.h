@@ -4,6 +4,8 @@
 #include "creaderinternal.h"
 #include "cscanner.h"
 
+#include <functional>
+
 namespace Convert {
 namespace CReader {
 
@@ -98,6 +100,11 @@ private:
     bool declaredSize(const CExpression &size, Array *array);
     bool arrayBody(Array *array);
     bool descriptorBody(CImageSource *image, const QByteArray &prefix, int depth);
+    // A brace list after its '{': entries separated by commas, a comma
+    // after the last allowed, up to '}'. entry reads one from its first
+    // token (reading more where it needs to) and keeps it; more than
+    // MaxExpressionTokens entries fail at line, as "more than N <noun>".
+    bool listBody(int line, const char *noun, const std::function<bool(CToken &)> &entry);
     bool pointerBody(CPointerArray *array);
     bool wordBody(CWordArray *array);
     bool scalarValue(CScalar *scalar);
